@@ -1,0 +1,56 @@
+# Build helpers shared by every folder.
+
+set(ZENDRIK_WARNINGS -Wall -Wextra -Wshadow)
+set(ZENDRIK_SHARED_DATA "${CMAKE_SOURCE_DIR}/../shared/data/realworld" CACHE PATH
+    "Real-world sample files read in place by the tests")
+
+# zendrik_add_library(<target> [DEPS <targets...>])
+# A static library of every .cpp in the calling folder (not its subfolders).
+function(zendrik_add_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${target} PRIVATE ${ZENDRIK_WARNINGS})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS} Threads::Threads)
+endfunction()
+
+# zendrik_add_tests(<subsystem> [DEPS <targets...>])
+# Every *_test.cpp of the calling folder goes into <subsystem>_tests with the label <subsystem>;
+# every *_concurrency_test.cpp into <subsystem>_concurrency_tests, labelled <subsystem> and
+# concurrency (those also run under ThreadSanitizer).
+function(zendrik_add_tests subsystem)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB conc CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_concurrency_test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_helpers.cpp)
+  set(plain ${all})
+  if(conc)
+    list(REMOVE_ITEM plain ${conc})
+  endif()
+  if(plain)
+    _zendrik_test_exe(${subsystem}_tests "${plain};${helpers}" "${ARG_DEPS}" "${subsystem}")
+  endif()
+  if(conc)
+    _zendrik_test_exe(${subsystem}_concurrency_tests "${conc};${helpers}" "${ARG_DEPS}"
+                      "${subsystem};concurrency")
+  endif()
+endfunction()
+
+function(_zendrik_test_exe exe sources deps labels)
+  add_executable(${exe} ${sources})
+  target_compile_options(${exe} PRIVATE ${ZENDRIK_WARNINGS})
+  target_include_directories(${exe} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests
+                             ${CMAKE_SOURCE_DIR}/tools)
+  target_link_libraries(${exe} PRIVATE ${deps} GTest::gtest GTest::gmock GTest::gtest_main
+                        Threads::Threads)
+  target_compile_definitions(${exe} PRIVATE
+      ZENDRIK_REALWORLD_DIR="${ZENDRIK_SHARED_DATA}"
+      ZENDRIK_BINARY_DIR="${CMAKE_BINARY_DIR}"
+      ZENDRIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${exe}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS "${labels}" TIMEOUT 300)
+endfunction()

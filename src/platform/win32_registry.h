@@ -1,0 +1,3 @@
+// Filled by the platform layer.
+#pragma once
+#include "platform/win32_base.h"
