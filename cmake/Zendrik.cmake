@@ -9,6 +9,9 @@ set(ZENDRIK_SHARED_DATA "${CMAKE_SOURCE_DIR}/../shared/data/realworld" CACHE PAT
 function(zendrik_add_library target)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()  # a folder whose first source has not been written yet
+  endif()
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_compile_options(${target} PRIVATE ${ZENDRIK_WARNINGS})

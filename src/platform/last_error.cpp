@@ -1,0 +1,9 @@
+// The thread's last-error value, as GetLastError / SetLastError keep it.
+#include "platform/win32_base.h"
+
+namespace {
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD error) { t_lastError = error; }
