@@ -74,3 +74,36 @@ constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
+
+// Opaque handles. The structures behind them belong to the layer's implementation.
+struct HWND__;
+struct HINSTANCE__;
+struct HDC__;
+struct HGDIOBJ__;
+struct HICON__;
+struct HMENU__;
+struct HKEY__;
+using HWND = HWND__*;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE__*;
+using HDC = HDC__*;
+using HGDIOBJ = HGDIOBJ__*;
+using HBRUSH = HGDIOBJ__*;
+using HPEN = HGDIOBJ__*;
+using HFONT = HGDIOBJ__*;
+using HICON = HICON__*;
+using HCURSOR = HICON__*;
+using HMENU = HMENU__*;
+using HKEY = HKEY__*;
+using COLORREF = DWORD;  // 0x00BBGGRR
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
