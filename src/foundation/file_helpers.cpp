@@ -1,0 +1,87 @@
+// Small file-system chores and XML attribute access.
+#include "foundation/file_helpers.h"
+
+#include <atomic>
+#include <system_error>
+
+#include <pugixml.hpp>
+
+#include <fmt/format.h>
+
+#include "foundation/log.h"
+#include "foundation/strings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::size_t kXmlFilesReserve = 512;
+constexpr std::size_t kAirportCodeLength = 4;
+}  // namespace
+
+bool gf_removeFile(const fs::path& file) {
+  if (!fs::exists(file)) {
+    return true;
+  }
+  return fs::remove(file);
+}
+
+std::size_t gf_countFiles(const fs::path& folder) {
+  if (!fs::exists(folder)) {
+    return 0;
+  }
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+std::vector<std::string> gf_getXmlFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  names.reserve(kXmlFilesReserve);
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (!entry.is_regular_file()) {
+      continue;
+    }
+    const auto& path = entry.path();
+    const std::string stem = path.stem().string();
+    if (gf_equalsUpper(".XML", path.extension().string()) &&
+        stem.size() == kAirportCodeLength) {
+      names.push_back(stem);
+    }
+  }
+  return names;
+}
+
+bool gf_saveXml(const pugi::xml_document& document, const fs::path& file) {
+  // Written beside the target and renamed over it, so that a crash or a concurrent reader never
+  // meets half a file. Each save has its own temporary name.
+  static std::atomic<unsigned> s_saveCount{0};
+  fs::path temporary = file;
+  temporary += fmt::format(".{}.tmp", s_saveCount.fetch_add(1));
+  if (document.save_file(temporary.c_str())) {
+    std::error_code error;
+    fs::rename(temporary, file, error);
+    if (!error) {
+      gf_log(fmt::format("\"{}\" saved", file.string()));
+      return true;
+    }
+  }
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  gf_log(fmt::format("could not save to \"{}\"", file.string()));
+  return false;
+}
+
+std::string gf_getAttribute(const pugi::xml_node& node, const char* name) {
+  if (!node) {
+    return g_emptyString;
+  }
+  const auto attribute = node.attribute(name);
+  if (!attribute) {
+    return g_emptyString;
+  }
+  return attribute.value();
+}

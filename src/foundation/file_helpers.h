@@ -1,0 +1,25 @@
+// Small file-system chores and XML attribute access shared by the subsystems.
+// File-system failures other than "does not exist" throw std::filesystem::filesystem_error.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pugi {
+class xml_document;
+class xml_node;
+}  // namespace pugi
+
+// True when the file does not exist, else the result of std::filesystem::remove.
+bool gf_removeFile(const std::filesystem::path& file);
+// Regular files directly in the folder; 0 when the folder does not exist.
+std::size_t gf_countFiles(const std::filesystem::path& folder);
+// Stems of the files directly in the folder whose extension is ".xml" in any case and whose
+// stem has exactly four characters (airport codes), in directory order.
+std::vector<std::string> gf_getXmlFiles(const std::filesystem::path& folder);
+// Saves the document; logs "\"{}\" saved" or "could not save to \"{}\"".
+bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path& file);
+// The attribute's value; "" when the node is empty or lacks it.
+std::string gf_getAttribute(const pugi::xml_node& node, const char* name);

@@ -1,0 +1,111 @@
+// Log.txt: one stream and one mutex for every thread; each line written whole and flushed.
+#include "foundation/log.h"
+
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "foundation/day_slots.h"
+#include "foundation/file_names.h"
+#include "foundation/run_state.h"
+#include "foundation/version.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The stream and its mutex are built on first use (a static initialiser elsewhere may log) and
+// never destroyed (detached threads may still log while static destructors run at process end).
+// Every line is flushed as it is written, so nothing waits for a destructor.
+struct LogStream {
+  std::mutex mutex;    // guards file; a leaf lock: nothing else is locked while it is held
+  std::ofstream file;  // Log.txt; closed before gf_openLog and after gf_closeLog
+};
+
+LogStream& lf_log() {
+  static LogStream* const g_logStream = new LogStream;
+  return *g_logStream;
+}
+
+constexpr std::string_view kErrorPrefix{"===> "};
+constexpr std::string_view kIndent{"          "};  // ten blanks
+constexpr std::string_view kSimulatorText{"Prepar3D v5/v6"};
+
+// The open test and the write happen under the lock, so a line is never written to a stream
+// that another thread is closing, and a line that loses the race to a close is dropped whole.
+void lf_writeLine(std::string_view prefix, std::string_view text) {
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  if (!log.file.is_open()) {
+    return;
+  }
+  log.file << prefix << text << std::endl;
+}
+
+}  // namespace
+
+void gf_backupFile(const fs::path& file) {
+  const std::string text = file.string();
+  const auto dot = text.rfind('.');
+  if (text.empty() || dot == std::string::npos) {
+    return;
+  }
+  const std::string_view head = std::string_view(text).substr(0, dot);
+  const std::string_view tail = std::string_view(text).substr(dot);
+  const std::string name0 = fmt::format("{}0{}", head, tail);
+  const std::string name00 = fmt::format("{}00{}", head, tail);
+  if (fs::exists(name0)) {
+    fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
+  }
+  if (fs::exists(file)) {
+    fs::copy_file(file, name0, fs::copy_options::overwrite_existing);
+  }
+}
+
+void gf_openLog() {
+  gf_closeLog();  // a second opening starts a new log
+  gf_backupFile(g_logFileName);
+  const std::string header =
+      fmt::format("{} (utc) {} version {} for {}", gf_ctime(gf_wallClockNow()), g_programName,
+                  g_version.toString(), kSimulatorText);
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  log.file.open(g_logFileName, std::ios::out);
+  if (!log.file.is_open()) {
+    log.file.clear();
+    throw std::runtime_error("Failed to write file " + g_logFileName.string());
+  }
+  log.file.clear();
+  // Written under the same lock as the opening, so the header is always the first line.
+  log.file << header << std::endl;
+}
+
+void gf_closeLog() {
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  if (log.file.is_open()) {
+    log.file.close();
+  }
+  log.file.clear();
+}
+
+bool gf_logIsOpen() {
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  return log.file.is_open();
+}
+
+void gf_log(std::string_view text) { lf_writeLine({}, text); }
+
+void gf_logError(std::string_view text) { lf_writeLine(kErrorPrefix, text); }
+
+void gf_logIndented(std::string_view text) { lf_writeLine(kIndent, text); }
+
+void gf_logIfActive(const std::string& text) {
+  if (g_stopRequested.load() || g_exitRequested.load()) {
+    return;
+  }
+  lf_writeLine({}, text);
+}

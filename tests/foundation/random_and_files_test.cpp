@@ -1,0 +1,103 @@
+// Random choices under the RANDOM setting, file chores and XML attributes.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include <pugixml.hpp>
+
+#include "foundation/file_helpers.h"
+#include "foundation/parameters.h"
+#include "foundation/random_pick.h"
+#include "foundation/temp_folder.h"
+
+namespace {
+
+class RandomTest : public ::testing::Test {
+ protected:
+  void TearDown() override { g_paramRandom.setValue(true); }
+};
+
+TEST_F(RandomTest, IndexAndShuffleDrawOnlyWhileRandomIsOn) {
+  EXPECT_EQ(gf_randomIndex(1), 0);
+  EXPECT_EQ(gf_randomIndex(0), 0);
+  EXPECT_EQ(gf_randomIndex(-4), 0);
+  std::set<std::int64_t> seen;
+  for (int i = 0; i < 500; ++i) {
+    const auto index = gf_randomIndex(5);
+    ASSERT_GE(index, 0);
+    ASSERT_LT(index, 5);
+    seen.insert(index);
+  }
+  EXPECT_EQ(seen.size(), 5u);
+
+  g_paramRandom.setValue(false);
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_EQ(gf_randomIndex(5), 0);
+  }
+  std::vector<std::string> list{"a", "b", "c", "d", "e", "f"};
+  const auto original = list;
+  gf_shuffle(list);
+  EXPECT_EQ(list, original);
+
+  g_paramRandom.setValue(true);
+  bool moved = false;
+  for (int i = 0; i < 20 && !moved; ++i) {
+    gf_shuffle(list);
+    moved = list != original;
+  }
+  EXPECT_TRUE(moved);
+  std::multiset<std::string> before(original.begin(), original.end());
+  EXPECT_EQ(std::multiset<std::string>(list.begin(), list.end()), before);
+}
+
+TEST_F(RandomTest, VariationIsPlusOrMinusThePercentWhateverRandomSays) {
+  g_paramRandom.setValue(false);
+  std::set<double> seen;
+  for (int i = 0; i < 200; ++i) {
+    const double v = gf_randomVariation(-9.0, 2.5);
+    EXPECT_TRUE(v == -9.225 || v == -8.775) << v;
+    seen.insert(v);
+  }
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(gf_randomVariation(-9.0, 0.0), -9.0);
+  EXPECT_EQ(gf_randomVariation(-9.0, -1.0), -9.0);
+}
+
+TEST(FileHelpersTest, RemoveCountAndListAirportFiles) {
+  TempWorkingFolder folder;
+  EXPECT_TRUE(gf_removeFile("missing.txt"));
+  gf_testWriteFile("present.txt", "x");
+  EXPECT_TRUE(gf_removeFile("present.txt"));
+  EXPECT_FALSE(std::filesystem::exists("present.txt"));
+
+  EXPECT_EQ(gf_countFiles("nowhere"), 0u);
+  std::filesystem::create_directories("stands/sub");
+  for (const char* name : {"EHAM.xml", "EGLL.XML", "EHAM1.xml", "EHAM.txt", "KJFK.Xml", "ÄBCD.xml"}) {
+    gf_testWriteFile(std::filesystem::path("stands") / name, "<x/>");
+  }
+  std::filesystem::create_directory("stands/LFPG.xml");  // a folder, not a file
+  EXPECT_EQ(gf_countFiles("stands"), 6u);
+  auto names = gf_getXmlFiles("stands");
+  std::sort(names.begin(), names.end());
+  // "ÄBCD" has five bytes, so it is not a four-character airport code.
+  EXPECT_EQ(names, (std::vector<std::string>{"EGLL", "EHAM", "KJFK"}));
+  EXPECT_THROW(gf_getXmlFiles("nowhere"), std::filesystem::filesystem_error);
+}
+
+TEST(FileHelpersTest, SaveXmlWritesAWholeFileAndAttributesReadSafely) {
+  TempWorkingFolder folder;
+  pugi::xml_document doc;
+  auto root = doc.append_child("root");
+  root.append_attribute("name").set_value("EHAM");
+  ASSERT_TRUE(gf_saveXml(doc, "out.xml"));
+  pugi::xml_document back;
+  ASSERT_TRUE(back.load_file("out.xml"));
+  EXPECT_EQ(gf_getAttribute(back.child("root"), "name"), "EHAM");
+  EXPECT_EQ(gf_getAttribute(back.child("root"), "missing"), "");
+  EXPECT_EQ(gf_getAttribute(back.child("nothing"), "name"), "");
+  EXPECT_FALSE(gf_saveXml(doc, "no_such_folder/out.xml"));
+  // Nothing but the saved file is left behind.
+  EXPECT_EQ(gf_countFiles("."), 1u);
+}
+
+}  // namespace

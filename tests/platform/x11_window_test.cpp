@@ -1,0 +1,291 @@
+// A real X11 window on a private Xvfb server, driven through the X server with XTest: a click
+// on a check box and typing into an edit arrive as WM_COMMAND and WM_CHAR, the framebuffer is
+// on the screen, the close box sends WM_CLOSE and topmost reaches the window's state.
+#include "gui_test_support.h"
+
+// gtest before Xlib: Xlib's macros (None, Bool) clash with gtest's names.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using guitest::recorder;
+
+constexpr UINT kTick = WM_APP + 50;
+constexpr int kCheckId = 32797;
+constexpr int kEditId = 32840;
+constexpr COLORREF kLightBlue = RGB(153, 204, 255);
+
+std::string findXvfb() {
+  for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"}) {
+    const std::string path = std::string(dir) + "/Xvfb";
+    if (access(path.c_str(), X_OK) == 0) return path;
+  }
+  return {};
+}
+
+// Xvfb on a display it picks itself (-displayfd), stopped when the object goes.
+class XServer {
+ public:
+  bool start(std::string* why) {
+    const std::string binary = findXvfb();
+    if (binary.empty()) {
+      *why = "Xvfb is not installed";
+      return false;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    const std::string fdText = std::to_string(fds[1]);
+    std::vector<std::string> args = {binary, "-displayfd", fdText, "-screen", "0", "1280x1024x24",
+                                     "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int rc = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (rc != 0) {
+      close(fds[0]);
+      *why = "cannot start Xvfb";
+      pid_ = 0;
+      return false;
+    }
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) {
+      *why = "Xvfb did not report a display";
+      return false;
+    }
+    display_ = ":" + number;
+    return true;
+  }
+  const std::string& display() const { return display_; }
+  ~XServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+ private:
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+LRESULT CALLBACK mainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    static HBRUSH lightBlue = CreateSolidBrush(kLightBlue);
+    RECT client;
+    GetClientRect(w, &client);
+    FillRect(dc, &client, lightBlue);
+    EndPaint(w, &ps);
+    return 0;
+  }
+  return guitest::recordingProc(w, m, wp, lp);
+}
+
+WNDPROC g_editPrevious = nullptr;
+std::vector<WPARAM> g_chars;
+LRESULT CALLBACK editSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_CHAR) {
+    g_chars.push_back(wp);
+    if (wp == 13) return 0;
+  }
+  return CallWindowProcW(g_editPrevious, w, m, wp, lp);
+}
+
+// Runs the message loop until `done` holds or about ten seconds pass.
+template <typename F>
+bool loopUntil(HWND window, F done) {
+  std::atomic<bool> stop{false};
+  std::thread ticker([&] {
+    while (!stop) {
+      PostMessageW(window, kTick, 0, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool ok = false;
+  MSG msg;
+  while (std::chrono::steady_clock::now() < deadline && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    if (done()) {
+      ok = true;
+      break;
+    }
+  }
+  stop = true;
+  ticker.join();
+  platform::gf_pumpMessages();
+  return ok;
+}
+
+Window findByName(Display* d, Window root, const char* name) {
+  Window parent = 0;
+  Window rootOut = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(d, root, &rootOut, &parent, &children, &count) == 0) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    char* title = nullptr;
+    if (XFetchName(d, children[i], &title) != 0 && title != nullptr) {
+      if (std::string(title) == name) found = children[i];
+      XFree(title);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+void clickAt(Display* d, int x, int y) {
+  XTestFakeMotionEvent(d, 0, x, y, CurrentTime);
+  XTestFakeButtonEvent(d, 1, True, CurrentTime);
+  XTestFakeButtonEvent(d, 1, False, CurrentTime);
+  XFlush(d);
+}
+
+void typeKey(Display* d, KeySym sym) {
+  const KeyCode code = XKeysymToKeycode(d, sym);
+  XTestFakeKeyEvent(d, code, True, CurrentTime);
+  XTestFakeKeyEvent(d, code, False, CurrentTime);
+  XFlush(d);
+}
+
+POINT centreOnScreen(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+TEST(X11Window, ClicksAndKeysThroughTheXServer) {
+  XServer server;
+  std::string why;
+  if (!server.start(&why)) GTEST_SKIP() << why;
+  const char* previous = std::getenv("DISPLAY");
+  const std::string savedDisplay = previous != nullptr ? previous : "";
+  setenv("DISPLAY", server.display().c_str(), 1);
+  Display* test = XOpenDisplay(server.display().c_str());
+  ASSERT_NE(test, nullptr);
+  int event = 0, error = 0, major = 0, minor = 0;
+  ASSERT_TRUE(XTestQueryExtension(test, &event, &error, &major, &minor));
+
+  platform::gf_setBackendChoice(platform::BackendChoice::x11);
+  HWND main = CreateWindowExW(0, guitest::recordingClass(), u"Zendrik_P3D X11 test",
+                              WS_CAPTION | WS_SYSMENU, 100, 50, 880, 516, nullptr, nullptr,
+                              nullptr, nullptr);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(platform::gf_backendName(main), "x11");
+  SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainProc));
+  HWND box = CreateWindowExW(0, u"button", u"", 0x50000002, 5, 149, 12, 12, main,
+                             reinterpret_cast<HMENU>(kCheckId), nullptr, nullptr);
+  HWND edit = CreateWindowExW(0, u"Edit", u"", 0x50800000, 217, 343, 50, 16, main,
+                              reinterpret_cast<HMENU>(kEditId), nullptr, nullptr);
+  g_editPrevious = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editSubclass)));
+  ShowWindow(main, SW_SHOW);
+  UpdateWindow(main);
+
+  Window native = 0;
+  ASSERT_TRUE(loopUntil(main, [&] {
+    native = findByName(test, DefaultRootWindow(test), "Zendrik_P3D X11 test");
+    XWindowAttributes a{};
+    return native != 0 && XGetWindowAttributes(test, native, &a) != 0 &&
+           a.map_state == IsViewable;
+  })) << "the window was never mapped";
+  recorder().clear();
+
+  // The framebuffer is what the screen shows.
+  const POINT probe = centreOnScreen(main);
+  ASSERT_TRUE(loopUntil(main, [&] {
+    XImage* image = XGetImage(test, DefaultRootWindow(test), probe.x, probe.y + 100, 1, 1,
+                              AllPlanes, ZPixmap);
+    if (image == nullptr) return false;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return pixel == 0x99CCFF;
+  })) << "the painted colour never reached the screen";
+
+  const POINT boxCentre = centreOnScreen(box);
+  clickAt(test, boxCentre.x, boxCentre.y);
+  ASSERT_TRUE(loopUntil(main, [] { return !recorder().of(WM_COMMAND).empty(); }));
+  const auto command = recorder().of(WM_COMMAND).front();
+  EXPECT_EQ(LOWORD(command.wParam), kCheckId);
+  EXPECT_EQ(HIWORD(command.wParam), BN_CLICKED);
+  EXPECT_EQ(IsDlgButtonChecked(main, kCheckId), BST_UNCHECKED);
+
+  const POINT editCentre = centreOnScreen(edit);
+  clickAt(test, editCentre.x, editCentre.y);
+  ASSERT_TRUE(loopUntil(main, [&] { return platform::gf_focusWindow(main) == edit; }));
+  for (KeySym k : {XK_d, XK_1, XK_BackSpace, XK_1, XK_5, XK_0, XK_Return}) typeKey(test, k);
+  ASSERT_TRUE(loopUntil(main, [] { return !g_chars.empty() && g_chars.back() == 13; }));
+  EXPECT_EQ(g_chars, (std::vector<WPARAM>{'d', '1', 8, '1', '5', '0', 13}));
+  WCHAR text[32];
+  GetWindowTextW(edit, text, 32);
+  EXPECT_EQ(std::u16string(text), u"d150");
+
+  // Topmost goes to the window manager's state of the window.
+  SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  platform::gf_pumpMessages();
+  XSync(test, False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(test, native, XInternAtom(test, "_NET_WM_STATE", False), 0, 8, False,
+                     XA_ATOM, &type, &format, &items, &after, &data);
+  ASSERT_EQ(items, 1u);
+  EXPECT_EQ(reinterpret_cast<Atom*>(data)[0], XInternAtom(test, "_NET_WM_STATE_ABOVE", False));
+  XFree(data);
+
+  // The close box: the window manager's delete request becomes WM_CLOSE.
+  XEvent close{};
+  close.xclient.type = ClientMessage;
+  close.xclient.window = native;
+  close.xclient.message_type = XInternAtom(test, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(test, "WM_DELETE_WINDOW", False));
+  XSendEvent(test, native, False, NoEventMask, &close);
+  XFlush(test);
+  ASSERT_TRUE(loopUntil(main, [] { return !recorder().of(WM_CLOSE).empty(); }));
+  EXPECT_TRUE(IsWindow(main));  // the procedure decides; this one keeps the window
+
+  DestroyWindow(main);
+  XCloseDisplay(test);
+  platform::gf_setBackendChoice(platform::BackendChoice::automatic);
+  if (savedDisplay.empty()) {
+    unsetenv("DISPLAY");
+  } else {
+    setenv("DISPLAY", savedDisplay.c_str(), 1);
+  }
+}
+
+}  // namespace
