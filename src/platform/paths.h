@@ -1,0 +1,26 @@
+// Windows path texts as simulator files and settings write them ("D:\AI\MyPack",
+// "Addon Scenery\XYZ", "C:\ProgramData\Lockheed Martin\Prepar3D v5\scenery.cfg") turned into
+// paths of this file system.
+//
+// Drive letters: "X:\..." is rooted at the folder named by ZENDRIK_DRIVE_X (X upper-case),
+// else at "$XDG_DATA_HOME/zendrik/drive_x" (XDG_DATA_HOME defaulting to ~/.local/share).
+// Names are matched case-insensitively against existing entries, as Windows does.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// '\' becomes '/', a leading drive letter maps to its root, and the longest existing prefix
+// is resolved case-insensitively (see gf_resolvePathCase). A relative text stays relative.
+// UTF-8 in, native path out. An empty text gives an empty path.
+std::filesystem::path gf_winPath(std::string_view text);
+
+// The folder a drive letter ('c' or 'C') maps to. A non-letter gives an empty path.
+std::filesystem::path gf_driveRoot(char letter);
+
+// For each element of `path` that does not exist as written, the unique entry of its parent
+// folder whose name is equal ignoring ASCII case is taken (several: the first in name order);
+// once an element is not found at all the rest is kept as written. A path that exists as
+// written is returned unchanged; nothing is created.
+std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path);
