@@ -1,0 +1,195 @@
+// Downloads with libcurl's easy interface and the unzip of downloaded archives.
+#include "foundation/download.h"
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+
+#include "foundation/log.h"
+#include "foundation/run_state.h"
+#include "foundation/text_file.h"
+#include "foundation/zip_archive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUserAgent = "Zendrik";
+constexpr long kStallBytesPerSecond = 1;
+
+// A positive number of seconds from the environment, else the fallback.
+long lf_envSeconds(const char* name, long fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  const std::string_view view(text);
+  long value = 0;
+  const auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
+  if (ec != std::errc() || end != view.data() + view.size() || value <= 0) return fallback;
+  return value;
+}
+
+size_t lf_curlWrite(char* data, size_t size, size_t count, void* file) {
+  return std::fwrite(data, size, count, static_cast<FILE*>(file));
+}
+
+// What the progress callback watches during one transfer.
+struct TransferWatch {
+  std::chrono::steady_clock::time_point lastData;  // when the received count last grew
+  curl_off_t received = 0;                         // bytes received so far
+  std::chrono::seconds stallLimit{kDownloadStallTimeoutSec};
+};
+
+// Called by libcurl at least once a second; non-zero aborts the transfer. Ends it when the
+// program is asked to exit, and when no byte has arrived for the stall limit (libcurl's own
+// low-speed check averages over several seconds and reacts later).
+int lf_curlProgress(void* data, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  if (g_exitRequested.load()) return 1;
+  auto& watch = *static_cast<TransferWatch*>(data);
+  const auto now = std::chrono::steady_clock::now();
+  if (received != watch.received) {
+    watch.received = received;
+    watch.lastData = now;
+    return 0;
+  }
+  return now - watch.lastData >= watch.stallLimit ? 1 : 0;
+}
+
+fs::path lf_partPath(const fs::path& file) {
+  fs::path part = file;
+  part += kPartialDownloadSuffix;
+  return part;
+}
+
+void lf_setOptions(CURL* curl, const std::string& url, FILE* out, TransferWatch& watch) {
+  const long stallSeconds =
+      lf_envSeconds("ZENDRIK_DOWNLOAD_STALL_TIMEOUT", kDownloadStallTimeoutSec);
+  watch = TransferWatch{std::chrono::steady_clock::now(), 0, std::chrono::seconds(stallSeconds)};
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &lf_curlWrite);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+  // Without these a server that accepts and then goes silent would hold start-up for ever.
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
+                   lf_envSeconds("ZENDRIK_DOWNLOAD_CONNECT_TIMEOUT", kDownloadConnectTimeoutSec));
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &lf_curlProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+}
+
+void lf_removeQuietly(const fs::path& file) {
+  std::error_code ec;
+  fs::remove(file, ec);
+}
+
+}  // namespace
+
+curlHolder::curlHolder() {
+  static std::once_flag s_globalInit;
+  std::call_once(s_globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  m_handle = curl_easy_init();
+}
+
+curlHolder::~curlHolder() {
+  if (m_handle != nullptr) curl_easy_cleanup(m_handle);
+}
+
+std::string gf_downloadBaseUrl() {
+  const char* env = std::getenv("ZENDRIK_DOWNLOAD_URL");
+  std::string base = (env != nullptr && *env != '\0') ? env : kDownloadBaseUrl;
+  if (base.back() != '/') base += '/';
+  return base;
+}
+
+std::string gf_downloadFolderUrl() {
+  return gf_downloadBaseUrl() + "P3D/";
+}
+
+bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode) {
+  CURL* curl = holder.handle();
+  if (curl == nullptr) return false;
+  const fs::path part = lf_partPath(file);
+  try {
+    FILE* out = std::fopen(part.c_str(), byteMode ? "wb" : "w");
+    if (out == nullptr) {
+      gf_log(fmt::format("could not open output file: {}", file.string()));
+      return false;
+    }
+    TransferWatch watch;
+    lf_setOptions(curl, url, out, watch);
+    const CURLcode code = curl_easy_perform(curl);
+    const bool closed = std::fclose(out) == 0;
+    if (code != CURLE_OK || !closed) {
+      gf_log(
+          fmt::format("download of \"{}\" failed: {}", url,
+                      code != CURLE_OK ? curl_easy_strerror(code) : "file could not be written"));
+      lf_removeQuietly(part);
+      return false;
+    }
+    fs::rename(part, file);  // replaces an older file in one step
+    return true;
+  } catch (const std::exception& e) {
+    gf_log(fmt::format("downloader exception: \"{}\", {} => {}", e.what(), url, file.string()));
+    lf_removeQuietly(part);
+    return false;
+  }
+}
+
+namespace {
+
+// Writes the text of the archive's file entries to destination (each replacing the one
+// before). False when the archive holds no file entry or an entry cannot be read or written.
+bool lf_unzipText(ZipArchive& archive, const fs::path& destination) {
+  bool wroteAny = false;
+  for (const ZipEntry& entry : archive.getEntries()) {
+    if (entry.isDirectory()) continue;
+    const std::optional<std::string> text = archive.readAsText(entry);
+    if (!text) {
+      gf_logError(fmt::format("unzipping error code : {}", archive.errorCode()));
+      return false;
+    }
+    if (!gf_writeStringToFile(*text, destination, false)) {
+      gf_logError(fmt::format("could not write {}", destination.string()));
+      return false;
+    }
+    wroteAny = true;
+  }
+  return wroteAny;
+}
+
+}  // namespace
+
+bool gf_downloadAndUnzip(const fs::path& zipName, const fs::path& destination) {
+  curlHolder holder;
+  const fs::path local = zipName.filename();
+  bool result = false;
+  if (!gf_download(holder, gf_downloadBaseUrl() + zipName.generic_string(), local, true)) {
+    gf_logError(fmt::format("downloading {} failed?", zipName.string()));
+  } else {
+    ZipArchive archive(local);
+    result = archive.open() && lf_unzipText(archive, destination);
+    archive.close();
+    if (!result) {
+      std::error_code ec;
+      fs::remove(destination, ec);
+      gf_logError(fmt::format("unzipping {} failed?", zipName.string()));
+    }
+  }
+  if (fs::exists(local)) fs::remove(local);
+  return result;
+}
+
+bool gf_downloadDbase(const fs::path& destination) {
+  static const fs::path s_dbaseZip = "dbase.zip";
+  return gf_downloadAndUnzip(s_dbaseZip, destination);
+}

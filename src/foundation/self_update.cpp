@@ -1,0 +1,144 @@
+// The self-update check: version file, installer archive, install_new_version.exe.
+#include "foundation/self_update.h"
+
+#include <fmt/format.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/file_names.h"
+#include "foundation/log.h"
+#include "foundation/messages.h"
+#include "foundation/parameters.h"
+#include "foundation/strings.h"
+#include "foundation/zip_archive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kVersionFile = "version.json";
+constexpr const char* kVersionPath = "release/version_P3D.json";
+
+bool lf_endsWithExe(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  for (char& c : tail) c = gf_asciiUpper(c);
+  return tail == ".EXE";
+}
+
+// The archive entry that holds the installer: the one ".exe" file, or the only file of an
+// archive without one. None when that is ambiguous.
+std::optional<ZipEntry> lf_installerEntry(const std::vector<ZipEntry>& entries) {
+  std::vector<ZipEntry> files;
+  std::vector<ZipEntry> executables;
+  for (const ZipEntry& entry : entries) {
+    if (entry.isDirectory()) continue;
+    files.push_back(entry);
+    if (lf_endsWithExe(entry.name)) executables.push_back(entry);
+  }
+  if (executables.size() == 1) return executables.front();
+  if (executables.empty() && files.size() == 1) return files.front();
+  return std::nullopt;
+}
+
+// Writes the entry to install_new_version.exe through a partial file that replaces it only
+// when complete. True on success.
+bool lf_extractInstaller(ZipArchive& archive, const ZipEntry& entry) {
+  fs::path part = g_installerPath;
+  part += kPartialDownloadSuffix;
+  int result = kZipOk;
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    result = out ? archive.readContent(entry, out) : static_cast<int>(kZipWriteFailed);
+    if (result == kZipOk) {
+      out.flush();
+      if (!out) result = kZipWriteFailed;
+    }
+  }
+  std::error_code ec;
+  if (result != kZipOk) {
+    gf_logError(fmt::format("unzipping error code : {}", result));
+    fs::remove(part, ec);
+    return false;
+  }
+  fs::rename(part, g_installerPath, ec);  // replaces an older installer in one step
+  if (ec) {
+    gf_logError(fmt::format("could not write {}: {}", g_installerPath.string(), ec.message()));
+    fs::remove(part, ec);
+    return false;
+  }
+  gf_log(fmt::format("{} unzipped to {}", archive.path().string(), g_installerPath.string()));
+  return true;
+}
+
+}  // namespace
+
+Version gf_downloadVersion(curlHolder& holder, const std::string& url) {
+  const fs::path local = kVersionFile;
+  if (!gf_download(holder, url, local, false)) {
+    gf_logError(fmt::format("downloading \"{}\" failed", url));
+    return Version(std::string_view());
+  }
+  std::string content;
+  {
+    std::ifstream in(local, std::ios::binary);
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  fs::remove(local);
+  // The first line holds the version; a JSON object spread over several lines is read whole.
+  const Version firstLine(gf_trim(content.substr(0, content.find('\n'))));
+  return firstLine != Version() ? firstLine : Version(gf_trim(content));
+}
+
+Version gf_remoteVersion() {
+  curlHolder holder;
+  return gf_downloadVersion(holder, gf_downloadBaseUrl() + kVersionPath);
+}
+
+bool gf_downloadInstaller(const Version& remote) {
+  const std::string versionText = remote.toString();
+  const std::string zipName = fmt::format("setup_{}_d_v{}.zip", g_programName, versionText);
+  const fs::path local = zipName;
+  bool installed = false;
+  curlHolder holder;
+  if (!gf_download(holder, gf_downloadBaseUrl() + "release/" + zipName, local, true)) {
+    gf_showMessage(fmt::format("Downloading program installer file version {} failed", versionText),
+                   true);
+  } else {
+    gf_log(fmt::format("downloaded {}", zipName));
+    ZipArchive archive(local);
+    if (!archive.open()) {
+      gf_logError(fmt::format("could not open {}", zipName));
+    } else if (std::optional<ZipEntry> entry = lf_installerEntry(archive.getEntries())) {
+      installed = lf_extractInstaller(archive, *entry);
+    } else {
+      gf_logError(fmt::format("{} holds no single installer", zipName));
+    }
+    archive.close();
+  }
+  if (fs::exists(local)) fs::remove(local);
+  return installed;
+}
+
+void gf_checkNewVersion() {
+  const Version remote = gf_remoteVersion();
+  if (remote == Version()) {
+    gf_logError("Program Version file not found?");
+    return;
+  }
+  if (remote <= g_version) return;
+  if (gf_downloadInstaller(remote)) {
+    const fs::path installer = fs::path(g_paramProgramInstallPath.value()) / g_installerPath;
+    throw qvb::UserErrorException(
+        99, fmt::format("New version {} available, exit {}. Run as administrator: \"{}\"",
+                        remote.toString(), g_programName, installer.string()));
+  }
+  gf_showMessage(
+      "The downloading/unzipping of the new version failed? Try manually via Ulvabrook website",
+      true);
+}

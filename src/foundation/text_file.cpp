@@ -1,0 +1,260 @@
+// Reading text files of any encoding, writing text files, and the strict UTF conversions.
+#include "foundation/text_file.h"
+
+#include <fmt/format.h>
+
+#include <atomic>
+#include <climits>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr const char* kTooLong = "Input string too long: size_t-length doesn't fit into int.";
+
+void lf_dropCarriageReturn(std::string& line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
+// Appends the lines of a narrow stream; returns the index of the first appended line.
+std::size_t lf_readNarrowLines(std::istream& in, std::vector<std::string>& lines) {
+  const std::size_t first = lines.size();
+  std::string line;
+  while (std::getline(in, line)) {
+    lf_dropCarriageReturn(line);
+    lines.push_back(std::move(line));
+  }
+  return first;
+}
+
+// The file's UTF-16 text: the byte order comes from the byte-order mark, which is consumed;
+// without a mark the text is big-endian. A trailing odd byte is dropped with a log line.
+WString lf_decodeUtf16(const std::string& bytes, const fs::path& file) {
+  std::size_t pos = 0;
+  bool littleEndian = false;
+  if (bytes.size() >= 2) {
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const auto b1 = static_cast<unsigned char>(bytes[1]);
+    if (b0 == 0xFF && b1 == 0xFE) {
+      littleEndian = true;
+      pos = 2;
+    } else if (b0 == 0xFE && b1 == 0xFF) {
+      pos = 2;
+    }
+  }
+  if ((bytes.size() - pos) % 2 != 0) {
+    gf_log(fmt::format("incomplete UTF-16 character at the end of {} ignored", file.string()));
+  }
+  WString text;
+  text.reserve((bytes.size() - pos) / 2);
+  for (; pos + 1 < bytes.size(); pos += 2) {
+    const auto first = static_cast<unsigned char>(bytes[pos]);
+    const auto second = static_cast<unsigned char>(bytes[pos + 1]);
+    text.push_back(littleEndian ? static_cast<WCHAR>(first | (second << 8))
+                                : static_cast<WCHAR>((first << 8) | second));
+  }
+  return text;
+}
+
+bool lf_readUtf16File(const fs::path& file, std::vector<std::string>& lines) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  try {
+    gf_wideLinesToUtf8(lf_decodeUtf16(bytes, file), lines);
+  } catch (const win32::Utf8ConversionException& e) {
+    gf_showMessage(fmt::format("conversion from error from utf16 to utf8, code: {}", e.errorCode()),
+                   true);
+    return false;
+  } catch (const std::runtime_error& e) {
+    gf_showMessage(fmt::format("conversion from error from utf16 to utf8: {}", e.what()), true);
+    return false;
+  }
+  return true;
+}
+
+bool lf_readUtf8BomFile(const fs::path& file, std::vector<std::string>& lines) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const std::size_t first = lf_readNarrowLines(in, lines);
+  // Only the first line of this file can carry the mark, and only a real one is removed.
+  if (first < lines.size() && lines[first].starts_with(kUtf8Bom)) {
+    lines[first].erase(0, kUtf8Bom.size());
+  }
+  return true;
+}
+
+// A name for a temporary file beside file, unique within this process.
+fs::path lf_tempPathFor(const fs::path& file) {
+  static std::atomic<unsigned> s_counter{0};
+  const auto thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
+  fs::path temp = file;
+  temp += fmt::format(".{:x}-{}.tmp", thread & 0xffffff, s_counter.fetch_add(1));
+  return temp;
+}
+
+// Writes through a temporary file that is renamed over the target once it is complete.
+template <typename Writer>
+bool lf_replaceFile(const fs::path& file, Writer&& write) {
+  const fs::path temp = lf_tempPathFor(file);
+  bool ok = false;
+  {
+    std::ofstream out(temp, std::ios::out | std::ios::trunc);
+    if (!out) return false;
+    write(out);
+    out.flush();
+    ok = out.good();
+  }
+  std::error_code ec;
+  if (ok) {
+    fs::rename(temp, file, ec);
+    ok = !ec;
+  }
+  if (!ok) fs::remove(temp, ec);
+  return ok;
+}
+
+[[noreturn]] void lf_throwConversion(DWORD error, std::uint32_t direction, const char* invalid,
+                                     const char* other) {
+  throw win32::Utf8ConversionException(error == ERROR_NO_UNICODE_TRANSLATION ? invalid : other,
+                                       error, direction);
+}
+
+}  // namespace
+
+int gf_textFileEncoding(const fs::path& file) {
+  const WString name = Utf8ToUtf16(file.string());
+  HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", file.string(),
+                       GetLastError()));
+    return kTextCannotOpen;
+  }
+  unsigned char head[2] = {0, 0};
+  DWORD read = 0;
+  const BOOL ok = ReadFile(handle, head, sizeof head, &read, nullptr);
+  CloseHandle(handle);
+  if (!ok || read < 2) return kTextAnsi;
+  if (head[0] == 0xFF && head[1] == 0xFE) return kTextUtf16Le;
+  if (head[0] == 0xFE && head[1] == 0xFF) return kTextUtf16Be;
+  if (head[0] == 0xEF && head[1] == 0xBB) return kTextUtf8Bom;
+  return kTextAnsi;
+}
+
+bool gf_readTextFileToStringVector(int code, const fs::path& file,
+                                   std::vector<std::string>& lines) {
+  switch (code) {
+    case kTextUtf16Le:
+    case kTextUtf16Be:
+      return lf_readUtf16File(file, lines);
+    case kTextUtf8Bom:
+      return lf_readUtf8BomFile(file, lines);
+    default: {
+      std::ifstream in(file, std::ios::binary);
+      if (!in) return false;
+      lf_readNarrowLines(in, lines);
+      return true;
+    }
+  }
+}
+
+bool gf_readExtTextFileToStringVector(const fs::path& file, std::vector<std::string>& lines) {
+  try {
+    const int code = gf_textFileEncoding(file);
+    if (code == kTextCannotOpen) return false;
+    return gf_readTextFileToStringVector(code, file, lines);
+  } catch (const std::exception& e) {
+    gf_log(fmt::format("gf_readExtTextFileToStringVector {}", e.what()));
+    return true;
+  }
+}
+
+void gf_wideLinesToUtf8(std::basic_string_view<WCHAR> text, std::vector<std::string>& lines) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(u'\n', start);
+    const std::size_t next = end == std::basic_string_view<WCHAR>::npos ? text.size() : end + 1;
+    if (end == std::basic_string_view<WCHAR>::npos) end = text.size();
+    std::basic_string_view<WCHAR> line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+    lines.push_back(Utf16ToUtf8(line));
+    start = next;
+  }
+}
+
+std::vector<std::string>* gf_readTextFile(TextFile& file, int reserve) {
+  std::ifstream in(file.path, std::ios::binary);
+  if (!in) return nullptr;
+  if (reserve > 0) file.lines.reserve(static_cast<std::size_t>(reserve));
+  lf_readNarrowLines(in, file.lines);
+  return file.lines.empty() ? nullptr : &file.lines;
+}
+
+bool gf_writeStringToFile(const std::string& text, const fs::path& file, bool newline) {
+  return lf_replaceFile(file, [&](std::ofstream& out) {
+    out << text;
+    if (newline) out << '\n';
+  });
+}
+
+bool gf_writeStringVectorToFile(const std::vector<std::string>& lines, const fs::path& file) {
+  return lf_replaceFile(file, [&](std::ofstream& out) {
+    for (const std::string& line : lines) out << line << '\n';
+  });
+}
+
+WString Utf8ToUtf16(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  if (utf8.size() > static_cast<std::size_t>(INT_MAX)) throw std::overflow_error(kTooLong);
+  const int length = static_cast<int>(utf8.size());
+  const int units =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+  if (units == 0) {
+    lf_throwConversion(GetLastError(), win32::Utf8ConversionException::kFromUtf8,
+                       "Invalid UTF-8 sequence found in input string.",
+                       "Cannot get result string length when converting from UTF-8 to UTF-16 "
+                       "(MultiByteToWideChar failed).");
+  }
+  WString result(static_cast<std::size_t>(units), WCHAR{0});
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, result.data(),
+                          units) == 0) {
+    lf_throwConversion(GetLastError(), win32::Utf8ConversionException::kFromUtf8,
+                       "Invalid UTF-8 sequence found in input string.",
+                       "Cannot convert from UTF-8 to UTF-16 (MultiByteToWideChar failed).");
+  }
+  return result;
+}
+
+std::string Utf16ToUtf8(std::basic_string_view<WCHAR> utf16) {
+  if (utf16.empty()) return {};
+  if (utf16.size() > static_cast<std::size_t>(INT_MAX)) throw std::overflow_error(kTooLong);
+  const int length = static_cast<int>(utf16.size());
+  const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length,
+                                        nullptr, 0, nullptr, nullptr);
+  if (bytes == 0) {
+    lf_throwConversion(GetLastError(), win32::Utf8ConversionException::kFromUtf16,
+                       "Invalid UTF-16 sequence found in input string.",
+                       "Cannot get result string length when converting from UTF-16 to UTF-8 "
+                       "(WideCharToMultiByte failed).");
+  }
+  std::string result(static_cast<std::size_t>(bytes), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length, result.data(), bytes,
+                          nullptr, nullptr) == 0) {
+    lf_throwConversion(GetLastError(), win32::Utf8ConversionException::kFromUtf16,
+                       "Invalid UTF-16 sequence found in input string.",
+                       "Cannot convert from UTF-16 to UTF-8 (WideCharToMultiByte failed).");
+  }
+  return result;
+}

@@ -1,0 +1,238 @@
+// Downloads, unzip and the self-update check against a real HTTP server on the loopback.
+#include "foundation/download.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/main_window_state.h"
+#include "foundation/parameters.h"
+#include "foundation/run_state.h"
+#include "foundation/self_update.h"
+#include "http_server_helpers.h"
+#include "settings_reset.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lf_randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string bytes(count, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng() & 0xFF);
+  return bytes;
+}
+
+bool lf_contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A working folder with an open log, a server folder beside it and the server over it.
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_stopRequested = false;
+    g_exitRequested = false;
+    {
+      std::lock_guard lock(g_mainWindowState.mutex);
+      g_mainWindowState.errorText.clear();
+      g_mainWindowState.statusText.clear();
+    }
+    fs::create_directories(m_serverRoot / "release");
+    gf_openLog();
+  }
+
+  void TearDown() override {
+    gf_closeLog();
+    ::unsetenv("ZENDRIK_DOWNLOAD_URL");
+    ::unsetenv("ZENDRIK_DOWNLOAD_STALL_TIMEOUT");
+    g_exitRequested = false;
+    gf_testResetSettings();
+  }
+
+  // Starts the server over the fixture folder as it stands and points downloads at it.
+  // False when the server cannot run here (no python3); the test is then skipped.
+  bool startServer() {
+    m_server = std::make_unique<LocalHttpServer>(m_serverRoot);
+    if (!m_server->running()) return false;
+    ::setenv("ZENDRIK_DOWNLOAD_URL", m_server->url().c_str(), 1);
+    return true;
+  }
+
+  void serve(const std::string& relative, const std::string& content) {
+    fs::create_directories((m_serverRoot / relative).parent_path());
+    gf_testWriteFile(m_serverRoot / relative, content);
+  }
+
+  void serveZip(const std::string& relative,
+                const std::vector<std::pair<std::string, std::string>>& entries) {
+    fs::create_directories((m_serverRoot / relative).parent_path());
+    gf_testWriteZip(m_serverRoot / relative, entries);
+  }
+
+  std::vector<std::string> logLines() const { return gf_testReadLines(m_work.path() / "Log.txt"); }
+
+  // Files in the working folder that a download may leave behind.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(m_work.path())) {
+      const std::string name = entry.path().filename().string();
+      const std::string ext = entry.path().extension().string();
+      if (ext == ".zip" || ext == ".part" || name == "version.json") found.push_back(name);
+    }
+    return found;
+  }
+
+  TempWorkingFolder m_work;
+  fs::path m_serverRoot = m_work.path() / "server";
+  std::unique_ptr<LocalHttpServer> m_server;
+};
+
+constexpr const char* kNoServer = "python3 -m http.server could not be started";
+const std::string kSetupZip = "release/setup_Zendrik_P3D_d_v10.10.10.zip";
+
+}  // namespace
+
+TEST_F(DownloadTest, NewerVersionLeavesTheInstallerAndStopsWithItsMessage) {
+  // Larger than one read chunk, so the installer is assembled from several pieces.
+  const std::string installer = lf_randomBytes(1300000, 7);
+  serve("release/version_P3D.json", "10.10.10\n");
+  serveZip(kSetupZip,
+           {{"docs/", ""}, {"readme.txt", "read me"}, {"Zendrik_P3D_setup.exe", installer}});
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  g_paramProgramInstallPath.setValue("/opt/Zendrik P3D");
+
+  try {
+    gf_checkNewVersion();
+    FAIL() << "a newer version must end the run";
+  } catch (const qvb::UserErrorException& e) {
+    EXPECT_STREQ(e.what(),
+                 "New version 10.10.10 available, exit Zendrik_P3D. Run as administrator: "
+                 "\"/opt/Zendrik P3D/install_new_version.exe\"");
+  }
+  EXPECT_EQ(gf_testReadAll("install_new_version.exe"), installer);
+  EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());
+  const auto lines = logLines();
+  EXPECT_TRUE(lf_contains(lines, "downloaded setup_Zendrik_P3D_d_v10.10.10.zip"));
+  EXPECT_TRUE(
+      lf_contains(lines, "setup_Zendrik_P3D_d_v10.10.10.zip unzipped to install_new_version.exe"));
+}
+
+TEST_F(DownloadTest, VersionFileMayBeAJsonObjectOverSeveralLines) {
+  serve("release/version_P3D.json", "{\n  \"major\": 10,\n  \"minor\": 11,\n  \"patch\": 0\n}\n");
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  EXPECT_EQ(gf_remoteVersion(), Version(10, 11, 0));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(DownloadTest, EqualOrOlderVersionDoesNothing) {
+  serveZip("release/setup_Zendrik_P3D_d_v10.10.9.zip", {{"setup.exe", "x"}});
+  serveZip("release/setup_Zendrik_P3D_d_v10.9.20.zip", {{"setup.exe", "x"}});
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  for (const char* version : {"10.10.9", "10.9.20"}) {
+    serve("release/version_P3D.json", version);
+    EXPECT_NO_THROW(gf_checkNewVersion()) << version;
+    EXPECT_FALSE(fs::exists("install_new_version.exe")) << version;
+    EXPECT_TRUE(leftovers().empty()) << version;
+  }
+}
+
+TEST_F(DownloadTest, MissingVersionFileIsLoggedAndStartUpGoesOn) {
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  EXPECT_NO_THROW(gf_checkNewVersion());
+  const auto lines = logLines();
+  EXPECT_TRUE(lf_contains(
+      lines, "===> downloading \"" + m_server->url() + "release/version_P3D.json\" failed"));
+  EXPECT_TRUE(lf_contains(lines, "===> Program Version file not found?"));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(DownloadTest, MissingOrAmbiguousInstallerKeepsTheRunningVersion) {
+  serve("release/version_P3D.json", "11.0.0");
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  gf_testWriteFile("install_new_version.exe", "older installer");
+  EXPECT_NO_THROW(gf_checkNewVersion());  // no archive on the server
+  EXPECT_EQ(
+      g_mainWindowState.text(&MainWindowState::statusText),
+      "The downloading/unzipping of the new version failed? Try manually via Ulvabrook website");
+
+  // An archive with two programs names no installer: nothing is taken from it.
+  serveZip("release/setup_Zendrik_P3D_d_v11.0.0.zip", {{"a.exe", "a"}, {"b.EXE", "b"}});
+  EXPECT_NO_THROW(gf_checkNewVersion());
+  EXPECT_EQ(gf_testReadAll("install_new_version.exe"), "older installer");
+  EXPECT_TRUE(leftovers().empty());
+  const auto lines = logLines();
+  EXPECT_TRUE(lf_contains(lines, "Downloading program installer file version 11.0.0 failed"));
+}
+
+TEST_F(DownloadTest, DatabaseArchiveLeavesExactlyItsFileText) {
+  const std::string xml = "<?xml version=\"1.0\"?>\n<dbase>\n\t<types/>\n</dbase>\n";
+  serveZip("dbase.zip", {{"data/", ""}, {"data/dbase.xml", xml}});
+  serveZip("AIG-regcodes.zip", {{"AIG-regcodes.xml", "<regcodes/>"}});
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  fs::create_directories("input");
+
+  EXPECT_TRUE(gf_downloadDbase("input/temp2.xml"));
+  EXPECT_EQ(gf_testReadAll("input/temp2.xml"), xml);
+  EXPECT_TRUE(gf_downloadAndUnzip("AIG-regcodes.zip", "input/AIG-regcodes.xml"));
+  EXPECT_EQ(gf_testReadAll("input/AIG-regcodes.xml"), "<regcodes/>");
+  EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());
+  EXPECT_EQ(std::distance(fs::directory_iterator("input"), fs::directory_iterator()), 2);
+}
+
+TEST_F(DownloadTest, FailedUnzipRemovesTheDestinationAndTheArchive) {
+  serve("dbase.zip", "this is not a zip archive");
+  serveZip("empty.zip", {{"only_a_folder/", ""}});
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  gf_testWriteFile("temp2.xml", "stale database");
+
+  EXPECT_FALSE(gf_downloadDbase("temp2.xml"));
+  EXPECT_FALSE(fs::exists("temp2.xml"));
+  // An archive without a file has nothing to give: a failure, not an empty success.
+  EXPECT_FALSE(gf_downloadAndUnzip("empty.zip", "temp2.xml"));
+  EXPECT_FALSE(gf_downloadAndUnzip("missing.zip", "temp2.xml"));
+  EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());
+  const auto lines = logLines();
+  EXPECT_TRUE(lf_contains(lines, "===> unzipping dbase.zip failed?"));
+  EXPECT_TRUE(lf_contains(lines, "===> unzipping empty.zip failed?"));
+  EXPECT_TRUE(lf_contains(lines, "===> downloading missing.zip failed?"));
+}
+
+TEST_F(DownloadTest, UnwritableDestinationIsAFailure) {
+  serveZip("dbase.zip", {{"dbase.xml", "<dbase/>"}});
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  EXPECT_FALSE(gf_downloadDbase("no_such_folder/temp2.xml"));
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(DownloadTest, FailedTransferKeepsThePreviousFileAndLeavesNoPart) {
+  serve("P3D/archive/stock/EHAM.xml", "<airport/>");
+  if (!startServer()) GTEST_SKIP() << kNoServer;
+  curlHolder holder;
+  ASSERT_TRUE(
+      gf_download(holder, gf_downloadFolderUrl() + "archive/stock/EHAM.xml", "EHAM.xml", false));
+  EXPECT_EQ(gf_testReadAll("EHAM.xml"), "<airport/>");
+  EXPECT_FALSE(
+      gf_download(holder, gf_downloadFolderUrl() + "archive/stock/LFPG.xml", "EHAM.xml", false));
+  EXPECT_EQ(gf_testReadAll("EHAM.xml"), "<airport/>");
+  EXPECT_FALSE(fs::exists("EHAM.xml.part"));
+
+  EXPECT_FALSE(gf_download(holder, m_server->url() + "P3D/archive/stock/EHAM.xml",
+                           "no_such_folder/EHAM.xml", false));
+  EXPECT_TRUE(lf_contains(logLines(), "could not open output file: no_such_folder/EHAM.xml"));
+}
+
+TEST(DownloadUrl, BaseUrlComesFromTheEnvironmentWithATrailingSlash) {
+  ::setenv("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:1/files", 1);
+  EXPECT_EQ(gf_downloadBaseUrl(), "http://127.0.0.1:1/files/");
+  EXPECT_EQ(gf_downloadFolderUrl(), "http://127.0.0.1:1/files/P3D/");
+  ::unsetenv("ZENDRIK_DOWNLOAD_URL");
+  EXPECT_EQ(gf_downloadBaseUrl(), kDownloadBaseUrl);
+}

@@ -1,0 +1,178 @@
+// Local HTTP servers and zip builder for the download tests.
+#include "http_server_helpers.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+constexpr auto kStartWait = std::chrono::seconds(15);
+
+int lf_listenLoopback(int* port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  socklen_t len = sizeof addr;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 8) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  *port = ntohs(addr.sin_port);
+  return fd;
+}
+
+bool lf_answers(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return ok;
+}
+
+int lf_startPython(const std::filesystem::path& root, int port) {
+  const std::string portText = std::to_string(port);
+  const std::string rootText = root.string();
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  const int devNull = ::open("/dev/null", O_RDWR);
+  if (devNull >= 0) {
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+  }
+  ::execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+           rootText.c_str(), portText.c_str(), static_cast<char*>(nullptr));
+  ::_exit(127);
+}
+
+void lf_stopChild(int pid) {
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+}
+
+}  // namespace
+
+LocalHttpServer::LocalHttpServer(const std::filesystem::path& root) {
+  for (int attempt = 0; attempt < 3 && m_pid <= 0; ++attempt) {
+    // A free port: bound once by us, released, then handed to the server.
+    const int probe = lf_listenLoopback(&m_port);
+    if (probe < 0) return;
+    ::close(probe);
+    const int pid = lf_startPython(root, m_port);
+    if (pid < 0) return;
+    const auto deadline = std::chrono::steady_clock::now() + kStartWait;
+    bool up = false;
+    while (!up && std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) break;  // exited: port taken or no python
+      up = lf_answers(m_port);
+      if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (up) {
+      m_pid = pid;
+    } else {
+      lf_stopChild(pid);
+    }
+  }
+}
+
+LocalHttpServer::~LocalHttpServer() {
+  if (m_pid > 0) lf_stopChild(m_pid);
+}
+
+std::string LocalHttpServer::url() const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+StallingHttpServer::StallingHttpServer(std::size_t promisedBytes) : m_promised(promisedBytes) {
+  m_listener = lf_listenLoopback(&m_port);
+  if (m_listener < 0) throw std::runtime_error("no loopback listener");
+  m_thread = std::thread([this] { serve(); });
+}
+
+StallingHttpServer::~StallingHttpServer() {
+  m_stop = true;
+  m_thread.join();
+  ::close(m_listener);
+}
+
+std::string StallingHttpServer::url() const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + "/stall.bin";
+}
+
+void StallingHttpServer::serve() {
+  int client = -1;
+  while (!m_stop && client < 0) {
+    pollfd p{m_listener, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) client = ::accept(m_listener, nullptr, nullptr);
+  }
+  if (client < 0) return;
+  // Read the request head, then answer with half of the promised body.
+  std::string request;
+  char buffer[1024];
+  while (!m_stop && request.find("\r\n\r\n") == std::string::npos) {
+    pollfd p{client, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    request.append(buffer, static_cast<std::size_t>(n));
+  }
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+      "Content-Length: " +
+      std::to_string(m_promised) + "\r\n\r\n";
+  const std::string body(m_promised / 2, 'x');
+  ::send(client, head.data(), head.size(), MSG_NOSIGNAL);
+  ::send(client, body.data(), body.size(), MSG_NOSIGNAL);
+  while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::close(client);
+}
+
+void gf_testWriteZip(const std::filesystem::path& file,
+                     const std::vector<std::pair<std::string, std::string>>& entries, bool stored) {
+  int error = 0;
+  zip_t* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (archive == nullptr) throw std::runtime_error("zip_open failed");
+  for (const auto& [name, content] : entries) {
+    if (!name.empty() && name.back() == '/') {
+      zip_dir_add(archive, name.substr(0, name.size() - 1).c_str(), ZIP_FL_ENC_UTF_8);
+      continue;
+    }
+    // libzip reads the buffer when the archive is closed; keep a copy it frees itself.
+    void* copy = content.empty() ? nullptr : std::malloc(content.size());
+    if (copy != nullptr) std::memcpy(copy, content.data(), content.size());
+    zip_source_t* source =
+        zip_source_buffer(archive, copy, content.size(), copy != nullptr ? 1 : 0);
+    const zip_int64_t index =
+        source != nullptr ? zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+    if (index < 0) {
+      zip_source_free(source);
+      zip_discard(archive);
+      throw std::runtime_error("zip_file_add failed");
+    }
+    if (stored)
+      zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("zip_close failed");
+}

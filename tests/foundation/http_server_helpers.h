@@ -1,0 +1,54 @@
+// Local HTTP servers for the download tests: Python's http.server over a fixture folder, and a
+// server that sends half a body and then stalls. Both listen on 127.0.0.1 on a free port.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// `python3 -m http.server` serving root. running() is false when it could not be started.
+class LocalHttpServer {
+ public:
+  explicit LocalHttpServer(const std::filesystem::path& root);
+  ~LocalHttpServer();
+  LocalHttpServer(const LocalHttpServer&) = delete;
+  LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+  bool running() const { return m_pid > 0; }
+  // "http://127.0.0.1:<port>/"
+  std::string url() const;
+
+ private:
+  int m_pid = -1;
+  int m_port = 0;
+};
+
+// Answers the first request with a 200 header promising `promisedBytes`, sends half of them and
+// then keeps the connection open without sending anything until it is destroyed.
+class StallingHttpServer {
+ public:
+  explicit StallingHttpServer(std::size_t promisedBytes);
+  ~StallingHttpServer();
+  StallingHttpServer(const StallingHttpServer&) = delete;
+  StallingHttpServer& operator=(const StallingHttpServer&) = delete;
+
+  std::string url() const;  // "http://127.0.0.1:<port>/stall.bin"
+
+ private:
+  void serve();
+
+  int m_listener = -1;
+  int m_port = 0;
+  std::size_t m_promised;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+// A zip archive written with libzip; a name ending in '/' becomes a folder entry.
+// Stored (not compressed) entries when stored is set.
+void gf_testWriteZip(const std::filesystem::path& file,
+                     const std::vector<std::pair<std::string, std::string>>& entries,
+                     bool stored = false);

@@ -1,0 +1,215 @@
+// Text files of every encoding, the text writers and the strict UTF conversions.
+#include "foundation/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/main_window_state.h"
+#include "foundation/run_state.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// UTF-16 bytes of a text given as code units, in either byte order, with a mark in front.
+std::string lf_utf16Bytes(const std::u16string& text, bool littleEndian) {
+  std::string bytes = littleEndian ? std::string("\xFF\xFE", 2) : std::string("\xFE\xFF", 2);
+  for (char16_t unit : text) {
+    const char lo = static_cast<char>(unit & 0xFF);
+    const char hi = static_cast<char>(unit >> 8);
+    bytes += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return bytes;
+}
+
+struct EncodedFile {
+  const char* label;
+  std::string bytes;
+  int code;
+  Lines lines;
+};
+
+// U+00E9, U+20AC and U+1F600 (a surrogate pair) in UTF-8.
+const std::string kAccents = "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80";
+
+std::vector<EncodedFile> lf_encodedFiles() {
+  const std::u16string wide = u"[fltsim.0]\r\ntitle=caf\u00E9 \u20AC \U0001F600\r\n\r\nlast";
+  return {
+      {"plain 8-bit with CRLF", "a=1\r\nb=2\n", kTextAnsi, {"a=1", "b=2"}},
+      {"UTF-8 with mark", "\xEF\xBB\xBFx=1\r\n" + kAccents + "\n", kTextUtf8Bom, {"x=1", kAccents}},
+      {"UTF-16 LE",
+       lf_utf16Bytes(wide, true),
+       kTextUtf16Le,
+       {"[fltsim.0]", "title=" + kAccents, "", "last"}},
+      {"UTF-16 BE",
+       lf_utf16Bytes(wide, false),
+       kTextUtf16Be,
+       {"[fltsim.0]", "title=" + kAccents, "", "last"}},
+      {"empty", "", kTextAnsi, {}},
+      {"one byte", "x", kTextAnsi, {"x"}},
+  };
+}
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_stopRequested = false;
+    g_exitRequested = false;
+    std::lock_guard lock(g_mainWindowState.mutex);
+    g_mainWindowState.errorText.clear();
+    g_mainWindowState.statusText.clear();
+  }
+  TempWorkingFolder m_work;
+};
+
+}  // namespace
+
+TEST_F(TextFileTest, EveryEncodingReadsIntoTheSameUtf8Lines) {
+  for (const EncodedFile& file : lf_encodedFiles()) {
+    SCOPED_TRACE(file.label);
+    gf_testWriteFile("file with spaces.cfg", file.bytes);
+    EXPECT_EQ(gf_textFileEncoding("file with spaces.cfg"), file.code);
+    Lines lines;
+    EXPECT_TRUE(gf_readExtTextFileToStringVector("file with spaces.cfg", lines));
+    EXPECT_EQ(lines, file.lines);
+  }
+}
+
+TEST_F(TextFileTest, MarkIsRemovedOnlyFromTheFirstLineOfThisFile) {
+  gf_testWriteFile("a.cfg", "\xEF\xBB\xBF[General]\n\xEF\xBB\xBFsecond\n");
+  Lines lines = {"earlier line", "\xEF\xBB\xBFkept as it was"};
+  EXPECT_TRUE(gf_readTextFileToStringVector(kTextUtf8Bom, "a.cfg", lines));
+  EXPECT_EQ(lines, (Lines{"earlier line", "\xEF\xBB\xBFkept as it was", "[General]",
+                          "\xEF\xBB\xBFsecond"}));
+
+  // EF BB without BF is classified as marked, but nothing that is not a mark is cut off.
+  gf_testWriteFile("b.cfg", "\xEF\xBBxyz\n");
+  Lines other;
+  EXPECT_TRUE(gf_readExtTextFileToStringVector("b.cfg", other));
+  EXPECT_EQ(other, Lines{"\xEF\xBBxyz"});
+}
+
+TEST_F(TextFileTest, InvalidUtf16StopsAtThatLineWithTheStatusMessage) {
+  gf_openLog();
+  std::u16string wide = u"first\r\nsecond\r\nbad ";
+  wide.push_back(u'\xD800');  // a high surrogate with no low one after it
+  wide += u"\r\nnever read\r\n";
+  gf_testWriteFile("bad.cfg", lf_utf16Bytes(wide, true));
+  Lines lines;
+  EXPECT_FALSE(gf_readTextFileToStringVector(kTextUtf16Le, "bad.cfg", lines));
+  EXPECT_EQ(lines, (Lines{"first", "second"}));
+  const std::string message = "conversion from error from utf16 to utf8, code: 1113";
+  EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText), message);
+  gf_closeLog();
+  const Lines log = gf_testReadLines("Log.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), message), log.end());
+}
+
+TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
+  gf_openLog();
+  Lines lines;
+  EXPECT_EQ(gf_textFileEncoding("missing.cfg"), kTextCannotOpen);
+  EXPECT_FALSE(gf_readExtTextFileToStringVector("missing.cfg", lines));
+  EXPECT_FALSE(gf_readTextFileToStringVector(kTextUtf16Le, "missing.cfg", lines));
+  EXPECT_TRUE(lines.empty());
+  TextFile record{"missing.cfg", {}};
+  EXPECT_EQ(gf_readTextFile(record, 10), nullptr);
+  gf_closeLog();
+  const Lines log = gf_testReadLines("Log.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "cannot open file missing.cfg for character encoding, err: 2"),
+            log.end());
+}
+
+TEST_F(TextFileTest, TextFileRecordReadsLinesAsTheyStand) {
+  gf_testWriteFile("regcodes.txt", "\xEF\xBB\xBFPH-BXA\r\nD-AIMA\n");
+  TextFile record{"regcodes.txt", {}};
+  std::vector<std::string>* lines = gf_readTextFile(record, 512);
+  ASSERT_EQ(lines, &record.lines);
+  EXPECT_EQ(*lines, (Lines{"\xEF\xBB\xBFPH-BXA", "D-AIMA"}));
+  gf_testWriteFile("empty.txt", "");
+  TextFile empty{"empty.txt", {}};
+  EXPECT_EQ(gf_readTextFile(empty, 512), nullptr);
+}
+
+TEST_F(TextFileTest, RealCp1252AircraftCfgReadsAsItStands) {
+  const fs::path root = ZENDRIK_REALWORLD_DIR;
+  const fs::path cfg = root /
+                       "aircraftcfg/fsx_freeware_DLA_Jodel_DR1050/SimObjects/Airplanes/"
+                       "DLA_Jodel_DR-1050/aircraft.cfg";
+  if (!fs::exists(cfg)) GTEST_SKIP() << "real-world files not found at " << root;
+  // Expected: the raw bytes split at line feeds, carriage returns dropped.
+  Lines expected;
+  for (std::string line : gf_testReadLines(cfg)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    expected.push_back(line);
+  }
+  Lines lines;
+  EXPECT_EQ(gf_textFileEncoding(cfg), kTextAnsi);
+  EXPECT_TRUE(gf_readExtTextFileToStringVector(cfg, lines));
+  EXPECT_EQ(lines, expected);
+  // The accents stay cp1252 bytes; they are not valid UTF-8.
+  const bool hasCp1252 = std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find('\xE9') != std::string::npos || l.find('\xE8') != std::string::npos;
+  });
+  EXPECT_TRUE(hasCp1252);
+}
+
+TEST_F(TextFileTest, WritersReplaceTheWholeFile) {
+  EXPECT_TRUE(gf_writeStringToFile("abc", "out.txt", false));
+  EXPECT_EQ(gf_testReadAll("out.txt"), "abc");
+  EXPECT_TRUE(gf_writeStringToFile("abc", "out.txt", true));
+  EXPECT_EQ(gf_testReadAll("out.txt"), "abc\n");
+  EXPECT_TRUE(gf_writeStringVectorToFile({"x", "", "z"}, "out.txt"));
+  EXPECT_EQ(gf_testReadAll("out.txt"), "x\n\nz\n");
+  EXPECT_FALSE(gf_writeStringToFile("abc", "no_such_folder/out.txt", false));
+  EXPECT_FALSE(gf_writeStringVectorToFile({"abc"}, "no_such_folder/out.txt"));
+  // Nothing but the target is left in the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+}
+
+TEST(Utf8ToUtf16, InvalidUtf8ThrowsWithCode1113AndDirectionZero) {
+  for (const std::string& bad :
+       {std::string("\xC3\x28"), std::string("\xC0\x80"), std::string("\xED\xA0\x80"),
+        std::string("\xF4\x90\x80\x80"), std::string("ab\xE2\x82")}) {
+    SCOPED_TRACE(::testing::PrintToString(bad));
+    try {
+      Utf8ToUtf16(bad);
+      ADD_FAILURE() << "no exception";
+    } catch (const win32::Utf8ConversionException& e) {
+      EXPECT_EQ(e.errorCode(), 1113u);
+      EXPECT_EQ(e.direction(), 0u);
+      EXPECT_STREQ(e.what(), "Invalid UTF-8 sequence found in input string.");
+    }
+  }
+}
+
+TEST(Utf16ToUtf8, LoneSurrogatesThrowWithCode1113AndDirectionOne) {
+  for (const std::u16string& bad : {std::u16string(1, u'\xD800'), std::u16string(1, u'\xDC00'),
+                                    std::u16string(u"a") + u'\xDBFF' + u"b"}) {
+    try {
+      Utf16ToUtf8(bad);
+      ADD_FAILURE() << "no exception";
+    } catch (const win32::Utf8ConversionException& e) {
+      EXPECT_EQ(e.errorCode(), 1113u);
+      EXPECT_EQ(e.direction(), 1u);
+      EXPECT_STREQ(e.what(), "Invalid UTF-16 sequence found in input string.");
+    }
+  }
+}
+
+TEST(Utf16ToUtf8, RoundTripsEveryPlane) {
+  const std::string text = "A\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80z";
+  const WString wide = Utf8ToUtf16(text);
+  EXPECT_EQ(wide, (WString{u'A', u'\u00C4', u'\u20AC', 0xD83D, 0xDE00, u'z'}));
+  EXPECT_EQ(Utf16ToUtf8(wide), text);
+  EXPECT_TRUE(Utf8ToUtf16("").empty());
+  EXPECT_TRUE(Utf16ToUtf8(WString()).empty());
+}

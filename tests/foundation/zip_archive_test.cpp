@@ -1,0 +1,98 @@
+// The zip reader: entries, chunked reads, damaged and foreign archives.
+#include "foundation/zip_archive.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "http_server_helpers.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kPayload = "<dbase>" + std::string(3000, 'q') + "</dbase>";
+
+}  // namespace
+
+TEST(ZipArchive, ListsEntriesAndReadsThemInChunks) {
+  TempWorkingFolder work;
+  gf_testWriteZip("a.zip", {{"data/", ""}, {"data/db.xml", kPayload}, {"empty.txt", ""}});
+  ZipArchive archive("a.zip");
+  ASSERT_TRUE(archive.open());
+  const auto entries = archive.getEntries();
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "data/");
+  EXPECT_TRUE(entries[0].isDirectory());
+  EXPECT_EQ(entries[1].name, "data/db.xml");
+  EXPECT_TRUE(entries[1].isFile());
+  EXPECT_EQ(entries[1].size, kPayload.size());
+
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, kPayload.size(), kZipChunkBytes}) {
+    std::ostringstream out;
+    EXPECT_EQ(archive.readContent(entries[1], out, chunk), kZipOk) << chunk;
+    EXPECT_EQ(out.str(), kPayload) << chunk;
+  }
+  EXPECT_EQ(archive.readAsText(entries[1]), kPayload);
+  EXPECT_EQ(archive.readAsText(entries[2]), "");
+  archive.close();
+  EXPECT_TRUE(archive.getEntries().empty());
+  std::ostringstream out;
+  EXPECT_EQ(archive.readContent(entries[1], out), kZipNotOpen);
+}
+
+TEST(ZipArchive, DamagedDataIsAnErrorNotText) {
+  TempWorkingFolder work;
+  gf_testWriteZip("stored.zip", {{"db.xml", kPayload}}, true);
+  // Flip one byte in the middle of the stored data: the checksum no longer matches.
+  std::string bytes = gf_testReadAll("stored.zip");
+  const auto at = bytes.find(std::string(100, 'q'));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 50] = 'Q';
+  gf_testWriteFile("stored.zip", bytes);
+
+  ZipArchive archive("stored.zip");
+  ASSERT_TRUE(archive.open());
+  const auto entries = archive.getEntries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(archive.readAsText(entries[0]), std::nullopt);
+  EXPECT_EQ(archive.errorCode(), ZIP_ER_CRC);
+}
+
+TEST(ZipArchive, ForeignEntriesAndFailingStreamsAreRefused) {
+  TempWorkingFolder work;
+  gf_testWriteZip("a.zip", {{"x.txt", "x"}});
+  ZipArchive archive("a.zip");
+  ASSERT_TRUE(archive.open());
+  ZipEntry foreign{"y.txt", 0, 1};
+  std::ostringstream out;
+  EXPECT_EQ(archive.readContent(foreign, out), kZipInvalidEntry);
+  ZipEntry beyond{"x.txt", 5, 1};
+  EXPECT_EQ(archive.readContent(beyond, out), kZipInvalidEntry);
+  std::ostringstream broken;
+  broken.setstate(std::ios::badbit);
+  EXPECT_EQ(archive.readContent(archive.getEntries().at(0), broken), kZipWriteFailed);
+}
+
+TEST(ZipArchive, MissingTruncatedAndForeignFilesDoNotOpen) {
+  TempWorkingFolder work;
+  ZipArchive missing("missing.zip");
+  EXPECT_FALSE(missing.open());
+  EXPECT_NE(missing.errorCode(), 0);
+  EXPECT_FALSE(missing.errorText().empty());
+
+  gf_testWriteFile("text.zip", "<html>404 Not Found</html>");
+  ZipArchive text("text.zip");
+  EXPECT_FALSE(text.open());
+  EXPECT_EQ(text.errorCode(), ZIP_ER_NOZIP);
+
+  gf_testWriteZip("whole.zip", {{"db.xml", kPayload}});
+  const std::string whole = gf_testReadAll("whole.zip");
+  gf_testWriteFile("half.zip", whole.substr(0, whole.size() / 2));
+  ZipArchive half("half.zip");
+  EXPECT_FALSE(half.open());
+}
