@@ -1,0 +1,81 @@
+// Traffic record parsing: records per second on one core, for accepted records and for the
+// cheap rejections (far away, malformed) that make up most of a busy feed.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/intake.h"
+#include "shell/traffic_parser.h"
+
+namespace {
+
+const std::string kAccepted =
+    "RTTFC,4958582,51.1,6.1,12000,-640,1,230.5,280.4,KLM1234,B738,PH-BXA,AMS,DUS,"
+    "1724517659.49,X,KL1803,adsb_icao,12100,250,300,0.5,0.19,10,226.41,229.5,2848,none,A3,"
+    "1003.2,20000,39008,225,,0,-8.4,222,29,,,1,12000,,";
+const std::string kFarAway =
+    "RTTFC,4958582,-33.7964,152.3938,20375,1376,1,66.77,484.30,UAL842,B789,N35953,SYD,LAX,"
+    "1645144889.8,X2,UA842,F_adsb_icao,21350,343,466,0.744,-0.0,0.5,54.49,67.59,1280,none,A5,"
+    "1012.8,35008,-1,54.84,autopilot|vnav|lnav|tcas,0.0,-20.8,227,19,-15,14,1,26235,268697,UAL";
+const std::string kShort =
+    "RTPARK,406f75,51.468492,-0.475082,G-ZBKI,B789,G-ZBKI,EGLL_568,1725117281.99";
+
+TrafficFilterContext lf_context() {
+  TrafficFilterContext context;
+  context.userLatitude = 51.0;
+  context.userLongitude = 6.0;
+  context.radiusNm = 40.0;
+  return context;
+}
+
+void lf_parse(benchmark::State& state, const std::string& record) {
+  const auto context = lf_context();
+  std::vector<std::string_view> fields;
+  fields.reserve(64);
+  ParsedTraffic out;
+  for (auto _ : state) {
+    gf_splitTrafficFields(record, fields);
+    benchmark::DoNotOptimize(gf_parseTrafficRecord(fields, context, out));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_ParseAccepted(benchmark::State& state) {
+  lf_parse(state, kAccepted);
+}
+void BM_ParseFarAway(benchmark::State& state) {
+  lf_parse(state, kFarAway);
+}
+void BM_ParseShort(benchmark::State& state) {
+  lf_parse(state, kShort);
+}
+
+// The reader's whole path for one datagram, appending to the buffer (emptied between batches).
+void BM_ReaderAppend(benchmark::State& state) {
+  TrafficReader reader;
+  reader.setUserPosition(51.0, 6.0);
+  g_rtOnThisPc = true;  // no duplicate filter
+  gf_setAcceptTraffic(true);
+  std::int64_t n = 0;
+  for (auto _ : state) {
+    reader.receive(kAccepted);
+    if (++n % 4096 == 0) {
+      state.PauseTiming();
+      std::lock_guard lock(g_trafficMutex);
+      g_liveTrafficBuffer.clear();
+      state.ResumeTiming();
+    }
+  }
+  gf_setAcceptTraffic(false);
+  std::lock_guard lock(g_trafficMutex);
+  g_liveTrafficBuffer.clear();
+  state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(BM_ParseAccepted);
+BENCHMARK(BM_ParseFarAway);
+BENCHMARK(BM_ParseShort);
+BENCHMARK(BM_ReaderAppend);

@@ -1,0 +1,103 @@
+// Turning one RealTraffic traffic record (an RTTFC datagram split at its commas) into a
+// TrafficReport, with the traffic filter. Pure functions: the traffic reader (udp_readers.h)
+// supplies the world they read and does the appending.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/aircraft_defs.h"
+
+// Fields of a traffic record that the parser reads, counted from 0 (0 is the "RTTFC" label).
+enum TrafficField : std::size_t {
+  kFieldId = 1,             // unsigned decimal aircraft identifier, the report's key
+  kFieldLatitude = 2,       // degrees
+  kFieldLongitude = 3,      // degrees
+  kFieldAltitude = 4,       // feet
+  kFieldVerticalSpeed = 5,  // feet per minute, as received
+  kFieldTrack = 7,          // degrees; empty counts as 0
+  kFieldGroundSpeed = 8,    // knots
+  kFieldCallsign = 9,
+  kFieldType = 10,  // ICAO type code
+  kFieldRegistration = 11,
+  kFieldOrigin = 12,
+  kFieldDestination = 13,
+  kFieldTimeStamp = 14,     // seconds since 1970 UTC
+  kFieldSource = 17,        // "adsb_icao" enables the true heading
+  kFieldTrueAirspeed = 20,  // knots; -1 = none
+  kFieldRoll = 23,          // degrees; -1 and 0 = none
+  kFieldTrueHeading = 25,   // degrees
+  kFieldCategory = 28,      // ADS-B emitter category
+};
+// A record with fewer fields than this is malformed.
+inline constexpr std::size_t kTrafficFieldsRead = kFieldCategory + 1;
+
+// What became of a record. Every value but kReady names the rule that dropped it.
+enum class TrafficVerdict {
+  kReady,               // a report was built
+  kTooFewFields,        // fewer than kTrafficFieldsRead fields
+  kBadTimeStamp,        // field 14 unreadable or not finite
+  kBadPosition,         // latitude or longitude unreadable or not finite
+  kOutsideWorld,        // latitude outside [-90, 90] or longitude outside [-180, 180]
+  kNearZeroZero,        // at or next to 0,0: no real position
+  kBeyondRadius,        // farther from the user than the traffic radius
+  kLongRegistration,    // more than 12 characters
+  kFilteredType,        // gf_acceptTraffic said no
+  kBadHeading,          // true heading unreadable
+  kHeadingAbove360,     // true heading above 360 degrees
+  kBadKey,              // identifier unreadable
+  kKeyTooLow,           // identifier 10000 or less
+  kBadSpeedOrAltitude,  // ground speed or altitude unreadable
+  kBlockedCallsign,     // "ERARMTR0" or "AIRPORT1"
+  kNoName,              // neither callsign nor registration
+  kGroundAwayFromPark,  // on the ground and not within 5 nm of the park airport
+  kBadTrack,
+  kBadVerticalSpeed,
+  kBadRoll,
+  kBadAirspeed,
+  kVehicle,  // the datagram contains " VEH" (decided by the reader)
+};
+std::string_view gf_trafficVerdictName(TrafficVerdict verdict);
+
+// The parts of the world a record is judged against, read as one snapshot per record.
+struct TrafficFilterContext {
+  double userLatitude = 0.0;              // degrees: centre of the traffic radius
+  double userLongitude = 0.0;             // degrees
+  double radiusNm = 40.0;                 // the traffic radius
+  std::optional<double> parkElevationFt;  // elevation of the park airport, when it has stands
+  std::string parkIcao;                   // empty: no park airport
+  double parkLatitude = 0.0;
+  double parkLongitude = 0.0;
+};
+
+// The result of one record. Kept by the reader and reused, so its strings keep their storage.
+struct ParsedTraffic {
+  std::optional<double> timeStamp;     // field 14 when it was readable (the traffic time)
+  std::string_view callsignToCollect;  // field 9 when it qualifies for the live-callsign set
+  TrafficReport report;                // complete when the verdict is kReady (due time unset)
+};
+
+// Reads and filters one record. A record with fewer than kTrafficFieldsRead fields is dropped
+// before anything is read.
+TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> fields,
+                                     const TrafficFilterContext& context, ParsedTraffic& out);
+
+// True when an aircraft of this identity's type and this emitter category is to be shown.
+bool gf_acceptTraffic(const AircraftIdent& ident, const std::string& category);
+bool gf_acceptTraffic(const AircraftIdent& ident, std::string_view category);
+
+// True when the datagram is a ground vehicle's (" VEH" anywhere); such datagrams are ignored.
+bool gf_isVehicleDatagram(std::string_view datagram);
+// Splits a datagram at its commas into views of it: two adjacent commas give an empty field;
+// the text after the last comma is a field only when it is not empty.
+void gf_splitTrafficFields(std::string_view datagram, std::vector<std::string_view>& fields);
+
+// True airspeed in knots for a record without one, by the altitude band.
+double gf_airspeedForAltitude(double altitudeFt);
+// The ground rule: the altitude after it (0 = on the ground).
+double gf_groundRuleAltitude(double altitudeFt, double groundSpeedKt,
+                             std::optional<double> parkElevationFt);

@@ -1,0 +1,125 @@
+// The readers on real loopback sockets: a stop wakes and joins a blocked reader, oversized
+// datagrams cost only themselves, and the live-callsign set is taken while the reader inserts.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "foundation/main_window_state.h"
+#include "foundation/run_state.h"
+#include "shell/intake.h"
+#include "shell/intake_socket_helpers.h"
+#include "shell/traffic_record_helpers.h"
+
+using intake_test::Record;
+using intake_test::sendUdp;
+using intake_test::waitUntil;
+
+namespace {
+
+class ReaderSocketTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_rtOnThisPc = true;
+    g_trafficRadiusNm = 40.0;
+    {
+      std::lock_guard lock(g_trafficMutex);
+      g_liveTrafficBuffer.clear();
+    }
+    gf_setAcceptTraffic(true);
+    reader.setUserPosition(intake_test::kUserLat, intake_test::kUserLon);
+    reader.resetIntake();
+    g_mainWindowState.trafficLamp = 3;
+    port = intake_test::freeUdpPort();
+    reader.start(port);
+    ASSERT_TRUE(waitUntil([] { return g_mainWindowState.trafficLamp.load() == 1; }));
+  }
+  void TearDown() override {
+    reader.stop();
+    gf_setAcceptTraffic(false);
+    g_rtOnThisPc = false;
+  }
+  static std::size_t bufferSize() {
+    std::lock_guard lock(g_trafficMutex);
+    return g_liveTrafficBuffer.size();
+  }
+
+  TrafficReader reader;
+  std::uint16_t port = 0;
+};
+
+}  // namespace
+
+TEST_F(ReaderSocketTest, StopWakesTheBlockedReceiveAndJoins) {
+  ASSERT_TRUE(sendUdp(port, Record().text()));
+  ASSERT_TRUE(waitUntil([] { return bufferSize() == 1; }));
+  const auto start = std::chrono::steady_clock::now();
+  reader.stop();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_FALSE(reader.running());
+  EXPECT_EQ(g_mainWindowState.trafficLamp.load(), 3u);  // onStopped ran
+  EXPECT_LT(elapsed, std::chrono::seconds(1));          // woken, not left hanging
+  // The port is free again: a new run can bind it.
+  reader.start(port);
+  ASSERT_TRUE(waitUntil([] { return g_mainWindowState.trafficLamp.load() == 1; }));
+  ASSERT_TRUE(sendUdp(port, Record().set(1, "20000").text()));
+  EXPECT_TRUE(waitUntil([] { return bufferSize() == 2; }));
+}
+
+TEST_F(ReaderSocketTest, OversizedDatagramsDoNotStopTheReader) {
+  ASSERT_TRUE(sendUdp(port, std::string(20000, 'x')));
+  ASSERT_TRUE(sendUdp(port, std::string(kReceiveBufferSize, 'y')));
+  ASSERT_TRUE(sendUdp(port, Record().text()));
+  ASSERT_TRUE(waitUntil([] { return bufferSize() == 1; }));
+  EXPECT_TRUE(reader.running());
+  EXPECT_EQ(reader.datagramCount(), 1);  // the oversized ones are not counted
+}
+
+TEST_F(ReaderSocketTest, CallsignsTakenWhileTheReaderInserts) {
+  reader.setCollecting(true);
+  std::set<std::string> all;
+  std::thread sender([this] {
+    for (int i = 0; i < 300; ++i)
+      sendUdp(port,
+              Record().set(9, fmt::format("C{}", i)).set(1, fmt::format("{}", 20000 + i)).text());
+  });
+  for (int i = 0; i < 50; ++i) {
+    auto part = reader.takeLiveCallsigns();
+    all.insert(part.begin(), part.end());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  sender.join();
+  waitUntil([] { return bufferSize() >= 300; }, std::chrono::seconds(2));
+  auto rest = reader.takeLiveCallsigns();
+  all.insert(rest.begin(), rest.end());
+  // Loopback UDP may drop under load; what arrived was collected exactly once.
+  EXPECT_EQ(all.size(), bufferSize());
+  EXPECT_GT(all.size(), 0u);
+}
+
+// RealTraffic on this PC: the readers listen on loopback only; on another PC: on every address.
+// A second socket on 127.0.0.2 with the same port tells the two apart.
+TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
+  for (const bool here : {true, false}) {
+    g_rtOnThisPc = here;
+    g_mainWindowState.weatherLamp = 3;
+    WeatherReader reader;
+    const auto port = intake_test::freeUdpPort();
+    reader.start(port);
+    ASSERT_TRUE(waitUntil([] { return g_mainWindowState.weatherLamp.load() == 1; }));
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(0x7f000002);
+    const bool probeBound =
+        ::bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(probe);
+    EXPECT_EQ(probeBound, here) << (here ? "loopback only" : "every address");
+    reader.stop();
+  }
+  g_rtOnThisPc = false;
+}
