@@ -1,0 +1,103 @@
+// Airport scenery and stands: the airport list, the per-airport stand files (archived,
+// generated, handmade, learned) with their locations and quality factor, the park airport's
+// stands and the closest stand at a destination. Everything here runs on the worker thread
+// unless a comment says otherwise.
+//
+// Lock order of the airports scan: the archive-link mutex, then g_scanLogMutex (scan_log.h),
+// then the log mutex (a leaf).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "airports/park_pos.h"
+#include "foundation/geometry.h"
+#include "foundation/parameters.h"
+
+// ---- Airport list ----------------------------------------------------------------------------
+
+struct AirportEntry {
+  std::string code;  // ICAO code, may be empty
+  std::string iata;  // IATA code, empty when none
+  double lat = 0.0;  // degrees
+  double lon = 0.0;  // degrees
+  double alt = 0.0;  // feet
+};
+
+// The airport list, sorted by code; filled once by gf_readAirports, read-only afterwards.
+extern std::vector<AirportEntry> g_airports;
+extern bool g_airportsLoaded;  // set when a load completed; worker only
+
+// Loads input/airports_p3d.xml once per process; true when the list holds an airport. Throws
+// UserErrorException 87 (XPath) or 88 (anything else); a failed load leaves the list as it was.
+bool gf_readAirports();
+std::optional<AirportEntry> gf_findAirport(const std::string& code);
+// Closest airport within 5 NM, or the previous best when its closest stand is nearer.
+std::optional<AirportEntry> gf_closestAirport(const LatLon& position);
+// "EDDF (FRA)", "EDXX", "?" for an empty code.
+std::string gf_airportText(const AirportEntry& entry);
+
+// ---- The park airport's stands (owned by the traffic engine, filled here) --------------------
+
+struct ApfHeader {
+  std::string airport_name;
+  std::string publisher;
+  std::int32_t altitude = 0;  // feet
+};
+
+using QfPair = std::pair<std::int32_t, std::int32_t>;  // Qf_real, Qf_soft; -1 = not given
+
+extern std::string g_parkAirportIcao;         // current park airport, empty when none
+extern double g_parkAirportElev;              // feet; the stand file's "altitude" replaces it
+extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
+extern std::atomic<bool> g_parkStandsReady;   // true while g_parkStands holds a read list (GUI reads)
+extern bool g_parkStandsChanged;              // changes that the next save must write
+extern int g_lastManualRange;                 // LATERAL_RANGE kept while AUTO_RANGE is on
+extern ApfHeader g_parkApfHeader;             // header of the park airport's stand file
+// The stand file path (as gf_apfPath gave it) of the last file gf_readApf read; its learned
+// file, where the engine saves, is gf_learnedApfPath(g_parkApfPath, g_parkApfHeader.publisher).
+extern std::string g_parkApfPath;
+extern QfPair g_parkAirportQf;                // its quality factors
+extern std::int32_t g_parkRtTrafficWeek;      // its "RT_traffic_week", 0 when absent
+extern bool g_parkStandFileHandmade;          // the merged learned file was handmade
+// Set by the reader when the settings a stand file records differ from the current ones.
+extern bool g_standFileParamsChanged;
+
+// What the stand-file reader calls in the shell (filled by the shell; an empty slot is skipped).
+struct AirportsShellHooks {
+  void (*autoRange)() = nullptr;       // gf_autoRange
+  void (*setRadius)(int) = nullptr;    // gf_setRadius, whole nautical miles
+  void (*showFloatParameter)(FloatEditParameter&) = nullptr;  // gf_showFloatParameter
+};
+extern AirportsShellHooks g_airportsShellHooks;
+
+// ---- Stand files -----------------------------------------------------------------------------
+
+// Writes the stand file (meta block, header, stands) through a temporary file renamed over the
+// path. generated: a file of the airports scan (any thread), else a learned file (worker).
+bool gf_writeApf(const AirportFile& file, const std::filesystem::path& path, bool generated);
+// Quality factors of g_parkStands; {-1, -1} when no stand has an option.
+QfPair gf_qualityFactor();
+// Reads the park airport's stand file (local, or downloaded from the server path) into stands,
+// merges its learned file and publishes the result. result is empty on success, else the reason.
+// Throws UserErrorException 65 (no altitude) and 94 (repeated stand id).
+void gf_readApf(std::string& result, const std::string& path, ApfHeader& header, QfPair& qf,
+                std::vector<ParkPos>& stands);
+
+// File names and places.
+std::filesystem::path gf_apfFileName(const std::string& icao);  // "<icao>.xml"
+bool gf_existsApf(const std::string& icao);
+// A local path ("airports..."), the server path "archive/stock/<icao>.xml", or "".
+std::string gf_apfPath(const std::string& icao);
+// The learned file that belongs to a stand file (stand file path text and its publisher); the
+// one rule for reading and for saving learned files.
+std::filesystem::path gf_learnedApfPath(const std::string& standFilePath, const std::string& publisher);
+
+// Distance in NM from the position to the nearest stand of the airport's stand file (100.0 when
+// none); id receives that stand's id.
+double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& position, std::string& id);

@@ -1,0 +1,213 @@
+// The airports scan driver (worker thread, at start-up when SCAN_AIRPORTS is on): folders,
+// the BGL scan, AirportsScanLog.txt, and the stand files to be learned off line (TBLO).
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "airports/scan.h"
+#include "airports/scan_log.h"
+#include "airports/stand_file_internal.h"
+#include "foundation/errors.h"
+#include "foundation/file_helpers.h"
+#include "foundation/file_names.h"
+#include "foundation/log.h"
+#include "foundation/main_window_state.h"
+#include "foundation/messages.h"
+#include "foundation/meta_block.h"
+#include "foundation/settings_file.h"
+#include "foundation/text_file.h"
+#include "platform/paths.h"
+#include "platform/win32.h"
+
+const std::filesystem::path g_tbloFolder{"TBLO"};  // a literal: other files' globals may not exist yet
+std::atomic<std::uint32_t> g_tbloCount{0};
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kScanLogReserve = 2048;
+constexpr std::size_t kFoldersReserve = 10;
+constexpr const char* kSupportAddress = "support@ulvabrook.com";
+
+// Deletes the regular files directly in a folder (the previous scan's links and generated files).
+void lf_removeFilesInFolder(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    return;
+  }
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.is_regular_file(error) && !fs::remove(entry.path(), error)) {
+      gf_log(fmt::format("{} could not be removed", entry.path().string()));
+    }
+  }
+}
+
+struct TbloOutcome {
+  std::size_t done = 0;    // archived file good enough: no learning needed
+  std::size_t copied = 0;  // copied into TBLO
+};
+
+// Copies the generated stand files that need learning into TBLO. File-system errors pass on.
+TbloOutcome lf_copyForLearning(const fs::path& folder, const std::vector<std::string>& codes, bool simaddon) {
+  TbloOutcome outcome;
+  if (!fs::exists(g_tbloFolder)) {
+    fs::create_directory(g_tbloFolder);
+  }
+  for (const std::string& code : codes) {
+    if (lf_suitableForOfflineLearning(code)) {
+      ++outcome.done;
+      continue;
+    }
+    const fs::path source = folder / gf_apfFileName(code);
+    const fs::path target = g_tbloFolder / gf_apfFileName(code);
+    if (fs::copy_file(source, target, fs::copy_options::overwrite_existing)) {
+      gf_log(fmt::format("{} copied to {}", code, target.string()));
+      ++outcome.copied;
+      if (fs::exists(folder / lf_linkFileName(code))) {
+        fs::remove(source);  // the link names the archived file, which learning now replaces
+      }
+    } else if (simaddon) {
+      gf_logError(fmt::format("failed to copy {}", source.string()));
+    } else {
+      gf_logError(fmt::format("\"{}\" failed to copy \"{}\"", source.string(), target.string()));
+    }
+  }
+  return outcome;
+}
+
+void lf_askForLearningFiles() {
+  gf_log("\n");
+  gf_logError(fmt::format("zip folder \"{}\", and mail to \"{}\" please!\n", g_tbloFolder.string(),
+                          kSupportAddress));
+}
+
+void lf_writeScanLog() {
+  std::vector<std::string> lines;
+  {
+    std::lock_guard lock(g_scanLogMutex);
+    lines.swap(g_scanLogLines);
+  }
+  std::error_code ignored;
+  fs::create_directories(g_airportsScanLogFile.parent_path(), ignored);
+  gf_writeStringVectorToFile(lines, g_airportsScanLogFile);
+  gf_log(g_airportsScanLogFile.string() + " written");
+  gf_clearMessage();
+}
+
+}  // namespace
+
+void lf_scanFolder(const std::string& folder) {
+  if (folder.empty()) {
+    return;
+  }
+  const fs::path path = gf_winPath(folder);
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    throw fs::filesystem_error("status", path, error);
+  }
+  if (!fs::exists(status)) {
+    gf_showMessage(folder + " does not exist, skipped!", true);
+  } else if (fs::is_directory(status)) {
+    if (!lf_inSimScenery(path.string())) {
+      lf_scanBglFolder(path);
+    }
+  } else {
+    gf_showMessage(folder + " is not a folder name, skipped!", true);
+  }
+}
+
+bool lf_scanAirports(const std::vector<std::string>& folders) {
+  try {
+    if (fs::exists(g_airportsScanLogFile)) {
+      fs::remove(g_airportsScanLogFile);
+    }
+  } catch (const std::exception&) {
+    gf_log("problems with removing previous files (maybe still open?)");
+  }
+  // Each scan reports its own result, not one of an earlier scan of this process.
+  g_scanFoundAirports.store(false);
+  g_tbloCount = 0;
+  {
+    std::lock_guard lock(g_scanLogMutex);
+    g_scanLogLines.reserve(kScanLogReserve);
+  }
+  g_simulatorName = "P3D";
+  for (const std::string& folder : folders) {
+    lf_scanFolder(folder);
+  }
+  lf_writeScanLog();
+
+  const std::vector<std::string> thirdparty = gf_getXmlFiles(g_myThirdpartyDir);
+  const std::vector<std::string> orbx = gf_getXmlFiles(g_myORBXDir);
+  g_airportsScanDone.store(orbx.empty() ? 1 : 0);
+  g_mainWindowState.invalidate(kLampsArea);
+  if (fs::exists(g_tbloFolder)) {
+    fs::remove_all(g_tbloFolder);
+  }
+  std::size_t copiedThisScan = 0;
+  if (!orbx.empty()) {
+    const TbloOutcome outcome = lf_copyForLearning(g_myORBXDir, orbx, true);
+    copiedThisScan += outcome.copied;
+    g_airportsScanDone.store(outcome.done + outcome.copied == orbx.size() ? 1 : 0);
+    g_mainWindowState.invalidate(kLampsArea);
+    if (outcome.copied > 0) {
+      g_tbloCount = static_cast<std::uint32_t>(outcome.copied);
+      lf_askForLearningFiles();
+    } else {
+      gf_log("All your ORBX airports are done, no off line learning needed.");
+      if (copiedThisScan == 0) {
+        fs::remove_all(g_tbloFolder);
+      }
+    }
+  }
+  if (!thirdparty.empty()) {
+    const TbloOutcome outcome = lf_copyForLearning(g_myThirdpartyDir, thirdparty, false);
+    copiedThisScan += outcome.copied;
+    if (outcome.copied > 0) {
+      g_tbloCount += static_cast<std::uint32_t>(outcome.copied);
+      lf_askForLearningFiles();
+    } else {
+      gf_log("All your third party airports are done, no off line learning needed.");
+      if (copiedThisScan == 0) {
+        fs::remove_all(g_tbloFolder);
+      }
+    }
+  }
+  const bool found = g_scanFoundAirports.load();
+  if (found) {
+    gf_log("Airports scan successful");
+  }
+  return found;
+}
+
+void gf_scanAirports() {
+  gf_showMessage("Scanning for addon airports ...", false);
+  const bool automatic = g_paramAfgAutomatic.value();
+  gf_log(fmt::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++",
+                     automatic ? "automatic " : "manual "));
+  std::vector<std::string> folders;
+  folders.reserve(kFoldersReserve);
+  if (automatic) {
+    lf_readSceneryCfg(folders);
+    lf_readSceneryAddOnsXml(folders);
+  } else {
+    lf_checkAfolder(g_paramAfolder, folders);
+    if (folders.empty()) {
+      throw qvb::UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
+    }
+  }
+  lf_removeFilesInFolder(g_myORBXDir);
+  lf_removeFilesInFolder(g_myThirdpartyDir);
+  if (!lf_scanAirports(folders)) {
+    gf_showMessage("Warning: Scan has not found any add-on airports", true);
+  }
+  g_paramScanAirports.setValue(false);
+  gf_saveBoolParameter(g_paramScanAirports);
+  if (HWND box = g_paramScanAirports.hwnd.load()) {
+    SendMessageW(box, BM_SETCHECK, BST_UNCHECKED, 0);
+  }
+  g_mainWindowState.invalidate(kSettingsArea);
+  gf_log("-------------------------- airports scan ends    ----------------------------\n");
+}

@@ -1,0 +1,72 @@
+// The airports scan: folder walk with one task per BGL file holding airports, the link or
+// generation of each airport's stand file, scenery discovery and the driver. The driver and the
+// folder walk run on the worker thread; the file tasks on detached threads of their own, at most
+// g_maxThreads at once over all scans (foundation/scan_throttle.h).
+//
+// Lock order: g_linkMutex, then g_scanLogMutex, then the log mutex.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "airports/bgl_airport.h"
+#include "airports/park_pos.h"
+#include "foundation/parameters.h"
+
+// Serialises every link step of the scan tasks (publisher, link file, its scan-log lines).
+extern std::mutex g_linkMutex;
+
+// ---- driver and discovery (worker thread) ----
+extern const std::filesystem::path g_tbloFolder;  // "TBLO": stand files for off-line learning
+extern std::atomic<std::uint32_t> g_tbloCount;     // files copied there by the last scan (GUI reads)
+
+// The whole scan at start-up; throws UserErrorException 42 and 49.
+void gf_scanAirports();
+bool lf_scanAirports(const std::vector<std::string>& folders);
+void lf_scanFolder(const std::string& folder);
+
+void lf_readSceneryCfg(std::vector<std::string>& folders);
+void lf_readSceneryAddOnsXml(std::vector<std::string>& folders);
+void lf_checkAfolder(const std::array<StringParameter, kFolderSettings>& settings,
+                     std::vector<std::string>& folders);
+bool lf_isStockScenery(const std::string& text);
+// The simulator's configuration folder as a Windows text, "...\Prepar3D v5".
+std::string lf_simConfigFolderText();
+
+// ---- folder walk and tasks ----
+void lf_scanBglFolder(const std::filesystem::path& folder);
+bool lf_isBglFile(const std::string& extension);
+// Whether a path lies in the simulator's own Scenery folder (every path, when that is unknown).
+bool lf_inSimScenery(const std::string& pathText);
+// The simulator's Scenery folder (SIM_INSTALL_PATH joined with "Scenery") as a path text of this
+// system; empty when the install path is not known.
+std::string gf_simSceneryDirText();
+// The body of one task: reads the file and links or generates the stand file of each airport.
+void lf_toParkingPositions(const std::filesystem::path& bglPath);
+void lf_toAirport(const BglWords& words, const BglAirportRecord& record, const std::string& bglPath);
+
+// ---- links and generated files (scan tasks) ----
+bool gf_containsNoCase(const std::string& text, const std::string& pattern);
+std::string gf_publisherFromFilename(const std::string& path);
+bool lf_linkToArchive(AirportFile& file, int& archivedCount, const std::string& bglPath);
+bool lf_linkSimaddon(const AirportFile& file);
+bool lf_linkThirdparty(const std::string& publisher, const AirportFile& file, int& archivedCount);
+std::optional<std::string> lf_existsAsSimaddon(const std::string& icao);
+std::optional<std::string> lf_findThirdpartyArchive(const std::string& publisher, const std::string& icao,
+                                                    int& archivedCount);
+void lf_generateApf(AirportFile& file, int helipads);
+
+// Test of one arpts entry ("EDDF57"): accepted when it begins with the code; its number goes to
+// archivedCount, and a number that cannot be read is logged and leaves the count alone.
+struct gf_prefixedInt {
+  const std::string& publisher;
+  const std::string& icao;
+  int& archivedCount;
+  bool operator()(const std::string& entry) const;
+};

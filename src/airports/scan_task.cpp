@@ -1,0 +1,154 @@
+// The BGL folder walk (worker thread) and the task of one BGL file (a detached thread of its
+// own): each airport of the file is linked to the archive or gets a generated stand file.
+#include <deque>
+#include <future>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "airports/scan.h"
+#include "airports/scan_log.h"
+#include "foundation/log.h"
+#include "foundation/run_state.h"
+#include "foundation/scan_throttle.h"
+#include "platform/paths.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using PendingTasks = std::deque<std::future<void>>;
+
+// Starts the task of one file; the counter is raised before the thread exists, so the task can
+// never lower it first.
+void lf_startTask(const fs::path& path, PendingTasks& pending) {
+  std::packaged_task<void()> task([path] { lf_toParkingPositions(path); });
+  std::future<void> result = task.get_future();
+  g_numThreads.fetch_add(1);
+  try {
+    std::thread(std::move(task)).detach();
+  } catch (...) {
+    gf_threadDone();
+    throw;
+  }
+  pending.push_back(std::move(result));
+}
+
+// Handles one entry of the walk; true when the walk is to end (stop or exit requested).
+bool lf_scanEntry(fs::recursive_directory_iterator& it, PendingTasks& pending) {
+  const fs::path path = it->path();
+  const std::string text = path.string();
+  if (lf_inSimScenery(text)) {
+    it.disable_recursion_pending();
+    return false;
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    throw fs::filesystem_error("status", path, error);
+  }
+  const bool candidate = fs::is_regular_file(status) && lf_isBglFile(path.extension().string()) &&
+                         text.find("statics") == std::string::npos &&
+                         text.find("_heliports") == std::string::npos && lf_hasAirportSection(path);
+  if (!candidate) {
+    return false;
+  }
+  if (g_stopRequested.load() || g_exitRequested.load()) {
+    return true;
+  }
+  gf_waitForThreadSlot();
+  lf_startTask(path, pending);
+  if (pending.size() > static_cast<std::size_t>(std::max(g_maxThreads.load(), 0))) {
+    std::future<void> oldest = std::move(pending.front());
+    const std::size_t count = pending.size();
+    pending.pop_front();
+    try {
+      oldest.get();
+    } catch (const std::exception& e) {
+      lf_scanLog(fmt::format("{} airports search aborted, futs inner, \n{}\n{}\n{}", "===> ", e.what(),
+                             count, text));
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || extension == ".bgl"; }
+
+std::string gf_simSceneryDirText() {
+  const std::string install = g_paramSimInstallPath.value();
+  return install.empty() ? std::string() : (gf_winPath(install) / "Scenery").string();
+}
+
+bool lf_inSimScenery(const std::string& pathText) {
+  const std::string scenery = gf_simSceneryDirText();
+  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+}
+
+void lf_scanBglFolder(const fs::path& folder) {
+  lf_scanLog(std::string("Scanning for ") + "addon airports in " + folder.string());
+  PendingTasks pending;
+  try {
+    fs::recursive_directory_iterator it(folder);
+    while (it != fs::recursive_directory_iterator()) {
+      bool stop = false;
+      try {
+        stop = lf_scanEntry(it, pending);
+      } catch (const std::exception& e) {
+        lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
+                               folder.string(), e.what()));
+      }
+      if (stop) {
+        break;
+      }
+      ++it;  // throws when the walk cannot go on
+    }
+  } catch (const std::exception& e) {
+    // The tasks already started are still waited for below: they write stand files and scan-log
+    // lines, which must not arrive after the scan log has been written.
+    lf_scanLog(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
+                           "===> ", folder.string(), e.what()));
+  }
+  while (!pending.empty()) {
+    std::future<void> oldest = std::move(pending.front());
+    pending.pop_front();
+    try {
+      oldest.get();
+    } catch (const std::exception& e) {
+      lf_scanLog(fmt::format("{} airports search in {} aborted, futs outer error: {}", "===> ",
+                             folder.string(), e.what()));
+    }
+  }
+}
+
+void lf_toParkingPositions(const fs::path& bglPath) {
+  try {
+    BglWords words;
+    if (gf_readBglWords(bglPath, words)) {
+      const std::string pathText = bglPath.string();
+      lf_walkBglAirports(words, [&](const BglAirportRecord& record) { lf_toAirport(words, record, pathText); });
+    }
+  } catch (...) {
+    gf_threadDone();
+    gf_logError("Exception in lf_toParkingPositions: " + bglPath.string());
+    throw;
+  }
+  gf_threadDone();
+}
+
+void lf_toAirport(const BglWords& words, const BglAirportRecord& record, const std::string& bglPath) {
+  AirportFile file;
+  file.ICAO = record.ident;
+  int archivedCount = 0;
+  const bool linked = lf_linkToArchive(file, archivedCount, bglPath);
+  const int helipads = lf_readBglAirport(words, record, bglPath, file);
+  const auto standCount = static_cast<std::int64_t>(file.stands.size());
+  const bool moreThanArchived = standCount > archivedCount && file.publisher != "simaddon";
+  if (moreThanArchived) {
+    lf_scanLog(fmt::format("{}{} has {} parkpos while archived one has {}", "===> ", file.ICAO,
+                           standCount, archivedCount));
+  }
+  if (!linked || moreThanArchived) {
+    lf_generateApf(file, helipads);
+  }
+}

@@ -1,0 +1,122 @@
+// Where an airport's stand file is: the local folders of generated and linked files, link files,
+// the update server's archive, and the learned file that belongs to a stand file.
+#include <fmt/format.h>
+
+#include "airports/airports.h"
+#include "airports/stand_file_internal.h"
+#include "foundation/download.h"
+#include "foundation/file_names.h"
+#include "foundation/text_file.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr const char* kStockArchive = "archive/stock/";
+
+void lf_replaceFirst(std::string& text, const std::string& what, const std::string& with) {
+  const auto at = text.find(what);
+  if (at != std::string::npos) {
+    text.replace(at, what.size(), with);
+  }
+}
+
+void lf_replaceAll(std::string& text, const std::string& what, const std::string& with) {
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+}
+
+// "airports\learned", the learned root as the stand-file paths spell it.
+std::string lf_learnedDirText() {
+  return g_airportsDir.string() + g_pathSeparator + g_learnedName;
+}
+
+}  // namespace
+
+std::string lf_apfName(const std::string& icao) { return icao + ".xml"; }
+
+std::filesystem::path gf_apfFileName(const std::string& icao) { return lf_apfName(icao); }
+
+std::filesystem::path lf_linkFileName(const std::string& icao) { return icao + ".txt"; }
+
+bool lf_downloadStockApf(const std::string& icao) {
+  curlHolder holder;
+  const std::string url = gf_downloadFolderUrl() + kStockArchive + lf_apfName(icao);
+  const std::filesystem::path local = gf_apfFileName(icao);
+  const bool ok = gf_download(holder, url, local, false);
+  // The download only tells whether the server has the file; never leave it behind.
+  std::error_code ignored;
+  std::filesystem::remove(local, ignored);
+  return ok;
+}
+
+bool gf_existsApf(const std::string& icao) {
+  namespace fs = std::filesystem;
+  return fs::exists(g_myThirdpartyDir / gf_apfFileName(icao)) ||
+         fs::exists(g_myThirdpartyDir / lf_linkFileName(icao)) ||
+         fs::exists(g_myORBXDir / gf_apfFileName(icao)) ||
+         fs::exists(g_myORBXDir / lf_linkFileName(icao)) || lf_downloadStockApf(icao);
+}
+
+std::string gf_apfPath(const std::string& icao) {
+  namespace fs = std::filesystem;
+  for (const fs::path& folder : {g_myThirdpartyDir, g_myORBXDir}) {
+    const fs::path link = folder / lf_linkFileName(icao);
+    std::string name;
+    if (fs::exists(link) && lf_readLinkFile(link, name)) {
+      return name;
+    }
+    if (fs::exists(folder / gf_apfFileName(icao))) {
+      // The path text as the stand files and the learned-file rule spell it.
+      return g_airportsDir.string() + g_pathSeparator + folder.filename().string() + g_pathSeparator +
+             lf_apfName(icao);
+    }
+  }
+  if (lf_downloadStockApf(icao)) {
+    return kStockArchive + lf_apfName(icao);
+  }
+  return {};
+}
+
+bool lf_readLinkFile(const std::filesystem::path& path, std::string& out) {
+  TextFile file{path, {}};
+  const std::vector<std::string>* lines = gf_readTextFile(file, 1);
+  if (lines == nullptr || lines->empty()) {
+    return false;
+  }
+  std::string name = lines->front();
+  // Whatever follows the end of ".xml" (a carriage return, blanks) is not part of the name.
+  while (!name.empty() && name.back() != 'l') {
+    name.pop_back();
+  }
+  out = name;
+  return true;
+}
+
+std::string lf_apfPathText(const std::string& standFilePath, const std::string& publisher) {
+  std::string text = standFilePath;
+  if (text.empty()) {
+    return text;
+  }
+  if (text.find("archive") != std::string::npos) {
+    lf_replaceFirst(text, "archive", lf_learnedDirText());
+    lf_replaceAll(text, "/", "\\");
+    lf_replaceAll(text, "%20", " ");
+  } else if (text.starts_with(g_airportsDir.string())) {
+    text.replace(0, g_airportsDir.string().size(), lf_learnedDirText());
+    const std::string thirdparty = g_thirdpartyName + g_pathSeparator + publisher;
+    if (text.find("my_thirdparty2024") != std::string::npos) {
+      lf_replaceFirst(text, "my_thirdparty2024", thirdparty);
+    } else {
+      lf_replaceFirst(text, "my_thirdparty", thirdparty);
+    }
+  }
+  return text;
+}
+
+std::filesystem::path lf_pathFromText(const std::string& text) { return gf_winPath(text); }
+
+std::filesystem::path gf_learnedApfPath(const std::string& standFilePath,
+                                        const std::string& publisher) {
+  return lf_pathFromText(lf_apfPathText(standFilePath, publisher));
+}
