@@ -27,16 +27,18 @@ function(zendrik_add_tests subsystem)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB conc CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_concurrency_test.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_helpers.cpp)
+  # Every test of the folder carries the subsystem's label.
+  set_property(DIRECTORY APPEND PROPERTY LABELS ${subsystem})
   set(plain ${all})
   if(conc)
     list(REMOVE_ITEM plain ${conc})
   endif()
   if(plain)
-    _zendrik_test_exe(${subsystem}_tests "${plain};${helpers}" "${ARG_DEPS}" "${subsystem}")
+    _zendrik_test_exe(${subsystem}_tests "${plain};${helpers}" "${ARG_DEPS}" "")
   endif()
   if(conc)
     _zendrik_test_exe(${subsystem}_concurrency_tests "${conc};${helpers}" "${ARG_DEPS}"
-                      "${subsystem};concurrency")
+                      concurrency)
   endif()
 endfunction()
 
@@ -52,8 +54,12 @@ function(_zendrik_test_exe exe sources deps labels)
       ZENDRIK_BINARY_DIR="${CMAKE_BINARY_DIR}"
       ZENDRIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   include(GoogleTest)
+  set(properties TIMEOUT 300)
+  if(labels)
+    list(APPEND properties LABELS ${labels})  # one label only: the module splits lists apart
+  endif()
   gtest_discover_tests(${exe}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${labels}" TIMEOUT 300)
+      PROPERTIES ${properties})
 endfunction()
