@@ -1,0 +1,156 @@
+// Pipe and socket endpoints of the SimConnect transports, over the platform layer's named pipes
+// and Winsock.
+#include "simlink/simconnect/simconnect_endpoints.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+namespace simconnect {
+
+namespace {
+
+constexpr DWORD kPipeBusyWaitMs = 5000;
+
+std::mutex g_winsockMutex;          // guards g_winsockStarted
+bool g_winsockStarted = false;      // WSAStartup was called by this library
+
+class PipeEndpoint final : public StreamEndpoint {
+ public:
+  explicit PipeEndpoint(HANDLE h) : m_handle(h) {}
+  long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
+    DWORD read = 0;
+    if (!ReadFile(m_handle, buffer, static_cast<DWORD>(size), &read, nullptr)) {
+      error = GetLastError();
+      return -1;
+    }
+    return static_cast<long>(read);
+  }
+  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
+    DWORD written = 0;
+    if (!WriteFile(m_handle, data, static_cast<DWORD>(size), &written, nullptr) ||
+        written != size) {
+      error = GetLastError();
+      return false;
+    }
+    return true;
+  }
+  void shutdownBoth() override { CancelIo(m_handle); }
+  void closeHandle() override {
+    if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+  }
+  DWORD endOfStreamError() const override { return ERROR_BROKEN_PIPE; }
+
+ private:
+  HANDLE m_handle;
+};
+
+class SocketEndpoint final : public StreamEndpoint {
+ public:
+  explicit SocketEndpoint(SOCKET s) : m_socket(s) {}
+  long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
+    for (;;) {
+      const auto n = ::recv(static_cast<int>(m_socket), buffer, size, 0);
+      if (n >= 0) return static_cast<long>(n);
+      error = static_cast<DWORD>(WSAGetLastError());
+      if (error != static_cast<DWORD>(WSAEINTR)) return -1;
+    }
+  }
+  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
+    while (size > 0) {
+      const int n = send(m_socket, data, size, 0);
+      if (n == SOCKET_ERROR) {
+        error = static_cast<DWORD>(WSAGetLastError());
+        if (error == static_cast<DWORD>(WSAEINTR)) continue;
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  void setNoDelay() override {
+    const int one = 1;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  void shutdownBoth() override { shutdown(m_socket, SD_BOTH); }
+  void closeHandle() override {
+    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+    m_socket = INVALID_SOCKET;
+  }
+  DWORD endOfStreamError() const override { return static_cast<DWORD>(WSAECONNRESET); }
+
+ private:
+  SOCKET m_socket;
+};
+
+}  // namespace
+
+bool gf_startWinsock() {
+  std::lock_guard lock(g_winsockMutex);
+  if (g_winsockStarted) return true;
+  WSADATA data{};
+  g_winsockStarted = WSAStartup(MAKEWORD(2, 0), &data) == 0;
+  return g_winsockStarted;
+}
+
+void gf_stopWinsock() {
+  std::lock_guard lock(g_winsockMutex);
+  if (!g_winsockStarted) return;
+  WSACleanup();
+  g_winsockStarted = false;
+}
+
+bool gf_ipv6LoopbackAvailable() {
+  addrinfo hints{};
+  hints.ai_family = AF_INET6;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* result = nullptr;
+  if (getaddrinfo("::1", nullptr, &hints, &result) != 0) return false;
+  freeaddrinfo(result);
+  return true;
+}
+
+std::unique_ptr<StreamEndpoint> gf_connectPipe(const std::string& pipeName) {
+  const WString name = gf_toUtf16(pipeName);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kPipeBusyWaitMs);
+  for (;;) {
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return std::make_unique<PipeEndpoint>(h);
+    if (GetLastError() != ERROR_PIPE_BUSY) return nullptr;
+    // A pipe that stays busy is given up once the wait time is used up.
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    if (!WaitNamedPipeW(name.c_str(), kPipeBusyWaitMs)) return nullptr;
+  }
+}
+
+std::unique_ptr<StreamEndpoint> gf_connectTcp(int family, const std::string& address,
+                                              const std::string& port) {
+  if (port.empty() || !gf_startWinsock()) return nullptr;
+  addrinfo hints{};
+  hints.ai_family = family;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(address.c_str(), port.c_str(), &hints, &result) != 0) return nullptr;
+  std::unique_ptr<StreamEndpoint> endpoint;
+  for (addrinfo* a = result; a != nullptr && !endpoint; a = a->ai_next) {
+    const int fd = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    if (fd < 0) continue;
+    const auto s = static_cast<SOCKET>(fd);
+    if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+      endpoint = std::make_unique<SocketEndpoint>(s);
+    } else {
+      closesocket(s);
+    }
+  }
+  freeaddrinfo(result);
+  return endpoint;
+}
+
+}  // namespace simconnect

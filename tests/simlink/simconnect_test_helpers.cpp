@@ -1,0 +1,300 @@
+// Test scaffolding for the SimConnect client tests.
+#include "simlink/simconnect_test_helpers.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/win32.h"
+
+namespace simtest {
+
+namespace fs = std::filesystem;
+
+namespace {
+const char* const kEnvNames[] = {"PUBLIC", "USERPROFILE", "XDG_DOCUMENTS_DIR", "ZENDRIK_REGISTRY",
+                                 "ZENDRIK_RUNTIME_DIR"};
+}
+
+SimConnectEnvironment::SimConnectEnvironment() {
+  std::random_device rd;
+  m_root = fs::temp_directory_path() / ("zsc-" + std::to_string(rd() % 1000000000));
+  fs::create_directories(publicDocuments());
+  fs::create_directories(userDocuments());
+  fs::create_directories(currentFolder());
+  fs::create_directories(m_root / "run");
+  for (const char* name : kEnvNames) {
+    const char* old = std::getenv(name);
+    m_savedEnv.emplace_back(name, old != nullptr ? old : std::string("\x01"));
+  }
+  ::setenv("PUBLIC", (m_root / "public").c_str(), 1);
+  ::setenv("USERPROFILE", (m_root / "user").c_str(), 1);
+  ::unsetenv("XDG_DOCUMENTS_DIR");
+  ::setenv("ZENDRIK_REGISTRY", (m_root / "registry.txt").c_str(), 1);
+  ::setenv("ZENDRIK_RUNTIME_DIR", (m_root / "run").c_str(), 1);
+  m_previousCwd = fs::current_path();
+  fs::current_path(currentFolder());
+  writeRegistryPorts("", "");
+}
+
+SimConnectEnvironment::~SimConnectEnvironment() {
+  std::error_code ec;
+  fs::current_path(m_previousCwd, ec);
+  for (const auto& [name, value] : m_savedEnv) {
+    if (value == "\x01") {
+      ::unsetenv(name.c_str());
+    } else {
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+  fs::remove_all(m_root, ec);
+}
+
+void SimConnectEnvironment::writeCfg(const fs::path& folder, const std::string& text) const {
+  std::ofstream(folder / "SimConnect.cfg") << text;
+}
+
+void SimConnectEnvironment::writeRegistryPorts(const std::string& ipv4,
+                                               const std::string& ipv6) const {
+  std::ofstream out(m_root / "registry.txt");
+  out << "[HKEY_CURRENT_USER\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\n";
+  if (!ipv4.empty()) out << "\"SimConnect_Port_IPv4\"=\"" << ipv4 << "\"\n";
+  if (!ipv6.empty()) out << "\"SimConnect_Port_IPv6\"=\"" << ipv6 << "\"\n";
+}
+
+std::string SimConnectEnvironment::pipeSocket(const std::string& name) const {
+  const std::string pipe = name.empty()
+                               ? std::string("\\\\.\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect")
+                               : "\\\\.\\pipe\\" + name;
+  return gf_pipeSocketPath(pipe).string();
+}
+
+RawPeer::RawPeer() {
+  m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len);
+  ::listen(m_listen, 4);
+  ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+  m_port = ntohs(addr.sin_port);
+}
+
+RawPeer::~RawPeer() {
+  closeClient();
+  if (m_listen >= 0) ::close(m_listen);
+}
+
+bool RawPeer::accept(double seconds) {
+  pollfd p{m_listen, POLLIN, 0};
+  if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;
+  m_client = ::accept(m_listen, nullptr, nullptr);
+  return m_client >= 0;
+}
+
+const std::vector<std::uint8_t>& RawPeer::readAtLeast(std::size_t n, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (m_received.size() < n && m_client >= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{m_client, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    std::uint8_t buf[65536];
+    const ssize_t got = ::recv(m_client, buf, sizeof buf, 0);
+    if (got <= 0) break;
+    m_received.insert(m_received.end(), buf, buf + got);
+  }
+  return m_received;
+}
+
+void RawPeer::send(const std::vector<std::uint8_t>& bytes) {
+  ::send(m_client, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+void RawPeer::closeClient() {
+  if (m_client >= 0) ::close(m_client);
+  m_client = -1;
+}
+
+std::unique_ptr<p3d::P3dStandin> gf_startStandin(const nlohmann::json& scenario,
+                                                 const std::string& pipePath, double frameHz,
+                                                 const std::string& tracePath) {
+  p3d::StandinOptions o;
+  o.port = 0;
+  o.port6 = 0;
+  o.pipePath = pipePath;
+  o.scenario = scenario;
+  o.frameHz = frameHz;
+  o.traceFile = tracePath;
+  auto s = std::make_unique<p3d::P3dStandin>(o);
+  s->start();
+  return s;
+}
+
+std::string gf_ipv4Cfg(int port) {
+  return "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(port) + "\n";
+}
+
+HANDLE gf_openClient(const char* name) {
+  HANDLE h = nullptr;
+  const HRESULT hr = SimConnect_Open(&h, name, nullptr, 0, nullptr, 0);
+  EXPECT_EQ(hr, S_OK);
+  return hr == S_OK ? h : nullptr;
+}
+
+namespace {
+thread_local std::vector<Received>* t_sink = nullptr;
+void lf_collect(SIMCONNECT_RECV* data, DWORD size, void*) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(data);
+  t_sink->push_back({data->dwID, std::vector<std::uint8_t>(p, p + size)});
+}
+}  // namespace
+
+bool gf_dispatchUntil(HANDLE h, std::vector<Received>& out,
+                      const std::function<bool(const std::vector<Received>&)>& pred,
+                      double seconds, HRESULT* lastResult) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  t_sink = &out;
+  for (;;) {
+    const HRESULT hr = SimConnect_CallDispatch(h, lf_collect, nullptr);
+    if (lastResult != nullptr) *lastResult = hr;
+    if (pred(out)) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+Bytes& Bytes::u32(std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  return *this;
+}
+Bytes& Bytes::f32(float v) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &v, 4);
+  return u32(bits);
+}
+Bytes& Bytes::f64(double v) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, 8);
+  u32(static_cast<std::uint32_t>(bits));
+  return u32(static_cast<std::uint32_t>(bits >> 32));
+}
+Bytes& Bytes::text(const std::string& s, std::size_t field) {
+  m_bytes.insert(m_bytes.end(), s.begin(), s.end());
+  m_bytes.insert(m_bytes.end(), field - s.size(), 0);
+  return *this;
+}
+Bytes& Bytes::raw(std::initializer_list<std::uint8_t> b) {
+  m_bytes.insert(m_bytes.end(), b);
+  return *this;
+}
+
+}  // namespace simtest
+
+namespace simtest {
+
+namespace {
+struct DefinitionEntry {
+  DWORD define;
+  const char* name;
+  const char* units;
+  SIMCONNECT_DATATYPE type;
+};
+constexpr auto F64 = SIMCONNECT_DATATYPE_FLOAT64;
+constexpr auto I64 = SIMCONNECT_DATATYPE_INT64;
+const DefinitionEntry kDefinitions[] = {
+    {407, "TITLE", nullptr, SIMCONNECT_DATATYPE_STRINGV},
+    {408, "ATC MODEL", nullptr, SIMCONNECT_DATATYPE_STRING32},
+    {409, "SIM ON GROUND", "Bool", I64},
+    {402, "Plane Latitude", "degree", F64},
+    {402, "Plane Longitude", "degree", F64},
+    {402, "Plane Pitch degrees", "radians", F64},
+    {402, "Plane Bank degrees", "radians", F64},
+    {402, "Plane Heading degrees true", "radians", F64},
+    {402, "Plane Altitude", "feet", F64},
+    {402, "Vertical Speed", "feet per second", F64},
+    {402, "Airspeed True", "knots", F64},
+    {403, "Plane Latitude", "degree", F64},
+    {403, "Plane Longitude", "degree", F64},
+    {403, "Plane Pitch degrees", "radians", F64},
+    {403, "Plane Bank degrees", "radians", F64},
+    {403, "Plane Heading degrees true", "radians", F64},
+    {403, "Plane Altitude", "feet", F64},
+    {403, "Plane Alt Above Ground", "feet", F64},
+    {403, "Ground Velocity", "knots", F64},
+    {403, "ZULU TIME", "Seconds", I64},
+    {403, "ZULU DAY OF YEAR", "Number", I64},
+    {403, "ZULU YEAR", "Number", I64},
+    {403, "LIGHT STATES", "Mask", I64},
+    {405, "Static CG to Ground", "feet", F64},
+    {405, "Static Pitch", "radians", F64},
+    {406, "Light On States", "Mask", I64},
+    {404, "Plane Alt Above Ground", "feet", F64},
+    {404, "Ground Altitude", "feet", F64},
+    {404, "SIM ON GROUND", "Bool", I64},
+    {404, "ATC ID", nullptr, SIMCONNECT_DATATYPE_STRING32},
+    {401, "SPOILERS HANDLE POSITION", "percent", F64},
+    {401, "GENERAL ENG THROTTLE LEVER POSITION:1", "percent", F64},
+    {401, "GENERAL ENG THROTTLE LEVER POSITION:2", "percent", F64},
+};
+const std::pair<DWORD, const char*> kSystemEvents[] = {
+    {201, "Sim"}, {202, "ObjectAdded"}, {203, "ObjectRemoved"},
+    {205, "PositionChanged"}, {206, "FlightLoaded"}, {204, "Frame"}};
+const std::pair<DWORD, const char*> kClientEvents[] = {
+    {220, "GEAR_SET"}, {221, "ENGINE_AUTO_START"}, {222, "ENGINE_AUTO_SHUTDOWN"},
+    {223, "THROTTLE_SET"}, {218, "FLAPS_SET"}, {219, "SPOILERS_SET"},
+    {208, "NAV_LIGHTS_SET"}, {207, "BEACON_LIGHTS_SET"}, {211, "LANDING_LIGHTS_SET"},
+    {209, "TAXI_LIGHTS_SET"}, {210, "STROBES_SET"}, {213, "LOGO_LIGHTS_SET"},
+    {212, "CABIN_LIGHTS_SET"}, {214, "ALL_LIGHTS_TOGGLE"},
+    {215, "FREEZE_LATITUDE_LONGITUDE_SET"}, {216, "FREEZE_ALTITUDE_SET"},
+    {217, "FREEZE_ATTITUDE_SET"}};
+const DWORD kGroupEvents[] = {208, 207, 211, 209, 210, 213, 212, 214,
+                              218, 219, 220, 222, 223, 215, 216, 217};
+}  // namespace
+
+int gf_sendSetupPackets(HANDLE h) {
+  int sent = 0;
+  auto count = [&sent](HRESULT hr) { sent += hr == S_OK ? 1 : 0; };
+  for (const auto& [id, name] : kSystemEvents) count(SimConnect_SubscribeToSystemEvent(h, id, name));
+  for (const auto& d : kDefinitions) {
+    count(SimConnect_AddToDataDefinition(h, d.define, d.name, d.units, d.type, 0.0f,
+                                         SIMCONNECT_UNUSED));
+  }
+  for (const auto& [id, name] : kClientEvents) count(SimConnect_MapClientEventToSimEvent(h, id, name));
+  for (DWORD ev : kGroupEvents) count(SimConnect_AddClientEventToNotificationGroup(h, 301, ev, TRUE));
+  count(SimConnect_SetNotificationGroupPriority(h, 301, 1));
+  return sent;
+}
+
+std::uint32_t gf_u32At(const std::vector<std::uint8_t>& m, std::size_t offset) {
+  std::uint32_t v = 0;
+  if (offset + 4 <= m.size()) std::memcpy(&v, m.data() + offset, 4);
+  return v;
+}
+
+double gf_f64At(const std::vector<std::uint8_t>& m, std::size_t offset) {
+  double v = 0;
+  if (offset + 8 <= m.size()) std::memcpy(&v, m.data() + offset, 8);
+  return v;
+}
+
+std::string gf_textAt(const std::vector<std::uint8_t>& m, std::size_t offset, std::size_t field) {
+  if (offset >= m.size()) return {};
+  const std::size_t n = std::min(field, m.size() - offset);
+  const auto* p = reinterpret_cast<const char*>(m.data() + offset);
+  return std::string(p, strnlen(p, n));
+}
+
+}  // namespace simtest
