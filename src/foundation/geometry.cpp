@@ -1,6 +1,7 @@
 // Great-circle geometry on the nautical-mile sphere.
 #include "foundation/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 double gf_distanceNm(const LatLon& a, const LatLon& b) {
@@ -8,7 +9,9 @@ double gf_distanceNm(const LatLon& a, const LatLon& b) {
   const double latB = b.lat * kDegToRad;
   const double sinDLat = std::sin((latB - latA) / 2.0);
   const double sinDLon = std::sin((b.lon - a.lon) * kDegToRad / 2.0);
-  const double h = sinDLat * sinDLat + std::cos(latB) * std::cos(latA) * sinDLon * sinDLon;
+  // Rounding can carry h a hair past 1 next to the antipode; sqrt(1 - h) would then be NaN.
+  const double h = std::clamp(
+      sinDLat * sinDLat + std::cos(latB) * std::cos(latA) * sinDLon * sinDLon, 0.0, 1.0);
   return std::atan2(std::sqrt(h), std::sqrt(1.0 - h)) * kTwoEarthRadiiNm;
 }
 
@@ -29,8 +32,10 @@ double gf_bearing(const LatLon& a, const LatLon& b) {
 LatLon gf_destination(const LatLon& start, double bearing, double distanceFt) {
   const double lat1 = start.lat * kDegToRad;
   const double d = distanceFt * kRadiansPerFoot;
-  const double lat2 =
-      std::asin(std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(bearing));
+  // The sine of the new latitude can come out a hair beyond +-1 when the way ends at or passes
+  // next to a pole; asin would then give NaN.
+  const double lat2 = std::asin(std::clamp(
+      std::sin(lat1) * std::cos(d) + std::cos(lat1) * std::sin(d) * std::cos(bearing), -1.0, 1.0));
   const double dLon = std::atan2(std::sin(bearing) * std::sin(d) * std::cos(lat1),
                                  std::cos(d) - std::sin(lat1) * std::sin(lat2));
   const double lon2 = std::remainder(start.lon * kDegToRad + dLon, kTwoPi);

@@ -1,9 +1,11 @@
 // Program version: parsing from "a.b.c" text or from a JSON object, printing and ordering.
 #include "foundation/version.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -17,29 +19,33 @@ struct DottedGroups {
 };
 
 // The whole text against (\d+).(\d+).(\d+), where each '.' is any character but a line end,
-// trying the longest first group first and then the longest second, as a backtracking regular
-// expression does.
+// taking the longest first group that allows a match and then the longest second one, as a
+// backtracking regular expression does. Linear in the text: the version texts come from files
+// and the network, and a long garbled line must not stall the caller.
 std::optional<DottedGroups> lf_matchDotted(std::string_view text) {
-  const auto digitRun = [text](std::size_t from) {
-    std::size_t end = from;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    return end - from;
-  };
+  const std::size_t size = text.size();
+  // digitRun[i]: length of the run of digits that starts at i (0 at the end of the text).
+  std::vector<std::size_t> digitRun(size + 1, 0);
+  for (std::size_t i = size; i-- > 0;) {
+    digitRun[i] = (text[i] >= '0' && text[i] <= '9') ? digitRun[i + 1] + 1 : 0;
+  }
   const auto isSeparator = [text](std::size_t at) {
     return at < text.size() && text[at] != '\n' && text[at] != '\r';
   };
-  for (std::size_t a = digitRun(0); a >= 1; --a) {
+  for (std::size_t a = digitRun[0]; a >= 1; --a) {
     if (!isSeparator(a)) continue;
     const std::size_t second = a + 1;
-    for (std::size_t b = digitRun(second); b >= 1; --b) {
-      const std::size_t separator = second + b;
-      if (!isSeparator(separator)) continue;
-      const std::size_t third = separator + 1;
-      const std::size_t c = digitRun(third);
-      if (c >= 1 && third + c == text.size()) {
-        return DottedGroups{std::string(text.substr(0, a)), std::string(text.substr(second, b)),
-                            std::string(text.substr(third, c))};
-      }
+    // The longest second group leaves room for a separator and at least one digit after it.
+    std::size_t b = size >= second + 2 ? std::min(digitRun[second], size - second - 2) : 0;
+    // Inside the second group's digits every position can be the separator; only the
+    // character right after them can be a line end.
+    if (b >= 1 && !isSeparator(second + b)) --b;
+    if (b == 0) continue;
+    // A shorter second group would only start the third group earlier; it must run to the end.
+    const std::size_t third = second + b + 1;
+    if (digitRun[third] == size - third) {
+      return DottedGroups{std::string(text.substr(0, a)), std::string(text.substr(second, b)),
+                          std::string(text.substr(third))};
     }
   }
   return std::nullopt;

@@ -196,8 +196,8 @@ BOOL LineTo(HDC dc, int x, int y) {
   if (!gf_validObjectLocked(pen) || pen->hollow) return TRUE;
   const COLORREF color = pen->dcColor ? t.dc->dcPenColor : pen->color;
   const POINT o = t.dc->origin;
-  gf_drawLine(*t.fb, from.x + o.x, from.y + o.y, x + o.x, y + o.y, gf_pixelFromColorref(color),
-              pen->width, t.dc->clip);
+  gf_drawLine(*t.fb, 0LL + from.x + o.x, 0LL + from.y + o.y, 0LL + x + o.x, 0LL + y + o.y,
+              gf_pixelFromColorref(color), pen->width, t.dc->clip);
   PaintOp op;
   op.kind = PaintOp::Kind::line;
   op.window = t.dc->window;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace platform {
 
@@ -57,7 +58,12 @@ RECT gf_unite(const RECT& a, const RECT& b) {
 }
 
 RECT gf_offset(const RECT& r, int dx, int dy) {
-  return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+  // Saturates: rectangles handed in by callers may lie anywhere.
+  const auto add = [](LONG v, int d) {
+    return static_cast<LONG>(std::clamp<long long>(0LL + v + d, std::numeric_limits<LONG>::min(),
+                                                   std::numeric_limits<LONG>::max()));
+  };
+  return RECT{add(r.left, dx), add(r.top, dy), add(r.right, dx), add(r.bottom, dy)};
 }
 
 HWND__* gf_findLocked(HWND window) {

@@ -16,9 +16,10 @@ constexpr COLORREF gf_colorrefFromPixel(std::uint32_t p) {
 
 // Every drawing call clips to `clip` and to the framebuffer.
 void gf_fillRect(Framebuffer& fb, const RECT& rect, std::uint32_t pixel, const RECT& clip);
-// A line from (x0, y0) to (x1, y1) without its end point, `width` pixels thick.
-void gf_drawLine(Framebuffer& fb, int x0, int y0, int x1, int y1, std::uint32_t pixel, int width,
-                 const RECT& clip);
+// A line from (x0, y0) to (x1, y1) without its end point, `width` pixels thick. The end
+// points may lie anywhere; only the part near the clip rectangle costs work.
+void gf_drawLine(Framebuffer& fb, long long x0, long long y0, long long x1, long long y1,
+                 std::uint32_t pixel, int width, const RECT& clip);
 // Mixes `pixel` into the framebuffer with coverage `alpha` (0 to 255).
 void gf_blendPixel(Framebuffer& fb, int x, int y, std::uint32_t pixel, unsigned alpha,
                    const RECT& clip);

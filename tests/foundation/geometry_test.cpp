@@ -170,6 +170,32 @@ TEST(GeometryTest, AtThePolesPositionsAgree) {
   EXPECT_NEAR(gf_distanceNm({90, 0}, {90, 123}), 0.0, 1e-9);  // the pole is one point
 }
 
+TEST(GeometryTest, AntipodesAndWaysToThePoleGiveFiniteResults) {
+  // Rounding carries the intermediate values a hair past their limits for a share of these
+  // pairs; every one of them must still give a number.
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> lat(-89.0, 89.0);
+  std::uniform_real_distribution<double> lon(-180.0, 180.0);
+  std::uniform_real_distribution<double> polar(80.0, 90.0);
+  for (int i = 0; i < 20000; ++i) {
+    const LatLon a{lat(rng), lon(rng)};
+    const LatLon antipode{-a.lat, a.lon > 0 ? a.lon - 180.0 : a.lon + 180.0};
+    const double d = gf_distanceNm(a, antipode);
+    ASSERT_TRUE(std::isfinite(d)) << a.lat << "," << a.lon;
+    // Half the circumference; haversine loses digits there, so a few metres are allowed.
+    EXPECT_NEAR(d, 10800.0, 1e-3) << a.lat << "," << a.lon;
+
+    const LatLon start{polar(rng), lon(rng)};
+    const double toPoleFt = (90.0 - start.lat) * kRefPi / 180.0 * kRefFeetPerRadian;
+    const LatLon pole = gf_destination(start, 0.0, toPoleFt);
+    ASSERT_TRUE(std::isfinite(pole.lat) && std::isfinite(pole.lon)) << start.lat;
+    EXPECT_NEAR(pole.lat, 90.0, 1e-5) << start.lat;
+    const LatLon south = gf_destination({-start.lat, start.lon}, kRefPi, toPoleFt);
+    ASSERT_TRUE(std::isfinite(south.lat) && std::isfinite(south.lon)) << start.lat;
+    EXPECT_NEAR(south.lat, -90.0, 1e-5) << start.lat;
+  }
+}
+
 TEST(GeometryTest, AngleDifferenceTakesTheShortWay) {
   EXPECT_NEAR(gf_angleDiff(0.1, 6.2), 6.1 - kTwoPi, 1e-12);
   EXPECT_NEAR(gf_angleDiff(6.2, 0.1), kTwoPi - 6.1, 1e-12);

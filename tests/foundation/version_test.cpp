@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <random>
+#include <regex>
+#include <string>
+
 namespace {
 
 struct VersionCase {
@@ -39,6 +44,48 @@ TEST(VersionTest, ParsesTextAndJsonForms) {
   for (const auto& c : cases) {
     EXPECT_EQ(Version(c.text), c.expected) << c.text;
   }
+}
+
+// The dotted form as the regular expression engine reads it, for short texts.
+Version lf_regexVersion(const std::string& text) {
+  static const std::regex kDotted(R"((\d+).(\d+).(\d+))", std::regex::ECMAScript);
+  std::smatch groups;
+  Version v;
+  if (!std::regex_match(text, groups, kDotted)) return v;
+  std::int32_t* parts[] = {&v.major, &v.minor, &v.patch};
+  for (int i = 0; i < 3; ++i) {
+    const std::string digits = groups[i + 1].str();
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), *parts[i]);
+    if (ec != std::errc{}) {
+      *parts[i] = 0;
+      break;
+    }
+  }
+  return v;
+}
+
+TEST(VersionTest, DottedTextsSplitAsTheRegularExpressionDoes) {
+  std::mt19937 rng(20261206);
+  const std::string alphabet = "0123456789.x\n\r-";
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::uniform_int_distribution<int> length(1, 12);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int n = length(rng); n > 0; --n) text.push_back(alphabet[pick(rng)]);
+    // Without a '{' no text here is a JSON object, so only the dotted form can give a version.
+    EXPECT_EQ(Version(text), lf_regexVersion(text)) << text;
+  }
+}
+
+TEST(VersionTest, LongGarbledTextsAreRefused) {
+  // Digits with no way to end the match: every split of the digits would be tried by a naive
+  // search. The answer must come at once, not after minutes.
+  const std::string digits(200000, '7');
+  EXPECT_EQ(Version(digits + "xx"), Version());
+  EXPECT_EQ(Version(digits + "\n"), Version());
+  EXPECT_EQ(Version("1.2." + digits + "x"), Version());
+  EXPECT_EQ(Version(digits + ".1.2"), Version());          // the first number overflows
+  EXPECT_EQ(Version("1.2." + digits), (Version{1, 2, 0}));  // the last one does
 }
 
 TEST(VersionTest, PrintsAndOrders) {

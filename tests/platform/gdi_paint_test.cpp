@@ -245,6 +245,84 @@ TEST_F(GdiPaint, ChildrenRepaintOverTheirParentAndAreClippedByIt) {
   EXPECT_EQ(platform::gf_focusWindow(w.get()), nullptr);
 }
 
+// Lines whose end points lie far outside the window, as a caller's arithmetic can produce.
+LRESULT CALLBACK farLinesProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m != WM_PAINT) return DefWindowProcW(w, m, wp, lp);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(w, &ps);
+  fill(dc, {0, 0, 880, 480}, g_blackBrush);
+  HGDIOBJ old = SelectObject(dc, g_whitePen);
+  MoveToEx(dc, -2000000000, 50, nullptr);
+  LineTo(dc, 2000000000, 50);
+  MoveToEx(dc, 60, 2000000000, nullptr);
+  LineTo(dc, 60, -2000000000);
+  MoveToEx(dc, -1000000000, -1000000000, nullptr);
+  LineTo(dc, 1000000000, 1000000000);
+  HPEN thick = CreatePen(PS_SOLID, 5, 0x00FFFF);
+  SelectObject(dc, thick);
+  MoveToEx(dc, 300, -2147483647, nullptr);
+  LineTo(dc, 300, 2147483647);
+  SelectObject(dc, old);
+  DeleteObject(thick);
+  EndPaint(w, &ps);
+  return 0;
+}
+
+// A child that fills a rectangle reaching the ends of the coordinate range.
+LRESULT CALLBACK hugeFillProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m != WM_PAINT) return DefWindowProcW(w, m, wp, lp);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(w, &ps);
+  fill(dc, {-2147483647, -2147483647, 2147483647, 2147483647}, g_redBrush);
+  EndPaint(w, &ps);
+  return 0;
+}
+
+TEST_F(GdiPaint, LinesFromFarOutsideAreDrawnWhereTheyCrossTheWindow) {
+  static const WCHAR* name = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = farLinesProc;
+    wc.lpszClassName = u"FarLinesTest";
+    RegisterClassExW(&wc);
+    return u"FarLinesTest";
+  }();
+  WindowGuard w(guitest::makeMainWindow(nullptr, name));
+  const COLORREF white = RGB(255, 255, 255);
+  const COLORREF black = RGB(0, 0, 0);
+  const COLORREF yellow = RGB(255, 255, 0);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 0, 50), white);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 500, 50), white);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 500, 51), black);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 60, 0), white);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 60, 400), white);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 61, 400), black);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 100, 100), white);  // the diagonal
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 200, 200), white);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 200, 201), black);
+  for (int x = 298; x <= 302; ++x) {
+    EXPECT_EQ(platform::gf_pixelAt(w.get(), x, 300), yellow) << x;
+  }
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 297, 300), black);
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 303, 300), black);
+
+  // The same for a fill in a child, whose client origin lies inside the window.
+  static const WCHAR* child = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = hugeFillProc;
+    wc.lpszClassName = u"HugeFillTest";
+    RegisterClassExW(&wc);
+    return u"HugeFillTest";
+  }();
+  CreateWindowExW(0, child, u"", WS_CHILD | WS_VISIBLE, 500, 300, 40, 20, w.get(), nullptr,
+                  nullptr, nullptr);
+  platform::gf_pumpMessages();
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 500, 300), RGB(255, 0, 0));
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 539, 319), RGB(255, 0, 0));
+  EXPECT_EQ(platform::gf_pixelAt(w.get(), 540, 319), black);
+}
+
 TEST_F(GdiPaint, ObjectRules) {
   EXPECT_TRUE(DeleteObject(GetStockObject(DC_BRUSH)));  // stock objects stay
   EXPECT_NE(GetStockObject(DC_BRUSH), nullptr);

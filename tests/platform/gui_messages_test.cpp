@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using guitest::recorder;
@@ -36,7 +38,9 @@ TEST(GuiWindows, CreateSendsWmCreateWithCreateStructInsideTheCall) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = createProc;
   wc.lpszClassName = u"CreateTest";
-  ASSERT_NE(RegisterClassExW(&wc), 0);
+  // Classes live as long as the process: register once, so the test can be repeated.
+  static const ATOM atom = RegisterClassExW(&wc);
+  ASSERT_NE(atom, 0);
   platform::gf_setBackendChoice(platform::BackendChoice::headless);
   int param = 42;
   WindowGuard w(CreateWindowExW(0, u"createtest", u"Title", WS_CAPTION | WS_SYSMENU, 400, 20, 880,
@@ -59,9 +63,15 @@ TEST(GuiWindows, ClassRegistrationRules) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = u"Twice";
+  // A fresh name on every run of the test: classes live as long as the process.
+  static int run = 0;
+  std::u16string suffix;
+  for (const char c : std::to_string(run++)) suffix.push_back(static_cast<char16_t>(c));
+  const std::u16string name = u"Twice" + suffix;
+  const std::u16string upper = u"TWICE" + suffix;
+  wc.lpszClassName = name.c_str();
   EXPECT_NE(RegisterClassExW(&wc), 0);
-  wc.lpszClassName = u"TWICE";  // class names ignore case
+  wc.lpszClassName = upper.c_str();  // class names ignore case
   EXPECT_EQ(RegisterClassExW(&wc), 0);
   EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
   EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
