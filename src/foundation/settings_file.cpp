@@ -207,7 +207,13 @@ void lf_saveEntry(const P& parameter, const std::string& valueText, Append appen
   const fs::path file = g_parametersFile;
   pugi::xml_document document;
   const pugi::xml_parse_result loaded = document.load_file(file.c_str(), kParseOptions);
-  if (!loaded) lf_keepUnreadableFile(file, loaded);
+  if (!loaded) {
+    lf_keepUnreadableFile(file, loaded);
+    // The parser leaves what it read before the fault in the document. Kept, that torn
+    // "parameters" element would come first in the saved file and shadow the entry saved here,
+    // so the save would be lost at the next load; the copy above keeps the torn file instead.
+    document.reset();
+  }
   pugi::xml_node root = loaded ? document.child(kRootName) : pugi::xml_node();
   if (root) {
     if (pugi::xml_node entry = lf_findEntry(document, parameter.name)) {

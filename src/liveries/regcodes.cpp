@@ -137,6 +137,9 @@ int gf_readAigRegcodes(const std::filesystem::path& file, std::vector<RegcodeDef
     std::string title = node.attribute("title").value();
     if (title.empty()) continue;
     std::vector<std::string> regs = lf_sortedCodes(node.attribute("reg").value());
+    // A doubled or trailing ',' gives an empty piece: no registration, and as a key it would
+    // tie aircraft that report none to this title.
+    std::erase(regs, std::string());
     for (std::string& reg : regs) reg = gf_decryptReg(reg);
     // Unscrambled codes keep the list's order and uniqueness.
     std::sort(regs.begin(), regs.end());

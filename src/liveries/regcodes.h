@@ -20,7 +20,8 @@ struct RegcodeDef {
 // no line add nothing. Files in UTF-8 (with or without byte-order mark) and UTF-16 are read.
 bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<RegcodeDef>& list);
 
-// Appends the "livery" definitions of an unpacked AIG-regcodes.xml, registrations unscrambled,
-// and keeps two older copies of the file. 1 when the file was read, 0 when it could not be
-// loaded. A registration that cannot be unscrambled throws std::out_of_range.
+// Appends the "livery" definitions of an unpacked AIG-regcodes.xml, registrations unscrambled
+// (empty pieces of a list dropped), and keeps two older copies of the file. 1 when the file was
+// read, 0 when it could not be loaded. A registration that cannot be unscrambled throws
+// std::out_of_range.
 int gf_readAigRegcodes(const std::filesystem::path& file, std::vector<RegcodeDef>& list);

@@ -259,6 +259,25 @@ TEST_F(SettingsFileTest, SavingOneSettingChangesOnlyItsEntry) {
   EXPECT_TRUE(lf_has(lines, "BLOCK_CALLSIGN=KLM123"));
 }
 
+TEST_F(SettingsFileTest, SavingIntoATornFileKeepsItAsBackupAndTheSavedValueHolds) {
+  const std::string torn =
+      "<?xml version=\"1.0\"?>\n<parameters>\n"
+      "\t<parameter name=\"LOG\" value=\"true\" />\n"
+      "\t<parameter name=\"MAX_LIVE\" value=\"5\" />\n"
+      "\t<parameter na";
+  gf_testWriteFile(g_parametersFile, torn);
+  g_paramLog.setValue(false);
+  gf_saveBoolParameter(g_paramLog);
+
+  EXPECT_EQ(gf_testReadAll(g_parametersFile.parent_path() / "parameters0.xml"), torn);
+  EXPECT_EQ(lf_entries(g_parametersFile), (Entries{{"LOG", "false"}}));
+  // The next start-up load sees the saved value, not the torn file's.
+  g_paramLog.setValue(true);
+  load();
+  EXPECT_FALSE(g_paramLog.value());
+  EXPECT_EQ(lf_entryValue(g_parametersFile, "LOG"), "false");
+}
+
 TEST_F(SettingsFileTest, SavingWithoutAFileCreatesOneWithThatEntry) {
   g_paramWeek.setValue(true);
   gf_saveBoolParameter(g_paramWeek);

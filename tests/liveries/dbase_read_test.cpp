@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 #include "fixtures/dbase_builder.h"
 #include "fixtures/dbase_scrambler.h"
+#include "foundation/download.h"
 #include "foundation/errors.h"
+#include "foundation/file_names.h"
 #include "liveries/liveries.h"
 #include "liveries/liveries_test_support.h"
 
@@ -340,6 +344,86 @@ TEST_F(DbaseRead, DemoDatabaseReadsCompletely) {
   EXPECT_EQ(gf_airlFromReg("GEUAB"), "BAW");
   EXPECT_GT(gf_wingspan("A318"), 0.0);  // no entry of its own: the Large mean
   EXPECT_EQ(work_.log().find("===>"), std::string::npos) << work_.log();
+}
+
+// UTF-16 little-endian bytes with their byte-order mark.
+std::string utf16Le(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+// The reference data of one start-up read together: the database and the AIG archive served
+// by the download server, and the user's regcode files in UTF-8, UTF-8 with a byte-order mark
+// and UTF-16 beside them.
+TEST_F(DbaseRead, ServedWorldWithAigArchiveAndRegcodeFilesInEveryEncoding) {
+  namespace fs = std::filesystem;
+  serve(testWorld());
+  fixtures::writeAigRegcodesZip(server_.folder(),
+                                {{"AIG Speedbird", {"G-EUPB", "G-EUPA"}, "false"},
+                                 {"AIG Orange", {"PH-BXA"}, "1"}});
+  fs::create_directories(g_myRegcodesDir);
+  liveries_test::writeBytes(g_myRegcodesDir / "plain.txt",
+                            "My Lufthansa;D-AIBA\nMy Easy;OE-LBA,EI-DCL\n");
+  // The first definition of a marked file must not carry the mark in its title.
+  liveries_test::writeBytes(g_myRegcodesDir / "marked.txt",
+                            "\xEF\xBB\xBFMy Marked;G-EUPA\r\nx;y;z;w\r\n");
+  liveries_test::writeBytes(g_myRegcodesDir / "wide.txt",
+                            utf16Le(u"My W\u00EFde \U0001F600;N8888,AB;#\r\n"));
+
+  ASSERT_TRUE(gf_readDbase());
+  ASSERT_TRUE(gf_downloadAndUnzip("AIG-regcodes.zip", g_aigRegcodesFile));
+  std::vector<RegcodeDef> defs;
+  ASSERT_EQ(gf_readAigRegcodes(g_aigRegcodesFile, defs), 1);
+  EXPECT_FALSE(gf_readRegcodeFiles(g_myRegcodesDir, defs));  // two broken items, reported
+
+  // The database: categories, wingspans with the category fallback, airlines, registrations.
+  EXPECT_EQ(gf_typeCategory("B738"), 2u);
+  EXPECT_EQ(gf_typeCategory("MD11"), 3u);
+  EXPECT_NEAR(gf_wingspan("A321"), (halfNm(35.8) + halfNm(34.1)) / 2, 1e-12);
+  EXPECT_TRUE(std::isfinite(gf_wingspan("R44")));
+  EXPECT_GT(gf_wingspan("R44"), 0.0);
+  EXPECT_TRUE(gf_isKnownAirline("EZY"));
+  EXPECT_EQ(g_dbaseCargoOperators, std::set<std::string>{"FDX"});
+
+  // AIG definitions first, in document order, then those of the files.
+  ASSERT_EQ(defs.size(), 6u);
+  EXPECT_EQ(defs[0], (RegcodeDef{"AIG Speedbird", {"G-EUPA", "G-EUPB"}, false}));
+  EXPECT_EQ(defs[1], (RegcodeDef{"AIG Orange", {"PH-BXA"}, true}));
+  std::vector<RegcodeDef> fromFiles(defs.begin() + 2, defs.end());
+  std::sort(fromFiles.begin(), fromFiles.end(),
+            [](const RegcodeDef& a, const RegcodeDef& b) { return a.title < b.title; });
+  const std::vector<RegcodeDef> expected = {
+      {"My Easy", {"EI-DCL", "OE-LBA"}, false},
+      {"My Lufthansa", {"D-AIBA"}, true},
+      {"My Marked", {"G-EUPA"}, true},
+      {"My W\xC3\xAF" "de \xF0\x9F\x98\x80", {"N8888"}, true},
+  };
+  EXPECT_EQ(fromFiles, expected);
+
+  // The definitions' registrations are found in the database through their written forms.
+  EXPECT_EQ(gf_airlFromReg(defs[1].regs.front()), "KLM");
+  EXPECT_EQ(gf_typeFromReg(fromFiles[1].regs.front()), "A319");
+  EXPECT_EQ(gf_airlFromReg("EIDCL"), "EZY");
+  EXPECT_TRUE(gf_regInfo(fromFiles[3].regs.front())->cargo);
+
+  const std::string log = work_.log();
+  const std::string wide = (g_myRegcodesDir / "wide.txt").string();
+  const std::string marked = (g_myRegcodesDir / "marked.txt").string();
+  EXPECT_NE(log.find("===> wrong regcode length \"AB\" in " + wide + "\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("===> " + marked + ": wrong format \"x;y;z;w\"\n"), std::string::npos);
+  EXPECT_NE(log.find("\n6 liveries read\n"), std::string::npos);
+
+  // Left behind: the AIG file and its copy; not the database file nor any archive.
+  EXPECT_FALSE(fs::exists(g_inputDir / "temp2.xml"));
+  EXPECT_FALSE(fs::exists("dbase.zip"));
+  EXPECT_FALSE(fs::exists("AIG-regcodes.zip"));
+  EXPECT_TRUE(fs::exists(g_aigRegcodesFile));
+  EXPECT_TRUE(fs::exists(g_inputDir / "AIG-regcodes0.xml"));
 }
 
 }  // namespace

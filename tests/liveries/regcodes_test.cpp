@@ -222,6 +222,16 @@ TEST_F(AigRegcodes, DefinitionsUnscrambledInOrder) {
       << work_.log();
 }
 
+TEST_F(AigRegcodes, EmptyPiecesOfTheListAreNoRegistrations) {
+  // Written as "<G-AAAA>,,<G-BBBB>" and "<G-CCCC>,": a doubled and a trailing comma.
+  fetch({{"Doubled", {"G-AAAA", "", "G-BBBB"}, ""}, {"Trailing", {"G-CCCC", ""}, ""}});
+  std::vector<RegcodeDef> defs;
+  ASSERT_EQ(gf_readAigRegcodes(g_aigRegcodesFile, defs), 1);
+  const std::vector<RegcodeDef> expected = {{"Doubled", {"G-AAAA", "G-BBBB"}, false},
+                                            {"Trailing", {"G-CCCC"}, false}};
+  EXPECT_EQ(defs, expected);
+}
+
 TEST_F(AigRegcodes, TwoOlderCopiesAreKept) {
   fetch({{"First", {"G-AAAA"}, ""}});
   std::vector<RegcodeDef> defs;
