@@ -3,6 +3,7 @@
 // is made with the gui mutex held, so Xlib needs no thread support of its own.
 #include "platform/backend_interface.h"
 #include "platform/render_framebuffer.h"
+#include "platform/win32_text.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -31,35 +32,6 @@ int lf_onXError(Display*, XErrorEvent* e) {
 
 // Keeps the process alive when the X server goes away; the backend then stops using it.
 void lf_onIoErrorExit(Display*, void*) { lf_brokenFlag()->store(true); }
-
-std::string lf_utf8(const WString& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 struct KeyMapping {
   KeySym sym;
@@ -154,7 +126,7 @@ class X11Backend final : public Backend {
 
   void setTitle(HWND__& w) override {
     if (!usable() || !w.surface || w.surface->nativeWindow == 0) return;
-    const std::string title = lf_utf8(w.text);
+    const std::string title = gf_toUtf8(w.text);
     XStoreName(display_, w.surface->nativeWindow, title.c_str());
     XChangeProperty(display_, w.surface->nativeWindow, netWmName_, utf8String_, 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
