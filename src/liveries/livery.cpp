@@ -1,0 +1,78 @@
+// The Livery record's equality and order, and LiveriesScanned.xml: the catalogue as the scan
+// hands it to livery matching. Worker thread.
+
+#include "liveries/livery.h"
+
+#include <fmt/format.h>
+
+#include <pugixml.hpp>
+#include <tuple>
+
+#include "foundation/errors.h"
+#include "foundation/file_helpers.h"
+#include "foundation/file_names.h"
+#include "foundation/log.h"
+#include "foundation/meta_block.h"
+
+std::list<Livery> g_liveries;
+
+bool Livery::operator==(const Livery& other) const {
+  return title == other.title && airl == other.airl && type == other.type && atcid == other.atcid &&
+         cargo == other.cargo;
+}
+
+bool operator<(const Livery& left, const Livery& right) {
+  return std::tie(left.airl, left.type, left.title) < std::tie(right.airl, right.type, right.title);
+}
+
+namespace {
+
+void lf_appendLivElement(pugi::xml_node parent, const Livery& livery) {
+  pugi::xml_node liv = parent.append_child("liv");
+  liv.append_attribute("airl").set_value(livery.airl.c_str());
+  liv.append_attribute("type").set_value(livery.type.c_str());
+  if (livery.cargo) liv.append_attribute("cargo").set_value("true");
+  liv.append_attribute("title").set_value(livery.title.c_str());
+  if (!livery.atcid.empty()) liv.append_attribute("atcid").set_value(livery.atcid.c_str());
+}
+
+}  // namespace
+
+void gf_writeLiveriesScanned() {
+  if (g_liveries.empty()) return;
+  pugi::xml_document document;
+  gf_writeMeta(document);
+  pugi::xml_node liveries = document.append_child("liveries");
+  for (const Livery& livery : g_liveries) lf_appendLivElement(liveries, livery);
+  gf_saveXml(document, g_liveriesScannedFile);
+  gf_log(fmt::format("{} liveries in {}", g_liveries.size(), g_liveriesScannedFile.string()));
+}
+
+void lf_readLiveriesScanned() {
+  g_liveries.clear();
+  const std::string pathText = g_liveriesScannedFile.string();
+  pugi::xml_document document;
+  if (!document.load_file(g_liveriesScannedFile.c_str())) {
+    throw qvb::UserErrorException(51, fmt::format("File {} not found", pathText));
+  }
+  gf_checkMeta(document);  // a failing test only logs its line; the file is read all the same
+  pugi::xml_node liveries = document.child("liveries");
+  if (!liveries) {
+    throw qvb::UserErrorException(
+        52, fmt::format("{} does not contain a <liveries> section", pathText));
+  }
+  for (pugi::xml_node liv : liveries.children("liv")) {
+    Livery livery;
+    livery.airl = liv.attribute("airl").value();
+    livery.type = liv.attribute("type").value();
+    livery.title = liv.attribute("title").value();
+    livery.atcid = liv.attribute("atcid").value();
+    livery.cargo = liv.attribute("cargo").as_bool();
+    g_liveries.push_back(std::move(livery));
+  }
+  if (g_liveries.empty()) {
+    throw qvb::UserErrorException(533, pathText + " does not contain liveries");
+  }
+  gf_log(fmt::format("{} liveries read from {}", g_liveries.size(), pathText));
+  g_liveries.sort();  // std::list::sort is a stable merge sort
+}

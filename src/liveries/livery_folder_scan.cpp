@@ -1,0 +1,177 @@
+// The parallel walk of one livery folder and the two file tasks. The walk and the collection
+// run on the worker thread; each file task on a detached thread of its own.
+
+#include "liveries/livery_folder_scan.h"
+
+#include <fmt/format.h>
+
+#include <future>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "foundation/log.h"
+#include "foundation/scan_throttle.h"
+#include "foundation/strings.h"
+#include "liveries/aircraft_cfg_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using TaskFuture = std::future<std::list<Livery>>;
+
+// Gives a task's slot back when the task's function is left, by return or by exception; this
+// happens before the task's future becomes ready.
+class SlotRelease {
+ public:
+  SlotRelease() = default;
+  ~SlotRelease() { gf_threadDone(); }
+  SlotRelease(const SlotRelease&) = delete;
+  SlotRelease& operator=(const SlotRelease&) = delete;
+};
+
+// Takes the records of a finished task into the catalogue. The catalogue is sorted after the
+// scan, so appending keeps every record and loses no order that matters.
+void lf_takeRecords(std::list<Livery>& records) {
+  g_liveries.splice(g_liveries.end(), records);
+}
+
+// Waits for the oldest task and removes it from the list; a task's exception loses only its
+// own file's records.
+void lf_collectOldest(std::list<TaskFuture>& futures, const char* where) {
+  try {
+    std::list<Livery> records = futures.front().get();
+    lf_takeRecords(records);
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("liveries search aborted, futs {}, {}", where, e.what()));
+  } catch (...) {
+    gf_logError(fmt::format("liveries search aborted, futs {}, unknown exception", where));
+  }
+  futures.pop_front();
+}
+
+// Takes a slot, then starts the file's task on a detached thread; the slot is given back here
+// when the thread cannot be started.
+void lf_startTask(std::int32_t priority, const fs::path& file, bool mtl,
+                  std::list<TaskFuture>& futures) {
+  gf_waitForThreadSlot();
+  g_numThreads.fetch_add(1);
+  std::packaged_task<std::list<Livery>()> task([priority, file, mtl] {
+    SlotRelease release;
+    return mtl ? lf_searchMtlLiveriesInFile(priority, file)
+               : lf_searchLiveriesinFile(priority, file);
+  });
+  futures.push_back(task.get_future());
+  try {
+    std::thread(std::move(task)).detach();
+  } catch (...) {
+    futures.pop_back();
+    gf_threadDone();
+    throw;
+  }
+}
+
+bool lf_isCandidate(const fs::directory_entry& entry) {
+  if (!entry.is_regular_file()) return false;  // links followed
+  if (!gf_equalsUpper(".CFG", entry.path().extension().string())) return false;
+  const std::string stem = entry.path().stem().string();
+  return gf_equalsUpper("AIRCRAFT", stem) || gf_equalsUpper("SIM", stem);
+}
+
+void lf_examineEntry(fs::recursive_directory_iterator& it, std::string_view folderText,
+                     std::int32_t priority, std::list<TaskFuture>& futures) {
+  const fs::directory_entry& entry = *it;
+  const std::string pathText = entry.path().string();
+  // Only the part below the scanned folder is tested for "airport": the user's own folder
+  // names above it must not stop the scan.
+  std::string_view below = pathText;
+  if (below.starts_with(folderText)) below.remove_prefix(folderText.size());
+  if (below.find("airport") != std::string_view::npos || pathText.size() >= kMaxScanPathLength) {
+    it.disable_recursion_pending();
+  }
+  if (!lf_isCandidate(entry)) return;
+  const bool mtl = pathText.find("ivao_x-csl") != std::string::npos ||
+                   pathText.find("IVAO_MTL") != std::string::npos;
+  lf_startTask(priority, entry.path(), mtl, futures);
+  if (static_cast<std::int64_t>(futures.size()) > static_cast<std::int64_t>(g_maxThreads.load())) {
+    lf_collectOldest(futures, "inner");
+  }
+}
+
+// Runs the section collector over a file's lines.
+void lf_collectSections(SectionCollector& state, const std::vector<std::string>& lines, bool mtl) {
+  state.lines.reserve(kSectionLinesReserve);
+  for (const std::string& line : lines) {
+    if (mtl)
+      lf_mtlLineStep(state, line);
+    else
+      lf_lineStep(state, line);
+  }
+  lf_finishSections(state, mtl);
+}
+
+}  // namespace
+
+void lf_searchLiveriesInFolder(std::int32_t priority, const fs::path& folder) {
+  // A limit below one would never let a task start.
+  if (g_maxThreads.load() < 1) g_maxThreads.store(1);
+  std::list<TaskFuture> futures;
+  const std::string folderText = folder.string();
+  try {
+    for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
+      try {
+        lf_examineEntry(it, folderText, priority, futures);
+      } catch (const std::exception& e) {
+        gf_logError(
+            fmt::format("liveries search in {} aborted, cause: {}", it->path().string(), e.what()));
+      }
+    }
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("liveries search in folder {} aborted because of iterator problem: {}",
+                            folderText, e.what()));
+  }
+  // Every started task is collected, also after a failed walk: the driver writes and empties
+  // the report collections the tasks append to once this returns.
+  while (!futures.empty()) lf_collectOldest(futures, "outer");
+}
+
+std::list<Livery> lf_searchLiveriesinFile(std::int32_t priority, const fs::path& file) {
+  const std::string pathText = file.string();
+  try {
+    std::list<Livery> result;
+    if (!fs::exists(file)) return result;
+    std::vector<std::string> lines;
+    if (!lf_readCfgLines(pathText, lines, false)) return result;
+    if (!lf_checkFltsimNumbers(lines, pathText)) return result;
+    SectionCollector state;
+    state.type = lf_modelFromAtcModel(pathText, lines);
+    if (state.type.empty()) return result;
+    state.priority = priority;
+    state.cfgPath = pathText;
+    state.folder = lf_folderOf(pathText);
+    state.destination = &result;
+    lf_collectSections(state, lines, false);
+    return result;
+  } catch (const std::exception& e) {
+    gf_log(fmt::format("exception in lf_searchLiveriesinFile {}: {}", pathText, e.what()));
+    throw;
+  }
+}
+
+std::list<Livery> lf_searchMtlLiveriesInFile(std::int32_t priority, const fs::path& file) {
+  const std::string pathText = file.string();
+  std::list<Livery> result;
+  SectionCollector state;
+  state.type = lf_ivaoModelFromPath(pathText);
+  if (state.type.empty()) return result;
+  state.priority = priority;
+  state.cfgPath = pathText;
+  state.folder = lf_folderOf(pathText);
+  state.destination = &result;
+  std::vector<std::string> lines;
+  if (!lf_readCfgLines(pathText, lines, true)) return result;
+  if (!lf_checkFltsimNumbers(lines, pathText)) return result;
+  lf_collectSections(state, lines, true);
+  return result;
+}
