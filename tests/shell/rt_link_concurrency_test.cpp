@@ -15,6 +15,7 @@
 
 #include "foundation/geometry.h"
 #include "foundation/main_window_state.h"
+#include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "rt-standin/rt_standin.h"
 #include "shell/intake.h"
@@ -165,8 +166,10 @@ TEST_F(RtLinkTest, LostAndReturningRealTraffic) {
 TEST_F(RtLinkTest, StopRequestEndsTheWaitForRealTraffic) {
   std::atomic<bool> done{false};
   std::chrono::steady_clock::time_point stoppedAt;
+  std::chrono::steady_clock::time_point returnedAt;  // stamped by the worker, not by polling
   std::thread worker([&] {
     gf_waitForRealTraffic();
+    returnedAt = std::chrono::steady_clock::now();
     done = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -174,8 +177,8 @@ TEST_F(RtLinkTest, StopRequestEndsTheWaitForRealTraffic) {
   stoppedAt = std::chrono::steady_clock::now();
   g_stopRequested = true;
   ASSERT_TRUE(waitUntil([&] { return done.load(); }, std::chrono::seconds(5)));
-  EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::milliseconds(200));
   worker.join();
+  EXPECT_LT(returnedAt - stoppedAt, std::chrono::milliseconds(200));
   EXPECT_FALSE(g_rtConnected.load());
 }
 
@@ -223,7 +226,10 @@ TEST_F(RtLinkTest, ReplayFillsTheBufferAndTheQnh) {
   gf_resetIntake();
   g_mainWindowState.trafficLamp = 3;
   g_mainWindowState.weatherLamp = 3;
+  // As a run does: the weather reader first, the traffic reader once the weather reader is
+  // bound (its lamp). Both must be bound before the replay sends, or a datagram is lost.
   gf_startWeatherReader();
+  ASSERT_TRUE(waitUntil([] { return g_mainWindowState.weatherLamp.load() == 1; }));
   gf_startTrafficReader();
   ASSERT_TRUE(waitUntil([] { return g_mainWindowState.trafficLamp.load() == 1; }));
 
@@ -297,4 +303,19 @@ TEST_F(RtLinkTest, OversizedOrUnfinishedRepliesMeanStandardEdition) {
     peer.join();
     startServer(std::to_string(options.serverPort));
   }
+}
+
+// The link serves RealTraffic installed on this PC, and only while AEROWINX is off.
+TEST(RtLinkWanted, OnlyWithRealTrafficHereAndAerowinxOff) {
+  const bool savedHere = g_rtOnThisPc.load();
+  const bool savedAerowinx = g_paramAerowinx.value();
+  for (const bool here : {false, true}) {
+    for (const bool aerowinx : {false, true}) {
+      g_rtOnThisPc = here;
+      g_paramAerowinx.setValue(aerowinx);
+      EXPECT_EQ(gf_realTrafficLinkWanted(), here && !aerowinx) << here << aerowinx;
+    }
+  }
+  g_rtOnThisPc = savedHere;
+  g_paramAerowinx.setValue(savedAerowinx);
 }

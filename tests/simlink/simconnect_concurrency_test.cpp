@@ -2,6 +2,8 @@
 // interleave, every send id is used once, and the stand-in's strict decoder accepts them all.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -59,6 +61,53 @@ TEST(SimConnectConcurrency, PacketsFromManyThreadsStayWhole) {
   EXPECT_EQ(ids.size(), expected);
   EXPECT_EQ(*ids.rbegin(), expected);
   EXPECT_EQ(SimConnect_Close(h), S_OK);
+}
+
+// When the simulator goes away while other threads call the API, the first failure any of them
+// sees is already the stored transport error, never a bare E_FAIL.
+TEST(SimConnectConcurrency, FirstFailureSeenIsTheStoredTransportError) {
+  simtest::SimConnectEnvironment env;
+  constexpr int kRounds = 8;
+  for (int round = 0; round < kRounds; ++round) {
+    simtest::RawPeer peer;
+    env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(peer.port()));
+    HANDLE h = simtest::gf_openClient();
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(peer.accept(5));
+    std::atomic<bool> done{false};
+    std::atomic<std::uint32_t> dispatchSaw{0};
+    std::atomic<std::uint32_t> requestSaw{0};
+    std::thread dispatcher([&] {
+      while (!done.load()) {
+        const HRESULT hr = SimConnect_CallDispatch(h, nullptr, nullptr);
+        if (hr != S_OK) {
+          dispatchSaw = static_cast<std::uint32_t>(hr);
+          return;
+        }
+      }
+    });
+    std::thread requester([&] {
+      while (!done.load()) {
+        const HRESULT hr = SimConnect_TransmitClientEvent(h, 0, 208, 1, 301, 0);
+        if (hr != S_OK) {
+          requestSaw = static_cast<std::uint32_t>(hr);
+          return;
+        }
+      }
+    });
+    peer.closeClient();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((dispatchSaw.load() == 0 || requestSaw.load() == 0) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    done = true;
+    dispatcher.join();
+    requester.join();
+    EXPECT_EQ(dispatchSaw.load() & 0xFFFF0000u, 0x80070000u) << std::hex << dispatchSaw.load();
+    EXPECT_EQ(requestSaw.load() & 0xFFFF0000u, 0x80070000u) << std::hex << requestSaw.load();
+    EXPECT_EQ(SimConnect_Close(h), S_OK);
+  }
 }
 
 }  // namespace

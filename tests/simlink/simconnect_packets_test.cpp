@@ -242,3 +242,14 @@ TEST(SimConnectApi, RefusesMissingArgumentsAndHandles) {
 }
 
 }  // namespace
+
+// A unit size of 0 carries no data: the header-only packet goes out without touching the
+// (absent) data pointer.
+TEST_F(PacketTest, SetDataWithUnitSizeZeroSendsTheHeaderOnly) {
+  ASSERT_EQ(SimConnect_SetDataOnSimObject(h, 401, 7, 0, 0, 0, nullptr), S_OK);
+  const auto packet = nextPacket(36);
+  ASSERT_EQ(packet.size(), 36u);
+  Bytes b = lf_header(36, 0x10, 2);
+  b.u32(401).u32(7).u32(0).u32(1).u32(0);
+  EXPECT_EQ(packet, b.take());
+}

@@ -135,6 +135,8 @@ HRESULT lf_dispatchFor(HANDLE h, Seen& seen, double seconds, std::uint32_t until
 TEST(StandinProcess, RejectsABadCommandLine) {
   for (std::vector<std::string> args : {std::vector<std::string>{"--port"},
                                         std::vector<std::string>{"--port", "x"},
+                                        std::vector<std::string>{"--port", "1.5"},
+                                        std::vector<std::string>{"--port6", "nan"},
                                         std::vector<std::string>{"--warp", "9"}}) {
     StandinProcess p(args);
     EXPECT_EQ(p.wait(), 2);

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +160,27 @@ TEST(RtStandinRecording, RealRecordsAndRetiming) {
 
 // The stand-in program against a test server: version reply, logged lines, a dropped link that
 // it connects again, and "exit" ending it with its report.
+// A wild time stamp in a recording means a long wait for that record, never an overflowed
+// clock that sends it at once; a stop ends the wait.
+TEST(RtStandinRecording, WildTimeStampWaitsUntilStopped) {
+  UdpSink traffic, weather;
+  rtstandin::Recording recording;
+  recording.records.push_back({false, "RTTFC,20000,51.1,6.1", 1000.0});
+  recording.records.push_back({false, "RTTFC,20001,51.1,6.1", 1e300});
+  rtstandin::Options options;
+  options.trafficPort = traffic.port;
+  options.weatherPort = weather.port;
+  std::atomic<bool> stop{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop = true;
+  });
+  const auto report = rtstandin::replay(recording, options, stop);
+  stopper.join();
+  EXPECT_EQ(report.trafficSent, 1u);
+  EXPECT_EQ(traffic.drain().size(), 1u);
+}
+
 TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
 #ifndef ZENDRIK_RT_STANDIN
   GTEST_SKIP() << "rt-standin was not built";

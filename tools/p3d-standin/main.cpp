@@ -3,6 +3,7 @@
 //                    [--frame-hz N] [--simobjects DIR]
 #include <csignal>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -39,7 +40,10 @@ int main(int argc, char** argv) {
     const char* value = argv[++i];
     double number = 0;
     if (arg == "--port" || arg == "--port6") {
-      if (!lf_parseNumber(value, number) || number < 0 || number > 65535) return lf_usage();
+      if (!lf_parseNumber(value, number) || !(number >= 0 && number <= 65535) ||
+          number != std::floor(number)) {
+        return lf_usage();  // a port is a whole number: "1.5" is no port 1
+      }
       (arg == "--port" ? options.port : options.port6) = static_cast<int>(number);
     } else if (arg == "--frame-hz") {
       if (!lf_parseNumber(value, number)) return lf_usage();

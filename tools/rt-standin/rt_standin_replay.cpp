@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -19,6 +20,9 @@ namespace {
 
 constexpr std::size_t kStampField = 14;
 constexpr auto kStopSlice = std::chrono::milliseconds(50);
+// Longest wait for one record (a year): a wild time stamp in a recording must not overflow
+// the clock's integer nanoseconds.
+constexpr double kMaxOffsetSeconds = 365.0 * 86400.0;
 
 // Start and length of field `index` of a comma-separated record, if it has one.
 std::optional<std::pair<std::size_t, std::size_t>> lf_fieldSpan(std::string_view record,
@@ -121,7 +125,8 @@ ReplayReport replay(const Recording& recording, const Options& options,
   do {
     const auto start = std::chrono::steady_clock::now();
     for (const auto& record : recording.records) {
-      const double offset = std::max(0.0, (record.stamp - firstStamp) / options.speed);
+      const double offset =
+          std::clamp((record.stamp - firstStamp) / options.speed, 0.0, kMaxOffsetSeconds);
       const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                    std::chrono::duration<double>(offset));
       if (!lf_sleepUntil(due, stop)) break;

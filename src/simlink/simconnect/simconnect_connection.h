@@ -98,6 +98,9 @@ class SimConnectTransport {
   std::unique_ptr<StreamEndpoint> m_endpoint;
   bool m_disableNagle = false;
 
+  // m_failClaimed picks the first failure; m_failed is raised only after the error and the
+  // result are stored, so a caller that sees it always reads the stored result.
+  std::atomic<bool> m_failClaimed{false};
   std::atomic<bool> m_failed{false};
   std::atomic<DWORD> m_lastError{0};
   std::atomic<HRESULT> m_storedResult{S_OK};

@@ -71,6 +71,7 @@ class Packet {
 
  private:
   void put(const void* p, std::size_t n) {
+    if (n == 0) return;  // SetData with a unit size of 0 may pass no data at all
     std::memcpy(m_start + m_pos, p, n);  // little-endian host, as the wire
     m_pos += n;
   }

@@ -63,8 +63,9 @@ bool SimConnectTransport::open() {
 }
 
 void SimConnectTransport::close(bool recordError, HRESULT result) {
-  if (recordError && !m_failed.exchange(true)) {
+  if (recordError && !m_failClaimed.exchange(true)) {
     m_storedResult.store(result);
+    m_failed.store(true);
   }
   m_state.store(kStateClosed);
   if (m_endpoint) m_endpoint->shutdownBoth();
@@ -95,9 +96,10 @@ void SimConnectTransport::queueWrite(IoBufferPtr packet) {
 }
 
 void SimConnectTransport::fail(DWORD error, HRESULT result) {
-  if (m_failed.exchange(true)) return;
+  if (m_failClaimed.exchange(true)) return;
   m_lastError.store(error);
   m_storedResult.store(result);
+  m_failed.store(true);
   m_state.store(kStateClosed);
   m_endpoint->shutdownBoth();
   {
