@@ -67,9 +67,9 @@ void lf_applyLateralRange(const pugi::xml_document& document) {
   if (range) {
     lf_setInt(g_paramLateralRange,
               std::clamp(*range, g_paramLateralRange.minValue, g_paramLateralRange.maxValue));
-    // The radius copies take the recorded value as it is, as the radius setter does.
-    g_trafficRadiusNm.store(*range);
-    g_trafficRadiusM.store(static_cast<std::uint32_t>(*range * static_cast<int>(kMetresPerNm)));
+    // The radius copies take the recorded value as it is, as the radius setter does (in
+    // floating point: a corrupt huge value must not overflow an int).
+    gf_setTrafficRadius(*range);
     lf_showInt(g_paramLateralRange);
     lf_enableField(g_paramLateralRange, true);
     lf_logSetting(g_paramLateralRange.name, *range);

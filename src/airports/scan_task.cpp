@@ -57,7 +57,7 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, PendingTasks& pending) {
   }
   gf_waitForThreadSlot();
   lf_startTask(path, pending);
-  if (pending.size() > static_cast<std::size_t>(std::max(g_maxThreads.load(), 0))) {
+  if (pending.size() > static_cast<std::size_t>(std::max(g_maxThreads.load(), 1))) {
     std::future<void> oldest = std::move(pending.front());
     const std::size_t count = pending.size();
     pending.pop_front();
@@ -87,6 +87,10 @@ bool lf_inSimScenery(const std::string& pathText) {
 
 void lf_scanBglFolder(const fs::path& folder) {
   lf_scanLog(std::string("Scanning for ") + "addon airports in " + folder.string());
+  // A limit below one would never let a task start (the livery scan guards it alike).
+  if (g_maxThreads.load() < 1) {
+    g_maxThreads.store(1);
+  }
   PendingTasks pending;
   try {
     fs::recursive_directory_iterator it(folder);

@@ -108,6 +108,17 @@ struct SceneryCfgSections {
   }
 };
 
+// One line of scenery_add-ons.xml: the folder between <Path> and </Path>, when the line holds
+// both (a Path element split over two lines names nothing).
+void lf_addOnsXmlLine(const std::string& line, std::vector<std::string>& folders) {
+  const std::string folder =
+      line.find("</Path>") != std::string::npos ? gf_extractPath(line) : std::string();
+  if (!folder.empty()) {
+    gf_log("found path:" + folder);
+    folders.push_back(folder);
+  }
+}
+
 bool lf_readConfigLines(const std::string& pathText, std::vector<std::string>& lines) {
   lines.reserve(kConfigLinesReserve);
   if (!gf_readExtTextFileToStringVector(gf_winPath(pathText), lines)) {
@@ -158,13 +169,7 @@ void lf_readSceneryAddOnsXml(std::vector<std::string>& folders) {
   std::vector<std::string> lines;
   if (lf_readConfigLines(path, lines)) {
     for (const std::string& line : lines) {
-      // lf_addOnsXmlLine: a Path element split over two lines names nothing.
-      const std::string folder =
-          line.find("</Path>") != std::string::npos ? gf_extractPath(line) : std::string();
-      if (!folder.empty()) {
-        gf_log("found path:" + folder);
-        folders.push_back(folder);
-      }
+      lf_addOnsXmlLine(line, folders);
     }
   }
   gf_log(fmt::format("{} scenery add-on paths found\n", folders.size() - before));

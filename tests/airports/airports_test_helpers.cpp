@@ -120,25 +120,40 @@ bool lf_accepts(int port) {
 }  // namespace
 
 HttpServer::HttpServer(const std::filesystem::path& root) {
-  const int port = lf_freePort();
-  const std::string portText = std::to_string(port);
   const std::string rootText = root.string();
-  m_pid = ::fork();
-  if (m_pid == 0) {
-    const int devnull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devnull, 1);
-    ::dup2(devnull, 2);
-    ::execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
-             rootText.c_str(), portText.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  for (int attempt = 0; attempt < 200 && m_pid > 0; ++attempt) {
-    if (lf_accepts(port)) {
-      m_url = "http://127.0.0.1:" + portText + "/";
-      ::setenv("ZENDRIK_DOWNLOAD_URL", m_url.c_str(), 1);
+  // The free port may be taken by another process before python binds it, and python starts
+  // slowly on a loaded machine: try a few ports, each with a generous wait.
+  for (int tries = 0; tries < 3 && m_url.empty(); ++tries) {
+    const std::string portText = std::to_string(lf_freePort());
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      const int devnull = ::open("/dev/null", O_WRONLY);
+      ::dup2(devnull, 1);
+      ::dup2(devnull, 2);
+      ::execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+               rootText.c_str(), portText.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    if (m_pid < 0) {
       return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    bool ended = false;
+    for (int attempt = 0; attempt < 1200 && !ended; ++attempt) {
+      if (lf_accepts(std::stoi(portText))) {
+        m_url = "http://127.0.0.1:" + portText + "/";
+        ::setenv("ZENDRIK_DOWNLOAD_URL", m_url.c_str(), 1);
+        return;
+      }
+      ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;  // port taken, or no python
+      if (!ended) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      }
+    }
+    if (!ended) {
+      ::kill(m_pid, SIGTERM);
+      ::waitpid(m_pid, nullptr, 0);
+    }
+    m_pid = -1;
   }
 }
 

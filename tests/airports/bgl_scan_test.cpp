@@ -3,8 +3,15 @@
 // task counter.
 #include <algorithm>
 #include <fstream>
+#include <future>
+#include <chrono>
 #include <map>
+#include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -203,6 +210,103 @@ TEST_F(BglScanTest, StopRequestStartsNoTask) {
   g_stopRequested = false;
   EXPECT_EQ(takeScanLog().size(), 1u);
   EXPECT_FALSE(std::filesystem::exists("airports"));
+}
+
+// A walk that fails part way (a folder it may not open) still waits for the tasks it started:
+// none of them may write a stand file or a scan-log line after the folder scan has returned.
+// Runs in a child process without root's rights, since root opens every folder.
+TEST_F(BglScanTest, IteratorProblemStillWaitsForItsTasks) {
+  const auto scen = m_folder.path() / "scen";
+  constexpr int kFiles = 30;
+  for (int k = 0; k < kFiles; ++k) {
+    if (k == kFiles / 2) {
+      std::filesystem::create_directories(scen / "locked");  // mid-listing, whichever way it runs
+    }
+    const std::string icao = fmt::format("EZ{}{}", static_cast<char>('A' + k / 10), static_cast<char>('A' + k % 10));
+    bglWriteFile(scen / (icao + ".bgl"), bglFileBytes(bglSimpleAirportFile(icao, false, 400, 40.0 + k, 10.0)));
+  }
+  namespace fs = std::filesystem;
+  fs::permissions(scen / "locked", fs::perms::none);
+  fs::permissions(m_folder.path(), fs::perms::all);  // the child writes its stand files here
+
+  enum Outcome { kOk, kStillRunning, kNoIteratorLine, kFilesNotWritten, kLateLines, kNoTask, kNoRights };
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(kNoRights);
+    }
+    lf_scanBglFolder(scen);
+    const int running = g_numThreads.load();
+    const auto log = takeScanLog();
+    const auto generated = linesWith(log, "Generated ");
+    std::size_t written = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("airports/my_thirdparty", error)) {
+      written += entry.path().extension() == ".xml" ? 1 : 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const bool late = !takeScanLog().empty();
+    ::_exit(running != 0                                                 ? kStillRunning
+            : linesWith(log, "aborted because of iterator problem").size() != 1 ? kNoIteratorLine
+            : generated.empty()                                          ? kNoTask
+            : written != generated.size()                                ? kFilesNotWritten
+            : late                                                       ? kLateLines
+                                                                         : kOk);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  fs::permissions(scen / "locked", fs::perms::owner_all);
+  ASSERT_TRUE(WIFEXITED(status));
+  const int outcome = WEXITSTATUS(status);
+  if (outcome == kNoRights || outcome == kNoTask) {
+    GTEST_SKIP() << (outcome == kNoRights ? "could not give up root's rights"
+                                          : "the walk met the locked folder before any BGL file");
+  }
+  EXPECT_EQ(outcome, kOk) << "1 tasks still running, 2 no iterator line, 3 files missing, 4 late lines";
+}
+
+// A link or stand file that cannot be written is reported, and counts neither as linked nor as
+// found; no temporary file stays behind.
+TEST_F(BglScanTest, LinkAndGenerationFailuresAreReported) {
+  namespace fs = std::filesystem;
+  fs::create_directories("airports/my_thirdparty/EDDM.txt");         // the link's name is taken
+  fs::create_directories("airports/my_thirdparty/EDDM.xml/inside");  // and so is the stand file's
+  AirportFile file;
+  file.ICAO = "EDDM";
+  file.stands.emplace_back("A1", std::vector<ParkPosOption>{}, StandPlace{48.35, 11.78, 1.0}, 20.0, 1, 1, 1);
+  int archived = -1;
+  EXPECT_FALSE(lf_linkToArchive(file, archived, "D:/Aerosoft/EDDM/AP.bgl"));
+  EXPECT_EQ(file.publisher, "Aerosoft");
+  lf_generateApf(file, 0);
+  EXPECT_FALSE(g_scanFoundAirports.load());
+  const auto log = takeScanLog();
+  EXPECT_THAT(log, ElementsAre("===> Linking " + (fs::path("airports/my_thirdparty") / "EDDM.txt").string() +
+                                   " did not succeed",
+                               "Generated EDDM.xml: 1 position",
+                               "===> Generating " + (fs::path("airports/my_thirdparty") / "EDDM.xml").string() +
+                                   " did not succeed"));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator("airports/my_thirdparty")) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_THAT(names, UnorderedElementsAreArray({"EDDM.txt", "EDDM.xml"}));
+}
+
+// A task limit below one (an unknown hardware thread count) still lets the scan run its tasks.
+TEST_F(BglScanTest, TaskLimitBelowOne) {
+  const auto scen = m_folder.path() / "scen";
+  bglWriteFile(scen / "EZZZ.bgl", bglFileBytes(bglSimpleAirportFile("EZZZ", false, 2, 40.0, 10.0)));
+  g_maxThreads = 0;
+  auto scan = std::async(std::launch::async, [&scen] { lf_scanBglFolder(scen); });
+  if (scan.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    ADD_FAILURE() << "the scan waits for a task slot that never comes";
+    g_maxThreads = 1;  // lets the waiting scan go on, so that the test can end
+  }
+  scan.get();
+  EXPECT_EQ(g_numThreads.load(), 0);
+  EXPECT_TRUE(std::filesystem::exists("airports/my_thirdparty/EZZZ.xml"));
+  takeScanLog();
 }
 
 TEST_F(BglScanTest, MissingFolderIsAnIteratorProblem) {

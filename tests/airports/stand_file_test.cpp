@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <tuple>
 
 #include <fmt/format.h>
 #include <gmock/gmock.h>
@@ -17,6 +18,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/meta_block.h"
 #include "foundation/parameters.h"
+#include "foundation/run_state.h"
 #include "foundation/version.h"
 #include "liveries/aircraft_database.h"
 
@@ -404,6 +406,35 @@ TEST_F(StandFileTest, HandmadeAndBrokenLearnedFiles) {
   EXPECT_THAT(ids(g_parkStands), ElementsAre("A1"));
   EXPECT_TRUE(std::filesystem::exists("airports/learned/my_ORBX/EGLL0.xml"));
   EXPECT_TRUE(m_folder.logHas("could not be loaded, saved as *.0.xml"));
+}
+
+// The traffic radius a learned file records: the setting is clamped, its copies are not, and a
+// corrupt huge value is taken without overflowing.
+TEST_F(StandFileTest, LearnedTrafficRadius) {
+  const int rangeBefore = g_paramLateralRange.value();
+  const std::string path = "airports/my_ORBX/EGLL.xml";
+  StandFileLayout archive;
+  archive.parameters = {{"publisher", "simaddon"}, {"altitude", "83"}};
+  archive.stands = {{"A1", 51.47, -0.45}};
+  fixtures::writeStandFile(path, archive);
+  const std::filesystem::path learnedPath = "airports/learned/my_ORBX/EGLL.xml";
+  for (const auto& [recorded, nm, metres] :
+       {std::tuple{"120", 120.0, 222240u}, std::tuple{"2000000000", 2e9, 0u}}) {
+    SCOPED_TRACE(recorded);
+    StandFileLayout learned;
+    learned.parameters = {{"LATERAL_RANGE", recorded}};
+    fixtures::writeStandFile(learnedPath, learned);
+    g_parkStands.clear();
+    EXPECT_EQ(read(path), "");
+    EXPECT_EQ(g_paramLateralRange.value(), 100);
+    EXPECT_EQ(g_trafficRadiusNm.load(), nm);
+    if (metres != 0u) {
+      EXPECT_EQ(g_trafficRadiusM.load(), metres);
+    }
+    EXPECT_TRUE(m_folder.logHas(fmt::format("LATERAL_RANGE           : {}", recorded)));
+  }
+  g_paramLateralRange.setValue(rangeBefore);
+  gf_setTrafficRadius(rangeBefore);
 }
 
 TEST_F(StandFileTest, RegistrationsKnownToTheDatabase) {
