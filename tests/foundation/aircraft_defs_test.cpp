@@ -28,7 +28,6 @@ TEST(AircraftDefsTest, DescriptionsUseMinimumWidthsAndNeverCut) {
   EXPECT_EQ(gf_callsign8(klm), "KLM1234 ");
   EXPECT_EQ(gf_routeAndCallsign(klm), "KLM1234  PH-BXA   AMS->LHR");
   EXPECT_EQ(gf_acDescription(klm), "KLM1234  PH-BXA   AMS->LHR KLM B738");
-  EXPECT_EQ(gf_acDescription(klm).size(), 8u + 1 + 8 + 1 + 8 + 1 + 3 + 1 + 4);
   EXPECT_EQ(gf_acShortDescription(klm), "KLM1234  PH-BXA KLM B738");
   EXPECT_EQ(gf_identPath(klm), "KLM B738 PH-BXA");
   const auto empty = AircraftIdent{};
@@ -78,19 +77,18 @@ TEST(AircraftDefsTest, CallsignRules) {
   EXPECT_EQ(ident.airline, "DLH");
 }
 
-TEST(AircraftDefsTest, NamesAndTheirLimits) {
-  EXPECT_EQ(gf_categoryName(0), "Light");
+TEST(AircraftDefsTest, NamesAreRefusedOutsideTheirTables) {
   EXPECT_EQ(gf_categoryName(5), "Rotorcraft");
+  EXPECT_EQ(gf_phaseName(7), "birth");
+  EXPECT_EQ(gf_stateName(kStRemovingFromSim), "removingfromsim");
   EXPECT_THROW(gf_categoryName(6), std::out_of_range);
   EXPECT_THROW(gf_categoryName(-1), std::out_of_range);
-  EXPECT_EQ(gf_phaseName(0), "pushing_back");
-  EXPECT_EQ(gf_phaseName(7), "birth");
   EXPECT_THROW(gf_phaseName(8), std::out_of_range);
-  EXPECT_EQ(gf_stateName(kStRemovingFromSim), "removingfromsim");
   EXPECT_THROW(gf_stateName(5), std::out_of_range);
 }
 
 TEST(AircraftDefsTest, CategoryTablesHoldExactlyKeysZeroToFive) {
+  // Every category is looked up with at(): a missing key would throw in flight.
   const auto keys = [](const auto& table) {
     std::vector<int> k;
     for (const auto& [key, value] : table) k.push_back(key);
@@ -105,27 +103,17 @@ TEST(AircraftDefsTest, CategoryTablesHoldExactlyKeysZeroToFive) {
   EXPECT_EQ(keys(g_catPitchTransitionSteps), expected);
   EXPECT_EQ(keys(g_catRotationPitch), expected);
   EXPECT_EQ(keys(g_catClimbPitch), expected);
-  EXPECT_THROW(g_catFlareSteps.at(6), std::out_of_range);
-  // The pitch rates are 0.15, 0.1, 0.07, 0.05, 0.1 and 0.2 degrees per step.
-  const double degrees[] = {0.15, 0.1, 0.07, 0.05, 0.1, 0.2};
-  for (int c = 0; c < 6; ++c) {
-    EXPECT_NEAR(g_catPitchRate.at(c), degrees[c] * 3.14159265358979323846 / 180.0, 1e-17) << c;
-  }
-  EXPECT_EQ(g_catStaticCgValue.at(kCatLarge), 350);
-  EXPECT_EQ(g_catFlareSteps.at(kCatLarge), 400);
-  EXPECT_EQ(g_catRotationPitch.at(kCatRotorcraft), -20.0);
-  EXPECT_EQ(g_catClimbPitch.at(kCatHeavy), -12.5);
+  // The pitch rates are given in degrees per step and kept in radians.
+  EXPECT_NEAR(g_catPitchRate.at(kCatLarge), 0.07 * 3.14159265358979323846 / 180.0, 1e-17);
 }
 
 TEST(AircraftDefsTest, ReportsStartWithNothingReported) {
-  const TrafficReport report;
+  TrafficReport report;
   EXPECT_TRUE(std::isnan(report.position.lat));
   EXPECT_TRUE(std::isnan(report.position.trueAirspeed));
   EXPECT_FALSE(report.position.headingPresent);
-  EXPECT_EQ(report.key, 0u);
-  TrafficReport copy = report;
-  copy.callsign = "KLM1";
-  EXPECT_EQ(gf_callsign8(copy), "KLM1    ");  // a report is an ident head
+  report.callsign = "KLM1";
+  EXPECT_EQ(gf_callsign8(report), "KLM1    ");  // a report is an ident head
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 // Log.txt with eight writer threads while another thread opens and closes the log three times:
 // every line in Log.txt, Log0.txt and Log00.txt is whole, and each writer's lines keep their order.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <optional>
-#include <string_view>
+#include <regex>
 #include <thread>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "foundation/log.h"
 #include "foundation/run_state.h"
@@ -18,7 +17,7 @@
 
 namespace {
 
-constexpr int kWriters = 8;
+constexpr int kWriters = 8;  // writers 0 to 7
 const std::string kPadding(40, 'x');
 
 struct WriterLine {
@@ -27,24 +26,13 @@ struct WriterLine {
 };
 
 // "<prefix>writer <w> line <n> <40 x>" with one of the three prefixes, and nothing else.
-std::optional<WriterLine> lf_parseLine(std::string_view line) {
-  for (std::string_view prefix : {"===> ", "          ", ""}) {
-    if (line.substr(0, prefix.size()) == prefix &&
-        line.substr(prefix.size(), 7) == "writer ") {
-      line.remove_prefix(prefix.size() + 7);
-      break;
-    }
-  }
-  WriterLine parsed{};
-  auto [p, ec] = std::from_chars(line.data(), line.data() + line.size(), parsed.writer);
-  if (ec != std::errc{} || parsed.writer < 0 || parsed.writer >= kWriters) return std::nullopt;
-  line.remove_prefix(static_cast<std::size_t>(p - line.data()));
-  if (line.substr(0, 6) != " line ") return std::nullopt;
-  line.remove_prefix(6);
-  auto [q, ec2] = std::from_chars(line.data(), line.data() + line.size(), parsed.n);
-  if (ec2 != std::errc{}) return std::nullopt;
-  line.remove_prefix(static_cast<std::size_t>(q - line.data()));
-  if (line != " " + kPadding) return std::nullopt;
+std::optional<WriterLine> lf_parseLine(const std::string& line) {
+  static const std::regex kShape("(===> |          )?writer ([0-7]) line ([0-9]+) " + kPadding);
+  std::smatch parts;
+  if (!std::regex_match(line, parts, kShape)) return std::nullopt;
+  const std::string n = parts[3].str();
+  WriterLine parsed{parts[2].str()[0] - '0', 0};
+  std::from_chars(n.data(), n.data() + n.size(), parsed.n);
   return parsed;
 }
 

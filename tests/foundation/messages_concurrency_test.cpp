@@ -11,25 +11,12 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
+#include "settings_reset.h"
 #include "temp_folder.h"
-
-namespace {
-
-void lf_resetLines() {
-  std::lock_guard lock(g_mainWindowState.mutex);
-  g_mainWindowState.statusText.clear();
-  g_mainWindowState.errorText.clear();
-  g_mainWindowState.statusTimer = 0;
-  g_mainWindowState.statusSeconds = 0;
-}
-
-}  // namespace
 
 TEST(Messages, ErrorShownWhileThreadsWriteMessagesStaysAndStopsThem) {
   TempWorkingFolder work;
-  g_stopRequested = false;
-  g_exitRequested = false;
-  lf_resetLines();
+  gf_testResetRunState();
   gf_openLog();
 
   constexpr int kWriters = 4;
@@ -75,5 +62,5 @@ TEST(Messages, ErrorShownWhileThreadsWriteMessagesStaysAndStopsThem) {
     EXPECT_TRUE(line->starts_with("message ")) << *line;
     EXPECT_LT(line, error) << *line;
   }
-  lf_resetLines();
+  gf_testResetRunState();
 }

@@ -66,30 +66,26 @@ TEST(RegistryChild, AnswersMatchTheStore) {
   EXPECT_EQ(gf_getP3DSetupPath(6), lf_env("EXPECT_PATH6"));
 }
 
-TEST(Registry, V5WithSetupPath) {
-  TempWorkingFolder work;
-  gf_testWriteFile("registry.txt",
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\n"
-                   "\"SetupPath\"=\"C:\\\\Program Files\\\\Lockheed Martin\\\\Prepar3D v5 "
-                   "\xC3\x9Cn\xC3\xAF \xF0\x9F\x98\x80\\\\\"\n");
-  EXPECT_TRUE(
-      lf_runChild(work.path() / "registry.txt",
-                  {"EXPECT_V5=1", "EXPECT_V6=0", "EXPECT_PATH5=" + kV5Path, "EXPECT_PATH6="}));
-}
-
-TEST(Registry, V6KeyWithoutSetupPathGivesAnEmptyPath) {
-  TempWorkingFolder work;
-  gf_testWriteFile("registry.txt",
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v6]\n"
-                   "\"Other\"=\"x\"\n");
-  EXPECT_TRUE(lf_runChild(work.path() / "registry.txt",
-                          {"EXPECT_V5=0", "EXPECT_V6=1", "EXPECT_PATH5=", "EXPECT_PATH6="}));
-}
-
-TEST(Registry, MissingStoreMeansNothingInstalled) {
-  TempWorkingFolder work;
-  EXPECT_TRUE(lf_runChild(work.path() / "no_registry.txt",
-                          {"EXPECT_V5=0", "EXPECT_V6=0", "EXPECT_PATH5=", "EXPECT_PATH6="}));
+TEST(Registry, InstalledFlagsAndSetupPathsFollowTheStore) {
+  const struct {
+    const char* store;  // nullptr: no store file at all
+    std::vector<std::string> expectations;
+  } cases[] = {
+      {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\n"
+       "\"SetupPath\"=\"C:\\\\Program Files\\\\Lockheed Martin\\\\Prepar3D v5 "
+       "\xC3\x9Cn\xC3\xAF \xF0\x9F\x98\x80\\\\\"\n",
+       {"EXPECT_V5=1", "EXPECT_V6=0", "EXPECT_PATH5=" + kV5Path, "EXPECT_PATH6="}},
+      // A key without SetupPath: installed, with an empty path.
+      {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v6]\n\"Other\"=\"x\"\n",
+       {"EXPECT_V5=0", "EXPECT_V6=1", "EXPECT_PATH5=", "EXPECT_PATH6="}},
+      {nullptr, {"EXPECT_V5=0", "EXPECT_V6=0", "EXPECT_PATH5=", "EXPECT_PATH6="}},
+  };
+  for (const auto& c : cases) {
+    TempWorkingFolder work;
+    if (c.store != nullptr) gf_testWriteFile("registry.txt", c.store);
+    EXPECT_TRUE(lf_runChild(work.path() / "registry.txt", c.expectations))
+        << (c.store ? c.store : "no store");
+  }
 }
 
 TEST(AppDataPath, ComesFromTheKnownFolder) {

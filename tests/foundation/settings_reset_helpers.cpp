@@ -1,4 +1,7 @@
-// Settings back to their defaults between tests.
+// Settings, run flags and window lines back to a fresh start between tests.
+#include <mutex>
+
+#include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "settings_reset.h"
@@ -12,4 +15,14 @@ void gf_testResetSettings() {
   for (auto* p : groups.strings) p->setValue(p->defaultValue);
   for (auto* p : groups.stringEdits) p->setValue(p->defaultValue);
   gf_setTrafficRadius(static_cast<double>(g_paramLateralRange.value()));
+}
+
+void gf_testResetRunState() {
+  g_stopRequested = false;
+  g_exitRequested = false;
+  std::lock_guard lock(g_mainWindowState.mutex);
+  g_mainWindowState.statusText.clear();
+  g_mainWindowState.errorText.clear();
+  g_mainWindowState.statusTimer = 0;
+  g_mainWindowState.statusSeconds = 0;
 }

@@ -33,15 +33,13 @@ TEST(StringsTest, JoinAndBlankRemoval) {
   EXPECT_EQ(gf_join({}), "");
   EXPECT_EQ(gf_join({"a"}), "a");
   EXPECT_EQ(gf_join({"a", "", "b"}), "a,,b");
-  std::string list = " KLM , DLH,BAW ";
-  gf_removeBlanksInList(list);
-  EXPECT_EQ(list, "KLM,DLH,BAW");
-  std::string clean = "KLM,DLH";
-  gf_removeBlanksInList(clean);
-  EXPECT_EQ(clean, "KLM,DLH");
-  std::string blank = "   ";
-  gf_removeBlanksInList(blank);
-  EXPECT_EQ(blank, "");
+  for (auto [list, expected] :
+       {std::pair<std::string, std::string>{" KLM , DLH,BAW ", "KLM,DLH,BAW"},
+        {"KLM,DLH", "KLM,DLH"},
+        {"   ", ""}}) {
+    gf_removeBlanksInList(list);
+    EXPECT_EQ(list, expected);
+  }
 }
 
 TEST(StringsTest, UpperCaseComparisonIsAsciiOnly) {
@@ -77,18 +75,11 @@ TEST(StringsTest, StarPatternsAndPathTags) {
 
 TEST(StringsTest, PluralAndNumberTexts) {
   EXPECT_EQ(gf_plural(0), "s");
-  EXPECT_EQ(gf_plural(1), "");
-  EXPECT_EQ(gf_plural(2), "s");
   EXPECT_EQ(gf_plural(std::size_t{1}), "");
   EXPECT_EQ(gf_plural(std::int64_t{-1}), "s");
-  EXPECT_EQ(gf_plural(1u), "");
-  EXPECT_EQ(gf_plural(std::uint64_t{3}), "s");
-  EXPECT_EQ(gf_float2string(3.0f), "3");
-  EXPECT_EQ(gf_float2string(2.5f), "2.5");
-  EXPECT_EQ(gf_float2string(-0.5f), "-0.5");
-  EXPECT_EQ(gf_float2string(0.0f), "0");
-  EXPECT_EQ(gf_float2string(24.0f), "24");
-  EXPECT_EQ(gf_float2string(0.25f), "0.2");
+  const std::pair<float, const char*> floats[] = {{3.0f, "3"}, {2.5f, "2.5"}, {-0.5f, "-0.5"},
+                                                  {0.0f, "0"}, {24.0f, "24"}, {0.25f, "0.2"}};
+  for (const auto& [value, text] : floats) EXPECT_EQ(gf_float2string(value), text) << value;
 }
 
 TEST(StringsTest, BannersAreCentredAndEvenlyLong) {
@@ -102,16 +93,9 @@ TEST(StringsTest, BannersAreCentredAndEvenlyLong) {
 
 TEST(StringsTest, WinsockErrorTexts) {
   EXPECT_EQ(gf_wsaErrorText(10061), "10061 Connection refused");
+  EXPECT_EQ(gf_wsaErrorText(11004), "11004 No host data of that type was found");  // last entry
   EXPECT_EQ(gf_wsaErrorText(0), "0 Unknown errror code");
-  EXPECT_EQ(gf_wsaErrorText(10058), "10058 Can't send numLines socket shutdown");
-  EXPECT_EQ(gf_wsaErrorText(11004), "11004 No host data of that type was found");
   EXPECT_EQ(gf_wsaErrorText(-5), "-5 Unknown errror code");
-}
-
-TEST(StringsTest, ConstantTexts) {
-  EXPECT_EQ(g_emptyString, "");
-  EXPECT_EQ(g_whitespace, " \t\n\r");
-  EXPECT_EQ(g_zeroString + g_comma + g_hashMark + g_pluralS + g_blank + g_newline, "0,#s \n");
 }
 
 }  // namespace

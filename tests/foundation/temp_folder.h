@@ -1,39 +1,33 @@
-// A fresh temporary folder that becomes the working folder for one test, and small file readers.
+// A fresh temporary folder that becomes the working folder for one test, and small file helpers.
 #pragma once
 
-#include <atomic>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "platform/files_test_support.h"
 
 class TempWorkingFolder {
  public:
   TempWorkingFolder() : previous_(std::filesystem::current_path()) {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("zendrik_foundation_" + std::to_string(::getpid()) + "_" +
-             std::to_string(counter.fetch_add(1)) + "_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(path_);
-    std::filesystem::current_path(path_);
+    std::filesystem::current_path(dir_.path());
   }
+  // The working folder changes back before the folder is removed with the member.
   ~TempWorkingFolder() {
     std::error_code ignored;
     std::filesystem::current_path(previous_, ignored);
-    std::filesystem::remove_all(path_, ignored);
   }
   TempWorkingFolder(const TempWorkingFolder&) = delete;
   TempWorkingFolder& operator=(const TempWorkingFolder&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
 
  private:
   std::filesystem::path previous_;
-  std::filesystem::path path_;
+  platform_test::TempDir dir_;
 };
 
 inline std::vector<std::string> gf_testReadLines(const std::filesystem::path& file) {
@@ -55,4 +49,8 @@ inline std::string gf_testReadAll(const std::filesystem::path& file) {
 inline void gf_testWriteFile(const std::filesystem::path& file, const std::string& text) {
   std::ofstream out(file, std::ios::binary);
   out << text;
+}
+
+inline bool gf_testHasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }

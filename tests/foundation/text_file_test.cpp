@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
+#include "settings_reset.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -59,13 +60,7 @@ std::vector<EncodedFile> lf_encodedFiles() {
 
 class TextFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_stopRequested = false;
-    g_exitRequested = false;
-    std::lock_guard lock(g_mainWindowState.mutex);
-    g_mainWindowState.errorText.clear();
-    g_mainWindowState.statusText.clear();
-  }
+  void SetUp() override { gf_testResetRunState(); }
   TempWorkingFolder m_work;
 };
 
@@ -108,8 +103,7 @@ TEST_F(TextFileTest, InvalidUtf16StopsAtThatLineWithTheStatusMessage) {
   const std::string message = "conversion from error from utf16 to utf8, code: 1113";
   EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText), message);
   gf_closeLog();
-  const Lines log = gf_testReadLines("Log.txt");
-  EXPECT_NE(std::find(log.begin(), log.end(), message), log.end());
+  EXPECT_TRUE(gf_testHasLine(gf_testReadLines("Log.txt"), message));
 }
 
 TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
@@ -122,10 +116,8 @@ TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
   TextFile record{"missing.cfg", {}};
   EXPECT_EQ(gf_readTextFile(record, 10), nullptr);
   gf_closeLog();
-  const Lines log = gf_testReadLines("Log.txt");
-  EXPECT_NE(std::find(log.begin(), log.end(),
-                      "cannot open file missing.cfg for character encoding, err: 2"),
-            log.end());
+  EXPECT_TRUE(gf_testHasLine(gf_testReadLines("Log.txt"),
+                             "cannot open file missing.cfg for character encoding, err: 2"));
 }
 
 TEST_F(TextFileTest, TextFileRecordReadsLinesAsTheyStand) {
@@ -175,37 +167,35 @@ TEST_F(TextFileTest, WritersReplaceTheWholeFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
 
-TEST(Utf8ToUtf16, InvalidUtf8ThrowsWithCode1113AndDirectionZero) {
+// Runs the conversion and checks that it throws the strict error with code 1113.
+template <typename Convert>
+void lf_expectConversionError(Convert convert, unsigned direction, const char* text) {
+  try {
+    convert();
+    ADD_FAILURE() << "no exception";
+  } catch (const win32::Utf8ConversionException& e) {
+    EXPECT_EQ(e.errorCode(), 1113u);
+    EXPECT_EQ(e.direction(), direction);
+    EXPECT_STREQ(e.what(), text);
+  }
+}
+
+TEST(UtfConversion, InvalidInputThrowsWithCode1113AndTheDirection) {
   for (const std::string& bad :
        {std::string("\xC3\x28"), std::string("\xC0\x80"), std::string("\xED\xA0\x80"),
         std::string("\xF4\x90\x80\x80"), std::string("ab\xE2\x82")}) {
     SCOPED_TRACE(::testing::PrintToString(bad));
-    try {
-      Utf8ToUtf16(bad);
-      ADD_FAILURE() << "no exception";
-    } catch (const win32::Utf8ConversionException& e) {
-      EXPECT_EQ(e.errorCode(), 1113u);
-      EXPECT_EQ(e.direction(), 0u);
-      EXPECT_STREQ(e.what(), "Invalid UTF-8 sequence found in input string.");
-    }
+    lf_expectConversionError([&] { Utf8ToUtf16(bad); }, 0u,
+                             "Invalid UTF-8 sequence found in input string.");
   }
-}
-
-TEST(Utf16ToUtf8, LoneSurrogatesThrowWithCode1113AndDirectionOne) {
   for (const std::u16string& bad : {std::u16string(1, u'\xD800'), std::u16string(1, u'\xDC00'),
                                     std::u16string(u"a") + u'\xDBFF' + u"b"}) {
-    try {
-      Utf16ToUtf8(bad);
-      ADD_FAILURE() << "no exception";
-    } catch (const win32::Utf8ConversionException& e) {
-      EXPECT_EQ(e.errorCode(), 1113u);
-      EXPECT_EQ(e.direction(), 1u);
-      EXPECT_STREQ(e.what(), "Invalid UTF-16 sequence found in input string.");
-    }
+    lf_expectConversionError([&] { Utf16ToUtf8(bad); }, 1u,
+                             "Invalid UTF-16 sequence found in input string.");
   }
 }
 
-TEST(Utf16ToUtf8, RoundTripsEveryPlane) {
+TEST(UtfConversion, RoundTripsEveryPlane) {
   const std::string text = "A\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80z";
   const WString wide = Utf8ToUtf16(text);
   EXPECT_EQ(wide, (WString{u'A', u'\u00C4', u'\u20AC', 0xD83D, 0xDE00, u'z'}));

@@ -1,4 +1,4 @@
-// CreateFileW / ReadFile / WriteFile / CloseHandle on real files: dispositions, the Win32
+// CreateFileW / ReadFile / CloseHandle on real files as the program opens them: the Win32
 // error codes, names in other cases and with non-ASCII characters, drive-letter paths.
 #include <gtest/gtest.h>
 
@@ -79,41 +79,6 @@ TEST(Files, OpenFailuresGiveTheWin32Codes) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST(Files, CreationDispositionsAndWriting) {
-  TempDir dir;
-  const fs::path file = dir / "out.txt";
-  HANDLE handle = openFile(file, GENERIC_WRITE, CREATE_NEW);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(handle, "hello world", 11, &written, nullptr));
-  EXPECT_EQ(written, 11u);
-  char buffer[4];
-  DWORD read = 0;
-  EXPECT_FALSE(ReadFile(handle, buffer, 4, &read, nullptr));  // not opened for reading
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  CloseHandle(handle);
-  EXPECT_EQ(contents(file), "hello world");
-
-  handle = openFile(file, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  CloseHandle(handle);
-  EXPECT_EQ(contents(file), "hello world");
-
-  handle = openFile(file, GENERIC_WRITE, CREATE_ALWAYS);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  CloseHandle(handle);
-  EXPECT_EQ(contents(file), "");
-
-  EXPECT_EQ(openFile(file, GENERIC_READ, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  handle = openFile(dir / "fresh.txt", GENERIC_WRITE, OPEN_ALWAYS);
-  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-  CloseHandle(handle);
-  EXPECT_TRUE(fs::exists(dir / "fresh.txt"));
-}
-
 TEST(Files, NamesMatchIgnoringCaseAndDriveLettersMap) {
   TempDir dir;
   EnvGuard env;
@@ -145,15 +110,6 @@ TEST(Files, OverlappedIoAndNullBuffersAreRefused) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(CancelIo(handle));
   CloseHandle(handle);
-}
-
-TEST(Files, ErrnoMapping) {
-  EXPECT_EQ(gf_win32ErrorFromErrno(0), ERROR_SUCCESS);
-  EXPECT_EQ(gf_win32ErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(gf_win32ErrorFromErrno(ENOTDIR), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(gf_win32ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(gf_win32ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
-  EXPECT_EQ(gf_win32ErrorFromErrno(EXDEV), ERROR_GEN_FAILURE);
 }
 
 }  // namespace

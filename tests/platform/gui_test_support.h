@@ -1,12 +1,12 @@
 // Shared pieces of the window-layer tests: a window procedure that records what it receives,
-// and a guard that destroys a test's window.
+// an edit subclass that records typed characters, and a guard that destroys a test's window.
 #pragma once
-
-#include "platform/headless.h"
-#include "platform/win32.h"
 
 #include <mutex>
 #include <vector>
+
+#include "platform/headless.h"
+#include "platform/win32.h"
 
 namespace guitest {
 
@@ -23,10 +23,6 @@ class Recorder {
   void add(const Seen& s) {
     std::lock_guard lock(mutex_);
     seen_.push_back(s);
-  }
-  std::vector<Seen> all() {
-    std::lock_guard lock(mutex_);
-    return seen_;
   }
   std::vector<Seen> of(UINT message) {
     std::lock_guard lock(mutex_);
@@ -67,18 +63,40 @@ inline LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// An edit's subclass as the program writes them: every WM_CHAR is seen first, Enter is taken
+// here and everything else goes on to the edit. GUI thread only.
+inline WNDPROC g_editPrevious = nullptr;
+inline std::vector<WPARAM> g_editChars;
+inline LRESULT CALLBACK editSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_CHAR) {
+    g_editChars.push_back(wp);
+    if (wp == 13) return 0;
+  }
+  return CallWindowProcW(g_editPrevious, w, m, wp, lp);
+}
+inline void subclassEdit(HWND edit) {
+  g_editPrevious = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editSubclass)));
+  g_editChars.clear();
+}
+
+// Registers a class for a test and returns its name. Classes live as long as the process: a
+// second registration of the name fails harmlessly, so a repeated test reuses the first.
+inline const WCHAR* testClass(const WCHAR* name, WNDPROC proc, HBRUSH background = nullptr) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+  return name;
+}
+
 inline const WCHAR* recordingClass() {
-  static const WCHAR* name = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = recordingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = CreateSolidBrush(RGB(0, 0, 0));
-    wc.lpszClassName = u"RecordingWindow";
-    RegisterClassExW(&wc);
-    return u"RecordingWindow";
-  }();
+  static const WCHAR* name =
+      testClass(u"RecordingWindow", recordingProc, CreateSolidBrush(RGB(0, 0, 0)));
   return name;
 }
 

@@ -1,9 +1,8 @@
-// Blocked receives woken from another thread: recvfrom and recv by shutdown or closesocket,
-// accept by closesocket, a pipe's ReadFile by CloseHandle and CancelIo; and the named mutex
-// taken by many threads at once.
+// Blocked calls woken from another thread: recvfrom by shutdown or closesocket, recv by
+// shutdown, accept by closesocket, a pipe's ReadFile by CloseHandle and CancelIo; and the named
+// mutex taken by many threads at once.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,8 +13,10 @@
 #include <vector>
 
 #include "files_test_support.h"
+#include "net_test_support.h"
 #include "platform/win32.h"
 
+using nettest::boundUdp;
 using platform_test::EnvGuard;
 using platform_test::TempDir;
 
@@ -39,15 +40,6 @@ void letItBlock() {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
-SOCKET boundUdp() {
-  const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  return s;
-}
-
 TEST(WakeBlocked, RecvfromReturnsAfterShutdown) {
   const SOCKET s = boundUdp();
   std::atomic<bool> stop{false};
@@ -67,18 +59,6 @@ TEST(WakeBlocked, RecvfromReturnsAfterShutdown) {
   closesocket(s);
 }
 
-TEST(WakeBlocked, RecvfromReturnsAfterClosesocket) {
-  const SOCKET s = boundUdp();
-  auto reader = runDetached([&] {
-    char buffer[64];
-    return recvfrom(s, buffer, 64, 0, nullptr, nullptr);
-  });
-  letItBlock();
-  EXPECT_EQ(closesocket(s), 0);
-  ASSERT_EQ(reader.wait_for(kHangGuard), std::future_status::ready);
-  EXPECT_LE(reader.get(), 0);
-}
-
 TEST(WakeBlocked, AReaderThatReceivesAgainEndsOnceClosed) {
   const SOCKET s = boundUdp();
   auto reader = runDetached([&] {
@@ -96,49 +76,30 @@ TEST(WakeBlocked, AReaderThatReceivesAgainEndsOnceClosed) {
 }
 
 TEST(WakeBlocked, AcceptAndRecvReturnAfterClose) {
-  const SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(server, SOMAXCONN), 0);
-  socklen_t length = sizeof address;
-  getsockname(static_cast<int>(server), reinterpret_cast<sockaddr*>(&address), &length);
-
-  // A connected pair first, whose receive is woken by shutdown.
-  const SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  const SOCKET accepted = accept(server, nullptr, nullptr);
-  ASSERT_NE(accepted, INVALID_SOCKET);
+  nettest::Connection c;  // a connected pair first, whose receive is woken by shutdown
+  ASSERT_NE(c.accepted, INVALID_SOCKET);
   auto receiver = runDetached([&] {
     char buffer[16];
-    return recv(accepted, buffer, 16, 0);
+    return recv(c.accepted, buffer, 16, 0);
   });
   letItBlock();
-  shutdown(accepted, SD_BOTH);
+  shutdown(c.accepted, SD_BOTH);
   ASSERT_EQ(receiver.wait_for(kHangGuard), std::future_status::ready);
   EXPECT_LE(receiver.get(), 0);
 
-  auto waiter = runDetached([&] { return accept(server, nullptr, nullptr); });
+  auto waiter = runDetached([&] { return accept(c.server, nullptr, nullptr); });
   letItBlock();
-  closesocket(server);
+  closesocket(c.server);
   ASSERT_EQ(waiter.wait_for(kHangGuard), std::future_status::ready);
   EXPECT_EQ(static_cast<SOCKET>(waiter.get()), INVALID_SOCKET);
-  closesocket(accepted);
-  closesocket(client);
+  c.server = INVALID_SOCKET;
 }
 
 class PipeWake : public ::testing::Test {
  protected:
   void SetUp() override {
     env.set("ZENDRIK_RUNTIME_DIR", dir.path().string());
-    const auto path = gf_pipeSocketPath("\\\\.\\pipe\\wake");
-    server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(server, 4), 0);
+    server = nettest::listenAtPipe("\\\\.\\pipe\\wake");
     pipe = CreateFileW(u"\\\\.\\pipe\\wake", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);

