@@ -38,25 +38,44 @@ bool lf_lineValue(const std::string& line, std::string& value) {
 
 const Words kPathWords = {"Path", "PATH", "path"};
 
-// Lines of sections headed by a line holding a header word; lines holding a skip word are left
-// out; each finished section's lines go to the handler.
-void lf_readSections(const std::vector<std::string>& lines, Words headerWords, Words skipWords,
-                     const std::function<void(const std::string&)>& pathHandler) {
+// The state of a sectioned reader (add-ons.cfg, simobjects.cfg): inside a section once the first
+// header has been seen, with the lines of the current section waiting for its end.
+struct SectionState {
   bool inSection = false;
   std::vector<std::string> pending;
-  const auto flush = [&] {
-    for (const std::string& line : pending) pathHandler(line);
-    pending.clear();
-  };
-  for (const std::string& line : lines) {
-    if (lf_containsAny(line, headerWords)) {
-      inSection = true;
-      flush();
-    } else if (inSection && !lf_containsAny(line, skipWords)) {
-      pending.push_back(line);
-    }
+};
+
+using PathHandler = std::function<void(const std::string&)>;
+
+// Hands the pending lines of the section to the file's Path handler.
+void lf_flushSection(SectionState& state, const PathHandler& pathHandler) {
+  for (const std::string& line : state.pending) pathHandler(line);
+  state.pending.clear();
+}
+
+// One line of a sectioned file: a line holding a header word starts a section (the section
+// before goes to the handler); inside a section every line without a skip word waits.
+void lf_sectionLine(const std::string& line, SectionState& state, Words headerWords,
+                    Words skipWords, const PathHandler& pathHandler) {
+  if (lf_containsAny(line, headerWords)) {
+    state.inSection = true;
+    lf_flushSection(state, pathHandler);
+  } else if (state.inSection && !lf_containsAny(line, skipWords)) {
+    state.pending.push_back(line);
   }
-  if (inSection) flush();
+}
+
+// After the last line: the open section goes to the handler.
+void lf_endSections(SectionState& state, const PathHandler& pathHandler) {
+  if (state.inSection) lf_flushSection(state, pathHandler);
+}
+
+// The text between the line's first "<Path>" and the "</Path>" after it; nothing when either is
+// missing (a path element broken over two lines names no folder).
+std::string lf_pathElement(const std::string& line) {
+  const std::size_t open = line.find("<Path>");
+  if (open == std::string::npos || line.find("</Path>", open) == std::string::npos) return {};
+  return gf_extractPath(line);
 }
 
 // The "Path" line of an add-ons.cfg package.
@@ -94,6 +113,36 @@ void lf_simObjectsEntryPath(const std::string& line, std::vector<std::string>& l
   liveryFolders.push_back(lf_joinInstallPath(gf_trim(value)));
 }
 
+// One line of add-ons.cfg: [Package.N] sections, their "Path" lines name the package folders.
+void lf_addOnsCfgLine(const std::string& line, SectionState& state,
+                      const PathHandler& pathHandler) {
+  lf_sectionLine(line, state, {"Package", "PACKAGE"}, {"Required", "REQUIRED"}, pathHandler);
+}
+
+// One line of simobjects.cfg: [Entry.N] sections, their "Path" lines name livery folders.
+void lf_simObjectsCfgLine(const std::string& line, SectionState& state,
+                          const PathHandler& pathHandler) {
+  lf_sectionLine(line, state, {"Entry", "ENTRY"}, {"Title", "Required"}, pathHandler);
+}
+
+// One line of add-on.xml: a SimObjects line sets the flag; the line right after it may name
+// the folder, and clears the flag.
+void lf_addOnXmlLine(const std::string& line, bool& afterSimObjects,
+                     std::vector<std::string>& liveryFolders) {
+  if (!afterSimObjects) {
+    afterSimObjects =
+        lf_containsAny(line, {"SimObjects", "SIMOBJECTS", "Simobjects", "simobjects"});
+    return;
+  }
+  afterSimObjects = false;
+  const std::string path = lf_pathElement(line);
+  if (path.empty() || lf_containsAny(path, {"Lights Reborn", "Aerosoft Geneva Professional"})) {
+    return;
+  }
+  gf_log(fmt::format("      Simobjects found:{}", path));
+  liveryFolders.push_back(path);
+}
+
 }  // namespace
 
 std::string lf_p3dMajorVersion() {
@@ -126,8 +175,12 @@ void lf_readP3DAddOnsAircraft(std::vector<std::string>& liveryFolders) {
       gf_log(file.string() + " not found!");
     } else {
       std::vector<std::string> packageFolders;
-      lf_readSections(lines, {"Package", "PACKAGE"}, {"Required", "REQUIRED"},
-                      [&](const std::string& line) { lf_addPathValue(line, packageFolders); });
+      const PathHandler toPackages = [&](const std::string& line) {
+        lf_addPathValue(line, packageFolders);
+      };
+      SectionState state;
+      for (const std::string& line : lines) lf_addOnsCfgLine(line, state, toPackages);
+      lf_endSections(state, toPackages);
       for (const std::string& folder : packageFolders) lf_explorePackage(folder, liveryFolders);
     }
     const std::size_t found = liveryFolders.size() - before;
@@ -148,21 +201,7 @@ void lf_explorePackage(const std::string& packageFolder, std::vector<std::string
     return;
   }
   bool afterSimObjects = false;
-  for (const std::string& line : lines) {
-    if (!afterSimObjects) {
-      afterSimObjects =
-          lf_containsAny(line, {"SimObjects", "SIMOBJECTS", "Simobjects", "simobjects"});
-      continue;
-    }
-    // Only the line right after a SimObjects line can name the folder.
-    afterSimObjects = false;
-    const std::string path = gf_extractPath(line);
-    if (path.empty() || lf_containsAny(path, {"Lights Reborn", "Aerosoft Geneva Professional"})) {
-      continue;
-    }
-    gf_log(fmt::format("      Simobjects found:{}", path));
-    liveryFolders.push_back(path);
-  }
+  for (const std::string& line : lines) lf_addOnXmlLine(line, afterSimObjects, liveryFolders);
 }
 
 void lf_readP3DSimObjectsCfg(std::vector<std::string>& liveryFolders) {
@@ -174,8 +213,12 @@ void lf_readP3DSimObjectsCfg(std::vector<std::string>& liveryFolders) {
   if (!gf_readExtTextFileToStringVector(file, lines)) {
     gf_log(file.string() + " not found!");
   } else {
-    lf_readSections(lines, {"Entry", "ENTRY"}, {"Title", "Required"},
-                    [&](const std::string& line) { lf_simObjectsEntryPath(line, liveryFolders); });
+    const PathHandler toLiveryFolders = [&](const std::string& line) {
+      lf_simObjectsEntryPath(line, liveryFolders);
+    };
+    SectionState state;
+    for (const std::string& line : lines) lf_simObjectsCfgLine(line, state, toLiveryFolders);
+    lf_endSections(state, toLiveryFolders);
   }
   gf_log(fmt::format("{} AI add-on packages found", liveryFolders.size() - before));
 }

@@ -38,13 +38,12 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kFolderListReserve = 10;
 
+// Set by lf_scanLiveries when a stop or exit request cut the scan short, so that no catalogue
+// of this scan exists (an old one may, when its removal failed). Worker thread only.
+bool s_scanInterrupted = false;
+
 bool lf_stopOrExit() {
   return g_stopRequested.load() || g_exitRequested.load();
-}
-
-// Builds the matching tables from the stored catalogue (once per process).
-void lf_processCatalogue() {
-  gf_processScannedLiveries();
 }
 
 std::vector<std::string> lf_buildFolderList(bool automatic) {
@@ -82,7 +81,7 @@ void lf_dropRepeats() {
 
 void gf_liveriesScan() {
   if (!g_paramScanLiveries.value()) {
-    lf_processCatalogue();
+    lf_processScannedLiveries();
     return;
   }
   g_simulatorName = "P3D";
@@ -109,15 +108,17 @@ void gf_liveriesScan() {
     throw qvb::UserErrorException(53, "no liveries found");
   }
   // An interrupted scan wrote no catalogue: the setting stays on so that the next start-up
-  // scans again, and there is nothing to process.
-  if (lf_stopOrExit() && !fs::exists(g_liveriesScannedFile)) return;
+  // scans again, and there is nothing to process (an old catalogue left behind is not this
+  // scan's).
+  if (s_scanInterrupted) return;
   lf_switchScanLiveriesOff();
   gf_log("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n");
   folders.clear();
-  lf_processCatalogue();
+  lf_processScannedLiveries();
 }
 
 bool lf_scanLiveries(const std::vector<std::string>& folders) {
+  s_scanInterrupted = false;
   g_liveries.clear();
   // Lists left by an earlier scan of this process would turn every title into a duplicate.
   lf_clearScanLists();
@@ -126,6 +127,7 @@ bool lf_scanLiveries(const std::vector<std::string>& folders) {
   ScanCounters counters;
   for (const std::string& folder : folders) lf_scanLfolder(counters, folder);
   if (lf_stopOrExit()) {
+    s_scanInterrupted = true;
     lf_clearScanLists();
     return true;
   }

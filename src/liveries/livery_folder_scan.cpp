@@ -51,18 +51,20 @@ void lf_collectOldest(std::list<TaskFuture>& futures, const char* where) {
   futures.pop_front();
 }
 
-// Takes a slot, then starts the file's task on a detached thread; the slot is given back here
-// when the thread cannot be started.
+// Takes a slot, then starts the file's task on a detached thread. Everything that can fail
+// before the thread runs (the task and its place in the list allocate) happens before the slot
+// is taken; the slot is given back here when the thread cannot be started. A slot lost here
+// would stall every later scan of the process, the airports scan included.
 void lf_startTask(std::int32_t priority, const fs::path& file, bool mtl,
                   std::list<TaskFuture>& futures) {
-  gf_waitForThreadSlot();
-  g_numThreads.fetch_add(1);
   std::packaged_task<std::list<Livery>()> task([priority, file, mtl] {
     SlotRelease release;
     return mtl ? lf_searchMtlLiveriesInFile(priority, file)
                : lf_searchLiveriesinFile(priority, file);
   });
   futures.push_back(task.get_future());
+  gf_waitForThreadSlot();
+  g_numThreads.fetch_add(1);
   try {
     std::thread(std::move(task)).detach();
   } catch (...) {

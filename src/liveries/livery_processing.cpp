@@ -44,7 +44,7 @@ void lf_buildTables() {
 
 }  // namespace
 
-void gf_processScannedLiveries() {
+void lf_processScannedLiveries() {
   if (g_liveriesScanDone.load()) {
     gf_log("Processing scanned liveries skipped; already done in previous start-up");
     g_liveries.clear();

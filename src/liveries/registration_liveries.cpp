@@ -60,7 +60,15 @@ void lf_applyRegcode(const std::string& reg, std::string_view title, ApplyCounts
 void lf_applyAigRegcodes(const fs::path& file) {
   g_regcodeReport.push_back("Processing file " + file.string());
   std::vector<RegcodeDef> definitions;
-  if (gf_readAigRegcodes(file, definitions) == 0)
+  bool read = false;
+  try {
+    read = gf_readAigRegcodes(file, definitions) != 0;
+  } catch (const std::exception& e) {
+    // A damaged downloaded list must not stop every start-up: the definitions read before the
+    // fault are applied, the other sources still are.
+    gf_logError(fmt::format("reading {} failed? {}", file.string(), e.what()));
+  }
+  if (!read)
     g_regcodeReport.push_back(
         fmt::format("There were errors in processing the AIG-regcode file \"{}\", see the Log.txt",
                     file.string()));
