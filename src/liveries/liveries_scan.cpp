@@ -81,7 +81,7 @@ void lf_dropRepeats() {
 
 void gf_liveriesScan() {
   if (!g_paramScanLiveries.value()) {
-    lf_processScannedLiveries();
+    gf_processScannedLiveries();
     return;
   }
   g_simulatorName = "P3D";
@@ -114,7 +114,7 @@ void gf_liveriesScan() {
   lf_switchScanLiveriesOff();
   gf_log("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n");
   folders.clear();
-  lf_processScannedLiveries();
+  gf_processScannedLiveries();
 }
 
 bool lf_scanLiveries(const std::vector<std::string>& folders) {

@@ -44,7 +44,7 @@ void lf_buildTables() {
 
 }  // namespace
 
-void lf_processScannedLiveries() {
+void gf_processScannedLiveries() {
   if (g_liveriesScanDone.load()) {
     gf_log("Processing scanned liveries skipped; already done in previous start-up");
     g_liveries.clear();

@@ -12,8 +12,5 @@ extern std::atomic<bool> g_liveriesScanDone;
 // their summaries; skipped (with a log line) when done before. Empties g_liveries in every case.
 // Throws qvb::UserErrorException 51, 52 or 533 for a missing or empty catalogue, and the
 // file-system errors of the registration step.
-void lf_processScannedLiveries();
-// The same under the name the tests knew it by; callers use lf_processScannedLiveries.
-inline void gf_processScannedLiveries() {
-  lf_processScannedLiveries();
-}
+// Called by the scan driver in another file, hence gf_.
+void gf_processScannedLiveries();

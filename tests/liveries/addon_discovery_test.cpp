@@ -7,13 +7,13 @@
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/parameters.h"
-#include "liveries/livery_scan_support.h"
+#include "liveries/liveries_test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using liveries_test::LiveriesEnv;
 using liveries_test::logLinesWith;
-using liveries_test::ScanEnvironment;
 
 class AddonDiscovery : public ::testing::Test {
  protected:
@@ -24,7 +24,7 @@ class AddonDiscovery : public ::testing::Test {
     simObjectsCfg_ =
         env_.path() / "c" / "ProgramData" / "Lockheed Martin" / "Prepar3D v5" / "simobjects.cfg";
   }
-  ScanEnvironment env_;
+  LiveriesEnv env_;
   fs::path addOnsCfg_;
   fs::path simObjectsCfg_;
 };
@@ -65,8 +65,8 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
   EXPECT_EQ(logLinesWith(log, "   exploring ").size(), 2u);
   EXPECT_EQ(logLinesWith(log, "add-on packages found"),
             std::vector<std::string>{"3 AI add-on packages found"});
-  EXPECT_NE(log.find("\nReading " + addOnsCfg_.string() + " for AI add-on packages..."),
-            std::string::npos);
+  EXPECT_TRUE(liveries_test::contains(
+      log, "\nReading " + addOnsCfg_.string() + " for AI add-on packages..."));
 }
 
 TEST_F(AddonDiscovery, MissingAddOnsCfgAndUnknownVersion) {

@@ -6,18 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <tuple>
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/file_names.h"
 #include "liveries/aircraft_database.h"
 #include "liveries/fltsim_section.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/livery_folder_scan.h"
-#include "liveries/livery_scan_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
 
-using liveries_test::ScanEnvironment;
+using liveries_test::contains;
+using liveries_test::LiveriesEnv;
 
 struct KeyCase {
   const char* line;
@@ -58,16 +60,10 @@ TEST(AircraftCfgKeys, KeyOperationsAssignOnlyOnMatch) {
   std::string value = "kept";
   EXPECT_FALSE(lf_titleKey("title=", value));
   EXPECT_EQ(value, "kept");
-  EXPECT_TRUE(lf_modelKey("model = x", value));
-  EXPECT_EQ(value, "x");
   EXPECT_TRUE(lf_parkingCodesKey("atc_parking_codes=BAW, SHT", value));
-  EXPECT_EQ(value, "BAW");
+  EXPECT_EQ(value, "BAW");  // the first code only
   EXPECT_TRUE(lf_parkingCodesKey("atc_parking_codes=,BAW", value));
   EXPECT_EQ(value, "");
-  EXPECT_EQ(lf_atcModelKey("atc_model=B738 // comment"), "B738 // comment");
-  EXPECT_TRUE(lf_hasAtcIdKey("//atc_id=X"));
-  EXPECT_FALSE(lf_hasAtcIdKey("ATC_ID=X"));
-  EXPECT_TRUE(lf_hasParkingTypesKey("//atc_parking_types=CARGO"));
 }
 
 TEST(AircraftCfgHeaders, SectionNumberText) {
@@ -88,62 +84,41 @@ TEST(AircraftCfgHeaders, SectionNumberText) {
   for (const auto& [line, number] : cases) EXPECT_EQ(lf_fltsimNumber(line), number) << line;
 }
 
-class NumberingCheck : public ::testing::Test {
- protected:
-  ScanEnvironment env_;
-};
-
-TEST_F(NumberingCheck, SectionsMustBeNumberedFromZeroWithoutGaps) {
-  struct Case {
-    std::vector<std::string> lines;
-    bool result;
-    const char* report;  // "" = none
-  };
-  const Case cases[] = {
-      {{"[fltsim.2]", "[fltsim.0]", "[fltsim.1]"}, true, ""},
-      {{"[fltsim.0]", "[fltsim.2]"},
-       false,
-       "f contains non-consecutive [fltsim.x] numbers at .x=2"},
-      {{"[fltsim.1]", "[fltsim.2]"},
-       false,
-       "f contains non-consecutive [fltsim.x] numbers at .x=1"},
-      {{"[fltsim.0]", "[fltsim.0]", "[fltsim.1]"},
-       false,
-       "f contains non-consecutive [fltsim.x] numbers at .x=0"},
-      {{"[fltsim.0]", "[fltsim.1]", "[fltsim.]"},
-       false,
-       "f contains a [fltsim.] section without a number"},
-      {{"[fltsim.0]", "[Fltsim.x]"}, true, ""},
-  };
-  for (const Case& c : cases) {
-    g_invalidCfgFiles.clear();
-    EXPECT_EQ(lf_checkFltsimNumbers(c.lines, "f"), c.result);
-    if (*c.report) {
-      EXPECT_EQ(g_invalidCfgFiles, std::list<std::string>{c.report});
-    } else {
-      EXPECT_TRUE(g_invalidCfgFiles.empty());
-    }
-  }
-}
-
-TEST_F(NumberingCheck, OverflowIsLoggedAndNoHeaderIsAnEmptyFile) {
-  EXPECT_FALSE(lf_checkFltsimNumbers({"[fltsim.0]", "[fltsim.99999999999]"}, "f"));
-  EXPECT_TRUE(g_invalidCfgFiles.empty());
-  EXPECT_NE(env_.log().find("===> fltsim num [fltsim.99999999999] incorrect"), std::string::npos);
-  EXPECT_TRUE(lf_checkFltsimNumbers({"[General]", "atc_model=B738"}, "empty.cfg"));
-  EXPECT_EQ(g_cfgWithoutFltsim, std::list<std::string>{"empty.cfg"});
-}
-
-class TypeCode : public ::testing::Test {
+class CfgReading : public ::testing::Test {
  protected:
   void SetUp() override {
     g_dbaseTypes.insert({"B738", "T154", "GLID", "A320", "B744"});
     g_dbaseFixes["B737-800"] = "B738";
   }
-  ScanEnvironment env_;
+  LiveriesEnv env_;
 };
 
-TEST_F(TypeCode, FromTheFirstAtcModelLineOfTheFile) {
+TEST_F(CfgReading, SectionsMustBeNumberedFromZeroWithoutGaps) {
+  const std::string gap = "f contains non-consecutive [fltsim.x] numbers at .x=";
+  const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
+      {{"[fltsim.2]", "[fltsim.0]", "[fltsim.1]"}, true, ""},
+      {{"[fltsim.0]", "[fltsim.2]"}, false, gap + "2"},
+      {{"[fltsim.1]", "[fltsim.2]"}, false, gap + "1"},
+      {{"[fltsim.0]", "[fltsim.0]", "[fltsim.1]"}, false, gap + "0"},
+      {{"[fltsim.0]", "[fltsim.1]", "[fltsim.]"},
+       false,
+       "f contains a [fltsim.] section without a number"},
+      {{"[fltsim.0]", "[Fltsim.x]"}, true, ""},
+      {{"[fltsim.0]", "[fltsim.99999999999]"}, false, ""},  // overflow: logged only
+  };
+  for (const auto& [lines, result, report] : cases) {
+    g_invalidCfgFiles.clear();
+    EXPECT_EQ(lf_checkFltsimNumbers(lines, "f"), result) << lines.back();
+    EXPECT_EQ(g_invalidCfgFiles,
+              report.empty() ? std::list<std::string>{} : std::list<std::string>{report});
+  }
+  EXPECT_TRUE(contains(env_.log(), "===> fltsim num [fltsim.99999999999] incorrect"));
+  // No header at all: an empty file, not an invalid one.
+  EXPECT_TRUE(lf_checkFltsimNumbers({"[General]", "atc_model=B738"}, "empty.cfg"));
+  EXPECT_EQ(g_cfgWithoutFltsim, std::list<std::string>{"empty.cfg"});
+}
+
+TEST_F(CfgReading, TypeCodeFromTheFirstAtcModelLine) {
   EXPECT_EQ(lf_modelFromAtcModel("p", {"[fltsim.0]", "atc_model=B738", "atc_model=A320"}), "B738");
   EXPECT_EQ(lf_modelFromAtcModel("p", {"atc_model=B737-800"}), "B738");
   EXPECT_EQ(g_codeFixes,
@@ -155,7 +130,7 @@ TEST_F(TypeCode, FromTheFirstAtcModelLineOfTheFile) {
             std::list<std::string>{"Line atc_model= is missing in [General] section of p"});
 }
 
-TEST_F(TypeCode, FromTheIvaoModelSetFolder) {
+TEST_F(CfgReading, TypeCodeFromTheIvaoModelSetFolder) {
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\AI\\IVAO_MTL\\IVAO_B738w\\aircraft.cfg", "B738"},
       {"/sim/AI/IVAO_MTL/IVAO_GLID_KA8/aircraft.cfg", "GLID"},
@@ -170,8 +145,8 @@ TEST_F(TypeCode, FromTheIvaoModelSetFolder) {
   EXPECT_EQ(g_invalidModelCodes.front(), "                 in /sim/AI/IVAO_MTL/IVAO_B738/sim.cfg");
 }
 
-// Sections handed to the processing, as (header, line count) pairs, for files whose sections
-// all lack a title (each gives one "misses title" line naming its header).
+// The report lines of the sections the lines are cut into; the sections all lack a title, so
+// each gives one "misses title" line naming its header.
 std::vector<std::string> lf_sectionHeaders(const std::vector<std::string>& lines, bool mtl,
                                            const std::filesystem::path& folder) {
   std::list<Livery> result;
@@ -192,7 +167,7 @@ std::vector<std::string> lf_sectionHeaders(const std::vector<std::string>& lines
   return reports;
 }
 
-TEST_F(TypeCode, SectionBoundaries) {
+TEST_F(CfgReading, SectionBoundaries) {
   const std::filesystem::path folder = env_.path() / "ac";
   std::filesystem::create_directories(folder / "model");
   std::filesystem::create_directories(folder / "texture");
@@ -209,41 +184,27 @@ TEST_F(TypeCode, SectionBoundaries) {
             (std::vector<std::string>{f + " [fltsim.0] misses title"}));
 }
 
-class CfgEncodings : public ::testing::TestWithParam<fixtures::CfgEncoding> {
- protected:
-  ScanEnvironment env_;
-};
-
-TEST_P(CfgEncodings, LinesReadAsUtf8) {
+TEST_F(CfgReading, EveryEncodingIsReadAsUtf8) {
+  using fixtures::CfgEncoding;
   const std::filesystem::path file = env_.path() / "aircraft.cfg";
-  fixtures::writeFileBytes(
-      file, fixtures::encodeText("[fltsim.0]\r\ntitle=Jodel A\xC3\xA9roclub\r\n", GetParam()));
-  std::vector<std::string> lines;
-  ASSERT_TRUE(lf_readCfgLines(file.string(), lines, false));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "[fltsim.0]");
-  const std::string expected =
-      GetParam() == fixtures::CfgEncoding::kCp1252 ? "Jodel A\xE9roclub" : "Jodel A\xC3\xA9roclub";
-  std::string title;
-  EXPECT_TRUE(lf_titleKey(lines[1], title));
-  EXPECT_EQ(title, expected);
+  for (CfgEncoding encoding : {CfgEncoding::kUtf8, CfgEncoding::kUtf8Bom, CfgEncoding::kUtf16Le,
+                               CfgEncoding::kUtf16Be, CfgEncoding::kCp1252}) {
+    fixtures::writeFileBytes(
+        file, fixtures::encodeText("[fltsim.0]\r\ntitle=Jodel A\xC3\xA9roclub\r\n", encoding));
+    std::vector<std::string> lines;
+    ASSERT_TRUE(lf_readCfgLines(file.string(), lines, false));
+    std::string title;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "[fltsim.0]");
+    EXPECT_TRUE(lf_titleKey(lines[1], title));
+    // cp1252 text is kept as its bytes.
+    EXPECT_EQ(title,
+              encoding == CfgEncoding::kCp1252 ? "Jodel A\xE9roclub" : "Jodel A\xC3\xA9roclub")
+        << static_cast<int>(encoding);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, CfgEncodings,
-                         ::testing::Values(fixtures::CfgEncoding::kUtf8,
-                                           fixtures::CfgEncoding::kUtf8Bom,
-                                           fixtures::CfgEncoding::kUtf16Le,
-                                           fixtures::CfgEncoding::kUtf16Be,
-                                           fixtures::CfgEncoding::kCp1252));
-
-TEST_F(NumberingCheck, MissingFileIsNotRead) {
-  std::vector<std::string> lines;
-  EXPECT_FALSE(lf_readCfgLines((env_.path() / "none.cfg").string(), lines, true));
-  EXPECT_NE(env_.log().find("===> no character set found for"), std::string::npos);
-}
-
-TEST_F(NumberingCheck, MalformedFilesGiveReportsOrNothing) {
-  g_dbaseTypes.insert("B738");
+TEST_F(CfgReading, MalformedFilesGiveReportsOrNothing) {
   const std::filesystem::path dir = env_.path() / "bad";
   const std::pair<const char*, std::string> files[] = {
       {"empty", ""},
@@ -253,6 +214,9 @@ TEST_F(NumberingCheck, MalformedFilesGiveReportsOrNothing) {
       {"truncated", "[General]\natc_model=B738\n[fltsim.0]\ntitle=Cut of"},
       {"no model", "[fltsim.0]\ntitle=x\n"},
   };
+  std::vector<std::string> lines;
+  EXPECT_FALSE(lf_readCfgLines((dir / "none.cfg").string(), lines, true));
+  EXPECT_TRUE(contains(env_.log(), "===> no character set found for"));
   for (const auto& [name, bytes] : files) {
     fixtures::writeFileBytes(dir / name / "aircraft.cfg", bytes);
     EXPECT_NO_THROW(lf_searchLiveriesinFile(1, dir / name / "aircraft.cfg")) << name;

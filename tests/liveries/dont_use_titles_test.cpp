@@ -8,7 +8,7 @@
 #include "fixtures/ai_package_writer.h"
 #include "fixtures/dbase_builder.h"
 #include "foundation/file_names.h"
-#include "liveries/livery_scan_support.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 using liveries_test::logLinesWith;
 
 TEST(DontUseTitles, FromTheAigListAndTheUsersFiles) {
-  liveries_test::ScanEnvironment env;
-  liveries_test::LocalHttpServer server;
+  liveries_test::LiveriesEnv env;
+  liveries_test::DownloadServer server;
   if (!server.running()) GTEST_SKIP() << "no local download server (python3 http.server)";
   fixtures::writeAigRegcodesZip(server.folder(), {{"AIG Dont Use", {}, ""},
                                                   {"AIG Kept", {"D-AIBA"}, ""},
@@ -37,7 +37,7 @@ TEST(DontUseTitles, FromTheAigListAndTheUsersFiles) {
 }
 
 TEST(DontUseTitles, NoSourceGivesNoTitles) {
-  liveries_test::ScanEnvironment env;
+  liveries_test::LiveriesEnv env;
   lf_readDontUseTitles();
   EXPECT_TRUE(g_dontUseTitles.empty());
   EXPECT_EQ(logLinesWith(env.log(), "===> reading "),

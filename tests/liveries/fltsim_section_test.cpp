@@ -10,13 +10,15 @@
 #include "fixtures/ai_package_writer.h"
 #include "liveries/aircraft_database.h"
 #include "liveries/dont_use_titles.h"
-#include "liveries/livery_scan_support.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using liveries_test::ScanEnvironment;
+using liveries_test::contains;
+using liveries_test::liv;
+using liveries_test::LiveriesEnv;
 
 class FltsimSection : public ::testing::Test {
  protected:
@@ -56,93 +58,78 @@ class FltsimSection : public ::testing::Test {
     return all;
   }
 
-  ScanEnvironment env_;
+  LiveriesEnv env_;
   std::string folder_;
 };
 
-struct Expected {
+struct SectionCase {
+  std::vector<std::string> lines;  // after the header, title and sim lines
+  const char* type;
   const char* airl;  // "" = no livery
   const char* atcid;
   bool cargo;
-};
-
-struct SectionCase {
-  std::vector<std::string> lines;  // after the header
-  const char* type;
-  Expected livery;
   const char* report;  // "" = none; "%F" stands for the folder
 };
 
+// The section's report lines, "%F" standing for the folder.
+std::string withFolder(std::string report, const std::string& folder) {
+  if (const auto at = report.find("%F"); at != std::string::npos) report.replace(at, 2, folder);
+  return report;
+}
+
 TEST_F(FltsimSection, AirlineRegistrationAndCargo) {
-  const std::string base = "sim=B738";
+  // clang-format off
   const SectionCase cases[] = {
-      {{"atc_parking_codes=BAWX"}, "B738", {"BAW", "", false}, ""},
-      {{"atc_parking_codes=DLHC, SHT"}, "B738", {"DLH", "", false}, ""},
-      {{"atc_parking_codes=XYZ", "sim=C172"},
-       "C172",
-       {"PVT", "", false},
+      {{"atc_parking_codes=BAWX"}, "B738", "BAW", "", false, ""},
+      {{"atc_parking_codes=DLHC, SHT"}, "B738", "DLH", "", false, ""},
+      {{"atc_parking_codes=XYZ", "sim=C172"}, "C172", "PVT", "", false,
        "XYZ          in %F/aircraft.cfg [fltsim.0]"},
-      {{"atc_parking_codes=AB", "atc_parking_codes=KLM"},
-       "B738",
-       {"KLM", "", false},
+      {{"atc_parking_codes=AB", "atc_parking_codes=KLM"}, "B738", "KLM", "", false,
        "AB           in %F/aircraft.cfg [fltsim.0]"},
-      {{"atc_parking_codes=RFO"}, "B738", {"", "", false}, ""},
-      {{"atc_id=D-ABCD ;old"}, "B738", {"DLH", "D-ABCD", false}, ""},
-      {{"atc_id=D-ABCD,D-ABCE", "sim=C172"}, "C172", {"PVT", "", false}, ""},
-      {{"atc_id=D-AB*", "sim=C172"}, "C172", {"PVT", "", false}, ""},
-      {{"atc_id=ABCDEFGHIJKLM", "sim=C172"}, "C172", {"PVT", "", false}, ""},
-      {{"atc_id=D-XXXX", "sim=C172"}, "C172", {"PVT", "D-XXXX", false}, ""},
-      {{"sim=C172"}, "C172", {"PVT", "N12", false}, ""},
-      {{"atc_id=D-XXXX"},
-       "B738",
-       {"", "", false},
+      {{"atc_parking_codes=RFO"}, "B738", "", "", false, ""},
+      {{"atc_id=D-ABCD ;old"}, "B738", "DLH", "D-ABCD", false, ""},
+      {{"atc_id=D-ABCD,D-ABCE", "sim=C172"}, "C172", "PVT", "", false, ""},
+      {{"atc_id=D-AB*", "sim=C172"}, "C172", "PVT", "", false, ""},
+      {{"atc_id=ABCDEFGHIJKLM", "sim=C172"}, "C172", "PVT", "", false, ""},
+      {{"atc_id=D-XXXX", "sim=C172"}, "C172", "PVT", "D-XXXX", false, ""},
+      {{"sim=C172"}, "C172", "PVT", "N12", false, ""},
+      {{"atc_id=D-XXXX"}, "B738", "", "", false,
        "\"%F\" \"[fltsim.0]\" has no airline and its regcode is not in my dbase (very old liv?)"},
-      {{}, "B738", {"", "", false}, "\"%F\" \"[fltsim.0]\" has no airline and no regcode info"},
-      {{"atc_id=D-OPER"}, "B738", {"EWG", "D-OPER", false}, ""},
-      {{"atc_id=D-EMPT"},
-       "B738",
-       {"", "", false},
+      {{}, "B738", "", "", false, "\"%F\" \"[fltsim.0]\" has no airline and no regcode info"},
+      {{"atc_id=D-OPER"}, "B738", "EWG", "D-OPER", false, ""},  // no airline: the operator
+      {{"atc_id=D-EMPT"}, "B738", "", "", false,
        "%F [fltsim.0] registration D-EMPT has no airline in my dbase"},
-      {{"atc_parking_codes=ZZZ", "atc_id=D-ABCD"}, "B738", {"ZZZ", "", false}, ""},
-      {{"atc_parking_codes=KLM", "atc_parking_types=Cargo"}, "B738", {"KLM", "", true}, ""},
-      {{"atc_parking_codes=KLM", "atc_parking_types=GATE,RAMP_CARGO"},
-       "B738",
-       {"KLM", "", true},
+      {{"atc_parking_codes=ZZZ", "atc_id=D-ABCD"}, "B738", "ZZZ", "", false, ""},
+      {{"atc_parking_codes=KLM", "atc_parking_types=Cargo"}, "B738", "KLM", "", true, ""},
+      {{"atc_parking_codes=KLM", "atc_parking_types=GATE,RAMP_CARGO"}, "B738", "KLM", "", true,
        ""},
       {{"atc_parking_codes=KLM", "atc_parking_types=GATE", "", "//atc_parking_types=CARGO", ""},
-       "B738",
-       {"KLM", "", false},
-       ""},
+       "B738", "KLM", "", false, ""},
   };
+  // clang-format on
   int n = 0;
   for (const SectionCase& c : cases) {
-    const bool privateReg = std::string(c.livery.atcid) == "N12";
+    const bool privateReg = std::string(c.atcid) == "N12";
     const std::string title = (privateReg ? "C172 N12 title " : "title ") + std::to_string(n++);
-    std::vector<std::string> lines = {"[fltsim.0]", "title=" + title, base};
+    std::vector<std::string> lines = {"[fltsim.0]", "title=" + title, "sim=B738"};
     lines.insert(lines.end(), c.lines.begin(), c.lines.end());
     const std::list<Livery> made = process(lines, c.type);
-    std::string report = c.report;
-    if (const auto at = report.find("%F"); at != std::string::npos) report.replace(at, 2, folder_);
-    EXPECT_EQ(reports(), *c.report ? std::vector<std::string>{report} : std::vector<std::string>{})
+    EXPECT_EQ(reports(), *c.report ? std::vector<std::string>{withFolder(c.report, folder_)}
+                                   : std::vector<std::string>{})
         << title;
-    if (!*c.livery.airl) {
+    if (!*c.airl) {
       EXPECT_TRUE(made.empty()) << title;
       continue;
     }
     ASSERT_EQ(made.size(), 1u) << title;
-    EXPECT_EQ(made.front().airl, c.livery.airl) << title;
-    EXPECT_EQ(made.front().type, c.type) << title;
-    EXPECT_EQ(made.front().title, title);
-    EXPECT_EQ(made.front().atcid, c.livery.atcid) << title;
-    EXPECT_EQ(made.front().cargo, c.livery.cargo) << title;
+    EXPECT_EQ(made.front(), liv(c.airl, c.type, title, c.atcid, c.cargo)) << title;
     EXPECT_EQ(made.front().priority, 3);
   }
   const std::string log = env_.log();
-  EXPECT_NE(log.find("===> title 7 D-AB* wild cards no longer supported, atc_id skipped "),
-            std::string::npos);
-  EXPECT_NE(log.find("regcode: ABCDEFGHIJKLM, has more than 12 chars or contains UTF16 chars in "
-                     "\"title 8\"?"),
-            std::string::npos);
+  EXPECT_TRUE(contains(log, "===> title 7 D-AB* wild cards no longer supported, atc_id skipped "));
+  EXPECT_TRUE(contains(log,
+                       "regcode: ABCDEFGHIJKLM, has more than 12 chars or contains UTF16 "
+                       "chars in \"title 8\"?"));
 }
 
 TEST_F(FltsimSection, DuplicateKeysEndTheSection) {
@@ -166,10 +153,8 @@ TEST_F(FltsimSection, DuplicateKeysEndTheSection) {
   for (const auto& [body, expected] : cases) {
     std::vector<std::string> lines = {"[fltsim.0]"};
     lines.insert(lines.end(), body.begin(), body.end());
-    std::string report = expected;
-    report.replace(report.find("%F"), 2, folder_);
-    EXPECT_TRUE(process(lines).empty()) << report;
-    EXPECT_EQ(reports(), std::vector<std::string>{report});
+    EXPECT_TRUE(process(lines).empty()) << expected;
+    EXPECT_EQ(reports(), std::vector<std::string>{withFolder(expected, folder_)});
   }
   // A commented second title line is no title line.
   EXPECT_EQ(
@@ -178,18 +163,18 @@ TEST_F(FltsimSection, DuplicateKeysEndTheSection) {
 }
 
 TEST_F(FltsimSection, TextureFolderNames) {
-  // An empty texture value does not match: the folder "texture" is looked for.
-  EXPECT_EQ(
-      process({"[fltsim.0]", "title=A", "sim=B738", "texture=", "atc_parking_codes=DLH"}).size(),
-      1u);
-  EXPECT_EQ(
-      process({"[fltsim.0]", "title=B", "sim=B738", "texture=1", "atc_parking_codes=DLH"}).size(),
-      1u);
-  // Names are found in another letter case, as Windows finds them.
-  EXPECT_EQ(process({"[fltsim.0]", "title=C", "sim=b738", "Model=X", "texture=dlh",
-                     "atc_parking_codes=DLH"})
-                .size(),
-            1u);
+  // An empty texture value does not match: the folder "texture" is looked for. Names are found
+  // in another letter case, as Windows finds them.
+  const std::vector<std::string> keys[] = {
+      {"title=A", "sim=B738", "texture="},
+      {"title=B", "sim=B738", "texture=1"},
+      {"title=C", "sim=b738", "Model=X", "texture=dlh"},
+  };
+  for (std::vector<std::string> lines : keys) {
+    lines.insert(lines.begin(), "[fltsim.0]");
+    lines.push_back("atc_parking_codes=DLH");
+    EXPECT_EQ(process(lines).size(), 1u) << lines[1];
+  }
   EXPECT_TRUE(reports().empty());
 }
 
@@ -215,29 +200,23 @@ TEST_F(FltsimSection, IvaoModelSetSections) {
     const char* atcid;
     const char* report;
   };
+  // clang-format off
   const MtlCase cases[] = {
       {{"title=B738 DLH Lufthansa"}, "DLH", "", ""},
       {{"title=B738DLH", "atc_id=D-ABCD"}, "DLH", "D-ABCD", ""},
       {{"title=B738 ZZZ any", "atc_id=D-ABCD"}, "ZZZ", "", ""},
       {{"title=b738dlh"}, "", "", "dlh          in %F/aircraft.cfg [fltsim.0]"},
-      {{"title=DLH B738", "atc_id=D-ABCD ;x"},
-       "",
-       "",
+      {{"title=DLH B738", "atc_id=D-ABCD ;x"}, "", "",
        "%F [fltsim.0] misses airlinecode in title: DLH B738, and regcode unknownD-ABCD ;x"},
       {{"title=DLH B738 2", "atc_id=D-ABCD"}, "DLH", "D-ABCD", ""},
-      {{"title=Nothing"},
-       "",
-       "",
+      {{"title=Nothing"}, "", "",
        "%F [fltsim.0] misses airlinecode in title: Nothing, and no regcode"},
-      {{"title=B738 KLM", "sim=NOAIR", "texture=NOPE"},
-       "",
-       "",
+      {{"title=B738 KLM", "sim=NOAIR", "texture=NOPE"}, "", "",
        "%F/NOAIR.air [fltsim.0] does not exist"},
-      {{"title=B738 DLH Lufthansa"},
-       "",
-       "",
+      {{"title=B738 DLH Lufthansa"}, "", "",
        "%F [fltsim.0] title already exists: B738 DLH Lufthansa"},
   };
+  // clang-format on
   for (const MtlCase& c : cases) {
     std::vector<std::string> lines = {"[fltsim.0]"};
     lines.insert(lines.end(), c.lines.begin(), c.lines.end());
@@ -246,9 +225,8 @@ TEST_F(FltsimSection, IvaoModelSetSections) {
       lines.push_back("sim=B738");
     }
     const Livery made = processMtl(lines);
-    std::string report = c.report;
-    if (const auto at = report.find("%F"); at != std::string::npos) report.replace(at, 2, folder_);
-    EXPECT_EQ(reports(), *c.report ? std::vector<std::string>{report} : std::vector<std::string>{})
+    EXPECT_EQ(reports(), *c.report ? std::vector<std::string>{withFolder(c.report, folder_)}
+                                   : std::vector<std::string>{})
         << c.lines.front();
     EXPECT_EQ(made.airl, c.airl) << c.lines.front();
     EXPECT_EQ(made.atcid, c.atcid) << c.lines.front();

@@ -1,129 +1,43 @@
 // Shared pieces of the livery tests (see liveries_test_support.h).
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
+#include "fixtures/ai_package_writer.h"
+#include "foundation/file_names.h"
 #include "foundation/log.h"
+#include "foundation/parameters.h"
+#include "foundation/run_state.h"
+#include "foundation/scan_throttle.h"
+#include "foundation/settings_file.h"
 #include "liveries/aircraft_database.h"
+#include "liveries/database_queries.h"
 #include "liveries/liveries_test_support.h"
+#include "liveries/livery_processing.h"
+#include "liveries/match_summary.h"
+#include "liveries/matching_tables.h"
+#include "liveries/registration_liveries.h"
+#include "liveries/scan_reports.h"
+#include "liveries/similar_types.h"
 
-extern char** environ;
+namespace fs = std::filesystem;
 
 namespace liveries_test {
 namespace {
 
-std::filesystem::path lf_makeTempDir(const char* pattern) {
-  std::string templ = (std::filesystem::temp_directory_path() / pattern).string();
+fs::path lf_makeTempDir(const char* pattern) {
+  std::string templ = (fs::temp_directory_path() / pattern).string();
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   return templ;
 }
 
-int lf_freePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  socklen_t len = sizeof addr;
-  if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    close(s);
-    return -1;
-  }
-  close(s);
-  return ntohs(addr.sin_port);
-}
-
-bool lf_answers(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  close(s);
-  return ok;
-}
-
-}  // namespace
-
-ScopedWorkDir::ScopedWorkDir()
-    : previous_(std::filesystem::current_path()), dir_(lf_makeTempDir("zendrik-liveries-XXXXXX")) {
-  std::filesystem::current_path(dir_);
-  std::filesystem::create_directories("input");
-  gf_openLog();
-}
-
-ScopedWorkDir::~ScopedWorkDir() {
-  gf_closeLog();
-  std::error_code ec;
-  std::filesystem::current_path(previous_, ec);
-  std::filesystem::remove_all(dir_, ec);
-}
-
-std::string ScopedWorkDir::log() const {
-  std::ifstream in(dir_ / "Log.txt", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-LocalHttpServer::LocalHttpServer() : folder_(lf_makeTempDir("zendrik-server-XXXXXX")) {
-  constexpr int kAttempts = 3;
-  for (int attempt = 0; attempt < kAttempts && pid_ <= 0; ++attempt) {
-    const int port = lf_freePort();
-    if (port <= 0) continue;
-    const std::string portText = std::to_string(port);
-    const std::string folderText = folder_.string();
-    const char* argv[] = {
-        "python3",        "-m",          "http.server",      "--bind", "127.0.0.1",
-        portText.c_str(), "--directory", folderText.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc =
-        posix_spawnp(&pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) continue;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline && !lf_answers(port))
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!lf_answers(port)) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-      continue;
-    }
-    pid_ = pid;
-    setenv("ZENDRIK_DOWNLOAD_URL", ("http://127.0.0.1:" + portText + "/").c_str(), 1);
-  }
-}
-
-LocalHttpServer::~LocalHttpServer() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  unsetenv("ZENDRIK_DOWNLOAD_URL");
-  std::error_code ec;
-  std::filesystem::remove_all(folder_, ec);
-}
-
-void resetDbaseTables() {
+void lf_resetDbaseTables() {
   g_dbaseTypes.clear();
   g_dbaseHighPerf.clear();
   g_dbaseHeavy.clear();
@@ -145,9 +59,175 @@ void resetDbaseTables() {
   g_dbasePvtRegs.clear();
 }
 
-void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void lf_resetLiveryState() {
+  lf_clearScanLists();
+  g_liveries.clear();
+  gf_clearLiveryTables();
+  g_failedLiveries.clear();
+  g_notCreated.clear();
+  g_noMatches.clear();
+  g_matchSteps.fill(0);
+  g_liveriesScanDone.store(false);
+  lf_resetDbaseTables();
+  g_stopRequested.store(false);
+  g_exitRequested.store(false);
+  g_numThreads.store(0);
+  g_maxThreads.store(4);
+}
+
+}  // namespace
+
+LiveriesEnv::LiveriesEnv()
+    : previous_(fs::current_path()),
+      dir_(lf_makeTempDir("zendrik-liveries-XXXXXX")),
+      savedParametersFile_(g_parametersFile) {
+  fs::current_path(dir_);
+  for (const fs::path& folder : {g_inputDir, g_infoDir, g_errorsDir})
+    fs::create_directories(folder);
+  gf_openLog();
+  g_parametersFile = dir_ / "parameters.xml";
+  setenv("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:9/", 1);  // the discard port: refused at once
+  auto set = [this](auto& parameter, auto value) {
+    restore_.push_back([&parameter, old = parameter.value()] { parameter.setValue(old); });
+    parameter.setValue(value);
+  };
+  set(g_paramRandom, false);
+  set(g_paramLog, true);
+  set(g_paramMatchingDepth, 4);
+  set(g_paramLightAircraft, true);
+  set(g_paramHighPerfAircraft, true);
+  set(g_paramHelicopters, true);
+  set(g_paramScanLiveries, true);
+  set(g_paramLigAutomatic, true);
+  set(g_paramLigPrioritize, false);
+  set(g_paramSimInstallPath, std::string());
+  for (StringParameter& folder : g_paramLfolder) set(folder, std::string());
+  lf_resetLiveryState();
+}
+
+LiveriesEnv::~LiveriesEnv() {
+  lf_resetLiveryState();
+  for (auto it = restore_.rbegin(); it != restore_.rend(); ++it) (*it)();
+  g_parametersFile = savedParametersFile_;
+  for (const char* name : {"ZENDRIK_DOWNLOAD_URL", "APPDATA", "ZENDRIK_DRIVE_C", "ZENDRIK_DRIVE_D"})
+    unsetenv(name);
+  gf_closeLog();
+  std::error_code ec;
+  fs::current_path(previous_, ec);
+  fs::remove_all(dir_, ec);
+}
+
+std::string LiveriesEnv::log() const {
+  return fileText(dir_ / "Log.txt");
+}
+
+void LiveriesEnv::useWorld(const fs::path& appData, const fs::path& driveC, const fs::path& driveD,
+                           const std::string& simInstallPath) {
+  setenv("APPDATA", appData.c_str(), 1);
+  setenv("ZENDRIK_DRIVE_C", driveC.c_str(), 1);
+  setenv("ZENDRIK_DRIVE_D", driveD.c_str(), 1);
+  g_paramSimInstallPath.setValue(simInstallPath);
+}
+
+DownloadServer::DownloadServer()
+    : folder_(lf_makeTempDir("zendrik-server-XXXXXX")), server_(folder_) {
+  if (running()) setenv("ZENDRIK_DOWNLOAD_URL", server_.url().c_str(), 1);
+}
+
+DownloadServer::~DownloadServer() {
+  unsetenv("ZENDRIK_DOWNLOAD_URL");
+  std::error_code ec;
+  fs::remove_all(folder_, ec);
+}
+
+void MatchingTest::useDbase(const fixtures::DbaseContent& content) {
+  auto toSet = [](const std::vector<std::string>& codes) {
+    return std::set<std::string>(codes.begin(), codes.end());
+  };
+  g_dbaseTypes = toSet(content.types);
+  g_dbaseLarge = toSet(content.large);
+  g_dbaseHeavy = toSet(content.heavy);
+  g_dbaseBuzjet = toSet(content.buzjet);
+  g_dbaseRotorcraft = toSet(content.rotorcraft);
+  g_dbaseHighPerf = toSet(content.highPerf);
+  g_dbaseSimilarGroups = content.similarGroups;
+  for (std::vector<std::string>& group : g_dbaseSimilarGroups)
+    std::sort(group.begin(), group.end());
+}
+
+void MatchingTest::build(const std::vector<Livery>& liveries) {
+  g_liveries.assign(liveries.begin(), liveries.end());
+  g_liveries.sort();
+  lf_buildLiveryAirlines();
+  lf_buildAirlineLiveries();
+  lf_inlineRegcodeClashes();
+  lf_buildTypeLiveries();
+  gf_buildSimilarTypes();
+  lf_logGenericLiveries();
+  for (std::uint32_t category = 0; category < 6; ++category) lf_categorySummary(category);
+  g_liveries.clear();
+}
+
+Livery liv(const std::string& airl, const std::string& type, const std::string& title,
+           const std::string& atcid, bool cargo, int priority) {
+  return Livery{airl, type, title, atcid, priority, cargo};
+}
+
+LiveryTarget aircraft(const std::string& airline, const std::string& type,
+                      const std::string& registration, bool cargo, const std::string& callsign) {
+  LiveryTarget target;
+  target.airline = airline;
+  target.type = type;
+  target.registration = registration;
+  target.callsign = callsign;
+  target.cargo = cargo;
+  target.category = gf_typeCategory(type);
+  return target;
+}
+
+void writeAircraft(const fs::path& folder, const std::string& type,
+                   const std::vector<std::vector<std::string>>& sections,
+                   const std::string& cfgName) {
+  fixtures::AircraftFolder a;
+  a.folder = folder;
+  a.cfgName = cfgName;
+  a.text = fixtures::generalSection(type);
+  int n = 0;
+  for (std::vector<std::string> keys : sections) {
+    keys.push_back("sim=x");
+    a.text += fixtures::fltsimSection(n++, keys);
+  }
+  a.modelFolders = {"model"};
+  a.textureFolders = {"texture"};
+  a.airFiles = {"x.air"};
+  fixtures::writeAircraftFolder(a);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string fileText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> readLines(const fs::path& file) {
+  std::vector<std::string> lines;
+  std::ifstream in(file, std::ios::binary);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> logLinesWith(const std::string& log, const std::string& fragment) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    if (contains(line, fragment)) lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace liveries_test

@@ -8,19 +8,18 @@
 #include <atomic>
 #include <thread>
 
-#include "fixtures/ai_package_writer.h"
 #include "foundation/scan_throttle.h"
 #include "liveries/aircraft_database.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/livery.h"
 #include "liveries/livery_folder_scan.h"
-#include "liveries/livery_scan_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using liveries_test::LiveriesEnv;
 using liveries_test::logLinesWith;
-using liveries_test::ScanEnvironment;
 
 class FolderScan : public ::testing::Test {
  protected:
@@ -28,30 +27,22 @@ class FolderScan : public ::testing::Test {
     g_dbaseTypes.insert("B738");
     g_dbaseIcaoAirlines.insert("DLH");
   }
-  // An aircraft folder below root with one good section per title.
+  // An aircraft folder with one good section per title.
   static void aircraft(const fs::path& folder, const std::vector<std::string>& titles,
                        const std::string& cfgName = "aircraft.cfg", const std::string& model = "") {
-    fixtures::AircraftFolder a;
-    a.folder = folder;
-    a.cfgName = cfgName;
-    a.text = fixtures::generalSection("B738");
-    int n = 0;
+    std::vector<std::vector<std::string>> sections;
     for (const std::string& title : titles) {
-      std::vector<std::string> keys = {"title=" + title, "sim=B738", "atc_parking_codes=DLH"};
-      if (!model.empty()) keys.push_back("model=" + model);
-      a.text += fixtures::fltsimSection(n++, keys);
+      sections.push_back({"title=" + title, "atc_parking_codes=DLH"});
+      if (!model.empty()) sections.back().push_back("model=" + model);
     }
-    a.modelFolders = {"model"};
-    a.textureFolders = {"texture"};
-    a.airFiles = {"B738.air"};
-    fixtures::writeAircraftFolder(a);
+    liveries_test::writeAircraft(folder, "B738", sections, cfgName);
   }
   static std::vector<std::string> titles() {
     std::vector<std::string> all;
     for (const Livery& livery : g_liveries) all.push_back(livery.title);
     return all;
   }
-  ScanEnvironment env_;
+  LiveriesEnv env_;
 };
 
 TEST_F(FolderScan, SlotsStayWithinTheLimitAndRecordsComeInWalkOrder) {
@@ -131,7 +122,7 @@ TEST_F(FolderScan, WalkPrunesAirportFoldersBelowTheRootAndLongPaths) {
 }
 
 // The walk over a tree with a folder nobody may read; true when it ended as it must.
-bool lf_walkEndsAtClosedFolder(const fs::path& root, const ScanEnvironment& env) {
+bool lf_walkEndsAtClosedFolder(const fs::path& root, const LiveriesEnv& env) {
   g_maxThreads.store(2);
   lf_searchLiveriesInFolder(1, root);
   return g_numThreads.load() == 0 && g_liveries.size() <= 6 &&

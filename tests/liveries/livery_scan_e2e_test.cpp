@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 
 #include "fixtures/ai_package_world.h"
 #include "fixtures/ai_package_writer.h"
@@ -18,17 +17,30 @@
 #include "liveries/aircraft_database.h"
 #include "liveries/fltsim_section.h"
 #include "liveries/liveries_scan.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/livery.h"
 #include "liveries/livery_folder_scan.h"
-#include "liveries/livery_scan_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using liveries_test::contains;
+using liveries_test::LiveriesEnv;
 using liveries_test::logLinesWith;
 using liveries_test::readLines;
-using liveries_test::ScanEnvironment;
+
+// The stored catalogue as "airl|type|title|atcid|cargo" lines.
+std::vector<std::string> lf_catalogue() {
+  lf_readLiveriesScanned();
+  std::vector<std::string> lines;
+  for (const Livery& l : g_liveries) {
+    lines.push_back(l.airl + "|" + l.type + "|" + l.title + "|" + l.atcid + "|" +
+                    (l.cargo ? "cargo" : ""));
+  }
+  g_liveries.clear();
+  return lines;
+}
 
 class LiveryScanE2e : public ::testing::Test {
  protected:
@@ -38,23 +50,11 @@ class LiveryScanE2e : public ::testing::Test {
     fixtures::loadAiWorldDbase();
   }
 
-  // The catalogue as "airl|type|title|atcid|cargo" lines.
-  static std::vector<std::string> catalogue() {
-    lf_readLiveriesScanned();
-    std::vector<std::string> lines;
-    for (const Livery& l : g_liveries) {
-      lines.push_back(l.airl + "|" + l.type + "|" + l.title + "|" + l.atcid + "|" +
-                      (l.cargo ? "cargo" : ""));
-    }
-    g_liveries.clear();
-    return lines;
-  }
-
   std::string a(const std::string& below) const { return (world_.packA / below).string(); }
   std::string b(const std::string& below) const { return (world_.packB / below).string(); }
   std::string t(const std::string& below) const { return (world_.aiTraffic / below).string(); }
 
-  ScanEnvironment env_;
+  LiveriesEnv env_;
   fixtures::AiWorld world_;
 };
 
@@ -75,9 +75,8 @@ const std::vector<std::string> kWorldCatalogue = {
 
 // The saved SCAN_LIVERIES entry of parameters.xml.
 bool lf_savedScanLiveriesOff() {
-  std::ifstream in(g_parametersFile);
-  const std::string text(std::istreambuf_iterator<char>(in), {});
-  return text.find("name=\"SCAN_LIVERIES\" value=\"false\"") != std::string::npos;
+  return liveries_test::contains(liveries_test::fileText(g_parametersFile),
+                                 "name=\"SCAN_LIVERIES\" value=\"false\"");
 }
 
 TEST_F(LiveryScanE2e, AutomaticModeWritesCatalogueAndReports) {
@@ -87,7 +86,7 @@ TEST_F(LiveryScanE2e, AutomaticModeWritesCatalogueAndReports) {
   EXPECT_EQ(g_numThreads.load(), 0);
   EXPECT_TRUE(g_liveries.empty());
   EXPECT_TRUE(g_incompleteSections.empty() && g_seenTitles.empty());
-  EXPECT_EQ(catalogue(), kWorldCatalogue);
+  EXPECT_EQ(lf_catalogue(), kWorldCatalogue);
 
   EXPECT_EQ(
       readLines(g_invalidAirlineCodesFile),
@@ -115,9 +114,9 @@ TEST_F(LiveryScanE2e, AutomaticModeWritesCatalogueAndReports) {
                 fmt::format("{:80} D-AIBA airl DLH => EWG", "AI B738 Eurowings ; old comment")});
 
   const std::string log = env_.log();
-  EXPECT_NE(log.find("\n++++++++++++++++++++++++ liveries scan automatic starts "
-                     "++++++++++++++++++++++++++++++++\n"),
-            std::string::npos);
+  EXPECT_TRUE(contains(log,
+                       "\n++++++++++++++++++++++++ liveries scan automatic starts "
+                       "++++++++++++++++++++++++++++++++\n"));
   EXPECT_EQ(logLinesWith(log, "found in "),
             (std::vector<std::string>{
                 "6 liveries found in D:\\AI\\PackA\\SimObjects\\Airplanes",
@@ -126,8 +125,9 @@ TEST_F(LiveryScanE2e, AutomaticModeWritesCatalogueAndReports) {
   EXPECT_EQ(logLinesWith(log, "skipped!"),
             std::vector<std::string>{"D:\\Missing does not exist, skipped!"});
   EXPECT_EQ(logLinesWith(log, " in total"), std::vector<std::string>{"12 in total"});
-  EXPECT_NE(
-      log.find("\nErrors:\n1 invalid airline code, see output/errors/InvalidAirlineCodes.txt\n"
+  EXPECT_TRUE(
+      contains(log,
+               "\nErrors:\n1 invalid airline code, see output/errors/InvalidAirlineCodes.txt\n"
                "1 invalid model code, see output/errors/InvalidAircraftCodes.txt\n"
                "1 code fixes, see output/errors/Fixes.txt\n"
                "2 invalid aircraft.cfg files, see output/errors/InvalidAircraftCfgFiles.txt\n"
@@ -135,11 +135,9 @@ TEST_F(LiveryScanE2e, AutomaticModeWritesCatalogueAndReports) {
                "\nInformation:\n"
                "1 empty aircraft.cfg files, see output/info/AircraftCfgWithNoFltsimSection.txt\n"
                "1 liveries updated with real live data from dbase, see "
-               "output/info/AirlineModelConversions.txt\n"),
-      std::string::npos);
-  EXPECT_NE(
-      log.find("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n"),
-      std::string::npos);
+               "output/info/AirlineModelConversions.txt\n"));
+  EXPECT_TRUE(contains(
+      log, "\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n"));
 }
 
 TEST_F(LiveryScanE2e, ManualModeFindsTheSameCatalogueAndRemovesOldReports) {
@@ -148,8 +146,8 @@ TEST_F(LiveryScanE2e, ManualModeFindsTheSameCatalogueAndRemovesOldReports) {
   g_paramLfolder[4].setValue(world_.liveryFolders[1]);
   g_paramLfolder[9].setValue(world_.liveryFolders[2]);
   gf_liveriesScan();
-  EXPECT_EQ(catalogue(), kWorldCatalogue);
-  EXPECT_NE(env_.log().find("liveries scan manual starts"), std::string::npos);
+  EXPECT_EQ(lf_catalogue(), kWorldCatalogue);
+  EXPECT_TRUE(contains(env_.log(), "liveries scan manual starts"));
   EXPECT_FALSE(g_paramScanLiveries.value());
 
   // The next scan over package A alone: the reports of package B's faults are gone.
@@ -158,7 +156,7 @@ TEST_F(LiveryScanE2e, ManualModeFindsTheSameCatalogueAndRemovesOldReports) {
   g_paramLfolder[9].setValue("");
   fixtures::writeFileBytes(g_liveriesSkippedOnPriorityFile, "old");
   gf_liveriesScan();
-  EXPECT_EQ(catalogue().size(), 6u);
+  EXPECT_EQ(lf_catalogue().size(), 6u);
   EXPECT_FALSE(fs::exists(g_fixesFile));
   EXPECT_FALSE(fs::exists(g_invalidAircraftCfgFilesFile));
   EXPECT_FALSE(fs::exists(g_cfgWithNoFltsimFile));
@@ -171,9 +169,9 @@ TEST_F(LiveryScanE2e, ScanWithoutFaultsLeavesNoErrorsFolder) {
   g_paramLigAutomatic.setValue(false);
   g_paramLfolder[0].setValue((world_.packB / "AI E190 BOM").string());
   gf_liveriesScan();
-  EXPECT_EQ(catalogue(), std::vector<std::string>{"KLM|E190|AI E190 KLM Cityhopper||"});
+  EXPECT_EQ(lf_catalogue(), std::vector<std::string>{"KLM|E190|AI E190 KLM Cityhopper||"});
   EXPECT_FALSE(fs::exists(g_errorsDir));
-  EXPECT_NE(env_.log().find("\nNo errors\n\nInformation:\n"), std::string::npos);
+  EXPECT_TRUE(contains(env_.log(), "\nNo errors\n\nInformation:\n"));
   // One livery: the count line has no plural ending.
   EXPECT_EQ(
       logLinesWith(env_.log(), "found in "),
@@ -181,12 +179,7 @@ TEST_F(LiveryScanE2e, ScanWithoutFaultsLeavesNoErrorsFolder) {
 }
 
 int lf_scanErrorCode() {
-  try {
-    gf_liveriesScan();
-  } catch (const qvb::UserErrorException& e) {
-    return std::stoi(e.what());
-  }
-  return 0;
+  return liveries_test::userErrorCode([] { gf_liveriesScan(); });
 }
 
 TEST_F(LiveryScanE2e, UserErrorsLeaveTheSettingOn) {
@@ -195,8 +188,7 @@ TEST_F(LiveryScanE2e, UserErrorsLeaveTheSettingOn) {
   g_paramLfolder[0].setValue((world_.packB / "Empty").string());
   g_paramLfolder[1].setValue("D:\\Nowhere");
   EXPECT_EQ(lf_scanErrorCode(), 53);
-  EXPECT_NE(env_.log().find("No liveries found in " + (world_.packB / "Empty").string()),
-            std::string::npos);
+  EXPECT_TRUE(contains(env_.log(), "No liveries found in " + (world_.packB / "Empty").string()));
   g_paramLigAutomatic.setValue(true);
   g_paramSimInstallPath.setValue("C:\\Sim without version");
   EXPECT_EQ(lf_scanErrorCode(), 43);
@@ -222,7 +214,7 @@ TEST_F(LiveryScanE2e, InterruptedScanLeavesNoStaleListsAndKeepsTheSettingOn) {
 
   g_stopRequested.store(false);
   gf_liveriesScan();
-  EXPECT_EQ(catalogue(), kWorldCatalogue);
+  EXPECT_EQ(lf_catalogue(), kWorldCatalogue);
   EXPECT_EQ(readLines(g_incompleteFltsimSectionsFile).size(), 4u);
 }
 
@@ -236,30 +228,15 @@ class LiveryScanDriver : public ::testing::Test {
   // One aircraft folder with the sections given as (title, airline code, atc id).
   fs::path aircraft(const std::string& name, const std::string& type,
                     const std::vector<std::array<std::string, 3>>& sections) {
-    fixtures::AircraftFolder folder;
-    folder.folder = env_.path() / "liveries" / name;
-    folder.text = fixtures::generalSection(type);
-    int n = 0;
+    std::vector<std::vector<std::string>> keys;
     for (const auto& [title, code, atcid] : sections) {
-      std::vector<std::string> keys = {"title=" + title, "sim=x", "atc_parking_codes=" + code};
-      if (!atcid.empty()) keys.push_back("atc_id=" + atcid);
-      folder.text += fixtures::fltsimSection(n++, keys);
+      keys.push_back({"title=" + title, "atc_parking_codes=" + code});
+      if (!atcid.empty()) keys.back().push_back("atc_id=" + atcid);
     }
-    folder.modelFolders = {"model"};
-    folder.textureFolders = {"texture"};
-    folder.airFiles = {"x.air"};
-    fixtures::writeAircraftFolder(folder);
-    return folder.folder;
+    liveries_test::writeAircraft(env_.path() / "liveries" / name, type, keys);
+    return env_.path() / "liveries" / name;
   }
-  std::vector<std::string> titles() {
-    lf_readLiveriesScanned();
-    std::vector<std::string> all;
-    for (const Livery& livery : g_liveries)
-      all.push_back(livery.airl + " " + livery.type + " " + livery.title);
-    g_liveries.clear();
-    return all;
-  }
-  ScanEnvironment env_;
+  LiveriesEnv env_;
 };
 
 TEST_F(LiveryScanDriver, PrioritizedScanKeepsTheFirstFolderPerAirlineAndType) {
@@ -270,8 +247,8 @@ TEST_F(LiveryScanDriver, PrioritizedScanKeepsTheFirstFolderPerAirlineAndType) {
       aircraft("two", "B738", {{"Two DLH", "DLH", ""}, {"Two BAW", "BAW", ""}}).string());
   g_paramLfolder[3].setValue(aircraft("three", "A320", {{"Three DLH", "DLH", ""}}).string());
   gf_liveriesScan();
-  EXPECT_EQ(titles(), (std::vector<std::string>{"BAW B738 Two BAW", "DLH A320 Three DLH",
-                                                "DLH B738 One DLH"}));
+  EXPECT_EQ(lf_catalogue(), (std::vector<std::string>{"BAW|B738|Two BAW||", "DLH|A320|Three DLH||",
+                                                      "DLH|B738|One DLH||"}));
   EXPECT_EQ(
       logLinesWith(env_.log(), "skipped!"),
       std::vector<std::string>{(env_.path() / "nowhere").string() + " does not exist, skipped!"});
@@ -287,8 +264,9 @@ TEST_F(LiveryScanDriver, DatabaseCorrectsCargoAirlineAndTypeButNeverBlanksThem) 
                                        {"Swiss", "BAW", "HBJOB"}})
                                  .string());
   gf_liveriesScan();
-  EXPECT_EQ(titles(), (std::vector<std::string>{"BAW B738 Anonymous", "CLX B744 Freighter",
-                                                "KLM B738 Swiss"}));
+  EXPECT_EQ(lf_catalogue(),
+            (std::vector<std::string>{"BAW|B738|Anonymous|D-ANON|",
+                                      "CLX|B744|Freighter|D-ACGO|cargo", "KLM|B738|Swiss|HBJOB|"}));
   EXPECT_EQ(
       readLines(g_airlineModelConversionsFile),
       (std::vector<std::string>{fmt::format("{:80} HBJOB airl BAW => KLM", "Swiss"),

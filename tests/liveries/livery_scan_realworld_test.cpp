@@ -5,21 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/strings.h"
 #include "liveries/aircraft_database.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/livery.h"
 #include "liveries/livery_folder_scan.h"
-#include "liveries/livery_scan_support.h"
 #include "liveries/scan_reports.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using liveries_test::ScanEnvironment;
+using liveries_test::LiveriesEnv;
 
 const fs::path kRealCfgs = fs::path(ZENDRIK_REALWORLD_DIR) / "aircraftcfg";
 const char* const kLionRock = "FLAi_A321";
@@ -45,7 +44,7 @@ class RealAircraftCfg : public ::testing::Test {
     });
   }
 
-  ScanEnvironment env_;
+  LiveriesEnv env_;
 };
 
 TEST_F(RealAircraftCfg, InPlaceEverySectionIsReported) {
@@ -79,8 +78,7 @@ void lf_giveFolders(const fs::path& root) {
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file() || (name != "aircraft.cfg" && name != "Aircraft.cfg")) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : liveries_test::readLines(entry.path())) {
       const auto equals = line.find('=');
       if (equals == std::string::npos) continue;
       std::string key = gf_trim(line.substr(0, equals));

@@ -1,34 +1,123 @@
 // Start-up to matching, end to end: a stored catalogue, a generated database and AIG list from a
 // local download server and a user regcode file are processed into the tables; then live and
 // static aircraft are matched, the simulator refuses titles until the run ends with code 81, and
-// the matching summary is written.
+// the matching summary is written; a rescan clears and rebuilds the tables while titles are held.
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "airports/park_pos.h"
+#include "fixtures/ai_package_writer.h"
+#include "fixtures/dbase_builder.h"
 #include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/main_window_state.h"
 #include "foundation/parameters.h"
+#include "liveries/aircraft_database.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/livery_matching.h"
 #include "liveries/livery_processing.h"
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
-#include "liveries/matching_test_support.h"
 #include "liveries/registration_liveries.h"
 #include "liveries/similar_types.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using matching_test::aircraft;
-using matching_test::fileText;
-using matching_test::MatchingWorld;
+using liveries_test::aircraft;
+using liveries_test::contains;
+using liveries_test::fileText;
+using liveries_test::liv;
+using liveries_test::thrownText;
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+fixtures::DbaseContent worldDbase() {
+  fixtures::DbaseContent c;
+  c.types = {"A319", "A320", "A321", "B738", "B38M", "B744", "B77W", "B763", "MD11", "C56X",
+             "C680", "GLF5", "EC35", "AS50", "F16",  "C172", "PA28", "DA40", "PA18", "C208"};
+  c.large = {"A319", "A320", "A321", "B738", "B38M"};
+  c.heavy = {"B744", "B77W", "B763", "MD11"};
+  c.buzjet = {"C56X", "C680", "GLF5"};
+  c.rotorcraft = {"EC35", "AS50"};
+  c.highPerf = {"F16"};
+  c.cargoTypes = {"MD11"};
+  c.similarGroups = {
+      {"A319", "A320", "A321"}, {"B744", "B77W"}, {"C56X", "C680"}, {"B738", "DA40"}};
+  c.icaoAirlines = {"ABC", "AMB", "EIN", "BAW", "DLH", "EZY", "FDX", "KLM", "NJE", "PVT", "RYR"};
+  c.cargoOperators = {"FDX"};
+  c.publishers = {"Pub One,p1"};
+  c.wingspans = {{"A320", "35.8"}, {"C172", "11.0"}};
+  c.fixes = {{"B73H", "B738"}};
+  c.simaddonAirports = {"EHAM"};
+  c.thirdParties = {{"Pub One", "LOWW"}};
+  c.regs = {{"PH-BXA", "KLM", "B738", "", "false"},
+            {"OE-LBA", "EZY", "A320", "DLH", ""},
+            {"D-ABCD", "DLH", "A320", "", ""}};
+  return c;
 }
+
+std::vector<Livery> worldLiveries() {
+  return {
+      liv("KLM", "B738", "KLM 737-800 PH-BXA", "PH-BXA"),
+      liv("KLM", "B738", "KLM 737-800 Orange"),
+      liv("KLM", "B738", "KLM 737-800 Std"),
+      liv("KLM", "B77W", "KLM 777-300ER"),
+      liv("DLH", "A320", "Lufthansa A320 D-AIZA", "D-AIZA"),
+      liv("DLH", "A320", "Lufthansa A320 Std"),
+      liv("DLH", "A321", "Lufthansa A321"),
+      liv("EZY", "A319", "easyJet A319", "G-CLSH"),
+      liv("EZY", "A320", "easyJet A320"),
+      liv("EIN", "A320", "Aer Lingus A320 \"St. Patrick's\" \u00c9riu & <Shamrock>", "EI-DEO"),
+      liv("FDX", "MD11", "FedEx MD-11", "", true),
+      liv("FDX", "C208", "FedEx Caravan", "", true),
+      liv("BAW", "B744", "British Airways 747-400", "G-CLSH"),
+      liv("BAW", "B744", "BA World Cargo 747", "", true),
+      liv("ZZZ", "B738", "Generic 737-800 White"),
+      liv("ZZZ", "B738", "Generic 737-800 Special Retro"),
+      liv("ZZZ", "C172", "Cessna 172 Generic"),
+      liv("ZZZ", "C56X", "Citation Excel Generic"),
+      liv("PVT", "PA28", "Piper Cherokee Private"),
+      liv("ABC", "DA40", "Diamond DA40 School"),
+      liv("ABC", "PA18", "Piper Cub Banner"),
+      liv("NJE", "C680", "NetJets Sovereign"),
+      liv("AMB", "EC35", "ADAC EC135"),
+      liv("RYR", "B738", "FSLTL_B738_RYR"),
+      liv("RYR", "B38M", "fsltl_b38m_ryr"),
+  };
+}
+
+// Writes the catalogue to output/LiveriesScanned.xml.
+void storeCatalogue(const std::vector<Livery>& liveries) {
+  g_liveries.assign(liveries.begin(), liveries.end());
+  g_liveries.sort();
+  gf_writeLiveriesScanned();
+  g_liveries.clear();
+}
+
+// A working folder with the world laid out: the database and the AIG list on the download
+// server, the user's regcode file and the stored catalogue; the database read and, unless a
+// test leaves it to itself, the catalogue processed as at start-up.
+class MatchingWorld : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.running()) << "python3 http.server could not be started";
+    fixtures::writeDbaseZip(server_.folder(), worldDbase());
+    fixtures::writeAigRegcodesZip(server_.folder(), {{"KLM 737-800 Orange", {"PH-BXO"}, "1"},
+                                                     {"Lufthansa A320 Std", {"D-AIZA"}, ""},
+                                                     {"Not Installed Title", {"X-XXXX"}, ""},
+                                                     {"Piper Cub Banner", {}, "true"}});
+    fixtures::writeFileBytes(g_myRegcodesDir / "my regcodes.txt",
+                             "Generic 737-800 Special Retro;ZZ-RET1\n"
+                             "Lufthansa A321;D-AIZA,D-AIZC\n");
+    storeCatalogue(worldLiveries());
+    gf_readDbase();
+    if (process_) gf_processScannedLiveries();
+  }
+
+  bool process_ = true;
+  liveries_test::LiveriesEnv env_;
+  liveries_test::DownloadServer server_;
+};
 
 ParkPos stand(const std::string& id, bool cargo) {
   ParkPos pos;
@@ -56,7 +145,8 @@ const MatchCase kLiveCases[] = {
     {4, "EZY", "A319", "G-CLSH", false, "British Airways 747-400", 1},
     {4, "XYZ", "B738", "ZZ-RET1", false, "Generic 737-800 Special Retro", 1},
     {4, "DLH", "A321", "D-AIZC", false, "Lufthansa A321", 1},
-    {4, "XYZ", "B738", "EIDEO", false, "Aer Lingus A320 \"St. Patrick's\" \u00c9riu & <Shamrock>", 1},
+    {4, "XYZ", "B738", "EIDEO", false, "Aer Lingus A320 \"St. Patrick's\" \u00c9riu & <Shamrock>",
+     1},
     // Airline and type; the special first title is passed over.
     {4, "KLM", "B738", "", false, "KLM 737-800 PH-BXA", 2},
     {4, "KLM", "B738", "PH-XYZ", false, "KLM 737-800 PH-BXA", 2},
@@ -127,13 +217,12 @@ const ParkedCase kParkedCases[] = {
     {"AAL", "A320", "", false, "", 0},
 };
 
-class LiveryMatchE2e : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(world_.ready()) << "python3 http.server could not be started";
-  }
+class LiveryMatchE2e : public MatchingWorld {};
 
-  MatchingWorld world_;
+// Processing left to the test.
+class LiveryMatchSources : public MatchingWorld {
+ protected:
+  LiveryMatchSources() { process_ = false; }
 };
 
 TEST_F(LiveryMatchE2e, ProcessingBuildsTablesAndReports) {
@@ -162,7 +251,7 @@ TEST_F(LiveryMatchE2e, ProcessingBuildsTablesAndReports) {
   EXPECT_EQ(fileText(g_errorsDir / "InlineRegcodes.txt"),
             "G-CLSH \"easyJet A319\" => already in use by \"British Airways 747-400\"\n");
 
-  const std::string log = world_.log();
+  const std::string log = env_.log();
   for (const char* line :
        {"1 in-line regcode clashes, see \"output/errors/InlineRegcodes.txt\"\n",
         "Offline regcode files processed, results can be found in "
@@ -212,7 +301,7 @@ TEST_F(LiveryMatchE2e, AircraftGetTheirLiveriesAndTheSummaryFollows) {
   EXPECT_TRUE(gf_matchParkedLivery(kept, stand("B1", false)));
   EXPECT_EQ(kept.livery, "KLM 737-800 Std");
 
-  const std::string log = world_.log();
+  const std::string log = env_.log();
   EXPECT_TRUE(contains(log, fmt::format("          {} =1= KLM 737-800 PH-BXA\n",
                                         gf_acDescription(aircraft("KLM", "B738", "PHBXA")))));
   EXPECT_TRUE(
@@ -229,14 +318,11 @@ TEST_F(LiveryMatchE2e, AircraftGetTheirLiveriesAndTheSummaryFollows) {
   LiveryTarget last = aircraft("EZY", "A319");
   gf_matchLivery(last);
   ASSERT_EQ(last.livery, "easyJet A319");
-  try {
-    gf_liveryNotCreated(last);
-    FAIL() << "no error 81";
-  } catch (const qvb::UserErrorException& e) {
-    EXPECT_STREQ(e.what(),
-                 "81: there are too many liveries that could not be created by P3D!, see Log.txt");
-  }
-  EXPECT_TRUE(contains(world_.log(),
+  EXPECT_EQ(thrownText<qvb::UserErrorException>([&] { gf_liveryNotCreated(last); }),
+            "81: there are too many liveries that could not be created by P3D!, see Log.txt");
+  EXPECT_TRUE(
+      contains(env_.log(), "TST123 \"Lufthansa A320 Std\" could not be created by your Sim!\n"));
+  EXPECT_TRUE(contains(env_.log(),
                        "\n===> Error 81, there are too many liveries that could not "
                        "be created by P3D!\n\n"));
 
@@ -247,27 +333,30 @@ TEST_F(LiveryMatchE2e, AircraftGetTheirLiveriesAndTheSummaryFollows) {
     expected += fmt::format("  {}: {}\n", i + 1, g_matchSteps[i]);
   expected += "\nCould not be created by P3D:\n  A319 EZY\n  A320 DLH\n  B738 KLM\n" +
               std::string(100, '*') + "\n";
-  const std::string after = world_.log();
+  const std::string after = env_.log();
   ASSERT_GE(after.size(), expected.size());
   EXPECT_EQ(after.substr(after.size() - expected.size()), expected);
 }
 
 TEST_F(LiveryMatchE2e, SecondProcessingInOneProcessIsSkipped) {
   const std::size_t regs = g_regLiveries.size();
-  MatchingWorld::storeCatalogue({Livery{"XXX", "A320", "Other", "", 0, false}});
+  storeCatalogue({Livery{"XXX", "A320", "Other", "", 0, false}});
   gf_processScannedLiveries();
   EXPECT_EQ(g_regLiveries.size(), regs);
   EXPECT_TRUE(g_liveries.empty());
   EXPECT_TRUE(gf_storedTitle("Other").empty());
-  EXPECT_TRUE(contains(world_.log(),
+  EXPECT_TRUE(contains(env_.log(),
                        "Processing scanned liveries skipped; already done in previous start-up\n"));
 }
 
-// The rescan command: tables cleared between runs, then built from the new catalogue.
+// The rescan command: the tables are cleared between runs while a remembered and a refused
+// title are held, then built from the new catalogue. Under AddressSanitizer any later use of a
+// freed title fails the run; no substitute of the old catalogue may survive.
 TEST_F(LiveryMatchE2e, RescanRebuildsFromTheNewCatalogue) {
   LiveryTarget remembered = aircraft("KLM", "B744");
   gf_matchLivery(remembered);
-  ASSERT_EQ(remembered.livery, "KLM 777-300ER");
+  ASSERT_EQ(remembered.livery, "KLM 777-300ER");  // through the airline's similar types
+  ASSERT_EQ(gf_airlineSimilarTypes(remembered), (TypeList{"B77W"}));
   g_liveryById[1] = remembered.livery;
   LiveryTarget refused = aircraft("EZY", "A320");
   gf_matchLivery(refused);
@@ -275,56 +364,57 @@ TEST_F(LiveryMatchE2e, RescanRebuildsFromTheNewCatalogue) {
 
   gf_clearLiveryTables();
   g_liveriesScanDone.store(false);
-  EXPECT_TRUE(g_liveryById.empty());
-  std::vector<Livery> next = matching_test::worldLiveries();
+  EXPECT_TRUE(g_liveryById.empty());  // no remembered view outlives its title
+  EXPECT_TRUE(g_liveryAirlines.empty());
+  EXPECT_TRUE(g_regLiveries.empty());
+  EXPECT_TRUE(g_specialLiveries.empty());
+  EXPECT_TRUE(g_similarTypeGroups.empty());
+  EXPECT_TRUE(g_airlineSimilarTypes.empty());
+  EXPECT_TRUE(gf_storedTitle("KLM 777-300ER").empty());
+  std::vector<Livery> next = worldLiveries();
   std::erase_if(next, [](const Livery& l) { return l.type == "B77W"; });
-  MatchingWorld::storeCatalogue(next);
+  storeCatalogue(next);
   gf_processScannedLiveries();
 
   EXPECT_TRUE(g_liveriesScanDone.load());
   EXPECT_EQ(g_regLiveries.size(), 7u);
   EXPECT_EQ(g_specialLiveries.size(), 3u);
   EXPECT_FALSE(g_similarTypeGroups.contains("B744"));  // its only partner is gone
+  EXPECT_TRUE(gf_airlineSimilarTypes(remembered).empty());
   LiveryTarget again = aircraft("KLM", "B744");
   gf_matchLivery(again);
   EXPECT_TRUE(again.livery.empty());
+  // The refused title is still refused after the rebuild, compared by its text.
   LiveryTarget stillRefused = aircraft("EZY", "A320");
   gf_matchLivery(stillRefused);
   EXPECT_TRUE(stillRefused.livery.empty());
   EXPECT_EQ(g_failedLiveries, std::vector<std::string>{"easyJet A320"});
+  gf_matchingSummary();
+  EXPECT_TRUE(contains(env_.log(), "\nCould not be created by P3D:\n  A320 EZY\n"));
 }
 
-TEST(LiveryMatchE2eSources, WithoutRegcodeSourcesNoReportIsLeft) {
-  MatchingWorld world(false);
-  ASSERT_TRUE(world.ready()) << "python3 http.server could not be started";
-  fs::remove(world.serverFolder() / "AIG-regcodes.zip");
+TEST_F(LiveryMatchSources, WithoutRegcodeSourcesNoReportIsLeft) {
+  fs::remove(server_.folder() / "AIG-regcodes.zip");
   fs::remove_all(g_myRegcodesDir);
-  liveries_test::writeBytes(g_infoDir / "OfflineRegcodes.txt", "old report\n");
+  fixtures::writeFileBytes(g_infoDir / "OfflineRegcodes.txt", "old report\n");
   gf_processScannedLiveries();
 
   EXPECT_FALSE(fs::exists(g_infoDir / "OfflineRegcodes.txt"));
   EXPECT_EQ(g_regLiveries.size(), 4u);  // the in-line registrations only
   EXPECT_TRUE(g_specialLiveries.empty());
-  const std::string log = world.log();
+  const std::string log = env_.log();
   EXPECT_TRUE(contains(log, "===> reading AIG-regcodes failed?\n"));
   EXPECT_FALSE(contains(log, "special liveries"));
   EXPECT_TRUE(contains(log, "4 registration codes\n"));
 }
 
-TEST(LiveryMatchE2eSources, MissingCatalogueLeavesNoTables) {
-  MatchingWorld world(false);
-  ASSERT_TRUE(world.ready()) << "python3 http.server could not be started";
+TEST_F(LiveryMatchSources, MissingCatalogueLeavesNoTables) {
   fs::remove(g_liveriesScannedFile);
-  try {
-    gf_processScannedLiveries();
-    FAIL() << "no error 51";
-  } catch (const qvb::UserErrorException& e) {
-    EXPECT_EQ(std::string(e.what()).substr(0, 4), "51: ");
-  }
+  EXPECT_EQ(liveries_test::userErrorCode([] { gf_processScannedLiveries(); }), 51);
   EXPECT_FALSE(g_liveriesScanDone.load());
   EXPECT_TRUE(g_liveryAirlines.empty());
   // A later start-up with the file back builds the tables.
-  MatchingWorld::storeCatalogue(matching_test::worldLiveries());
+  storeCatalogue(worldLiveries());
   gf_processScannedLiveries();
   EXPECT_EQ(g_liveryAirlines.size(), 12u);
 }

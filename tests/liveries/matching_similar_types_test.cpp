@@ -1,6 +1,6 @@
 // Similar and substitute types: which group line wins, the per-airline substitutes, the
-// category picks, the order with RANDOM off and on, and a fresh build after the tables were
-// cleared.
+// category picks, and the order with RANDOM off and on. Their clearing with the tables is run
+// on the processed world in matching_e2e_test.cpp.
 
 #include <gtest/gtest.h>
 
@@ -8,19 +8,14 @@
 #include <set>
 
 #include "foundation/parameters.h"
+#include "liveries/liveries_test_support.h"
 #include "liveries/matching_tables.h"
-#include "liveries/matching_test_support.h"
 #include "liveries/similar_types.h"
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-Livery liv(const std::string& airl, const std::string& type, const std::string& title) {
-  return Livery{airl, type, title, "", 0, false};
-}
+using liveries_test::contains;
+using liveries_test::liv;
 
 AircraftIdent ident(const std::string& airline, const std::string& type) {
   AircraftIdent id;
@@ -29,29 +24,21 @@ AircraftIdent ident(const std::string& airline, const std::string& type) {
   return id;
 }
 
-class SimilarTypes : public ::testing::Test {
+class SimilarTypes : public liveries_test::MatchingTest {
  protected:
   void SetUp() override {
-    matching_test::resetMatchingState();
     fixtures::DbaseContent db;
     db.large = {"A318", "A319", "A320", "A321", "B736", "B737", "B738"};
     db.heavy = {"B744", "B748", "A388"};
     db.rotorcraft = {"EC35", "EC45", "R44"};
     // A320 is in two groups; the line "A320,A318,..." sorts before "A320,B738".
     db.similarGroups = {{"A318", "A319", "A320", "A321"}, {"A320", "B738"}, {"B744", "B748"}};
-    matching_test::setDbaseInMemory(db);
+    useDbase(db);
   }
-  void TearDown() override {
-    matching_test::resetMatchingState();
-    liveries_test::resetDbaseTables();
-  }
-
-  liveries_test::ScopedWorkDir work_;
-  matching_test::MatchingSettings settings_{work_.path()};
 };
 
 TEST_F(SimilarTypes, GroupsAirlinesAndCategories) {
-  matching_test::buildTablesInMemory({
+  build({
       liv("DLH", "A319", "DLH 319"),
       liv("DLH", "A321", "DLH 321"),
       liv("EZY", "A320", "EZY 320"),
@@ -79,11 +66,11 @@ TEST_F(SimilarTypes, GroupsAirlinesAndCategories) {
   EXPECT_EQ(gf_similarTypes("EC45"), (TypeList{"EC35"}));  // RANDOM off: the first rotorcraft
   EXPECT_EQ(&gf_similarTypes("EC45"), &g_substituteType);
   EXPECT_TRUE(gf_similarTypes("C172").empty());  // Light, but no light livery
-  EXPECT_TRUE(contains(work_.log(), "6 similar model definitions\n"));
+  EXPECT_TRUE(contains(env_.log(), "6 similar model definitions\n"));
 }
 
 TEST_F(SimilarTypes, RandomShufflesInPlaceAndPicksAnyOfTheCategory) {
-  matching_test::buildTablesInMemory({
+  build({
       liv("DLH", "A318", "a"),
       liv("DLH", "A319", "b"),
       liv("DLH", "A321", "c"),
@@ -103,23 +90,6 @@ TEST_F(SimilarTypes, RandomShufflesInPlaceAndPicksAnyOfTheCategory) {
     EXPECT_TRUE(
         std::is_permutation(order.begin(), order.end(), TypeList{"A318", "A319", "A321"}.begin()));
   EXPECT_EQ(picks, (std::set<std::string>{"EC35", "R44"}));
-}
-
-// After a rescan the substitutes come from the new catalogue, not the old one.
-TEST_F(SimilarTypes, ClearAndRebuildLeavesNoStaleSubstitutes) {
-  matching_test::buildTablesInMemory(
-      {liv("DLH", "A319", "DLH 319"), liv("EZY", "A321", "EZY 321")});
-  ASSERT_EQ(gf_similarTypes("A320"), (TypeList{"A319", "A321"}));
-  ASSERT_FALSE(gf_airlineSimilarTypes(ident("DLH", "A320")).empty());
-
-  gf_clearLiveryTables();
-  EXPECT_TRUE(g_similarTypeGroups.empty());
-  EXPECT_TRUE(g_airlineSimilarTypes.empty());
-  matching_test::buildTablesInMemory({liv("KLM", "B738", "KLM 738")});
-  EXPECT_EQ(gf_similarTypes("A320"), (TypeList{"B738"}));
-  EXPECT_TRUE(gf_similarTypes("A318").empty());
-  EXPECT_TRUE(gf_airlineSimilarTypes(ident("DLH", "A320")).empty());
-  EXPECT_EQ(gf_airlineSimilarTypes(ident("KLM", "A320")), (TypeList{"B738"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The matching tables built from an in-memory catalogue: passenger and cargo split per airline
 // and per type, stored titles shared as views, the category summaries with their switch-offs and
-// type lines, the queries and the reservation.
+// type lines, the queries, and the category check boxes. Their clearing is run on the processed
+// world in matching_e2e_test.cpp.
 
 #include "liveries/matching_tables.h"
 
@@ -8,24 +9,18 @@
 #include <gtest/gtest.h>
 
 #include "foundation/parameters.h"
+#include "liveries/liveries_test_support.h"
 #include "platform/headless.h"
 #include "platform/win32.h"
-#include "liveries/match_summary.h"
-#include "liveries/matching_test_support.h"
-#include "liveries/registration_liveries.h"
-#include "liveries/similar_types.h"
 
 namespace {
 
-using matching_test::fileText;
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using liveries_test::contains;
+using liveries_test::fileText;
 
 Livery liv(const std::string& airl, const std::string& type, const std::string& title,
            bool cargo = false) {
-  return Livery{airl, type, title, "", 0, cargo};
+  return liveries_test::liv(airl, type, title, "", cargo);
 }
 
 // True when the view points into one of the titles that g_liveryAirlines owns.
@@ -37,28 +32,20 @@ bool isStoredView(std::string_view view) {
   return false;
 }
 
-class MatchingTables : public ::testing::Test {
+class MatchingTables : public liveries_test::MatchingTest {
  protected:
   void SetUp() override {
-    matching_test::resetMatchingState();
     fixtures::DbaseContent db;
     db.large = {"A320", "B738"};
     db.heavy = {"B744"};
     db.buzjet = {"C56X"};
     db.rotorcraft = {"EC35"};
-    matching_test::setDbaseInMemory(db);
+    useDbase(db);
   }
-  void TearDown() override {
-    matching_test::resetMatchingState();
-    liveries_test::resetDbaseTables();
-  }
-
-  liveries_test::ScopedWorkDir work_;
-  matching_test::MatchingSettings settings_{work_.path()};
 };
 
 TEST_F(MatchingTables, PassengerAndCargoAreSplitPerAirlineAndType) {
-  matching_test::buildTablesInMemory({
+  build({
       liv("DLH", "A320", "DLH b"),
       liv("DLH", "A320", "DLH a"),
       liv("DLH", "A320", "DLH cargo", true),
@@ -107,9 +94,8 @@ TEST_F(MatchingTables, PassengerAndCargoAreSplitPerAirlineAndType) {
 }
 
 TEST_F(MatchingTables, CategoryWithoutLiveriesSwitchesItsSettingOff) {
-  matching_test::buildTablesInMemory(
-      {liv("DLH", "A320", "DLH a"), liv("BOX", "B744", "Box", true)});
-  const std::string log = work_.log();
+  build({liv("DLH", "A320", "DLH a"), liv("BOX", "B744", "Box", true)});
+  const std::string log = env_.log();
   EXPECT_TRUE(contains(log, "Category Light: No livery found\n"));
   EXPECT_TRUE(contains(log,
                        "LIGHT_AIRCRAFT temporary switched off because you do not have light "
@@ -124,58 +110,32 @@ TEST_F(MatchingTables, CategoryWithoutLiveriesSwitchesItsSettingOff) {
   EXPECT_FALSE(g_paramLightAircraft.value());
   EXPECT_FALSE(g_paramHelicopters.value());
   // Saved, so the next start keeps them off.
-  const std::string saved = fileText(work_.path() / "parameters.xml");
+  const std::string saved = fileText(env_.path() / "parameters.xml");
   EXPECT_TRUE(contains(saved, "LIGHT_AIRCRAFT")) << saved;
   EXPECT_TRUE(g_lightTypes.empty());
 }
 
+// Types are listed twenty to a line; exactly twenty leave no empty rest line.
 TEST_F(MatchingTables, CategoryWithLiveriesKeepsItsSettingAndListsTypes) {
   g_paramLightAircraft.setValue(false);  // the user's choice is left alone
-  std::vector<Livery> liveries;
-  for (int i = 0; i < 25; ++i)
-    liveries.push_back(liv("ZZZ", fmt::format("L{:03}", i), fmt::format("Light {}", i)));
-  matching_test::buildTablesInMemory(liveries);
-  const std::string log = work_.log();
   std::string first = "  ";
   for (int i = 0; i < 20; ++i) first += fmt::format("L{:03}{}", i, i < 19 ? "," : "\n");
+  for (int count : {20, 25}) {
+    std::vector<Livery> liveries;
+    for (int i = 0; i < count; ++i)
+      liveries.push_back(liv("ZZZ", fmt::format("L{:03}", i), fmt::format("Light {}", i)));
+    gf_clearLiveryTables();
+    build(liveries);
+    ASSERT_EQ(g_lightTypes.size(), static_cast<std::size_t>(count));
+  }
+  const std::string log = env_.log();
+  EXPECT_TRUE(contains(log, "Category Light: 20 pax liveries\n" + first + "Category Buzjets"));
   EXPECT_TRUE(
       contains(log, "Category Light: 25 pax liveries\n" + first + "  L020,L021,L022,L023,L024\n"));
   EXPECT_TRUE(contains(log, "25 models have a generic livery\n" + first));
   EXPECT_FALSE(g_paramLightAircraft.value());
-  ASSERT_EQ(g_lightTypes.size(), 25u);
   EXPECT_EQ(g_lightTypes.front(), "L000");
   EXPECT_TRUE(std::is_sorted(g_lightTypes.begin(), g_lightTypes.end()));
-}
-
-TEST_F(MatchingTables, TwentyTypesMakeOneLineWithoutAStrayRest) {
-  std::vector<Livery> liveries;
-  for (int i = 0; i < 20; ++i)
-    liveries.push_back(liv("ZZZ", fmt::format("L{:03}", i), fmt::format("Light {}", i)));
-  matching_test::buildTablesInMemory(liveries);
-  const std::string log = work_.log();
-  EXPECT_TRUE(contains(log, "L019\nCategory Buzjets"));
-}
-
-TEST_F(MatchingTables, ReserveOnceAndClearEverything) {
-  gf_reserveMatchTables();
-  const std::size_t room = g_specialLiveries.capacity();
-  EXPECT_GE(room, 4096u);
-  EXPECT_GE(g_rotorcraftTypes.capacity(), 32u);
-  matching_test::buildTablesInMemory({liv("ZZZ", "EC35", "Heli"), liv("ZZZ", "A320", "Bus")});
-  g_specialLiveries.push_back(gf_storedTitle("Heli"));
-  gf_reserveMatchTables();  // second call changes nothing
-  EXPECT_EQ(g_specialLiveries.size(), 1u);
-  EXPECT_EQ(g_specialLiveries.capacity(), room);
-
-  g_liveryById[42] = gf_storedTitle("Bus");
-  gf_clearLiveryTables();
-  EXPECT_TRUE(g_liveryAirlines.empty());
-  EXPECT_TRUE(g_airlineLiveries[0].empty());
-  EXPECT_TRUE(g_paxTypeLiveries.empty());
-  EXPECT_TRUE(g_rotorcraftTypes.empty());
-  EXPECT_TRUE(g_specialLiveries.empty());
-  EXPECT_TRUE(g_liveryById.empty());
-  EXPECT_TRUE(gf_storedTitle("Bus").empty());
 }
 
 LRESULT lf_parentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -193,12 +153,13 @@ TEST_F(MatchingTables, CategoryCheckBoxesFollowTheInstalledLiveries) {
   HWND parent = CreateWindowExW(0, u"ZendrikMatchingTest", u"matching", WS_OVERLAPPEDWINDOW, 0, 0,
                                 880, 516, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(parent, nullptr);
-  CheckBoxParameter* boxes[] = {&g_paramLightAircraft, &g_paramHighPerfAircraft, &g_paramHelicopters};
+  CheckBoxParameter* boxes[] = {&g_paramLightAircraft, &g_paramHighPerfAircraft,
+                                &g_paramHelicopters};
   int x = 30;
   for (CheckBoxParameter* box : boxes) box->createCheckBox(parent, nullptr, x += 40);
   EnableWindow(g_paramHelicopters.hwnd.load(), FALSE);
 
-  matching_test::buildTablesInMemory({liv("ZZZ", "A320", "Bus"), liv("ZZZ", "EC35", "Heli")});
+  build({liv("ZZZ", "A320", "Bus"), liv("ZZZ", "EC35", "Heli")});
   EXPECT_FALSE(IsWindowEnabled(g_paramLightAircraft.hwnd.load()));
   EXPECT_FALSE(IsWindowEnabled(g_paramHighPerfAircraft.hwnd.load()));
   EXPECT_TRUE(IsWindowEnabled(g_paramHelicopters.hwnd.load()));
