@@ -2,18 +2,14 @@
 
 #include <atomic>
 #include <mutex>
-#include <random>
 
-#include <chrono>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -92,68 +88,39 @@ bool WorkingFolder::logHas(const std::string& text) const {
   return false;
 }
 
-namespace {
-
-int lf_freePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(s);
-  return ntohs(address.sin_port);
-}
-
-bool lf_accepts(int port) {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  ::close(s);
-  return ok;
-}
-
-}  // namespace
-
 HttpServer::HttpServer(const std::filesystem::path& root) {
+  int out[2];
+  if (::pipe(out) != 0) {
+    return;
+  }
   const std::string rootText = root.string();
-  // The free port may be taken by another process before python binds it, and python starts
-  // slowly on a loaded machine: try a few ports, each with a generous wait.
-  for (int tries = 0; tries < 3 && m_url.empty(); ++tries) {
-    const std::string portText = std::to_string(lf_freePort());
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      const int devnull = ::open("/dev/null", O_WRONLY);
-      ::dup2(devnull, 1);
-      ::dup2(devnull, 2);
-      ::execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
-               rootText.c_str(), portText.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    if (m_pid < 0) {
-      return;
-    }
-    bool ended = false;
-    for (int attempt = 0; attempt < 1200 && !ended; ++attempt) {
-      if (lf_accepts(std::stoi(portText))) {
-        m_url = "http://127.0.0.1:" + portText + "/";
-        ::setenv("ZENDRIK_DOWNLOAD_URL", m_url.c_str(), 1);
-        return;
-      }
-      ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;  // port taken, or no python
-      if (!ended) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-      }
-    }
-    if (!ended) {
-      ::kill(m_pid, SIGTERM);
-      ::waitpid(m_pid, nullptr, 0);
-    }
-    m_pid = -1;
+  m_pid = ::fork();
+  if (m_pid == 0) {
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(out[1], 1);
+    ::dup2(devnull, 2);
+    ::close(out[0]);
+    // Port 0: python binds a free port itself and names it in its first line.
+    ::execlp("python3", "python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+             rootText.c_str(), "0", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  m_out = out[0];
+  // "Serving HTTP on 127.0.0.1 port 40123 (...)"; python starts slowly on a loaded machine.
+  std::string line;
+  pollfd ready{m_out, POLLIN, 0};
+  for (char c = 0; line.find('\n') == std::string::npos && ::poll(&ready, 1, 30000) > 0 &&
+                   ::read(m_out, &c, 1) == 1;) {
+    line.push_back(c);
+  }
+  int port = 0;
+  if (const auto at = line.find(" port "); at != std::string::npos) {
+    std::from_chars(line.data() + at + 6, line.data() + line.size(), port);
+  }
+  if (m_pid > 0 && port > 0) {
+    m_url = "http://127.0.0.1:" + std::to_string(port) + "/";
+    ::setenv("ZENDRIK_DOWNLOAD_URL", m_url.c_str(), 1);
   }
 }
 
@@ -162,6 +129,9 @@ HttpServer::~HttpServer() {
   if (m_pid > 0) {
     ::kill(m_pid, SIGTERM);
     ::waitpid(m_pid, nullptr, 0);
+  }
+  if (m_out >= 0) {
+    ::close(m_out);
   }
 }
 

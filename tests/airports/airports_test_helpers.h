@@ -67,6 +67,7 @@ class HttpServer {
 
  private:
   int m_pid = -1;
+  int m_out = -1;  // python's standard output
   std::string m_url;
 };
 

@@ -88,20 +88,8 @@ TEST(BglIdentifierTest, DecodesKnownVectors) {
   EXPECT_EQ(bglPackIdent("ABCD"), 0x014AF2E0u);
 }
 
-TEST(BglIdentifierTest, ParkingNameTexts) {
-  const std::vector<std::pair<unsigned, std::string>> cases = {
-      {0, ""},   {1, "r"},   {2, "p"},  {3, "np"}, {4, "ep"}, {5, "sep"}, {6, "sp"},
-      {7, "swp"}, {8, "wp"}, {9, "nwp"}, {10, "g"}, {11, ""}, {12, "A"},   {37, "Z"}};
-  for (const auto& [code, text] : cases) {
-    EXPECT_EQ(lf_parkingNameText(code), text) << code;
-  }
-}
-
-TEST(BglIdentifierTest, PackedCoordinatesAndAltitude) {
-  EXPECT_EQ(bglPackLatitude(50.033333), 119205228u);
-  EXPECT_EQ(bglPackLongitude(8.570556), 421825193u);
-  EXPECT_NEAR(lf_packedLatitude(119205228u), 50.033333, 1e-6);
-  EXPECT_NEAR(lf_packedLongitude(421825193u), 8.570556, 1e-6);
+// Altitudes outside -10 .. 10000 ft are taken as 0.
+TEST(BglIdentifierTest, AltitudeFeet) {
   EXPECT_EQ(lf_altitudeFeet(-3048), -10);
   EXPECT_EQ(lf_altitudeFeet(3048001), 10000);
   EXPECT_EQ(lf_altitudeFeet(3048400), 0);  // 10001 ft
@@ -166,19 +154,6 @@ TEST_F(BglReaderTest, ReadsBothFormatsAlike) {
     }
     EXPECT_TRUE(takeScanLog().empty());
   }
-}
-
-TEST_F(BglReaderTest, ParkingListOfTheOtherFormatIsSkipped) {
-  BglAirport airport;
-  airport.newFormat = true;
-  airport.subrecords.push_back(bglParkingList(false, {stand(10, 1, 20.0f)}));
-  airport.subrecords.push_back(bglParkingList(true, {stand(10, 2, 20.0f)}));
-  EXPECT_THAT(standIds(readOne(airport)), ElementsAre("g2"));
-
-  airport.newFormat = false;
-  airport.subrecords = {bglParkingList(true, {stand(10, 1, 20.0f)}),
-                        bglParkingList(false, {stand(10, 2, 20.0f)})};
-  EXPECT_THAT(standIds(readOne(airport)), ElementsAre("g2"));
 }
 
 TEST_F(BglReaderTest, NameRecords) {
@@ -275,7 +250,7 @@ TEST_F(BglReaderTest, NonFiniteValuesAreSkippedWithTheRadiusLine) {
   }
 }
 
-TEST_F(BglReaderTest, DuplicateIdsAreOrderedBySize) {
+TEST_F(BglReaderTest, DuplicateIdsAreOrderedBySizeUpToSeven) {
   BglAirport airport;
   airport.subrecords = {bglParkingList(false, {stand(10, 12, 10.0f), stand(10, 12, 30.0f),
                                                stand(10, 12, 20.0f), stand(1, 3, 20.0f)})};
@@ -289,23 +264,19 @@ TEST_F(BglReaderTest, DuplicateIdsAreOrderedBySize) {
   // Equal radii keep their list order.
   airport.subrecords = {bglParkingList(false, {stand(2, 1, 20.0f), stand(2, 1, 20.0f)})};
   EXPECT_THAT(standIds(readOne(airport)), ElementsAre("p1", "p1a"));
-}
 
-TEST_F(BglReaderTest, EighthStandOfOneNameIsDropped) {
+  // Seven of one name at most: the eighth is dropped with a warning.
   std::vector<BglParking> entries;
   for (int k = 0; k < 8; ++k) {
     entries.push_back(stand(10, 12, 10.0f + static_cast<float>(k)));
   }
-  BglAirport airport;
-  airport.subrecords = {bglParkingList(true, entries)};
   airport.newFormat = true;
-  const AirportFile file = readOne(airport);
-  EXPECT_THAT(standIds(file), ElementsAre("g12f", "g12e", "g12d", "g12c", "g12b", "g12a", "g12"));
-  EXPECT_THAT(takeScanLog(),
-              ElementsAre("===> Warning more then 6 the same ids g12, in test.bgl"));
+  airport.subrecords = {bglParkingList(true, entries)};
+  EXPECT_THAT(standIds(readOne(airport)), ElementsAre("g12f", "g12e", "g12d", "g12c", "g12b", "g12a", "g12"));
+  EXPECT_THAT(takeScanLog(), ElementsAre("===> Warning more then 6 the same ids g12, in test.bgl"));
 }
 
-TEST_F(BglReaderTest, OnlyTheFirstParkingListIsRead) {
+TEST_F(BglReaderTest, OnlyTheFirstParkingListOfItsFormatIsRead) {
   BglAirport airport;
   airport.subrecords = {bglParkingList(false, {stand(10, 1, 20.0f)}),
                         bglHelipadRecord({kLat, kLon, 20.0f, 0.0f}),
@@ -313,6 +284,12 @@ TEST_F(BglReaderTest, OnlyTheFirstParkingListIsRead) {
   const AirportFile file = readOne(airport);
   EXPECT_THAT(standIds(file), ElementsAre("g1"));
   EXPECT_EQ(file.airport_name, "");
+  for (bool newFormat : {false, true}) {
+    airport.newFormat = newFormat;
+    airport.subrecords = {bglParkingList(!newFormat, {stand(10, 1, 20.0f)}),
+                          bglParkingList(newFormat, {stand(10, 2, 20.0f)})};
+    EXPECT_THAT(standIds(readOne(airport)), ElementsAre("g2")) << newFormat;
+  }
 }
 
 TEST_F(BglReaderTest, SectionsAndOtherRecords) {

@@ -79,13 +79,20 @@ void expectStandLike(const ParkPos& s, const ExpectedStand& e) {
   EXPECT_EQ(s.ramp, e.ramp);
 }
 
+// Skips when the real-world sample folder is absent.
+class BglRealworldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (dir.empty()) {
+      GTEST_SKIP() << "real-world sample folder not found: " << ZENDRIK_REALWORLD_DIR;
+    }
+  }
+  const std::filesystem::path dir = leabDir();
+};
+
 }  // namespace
 
-TEST(BglRealworldTest, LeabBothFormatsMatchTheEditorSource) {
-  const auto dir = leabDir();
-  if (dir.empty()) {
-    GTEST_SKIP() << "real-world sample folder not found: " << ZENDRIK_REALWORLD_DIR;
-  }
+TEST_F(BglRealworldTest, LeabBothFormatsMatchTheEditorSource) {
   ExpectedStand helipad;
   const auto expected =
       expectedStands(dir.parent_path() / "_xml_sources" / "LEAB_ADEP5_ARV187.xml", helipad);
@@ -142,11 +149,7 @@ TEST(BglRealworldTest, LeabBothFormatsMatchTheEditorSource) {
   }
 }
 
-TEST(BglRealworldTest, FilesWithoutStands) {
-  const auto dir = leabDir();
-  if (dir.empty()) {
-    GTEST_SKIP() << "real-world sample folder not found: " << ZENDRIK_REALWORLD_DIR;
-  }
+TEST_F(BglRealworldTest, FilesWithoutStands) {
   takeScanLog();
   BglWords words;
   ASSERT_TRUE(gf_readBglWords(dir / "LEAB_ADEP5_ARV187_ALT.bgl", words));
@@ -169,11 +172,7 @@ TEST(BglRealworldTest, FilesWithoutStands) {
 
 // Cutting a real file at every 4-byte step: each prefix either reads or fails with the reader's
 // own error, never anything worse (the sanitizer builds watch the reads).
-TEST(BglRealworldTest, EveryPrefixOfTheRealFiles) {
-  const auto dir = leabDir();
-  if (dir.empty()) {
-    GTEST_SKIP() << "real-world sample folder not found: " << ZENDRIK_REALWORLD_DIR;
-  }
+TEST_F(BglRealworldTest, EveryPrefixOfTheRealFiles) {
   for (const char* name : {"LEAB_ADEP4_ARV187.bgl", "LEAB_ADEP5_ARV187.bgl"}) {
     const auto bytes = fileBytes(dir / name);
     std::size_t failures = 0;

@@ -105,7 +105,9 @@ AirportFile generatedFile() {
 
 }  // namespace
 
-TEST_F(StandFileTest, GeneratedFileIsWrittenExactly) {
+// A generated file is never marked handmade, also when the park airport's file was.
+TEST_F(StandFileTest, GeneratedFileIsWrittenExactlyAndNeverMarkedHandmade) {
+  g_parkStandFileHandmade = true;
   ASSERT_TRUE(gf_writeApf(generatedFile(), "EDDF.xml", true));
   const std::string expected = fmt::format(
       "<?xml version=\"1.0\"?>\n"
@@ -132,28 +134,22 @@ TEST_F(StandFileTest, GeneratedFileIsWrittenExactly) {
   EXPECT_EQ(readText("EDDF.xml"), expected);
   // No temporary file stays behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);  // EDDF.xml, Log.txt
-}
-
-TEST_F(StandFileTest, GeneratedFileIsNeverMarkedHandmade) {
-  g_parkStandFileHandmade = true;  // left over from the park airport's handmade file
-  AirportFile file = generatedFile();
-  file.publisher = "Aerosoft";
-  ASSERT_TRUE(gf_writeApf(file, "EDDF.xml", true));
-  const std::string text = readText("EDDF.xml");
-  EXPECT_THAT(text, ::testing::Not(HasSubstr("handmade")));
-  EXPECT_THAT(text, ::testing::Not(HasSubstr("Qf_real")));
-  EXPECT_THAT(text, ::testing::Not(HasSubstr("BGLpath")));
-  EXPECT_THAT(text, HasSubstr("name=\"altitude\" value=\"364\""));
-  EXPECT_THAT(text, ::testing::Not(HasSubstr("LATERAL_RANGE")));
+  // The BGL path is recorded only for an unknown publisher.
+  AirportFile known = generatedFile();
+  known.publisher = "Aerosoft";
+  ASSERT_TRUE(gf_writeApf(known, "EDDF.xml", true));
+  EXPECT_THAT(readText("EDDF.xml"), ::testing::Not(HasSubstr("BGLpath")));
 }
 
 TEST_F(StandFileTest, LearnedFileForms) {
+  g_dbaseRegs["D-AIKN"] = RegInfo{"DLH", "A321", "CLH", false};
   AirportFile file;
   file.airport_name = "Frankfurt";
   file.publisher = "stock";
   ParkPos plain = makeStand("A1", 50.0, 8.0, 1.0, 20.0, false, false, false);
   plain.options = {makeOption(1, "D-AIAB", 3, "3,17", 1, "DLH1", "DLH2"),
-                   makeOption(0, "D-AIXX", 1, "1"), makeOption(2, "", 4, "5", 0)};
+                   makeOption(0, "D-AIXX", 1, "1"), makeOption(2, "", 4, "5", 0),
+                   makeOption(3, "D-AIKN", 2, "4")};
   ParkPos changed = makeStand("A2", 50.0, 8.0, 1.0, 20.0, true, false, false);
   changed.radius_change = true;
   changed.cargo_change = true;
@@ -165,6 +161,8 @@ TEST_F(StandFileTest, LearnedFileForms) {
   EXPECT_THAT(text, HasSubstr("<parkpos id=\"A1\">\n"
                               "\t\t<opt reg=\"D-AIAB\" airl=\"DLH\" type=\"A320\" day=\"3\" hh=\"3,17\" cs=\"DLH1:DLH2\" />\n"
                               "\t\t<opt reg=\"\" airl=\"DLH\" type=\"A320\" soft=\"true\" day=\"4\" hh=\"5\" />\n"
+                              // known to the database: no airline and type of its own
+                              "\t\t<opt reg=\"D-AIKN\" day=\"2\" hh=\"4\" />\n"
                               "\t</parkpos>"));
   EXPECT_THAT(text, HasSubstr("<parkpos id=\"A2\" radius_change=\"true\" radius=\"20.0\" "
                               "cargo_change=\"true\" cargo=\"true\" />"));
@@ -177,6 +175,7 @@ TEST_F(StandFileTest, LearnedFileForms) {
                               "parking_percentage", "INITIAL_LOAD_ONLY", "MAX_FIT", "MAX_LIVE", "LEARN_SOFT"}) {
     EXPECT_THAT(text, HasSubstr(fmt::format("name=\"{}\"", setting)));
   }
+  g_dbaseRegs.clear();
 }
 
 TEST_F(StandFileTest, QualityFactor) {
@@ -437,17 +436,10 @@ TEST_F(StandFileTest, LearnedTrafficRadius) {
   gf_setTrafficRadius(rangeBefore);
 }
 
+// Registrations the database knows take its airline (its operator first) and type.
 TEST_F(StandFileTest, RegistrationsKnownToTheDatabase) {
   g_dbaseRegs["D-AIAB"] = RegInfo{"DLH", "A321", "CLH", false};
   g_dbaseRegs["D-AICD"] = RegInfo{"EWG", "A320", "", false};
-  AirportFile file;
-  file.publisher = "stock";
-  ParkPos stand = makeStand("A1", 50.0, 8.0, 1.0, 20.0, false, false, false);
-  stand.options = {makeOption(1, "D-AIAB", 2, "4")};
-  file.stands = {stand};
-  ASSERT_TRUE(gf_writeApf(file, "learned.xml", false));
-  // The database knows the registration: the file carries no airline and type of its own.
-  EXPECT_THAT(readText("learned.xml"), HasSubstr("<opt reg=\"D-AIAB\" day=\"2\" hh=\"4\" />"));
 
   const std::string path = "airports/my_ORBX/EDDF.xml";
   StandFileLayout layout;

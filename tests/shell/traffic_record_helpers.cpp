@@ -1,5 +1,7 @@
 #include "shell/traffic_record_helpers.h"
 
+#include "foundation/run_state.h"
+
 namespace intake_test {
 
 Record::Record()
@@ -43,6 +45,18 @@ TrafficFilterContext defaultContext() {
   context.userLongitude = kUserLon;
   context.radiusNm = 40.0;
   return context;
+}
+
+void prepareIntake(TrafficReader& reader) {
+  g_rtOnThisPc = true;
+  g_trafficRadiusNm = 40.0;
+  {
+    std::lock_guard lock(g_trafficMutex);
+    g_liveTrafficBuffer.clear();
+  }
+  gf_setAcceptTraffic(true);
+  reader.setUserPosition(kUserLat, kUserLon);
+  reader.resetIntake();
 }
 
 }  // namespace intake_test

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/intake.h"
 #include "shell/traffic_parser.h"
 
 namespace intake_test {
@@ -27,5 +28,9 @@ class Record {
 
 // The user at kUserLat/kUserLon, radius 40 nm, no park airport.
 TrafficFilterContext defaultContext();
+
+// Readies a reader's intake as a run does: RealTraffic on this PC, radius 40 nm, an empty
+// live-traffic buffer, traffic accepted, the user at kUserLat/kUserLon.
+void prepareIntake(TrafficReader& reader);
 
 }  // namespace intake_test

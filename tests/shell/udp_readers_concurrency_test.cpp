@@ -23,15 +23,7 @@ namespace {
 class ReaderSocketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_rtOnThisPc = true;
-    g_trafficRadiusNm = 40.0;
-    {
-      std::lock_guard lock(g_trafficMutex);
-      g_liveTrafficBuffer.clear();
-    }
-    gf_setAcceptTraffic(true);
-    reader.setUserPosition(intake_test::kUserLat, intake_test::kUserLon);
-    reader.resetIntake();
+    intake_test::prepareIntake(reader);
     g_mainWindowState.trafficLamp = 3;
     port = intake_test::freeUdpPort();
     reader.start(port);

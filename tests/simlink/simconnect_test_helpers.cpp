@@ -119,10 +119,6 @@ const std::vector<std::uint8_t>& RawPeer::readAtLeast(std::size_t n, double seco
   return m_received;
 }
 
-void RawPeer::send(const std::vector<std::uint8_t>& bytes) {
-  ::send(m_client, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-}
-
 void RawPeer::closeClient() {
   if (m_client >= 0) ::close(m_client);
   m_client = -1;

@@ -47,7 +47,6 @@ class RawPeer {
   bool accept(double seconds);
   // Reads until at least n bytes have arrived in all, or the time is up.
   const std::vector<std::uint8_t>& readAtLeast(std::size_t n, double seconds);
-  void send(const std::vector<std::uint8_t>& bytes);
   void closeClient();
   const std::vector<std::uint8_t>& received() const { return m_received; }
 

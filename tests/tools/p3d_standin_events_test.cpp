@@ -2,7 +2,7 @@
 // Sim state, Quit, stalled frames and a dropped connection.
 #include <gtest/gtest.h>
 
-#include "p3d-standin/p3d_standin.h"
+#include "simlink/simconnect_test_helpers.h"
 #include "tools/p3d_standin_test_support.h"
 
 using standintest::Packet;
@@ -14,13 +14,7 @@ namespace {
 constexpr std::uint32_t kEvent = 4, kFilename = 6, kFrame = 7, kQuit = 3;
 
 std::unique_ptr<p3d::P3dStandin> lf_start(const nlohmann::json& scenario) {
-  p3d::StandinOptions o;
-  o.port = 0;
-  o.frameHz = 100;
-  o.scenario = scenario;
-  auto s = std::make_unique<p3d::P3dStandin>(o);
-  s->start();
-  return s;
+  return simtest::gf_startStandin(scenario, "", 100);
 }
 
 // Opens and subscribes to the system events the program uses.

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <optional>
+#include <algorithm>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
-#include "simlink/simconnect/simconnect.h"
+#include "simlink/simconnect_test_helpers.h"
 
 extern char** environ;
 
@@ -72,64 +72,20 @@ class StandinProcess {
   std::FILE* m_out = nullptr;
 };
 
-// A temporary current folder with a SimConnect.cfg for 127.0.0.1:port, and documents folders
-// that hold none.
-class ClientFolder {
- public:
-  explicit ClientFolder(int port) {
-    m_root = fs::temp_directory_path() / ("p3d-standin-proc-" + std::to_string(::getpid()));
-    fs::create_directories(m_root / "cwd");
-    m_previous = fs::current_path();
-    for (const char* name : {"PUBLIC", "USERPROFILE", "ZENDRIK_REGISTRY"}) {
-      const char* old = std::getenv(name);
-      m_saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-    }
-    ::setenv("PUBLIC", (m_root / "public").c_str(), 1);
-    ::setenv("USERPROFILE", (m_root / "user").c_str(), 1);
-    ::setenv("ZENDRIK_REGISTRY", (m_root / "registry.txt").c_str(), 1);
-    std::ofstream(m_root / "cwd" / "SimConnect.cfg")
-        << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << port << "\n";
-    fs::current_path(m_root / "cwd");
-  }
-  ~ClientFolder() {
-    fs::current_path(m_previous);
-    for (const auto& [name, value] : m_saved) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-    fs::remove_all(m_root);
-  }
-  fs::path root() const { return m_root; }
+using simtest::Received;
 
- private:
-  fs::path m_root;
-  fs::path m_previous;
-  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
-
-struct Seen {
-  std::vector<std::uint32_t> ids;
-};
-void lf_record(SIMCONNECT_RECV* data, DWORD, void* context) {
-  static_cast<Seen*>(context)->ids.push_back(data->dwID);
+bool lf_has(const std::vector<Received>& all, std::uint32_t id) {
+  return std::any_of(all.begin(), all.end(), [id](const Received& r) { return r.id == id; });
 }
 
-HRESULT lf_dispatchFor(HANDLE h, Seen& seen, double seconds, std::uint32_t untilId = 0) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  HRESULT hr = S_OK;
-  while (std::chrono::steady_clock::now() < end) {
-    hr = SimConnect_CallDispatch(h, lf_record, &seen);
-    if (hr != S_OK) return hr;
-    if (untilId != 0 &&
-        std::find(seen.ids.begin(), seen.ids.end(), untilId) != seen.ids.end()) {
-      return hr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Points the client at the stand-in's port, opens and subscribes to the Frame event.
+HANDLE lf_openWithFrames(const simtest::SimConnectEnvironment& env, int port) {
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(port));
+  HANDLE h = simtest::gf_openClient();
+  if (h != nullptr) {
+    EXPECT_EQ(SimConnect_SubscribeToSystemEvent(h, 204, "Frame"), S_OK);
   }
-  return hr;
+  return h;
 }
 
 TEST(StandinProcess, RejectsABadCommandLine) {
@@ -147,29 +103,29 @@ TEST(StandinProcess, RejectsABadCommandLine) {
 }
 
 TEST(StandinProcess, TracesRequestsAndFramesAndSaysQuit) {
-  const fs::path dir = fs::temp_directory_path() / ("p3d-standin-trace-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  simtest::SimConnectEnvironment env;
+  const fs::path dir = env.root();
   std::ofstream(dir / "scenario.json") << R"({"simulator": "v6", "sim_running": true})";
   StandinProcess p({"--port", "0", "--frame-hz", "50", "--scenario",
                     (dir / "scenario.json").string(), "--trace", (dir / "trace.jsonl").string()});
   const int port = p.port();
   ASSERT_GT(port, 0);
   {
-    ClientFolder folder(port);
-    HANDLE h = nullptr;
-    ASSERT_EQ(SimConnect_Open(&h, "Zendrik_P3D", nullptr, 0, nullptr, 0), S_OK);
-    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(h, 204, "Frame"), S_OK);
+    HANDLE h = lf_openWithFrames(env, port);
+    ASSERT_NE(h, nullptr);
     SIMCONNECT_DATA_INITPOSITION pos{52.31, 4.76, 0, 0, 0, 90, 1, 0};
     ASSERT_EQ(SimConnect_AICreateNonATCAircraft(h, "Fokker 70", "PH-KZA", pos, 104), S_OK);
-    Seen seen;
-    EXPECT_EQ(lf_dispatchFor(h, seen, 5, SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID), S_OK);
-    EXPECT_EQ(lf_dispatchFor(h, seen, 0.2), S_OK);
+    std::vector<Received> seen;
+    HRESULT hr = S_OK;
+    EXPECT_TRUE(simtest::gf_dispatchUntil(
+        h, seen, [](const auto& all) { return lf_has(all, SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID); },
+        5, &hr));
+    simtest::gf_dispatchUntil(h, seen, [](const auto&) { return false; }, 0.2, &hr);
+    EXPECT_EQ(hr, S_OK);
     p.signal(SIGTERM);
-    lf_dispatchFor(h, seen, 5, SIMCONNECT_RECV_ID_QUIT);
-    EXPECT_NE(std::find(seen.ids.begin(), seen.ids.end(), SIMCONNECT_RECV_ID_QUIT),
-              seen.ids.end());
-    EXPECT_NE(std::find(seen.ids.begin(), seen.ids.end(), SIMCONNECT_RECV_ID_EVENT_FRAME),
-              seen.ids.end());
+    EXPECT_TRUE(simtest::gf_dispatchUntil(
+        h, seen, [](const auto& all) { return lf_has(all, SIMCONNECT_RECV_ID_QUIT); }, 5));
+    EXPECT_TRUE(lf_has(seen, SIMCONNECT_RECV_ID_EVENT_FRAME));
     SimConnect_Close(h);
   }
   EXPECT_EQ(p.wait(), 0);
@@ -191,23 +147,23 @@ TEST(StandinProcess, TracesRequestsAndFramesAndSaysQuit) {
   }
   EXPECT_EQ(requests, 3);
   EXPECT_GT(framesWithObject, 3);
-  fs::remove_all(dir);
 }
 
 TEST(StandinProcess, AKilledStandinIsATransportErrorForTheClient) {
+  simtest::SimConnectEnvironment env;
   StandinProcess p({"--port", "0", "--frame-hz", "100"});
   const int port = p.port();
   ASSERT_GT(port, 0);
-  ClientFolder folder(port);
-  HANDLE h = nullptr;
-  ASSERT_EQ(SimConnect_Open(&h, "Zendrik_P3D", nullptr, 0, nullptr, 0), S_OK);
-  ASSERT_EQ(SimConnect_SubscribeToSystemEvent(h, 204, "Frame"), S_OK);
-  Seen seen;
-  EXPECT_EQ(lf_dispatchFor(h, seen, 5, SIMCONNECT_RECV_ID_EVENT_FRAME), S_OK);
+  HANDLE h = lf_openWithFrames(env, port);
+  ASSERT_NE(h, nullptr);
+  std::vector<Received> seen;
+  EXPECT_TRUE(simtest::gf_dispatchUntil(
+      h, seen, [](const auto& all) { return lf_has(all, SIMCONNECT_RECV_ID_EVENT_FRAME); }, 5));
   p.signal(SIGKILL);
   EXPECT_EQ(p.wait(), -SIGKILL);
-  const HRESULT hr = lf_dispatchFor(h, seen, 5);
-  EXPECT_LT(hr, 0);
+  HRESULT hr = S_OK;
+  EXPECT_TRUE(simtest::gf_dispatchUntil(h, seen, [&](const auto&) { return hr < 0; }, 5, &hr));
+  EXPECT_EQ(static_cast<std::uint32_t>(hr) & 0xFFFF0000u, 0x80070000u);
   EXPECT_EQ(SimConnect_AIRemoveObject(h, 200, 105), hr) << "the stored error, nothing sent";
   EXPECT_EQ(SimConnect_Close(h), S_OK);
 }

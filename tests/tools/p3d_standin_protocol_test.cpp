@@ -2,7 +2,7 @@
 // exception, recorded as a violation and logged, and the stand-in carries on.
 #include <gtest/gtest.h>
 
-#include "p3d-standin/p3d_standin.h"
+#include "simlink/simconnect_test_helpers.h"
 #include "tools/p3d_standin_test_support.h"
 
 using standintest::Packet;
@@ -16,11 +16,7 @@ constexpr std::uint32_t kException = 1;
 class StandinProtocol : public ::testing::Test {
  protected:
   void SetUp() override {
-    p3d::StandinOptions o;
-    o.port = 0;
-    o.frameHz = 50;
-    standin = std::make_unique<p3d::P3dStandin>(o);
-    standin->start();
+    standin = simtest::gf_startStandin(nlohmann::json::object(), "", 50);
     client = std::make_unique<RawClient>(standin->port());
     ASSERT_TRUE(client->connected());
     client->send(standintest::openPacket());

@@ -31,37 +31,32 @@ std::filesystem::path lf_realFolder() {
   return std::filesystem::path(ZENDRIK_REALWORLD_DIR) / "realtraffic" / "derived";
 }
 
+// A socket of `type` bound to a free loopback port.
+int lf_boundSocket(int type, std::uint16_t& port) {
+  const int fd = ::socket(AF_INET, type, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  socklen_t length = sizeof(address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 // A listening TCP socket on a free loopback port.
 struct TestServer {
-  int fd = -1;
   std::uint16_t port = 0;
-  TestServer() {
-    fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    ::listen(fd, 4);
-  }
+  int fd = lf_boundSocket(SOCK_STREAM, port);
+  TestServer() { ::listen(fd, 4); }
   ~TestServer() { ::close(fd); }
   int accept() const { return ::accept(fd, nullptr, nullptr); }
 };
 
 struct UdpSink {
-  int fd = -1;
   std::uint16_t port = 0;
+  int fd = lf_boundSocket(SOCK_DGRAM, port);
   UdpSink() {
-    fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
     timeval timeout{0, 200000};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   }
@@ -69,9 +64,7 @@ struct UdpSink {
   std::vector<std::string> drain() const {
     std::vector<std::string> out;
     char buffer[65536];
-    for (;;) {
-      const auto n = ::recv(fd, buffer, sizeof(buffer), 0);
-      if (n <= 0) break;
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
       out.emplace_back(buffer, static_cast<std::size_t>(n));
     }
     return out;
@@ -158,8 +151,6 @@ TEST(RtStandinRecording, RealRecordsAndRetiming) {
   EXPECT_THROW(rtstandin::loadRecording("/nonexistent/recording.txt"), std::runtime_error);
 }
 
-// The stand-in program against a test server: version reply, logged lines, a dropped link that
-// it connects again, and "exit" ending it with its report.
 // A wild time stamp in a recording means a long wait for that record, never an overflowed
 // clock that sends it at once; a stop ends the wait.
 TEST(RtStandinRecording, WildTimeStampWaitsUntilStopped) {
@@ -181,6 +172,8 @@ TEST(RtStandinRecording, WildTimeStampWaitsUntilStopped) {
   EXPECT_EQ(traffic.drain().size(), 1u);
 }
 
+// The stand-in program against a test server: version reply, logged lines, a dropped link that
+// it connects again, and "exit" ending it with its report.
 TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
 #ifndef ZENDRIK_RT_STANDIN
   GTEST_SKIP() << "rt-standin was not built";
@@ -202,23 +195,11 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   const std::string serverArg = fmt::format("127.0.0.1:{}", server.port);
   const std::string tport = std::to_string(trafficSink.port),
                     wport = std::to_string(weatherSink.port);
-  const std::vector<std::string> args{ZENDRIK_RT_STANDIN,
-                                      "--server",
-                                      serverArg,
-                                      "--traffic",
-                                      traffic.string(),
-                                      "--speed",
-                                      "10",
-                                      "--traffic-port",
-                                      tport,
-                                      "--weather-port",
-                                      wport,
-                                      "--version",
-                                      "9.0.7",
-                                      "--level",
-                                      "2",
-                                      "--log",
-                                      log.string()};
+  const std::vector<std::string> args{
+      ZENDRIK_RT_STANDIN, "--server",       serverArg, "--traffic", traffic.string(),
+      "--speed",          "10",             "--traffic-port", tport, "--weather-port",
+      wport,              "--version",      "9.0.7",  "--level",   "2",
+      "--log",            log.string()};
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
