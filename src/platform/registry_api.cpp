@@ -1,4 +1,4 @@
-// RegOpenKeyExW, RegGetValueW, RegQueryValueExW and RegCloseKey over the store. Any thread;
+// RegOpenKeyExW, RegGetValueW and RegCloseKey over the store. Any thread;
 // the set of open keys is guarded by one mutex.
 #include <cstring>
 #include <mutex>
@@ -129,20 +129,6 @@ LSTATUS RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flags, L
   const RegistryValue* value = lf_findValue(*content, path, valueName, error);
   if (value == nullptr) return error;
   if (!lf_typeAllowed(value->type, flags)) return static_cast<LSTATUS>(ERROR_UNSUPPORTED_TYPE);
-  return lf_deliver(*value, type, data, dataBytes);
-}
-
-LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, BYTE* data,
-                         LPDWORD dataBytes) {
-  if (reserved != nullptr || (data != nullptr && dataBytes == nullptr)) {
-    return static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
-  }
-  const std::string path = lf_path(key, nullptr);
-  if (path.empty()) return static_cast<LSTATUS>(ERROR_INVALID_HANDLE);
-  const auto content = gf_registryContent();
-  LSTATUS error = static_cast<LSTATUS>(ERROR_SUCCESS);
-  const RegistryValue* value = lf_findValue(*content, path, valueName, error);
-  if (value == nullptr) return error;
   return lf_deliver(*value, type, data, dataBytes);
 }
 

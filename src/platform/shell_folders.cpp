@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -70,16 +69,6 @@ HRESULT lf_folderPath(int csidlWithFlags, WString& out) {
   return S_OK;
 }
 
-int lf_csidlOf(REFKNOWNFOLDERID id) {
-  const KNOWNFOLDERID* known[] = {&FOLDERID_RoamingAppData, &FOLDERID_LocalAppData,
-                                  &FOLDERID_ProgramData, &FOLDERID_Documents,
-                                  &FOLDERID_PublicDocuments};
-  for (const KNOWNFOLDERID* candidate : known) {
-    if (std::memcmp(candidate, &id, sizeof(GUID)) == 0) return candidate->Data4[7];
-  }
-  return -1;
-}
-
 // Copies `text` into a caller buffer of `size` units with the Win32 contract of the
 // "returns the length" calls: fits -> length without NUL; else nothing and size needed.
 DWORD lf_copyOrNeed(const WString& text, LPWSTR buffer, DWORD size) {
@@ -97,25 +86,6 @@ HRESULT SHGetFolderPathW(HWND, int csidl, HANDLE, DWORD, LPWSTR path) {
   if (text.size() + 1 > MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   std::memcpy(path, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
   return S_OK;
-}
-
-HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID id, DWORD flags, HANDLE, LPWSTR* path) {
-  if (path == nullptr) return E_INVALIDARG;
-  *path = nullptr;
-  const int csidl = lf_csidlOf(id);
-  if (csidl < 0) return E_INVALIDARG;
-  WString text;
-  const int create = (flags & KF_FLAG_CREATE) != 0 ? CSIDL_FLAG_CREATE : 0;
-  if (const HRESULT hr = lf_folderPath(csidl | create, text); FAILED(hr)) return hr;
-  auto* memory = static_cast<LPWSTR>(std::malloc((text.size() + 1) * sizeof(WCHAR)));
-  if (memory == nullptr) return HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY);
-  std::memcpy(memory, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
-  *path = memory;
-  return S_OK;
-}
-
-void CoTaskMemFree(LPVOID memory) {
-  std::free(memory);
 }
 
 DWORD GetModuleFileNameW(HMODULE, LPWSTR fileName, DWORD size) {

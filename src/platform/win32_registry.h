@@ -1,5 +1,5 @@
 // The registry: a file-backed store read by RegOpenKeyExW / RegGetValueW /
-// RegQueryValueExW / RegCloseKey. Usable during static initialisation. The store is read
+// RegCloseKey. Usable during static initialisation. The store is read
 // again whenever its file changes, so tests may write it at any time.
 //
 // Where: the file named by the environment variable ZENDRIK_REGISTRY, else
@@ -70,10 +70,6 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, P
 // `flags`), ERROR_MORE_DATA (buffer too small; `*dataBytes` then holds the size needed).
 LSTATUS RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD flags, LPDWORD type,
                      PVOID data, LPDWORD dataBytes);
-
-// The older reading call, with the same errors (no type restriction).
-LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, BYTE* data,
-                         LPDWORD dataBytes);
 
 // Closes a key of RegOpenKeyExW; a predefined root key is left alone (ERROR_SUCCESS).
 LSTATUS RegCloseKey(HKEY key);

@@ -44,31 +44,6 @@ constexpr DWORD SHGFP_TYPE_DEFAULT = 1;
 // CSIDL_FLAG_CREATE creates the folder.
 HRESULT SHGetFolderPathW(HWND owner, int csidl, HANDLE token, DWORD flags, LPWSTR path);
 
-// The same folders by id for SHGetKnownFolderPath; the result is freed with CoTaskMemFree.
-struct GUID {
-  DWORD Data1;
-  WORD Data2;
-  WORD Data3;
-  BYTE Data4[8];
-};
-using KNOWNFOLDERID = GUID;
-using REFKNOWNFOLDERID = const GUID&;
-// This layer's own ids: the last byte of Data4 is the CSIDL of the same folder.
-inline constexpr KNOWNFOLDERID FOLDERID_RoamingAppData{
-    0x2a7d0001, 0, 0, {0, 0, 0, 0, 0, 0, 0, CSIDL_APPDATA}};
-inline constexpr KNOWNFOLDERID FOLDERID_LocalAppData{
-    0x2a7d0001, 0, 0, {0, 0, 0, 0, 0, 0, 0, CSIDL_LOCAL_APPDATA}};
-inline constexpr KNOWNFOLDERID FOLDERID_ProgramData{
-    0x2a7d0001, 0, 0, {0, 0, 0, 0, 0, 0, 0, CSIDL_COMMON_APPDATA}};
-inline constexpr KNOWNFOLDERID FOLDERID_Documents{
-    0x2a7d0001, 0, 0, {0, 0, 0, 0, 0, 0, 0, CSIDL_PERSONAL}};
-inline constexpr KNOWNFOLDERID FOLDERID_PublicDocuments{
-    0x2a7d0001, 0, 0, {0, 0, 0, 0, 0, 0, 0, CSIDL_COMMON_DOCUMENTS}};
-constexpr DWORD KF_FLAG_DEFAULT = 0;
-constexpr DWORD KF_FLAG_CREATE = 0x00008000;
-HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID id, DWORD flags, HANDLE token, LPWSTR* path);
-void CoTaskMemFree(LPVOID memory);
-
 // The program's own file (from /proc/self/exe) for any module. Returns the units written
 // without the NUL; when `size` is too small the text is cut to size - 1 units, `size` is
 // returned and GetLastError is ERROR_INSUFFICIENT_BUFFER.
