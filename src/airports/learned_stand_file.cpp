@@ -138,17 +138,6 @@ void lf_keepBrokenCopy(const std::filesystem::path& path) {
   std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
 }
 
-void lf_readHandmadeStands(const pugi::xml_document& document) {
-  std::set<std::string> ids;
-  for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos")) {
-    const std::string id = parkpos.attribute("id").as_string();
-    if (!ids.insert(id).second) {
-      throw qvb::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-    }
-    lf_readParkPos(parkpos, id, 1);
-  }
-}
-
 void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
                         const std::filesystem::path& path) {
   const bool exists = std::any_of(g_parkStands.begin(), g_parkStands.end(),
@@ -242,7 +231,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
     if (const auto handmade = lf_readBoolParameter(document, "handmade")) {
       g_parkStandFileHandmade = true;
       g_parkStands.clear();
-      lf_readHandmadeStands(document);
+      lf_readParkPositions(document);
       gf_logIndented(fmt::format("{:24}: {}", "handmade", *handmade));
       return;
     }

@@ -36,6 +36,8 @@ std::optional<std::string> lf_readTextParameter(const pugi::xml_document& docume
 // Appends the stand of one "parkpos" element to g_parkStands (none at latitude = longitude = 0).
 void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
 void lf_readParkPosEntry(ParkPosEntry& entry, const pugi::xml_node& opt);
+// Appends every "parkpos" of the file's "parkpositions"; a repeated id throws user error 94.
+void lf_readParkPositions(const pugi::xml_document& document);
 // Downloads the server path below the download folder into localFile; "" or the failure text.
 std::string lf_download(const std::string& serverPath, const std::filesystem::path& localFile);
 

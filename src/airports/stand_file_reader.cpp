@@ -159,6 +159,17 @@ void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::u
                             radiusMetres, !cargo, !ramp, !heli);
 }
 
+void lf_readParkPositions(const pugi::xml_document& document) {
+  std::set<std::string> ids;
+  for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos")) {
+    const std::string id = parkpos.attribute("id").as_string();
+    if (!ids.insert(id).second) {
+      throw qvb::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
+    }
+    lf_readParkPos(parkpos, id, 1);
+  }
+}
+
 std::string lf_download(const std::string& serverPath, const std::filesystem::path& localFile) {
   curlHolder holder;
   const std::string url = gf_downloadFolderUrl() + serverPath;
@@ -214,14 +225,7 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     g_parkAirportElev = *altitude;
     header.airport_name = lf_readTextParameter(document, "airport_name").value_or("");
 
-    std::set<std::string> ids;
-    for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos")) {
-      const std::string id = parkpos.attribute("id").as_string();
-      if (!ids.insert(id).second) {
-        throw qvb::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
-      }
-      lf_readParkPos(parkpos, id, 1);
-    }
+    lf_readParkPositions(document);
     qf = {lf_readIntParameter(document, "Qf_real").value_or(-1),
           lf_readIntParameter(document, "Qf_soft").value_or(-1)};
 

@@ -24,20 +24,6 @@ constexpr char kTypeLineIndent[] = "  ";
 
 using TypeTitle = std::pair<std::string_view, std::string_view>;
 
-// The type list that a category's summary fills; null for the other categories.
-std::vector<std::string>* lf_categoryTypeList(std::uint32_t category) {
-  switch (category) {
-    case kCatLight:
-      return &g_lightTypes;
-    case kCatBuzjets:
-      return &g_buzjetTypes;
-    case kCatRotorcraft:
-      return &g_rotorcraftTypes;
-    default:
-      return nullptr;
-  }
-}
-
 // The setting that a category without liveries switches off, with the end of its log line.
 struct CategorySwitch {
   CheckBoxParameter* setting;
@@ -66,7 +52,7 @@ void lf_addTypeToLine(std::string& line, const std::string& type, std::uint32_t 
   line += type;
   line += ',';
   if (!fillLists) return;
-  if (std::vector<std::string>* list = lf_categoryTypeList(category)) list->push_back(type);
+  if (std::vector<std::string>* list = gf_categoryTypeList(category)) list->push_back(type);
 }
 
 // Logs the types, 20 to a line, each line starting with two blanks, joined by ','.
@@ -164,4 +150,17 @@ void lf_categorySummary(std::uint32_t category) {
   if (typesCounted > 0) lf_logTypeLines(lf_distinctTypes(pax, cargo), category, true);
   if (const std::optional<CategorySwitch> entry = lf_categorySwitch(category))
     lf_enableCheckBox(*entry->setting, true);
+}
+
+std::vector<std::string>* gf_categoryTypeList(std::uint32_t category) {
+  switch (category) {
+    case kCatLight:
+      return &g_lightTypes;
+    case kCatBuzjets:
+      return &g_buzjetTypes;
+    case kCatRotorcraft:
+      return &g_rotorcraftTypes;
+    default:
+      return nullptr;
+  }
 }

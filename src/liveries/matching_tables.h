@@ -38,6 +38,8 @@ extern TypeTitles g_cargoTypeLiveries;
 extern std::vector<std::string> g_lightTypes;
 extern std::vector<std::string> g_buzjetTypes;
 extern std::vector<std::string> g_rotorcraftTypes;
+// The list above of a size category; null for the categories without one.
+std::vector<std::string>* gf_categoryTypeList(std::uint32_t category);
 // The airline code of generic liveries, "ZZZ".
 extern const std::string g_genericAirline;
 // Aircraft key -> title last given to it, so that an aircraft that comes back keeps its livery.

@@ -60,19 +60,6 @@ TypeList& lf_shuffled(TypeList& list) {
   return list;
 }
 
-const std::vector<std::string>* lf_categoryTypes(std::uint32_t category) {
-  switch (category) {
-    case kCatLight:
-      return &g_lightTypes;
-    case kCatBuzjets:
-      return &g_buzjetTypes;
-    case kCatRotorcraft:
-      return &g_rotorcraftTypes;
-    default:
-      return nullptr;
-  }
-}
-
 }  // namespace
 
 void gf_buildSimilarTypes() {
@@ -99,7 +86,7 @@ void gf_clearSimilarTypes() {
 const TypeList& gf_similarTypes(const std::string& type) {
   if (const auto found = g_similarTypeGroups.find(type); found != g_similarTypeGroups.end())
     return lf_shuffled(found->second);
-  const std::vector<std::string>* candidates = lf_categoryTypes(gf_typeCategory(type));
+  const std::vector<std::string>* candidates = gf_categoryTypeList(gf_typeCategory(type));
   if (!candidates || candidates->empty()) return g_noSimilarTypes;
   const auto index =
       static_cast<std::size_t>(gf_randomIndex(static_cast<std::int64_t>(candidates->size())));
