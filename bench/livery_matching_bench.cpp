@@ -107,12 +107,8 @@ LiveryTarget lf_aircraft(const std::string& airline, const std::string& type,
   return ac;
 }
 
-void BM_MatchAirlineType(benchmark::State& state) {
-  lf_prepare();
-  const std::vector<std::string> types = lf_allTypes();
-  std::vector<LiveryTarget> fleet;
-  for (int a = 0; a < kAirlines; ++a)
-    fleet.push_back(lf_aircraft(lf_airline(a), types[(a + 3) % types.size()], "", a % 7 == 0));
+// Matches the fleet's aircraft one after another for as long as the benchmark runs.
+void lf_matchRoundRobin(benchmark::State& state, std::vector<LiveryTarget>& fleet) {
   std::size_t i = 0;
   for (auto _ : state) {
     LiveryTarget& ac = fleet[i++ % fleet.size()];
@@ -120,6 +116,15 @@ void BM_MatchAirlineType(benchmark::State& state) {
     benchmark::DoNotOptimize(ac.livery);
   }
   state.SetItemsProcessed(state.iterations());
+}
+
+void BM_MatchAirlineType(benchmark::State& state) {
+  lf_prepare();
+  const std::vector<std::string> types = lf_allTypes();
+  std::vector<LiveryTarget> fleet;
+  for (int a = 0; a < kAirlines; ++a)
+    fleet.push_back(lf_aircraft(lf_airline(a), types[(a + 3) % types.size()], "", a % 7 == 0));
+  lf_matchRoundRobin(state, fleet);
 }
 BENCHMARK(BM_MatchAirlineType);
 
@@ -134,13 +139,7 @@ void BM_MatchMixed(benchmark::State& state) {
     fleet.push_back(
         lf_aircraft(airline, n % 11 == 0 ? "ZZ99" : types[n % types.size()], reg, n % 9 == 0));
   }
-  std::size_t i = 0;
-  for (auto _ : state) {
-    LiveryTarget& ac = fleet[i++ % fleet.size()];
-    gf_matchLivery(ac);
-    benchmark::DoNotOptimize(ac.livery);
-  }
-  state.SetItemsProcessed(state.iterations());
+  lf_matchRoundRobin(state, fleet);
 }
 BENCHMARK(BM_MatchMixed);
 
