@@ -1,6 +1,12 @@
 # Build helpers shared by every folder.
 
 set(ZENDRIK_WARNINGS -Wall -Wextra -Wshadow)
+
+# Rebuilds of several checkouts on one machine share a compiler cache when one is installed.
+find_program(ZENDRIK_CCACHE ccache)
+if(ZENDRIK_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${ZENDRIK_CCACHE})
+endif()
 set(ZENDRIK_SHARED_DATA "${CMAKE_SOURCE_DIR}/../shared/data/realworld" CACHE PATH
     "Real-world sample files read in place by the tests")
 
