@@ -3,9 +3,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cctype>
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
@@ -23,6 +26,8 @@ namespace {
 
 constexpr const char* kUserAgent = "Zendrik";
 constexpr long kStallBytesPerSecond = 1;
+constexpr long kMaxRedirects = 5;
+constexpr long kHttpOk = 200;
 
 // A positive number of seconds from the environment, else the fallback.
 long lf_envSeconds(const char* name, long fallback) {
@@ -35,8 +40,43 @@ long lf_envSeconds(const char* name, long fallback) {
   return value;
 }
 
-size_t lf_curlWrite(char* data, size_t size, size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<FILE*>(file));
+// Where one transfer writes, and how much it may write.
+struct WriteTarget {
+  FILE* file = nullptr;
+  std::uint64_t limit = kDownloadUnlimited;  // bytes
+  std::uint64_t written = 0;
+  bool overLimit = false;
+};
+
+size_t lf_curlWrite(char* data, size_t size, size_t count, void* target) {
+  auto& out = *static_cast<WriteTarget*>(target);
+  const std::uint64_t bytes = static_cast<std::uint64_t>(size) * count;
+  if (bytes > out.limit - out.written) {
+    out.overLimit = true;
+    return 0;  // ends the transfer
+  }
+  const size_t done = std::fwrite(data, size, count, out.file);
+  out.written += static_cast<std::uint64_t>(done) * size;
+  return done;
+}
+
+// An HTTP(S) transfer succeeded only with a final 200: after the redirects, anything else (a
+// 3xx without a usable Location, a 204, a 206 ...) is no copy of the file asked for.
+std::optional<long> lf_badHttpStatus(CURL* curl) {
+  const char* scheme = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr)
+    return std::nullopt;
+  const std::string_view name(scheme);
+  const auto is = [&name](std::string_view other) {
+    return name.size() == other.size() &&
+           std::equal(name.begin(), name.end(), other.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  };
+  if (!is("http") && !is("https")) return std::nullopt;
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return status == kHttpOk ? std::nullopt : std::optional<long>(status);
 }
 
 // What the progress callback watches during one transfer.
@@ -67,15 +107,19 @@ fs::path lf_partPath(const fs::path& file) {
   return part;
 }
 
-void lf_setOptions(CURL* curl, const std::string& url, FILE* out, TransferWatch& watch) {
+void lf_setOptions(CURL* curl, const std::string& url, WriteTarget& out, TransferWatch& watch) {
   const long stallSeconds =
       lf_envSeconds("ZENDRIK_DOWNLOAD_STALL_TIMEOUT", kDownloadStallTimeoutSec);
   watch = TransferWatch{std::chrono::steady_clock::now(), 0, std::chrono::seconds(stallSeconds)};
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &lf_curlWrite);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &out);
   curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+  // A server that moved a file answers 3xx; its body is no copy of the file.
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   // Without these a server that accepts and then goes silent would hold start-up for ever.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
@@ -115,24 +159,31 @@ std::string gf_downloadFolderUrl() {
   return gf_downloadBaseUrl() + "P3D/";
 }
 
-bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode) {
+bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode,
+                 std::uint64_t maxBytes) {
   CURL* curl = holder.handle();
   if (curl == nullptr) return false;
   const fs::path part = lf_partPath(file);
   try {
-    FILE* out = std::fopen(part.c_str(), byteMode ? "wb" : "w");
-    if (out == nullptr) {
+    WriteTarget out;
+    out.file = std::fopen(part.c_str(), byteMode ? "wb" : "w");
+    out.limit = maxBytes;
+    if (out.file == nullptr) {
       gf_log(fmt::format("could not open output file: {}", file.string()));
       return false;
     }
     TransferWatch watch;
     lf_setOptions(curl, url, out, watch);
     const CURLcode code = curl_easy_perform(curl);
-    const bool closed = std::fclose(out) == 0;
-    if (code != CURLE_OK || !closed) {
-      gf_log(
-          fmt::format("download of \"{}\" failed: {}", url,
-                      code != CURLE_OK ? curl_easy_strerror(code) : "file could not be written"));
+    const bool closed = std::fclose(out.file) == 0;
+    const std::optional<long> badStatus = code == CURLE_OK ? lf_badHttpStatus(curl) : std::nullopt;
+    if (code != CURLE_OK || !closed || badStatus) {
+      const std::string reason =
+          out.overLimit      ? fmt::format("larger than {} bytes", maxBytes)
+          : code != CURLE_OK ? std::string(curl_easy_strerror(code))
+          : badStatus        ? fmt::format("HTTP status {}", *badStatus)
+                             : std::string("file could not be written");
+      gf_log(fmt::format("download of \"{}\" failed: {}", url, reason));
       lf_removeQuietly(part);
       return false;
     }

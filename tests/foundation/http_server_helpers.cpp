@@ -151,6 +151,62 @@ void StallingHttpServer::serve() {
   ::close(client);
 }
 
+ScriptedHttpServer::ScriptedHttpServer(Script script) : m_script(std::move(script)) {
+  m_listener = lf_listenLoopback(&m_port);
+  if (m_listener < 0) throw std::runtime_error("no loopback listener");
+  m_thread = std::thread([this] { serve(); });
+}
+
+ScriptedHttpServer::~ScriptedHttpServer() {
+  m_stop = true;
+  m_thread.join();
+  ::close(m_listener);
+}
+
+std::string ScriptedHttpServer::url() const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+std::string ScriptedHttpServer::response(const std::string& head, const std::string& body) {
+  return head + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
+}
+
+void ScriptedHttpServer::serve() {
+  while (!m_stop) {
+    pollfd p{m_listener, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const int client = ::accept(m_listener, nullptr, nullptr);
+    if (client < 0) continue;
+    answer(client);
+    ::close(client);
+  }
+}
+
+void ScriptedHttpServer::answer(int client) {
+  std::string request;
+  char buffer[1024];
+  while (!m_stop && request.find("\r\n\r\n") == std::string::npos) {
+    pollfd p{client, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+    if (n <= 0) return;
+    request.append(buffer, static_cast<std::size_t>(n));
+  }
+  // "GET /path HTTP/1.1"
+  const std::size_t start = request.find(' ') + 1;
+  const std::string path = request.substr(start, request.find(' ', start) - start);
+  std::string reply = response("HTTP/1.1 404 Not Found", "not here");
+  for (const auto& [scripted, text] : m_script) {
+    if (scripted == path) reply = text;
+  }
+  for (std::size_t sent = 0; sent < reply.size();) {
+    const ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<std::size_t>(n);
+  }
+}
+
 void gf_testWriteZip(const std::filesystem::path& file,
                      const std::vector<std::pair<std::string, std::string>>& entries, bool stored) {
   int error = 0;

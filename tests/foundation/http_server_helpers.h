@@ -47,6 +47,32 @@ class StallingHttpServer {
   std::thread m_thread;
 };
 
+// Answers each request with the raw response (status line, headers, body) scripted for its
+// path, "HTTP/1.1 404 Not Found" for any other path, one request per connection.
+class ScriptedHttpServer {
+ public:
+  using Script = std::vector<std::pair<std::string, std::string>>;  // path ("/x"), response
+  explicit ScriptedHttpServer(Script script);
+  ~ScriptedHttpServer();
+  ScriptedHttpServer(const ScriptedHttpServer&) = delete;
+  ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
+
+  std::string url() const;  // "http://127.0.0.1:<port>/"
+  // A response of the status line and headers given ("HTTP/1.1 302 Found\r\nLocation: /b")
+  // with the body and its length.
+  static std::string response(const std::string& head, const std::string& body);
+
+ private:
+  void serve();
+  void answer(int client);
+
+  int m_listener = -1;
+  int m_port = 0;
+  Script m_script;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
 // A zip archive written with libzip; a name ending in '/' becomes a folder entry.
 // Stored (not compressed) entries when stored is set.
 void gf_testWriteZip(const std::filesystem::path& file,

@@ -228,7 +228,7 @@ TEST_F(SettingsFileTest, SavingOneSettingChangesOnlyItsEntry) {
   const Lines lines = log();
   EXPECT_TRUE(gf_testHasLine(lines, "LOG=false"));
   EXPECT_TRUE(gf_testHasLine(lines, "LATERAL_RANGE=55"));
-  EXPECT_TRUE(gf_testHasLine(lines, "BLOCK_CALLSIGN=KLM123"));
+  EXPECT_FALSE(gf_testHasLine(lines, "BLOCK_CALLSIGN=KLM123"));  // its entry has no value
   EXPECT_FALSE(gf_testHasLine(lines, "LATERAL_RANGE=56"));
 }
 
