@@ -1,10 +1,12 @@
 // BGL scenery files as the airports scan reads them: the header pre-test on the file, then the
 // walk over the airport sections and the reading of each airport's name, helipads and stands.
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <stdexcept>
 
 #include "airports/bgl_airport.h"
+#include "airports/scan_log.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -24,5 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::runtime_error&) {
     // Both are how the scan task learns that one file is damaged.
   }
+  // The scan writes its log out after every task has ended; here that is after every input.
+  std::lock_guard lock(g_scanLogMutex);
+  g_scanLogLines.clear();
   return 0;
 }

@@ -60,6 +60,12 @@ size_t lf_curlWrite(char* data, size_t size, size_t count, void* target) {
   return done;
 }
 
+long lf_httpStatus(CURL* curl) {
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return status;
+}
+
 // An HTTP(S) transfer succeeded only with a final 200: after the redirects, anything else (a
 // 3xx without a usable Location, a 204, a 206 ...) is no copy of the file asked for.
 std::optional<long> lf_badHttpStatus(CURL* curl) {
@@ -74,8 +80,7 @@ std::optional<long> lf_badHttpStatus(CURL* curl) {
            });
   };
   if (!is("http") && !is("https")) return std::nullopt;
-  long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  const long status = lf_httpStatus(curl);
   return status == kHttpOk ? std::nullopt : std::optional<long>(status);
 }
 
@@ -179,10 +184,11 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     const std::optional<long> badStatus = code == CURLE_OK ? lf_badHttpStatus(curl) : std::nullopt;
     if (code != CURLE_OK || !closed || badStatus) {
       const std::string reason =
-          out.overLimit      ? fmt::format("larger than {} bytes", maxBytes)
-          : code != CURLE_OK ? std::string(curl_easy_strerror(code))
-          : badStatus        ? fmt::format("HTTP status {}", *badStatus)
-                             : std::string("file could not be written");
+          out.overLimit                       ? fmt::format("larger than {} bytes", maxBytes)
+          : code == CURLE_HTTP_RETURNED_ERROR ? fmt::format("HTTP status {}", lf_httpStatus(curl))
+          : code != CURLE_OK                  ? std::string(curl_easy_strerror(code))
+          : badStatus                         ? fmt::format("HTTP status {}", *badStatus)
+                                              : std::string("file could not be written");
       gf_log(fmt::format("download of \"{}\" failed: {}", url, reason));
       lf_removeQuietly(part);
       return false;

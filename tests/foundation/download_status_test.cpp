@@ -42,7 +42,7 @@ const std::vector<StatusCase> kStatusCases = {
      true, ""},
     {"302 to a missing page",
      {{"/dbase.zip", lf_answer("HTTP/1.1 302 Found\r\nLocation: /gone")}},
-     false, "404"},
+     false, "HTTP status 404"},
     {"302 without a location",
      {{"/dbase.zip", lf_answer("HTTP/1.1 302 Found")}}, false, "HTTP status 302"},
     {"301 loop",
