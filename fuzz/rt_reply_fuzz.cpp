@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "shell/intake.h"
+#include "shell/intake/intake.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::InputCursor input(data, size);
@@ -21,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (nlohmann::json::accept(reply)) break;
   }
-  gf_readRealTrafficVersion(reply);
+  lf_readRealTrafficVersion(reply);
   return 0;
 }
