@@ -3,15 +3,14 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
-#include <cctype>
 #include <cstdio>
-#include <optional>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -67,21 +66,27 @@ long lf_httpStatus(CURL* curl) {
 }
 
 // An HTTP(S) transfer succeeded only with a final 200: after the redirects, anything else (a
-// 3xx without a usable Location, a 204, a 206 ...) is no copy of the file asked for.
+// 3xx without a usable Location, a 204, a 206 ...) is no copy of the file asked for. Other
+// schemes (file://) have no status.
 std::optional<long> lf_badHttpStatus(CURL* curl) {
   const char* scheme = nullptr;
   if (curl_easy_getinfo(curl, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr)
     return std::nullopt;
-  const std::string_view name(scheme);
-  const auto is = [&name](std::string_view other) {
-    return name.size() == other.size() &&
-           std::equal(name.begin(), name.end(), other.begin(), [](char a, char b) {
-             return std::tolower(static_cast<unsigned char>(a)) == b;
-           });
-  };
-  if (!is("http") && !is("https")) return std::nullopt;
+  std::string name(scheme);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name != "http" && name != "https") return std::nullopt;
   const long status = lf_httpStatus(curl);
   return status == kHttpOk ? std::nullopt : std::optional<long>(status);
+}
+
+// The log's words for a failed transfer.
+std::string lf_failureReason(CURL* curl, CURLcode code, const WriteTarget& out,
+                             std::optional<long> badStatus) {
+  if (out.overLimit) return fmt::format("larger than {} bytes", out.limit);
+  if (code == CURLE_HTTP_RETURNED_ERROR) return fmt::format("HTTP status {}", lf_httpStatus(curl));
+  if (code != CURLE_OK) return curl_easy_strerror(code);
+  if (badStatus) return fmt::format("HTTP status {}", *badStatus);
+  return "file could not be written";
 }
 
 // What the progress callback watches during one transfer.
@@ -183,13 +188,8 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     const bool closed = std::fclose(out.file) == 0;
     const std::optional<long> badStatus = code == CURLE_OK ? lf_badHttpStatus(curl) : std::nullopt;
     if (code != CURLE_OK || !closed || badStatus) {
-      const std::string reason =
-          out.overLimit                       ? fmt::format("larger than {} bytes", maxBytes)
-          : code == CURLE_HTTP_RETURNED_ERROR ? fmt::format("HTTP status {}", lf_httpStatus(curl))
-          : code != CURLE_OK                  ? std::string(curl_easy_strerror(code))
-          : badStatus                         ? fmt::format("HTTP status {}", *badStatus)
-                                              : std::string("file could not be written");
-      gf_log(fmt::format("download of \"{}\" failed: {}", url, reason));
+      gf_log(fmt::format("download of \"{}\" failed: {}", url,
+                         lf_failureReason(curl, code, out, badStatus)));
       lf_removeQuietly(part);
       return false;
     }
