@@ -7,6 +7,7 @@
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/parameters.h"
+#include "foundation/registry_lookup.h"
 #include "liveries/liveries_test_support.h"
 
 namespace {
