@@ -2,7 +2,6 @@
 #include "simlink/simlink_test_helpers.h"
 
 #include <fstream>
-#include <sstream>
 
 #include "foundation/log.h"
 #include "foundation/parameters.h"
@@ -16,15 +15,14 @@ void gf_resetForRun() {
   g_exitReason.store(0);
   g_restartDelaySec.store(0);
   g_rtProfessional.store(false);
-  g_simTimeSec.store(0);
   g_simFrameRate.store(0.0f);
-  std::lock_guard lock(g_simNoticesMutex);
-  g_simNotices.clear();
+  g_simConnected.store(0);
   for (auto text : {&MainWindowState::statusText, &MainWindowState::errorText,
                     &MainWindowState::simName, &MainWindowState::userStand}) {
     g_mainWindowState.storeText(text, "", kLampsArea);
   }
-  g_simConnected.store(0);
+  std::lock_guard lock(g_simNoticesMutex);
+  g_simNotices.clear();
 }
 
 void LinkTest::SetUp() {
@@ -50,7 +48,6 @@ void LinkTest::TearDown() {
   gf_resetForRun();
   g_dbaseWingspans.clear();
   g_dbaseLarge.clear();
-  g_maxHalfWingspanNm = 0.0;
   gf_closeLog();
 }
 
@@ -68,7 +65,7 @@ std::vector<SimObjectNotice> LinkTest::takeNotices() {
   return std::exchange(g_simNotices, {});
 }
 
-std::string LinkTest::dispatchError(std::vector<std::uint8_t> message) {
+std::string LinkTest::dispatchError(Bytes message) {
   try {
     gf_dispatch(std::move(message));
   } catch (const qvb::UserErrorException& e) {
@@ -77,48 +74,31 @@ std::string LinkTest::dispatchError(std::vector<std::uint8_t> message) {
   return "";
 }
 
-std::vector<std::uint8_t> gf_message(std::uint32_t id, std::vector<std::uint32_t> words,
-                                     const std::vector<std::uint8_t>& tail) {
+Bytes gf_message(std::uint32_t id, std::vector<std::uint32_t> words, const Bytes& tail) {
   words.insert(words.begin(),
                {static_cast<std::uint32_t>(12 + 4 * words.size() + tail.size()), 35, id});
-  std::vector<std::uint8_t> m(words.size() * 4);
+  Bytes m(words.size() * 4);
   std::memcpy(m.data(), words.data(), m.size());
   m.insert(m.end(), tail.begin(), tail.end());
   return m;
 }
 
-std::vector<std::uint8_t> gf_data(std::uint32_t requestId, const std::vector<std::uint8_t>& record,
-                                  std::uint32_t objectId, std::uint32_t id) {
-  return gf_message(id, {requestId, objectId, 0, 0, 1, 1, 1}, record);
-}
-
-std::vector<std::uint8_t> gf_sample(double lat, double lon, std::uint32_t objectId) {
+Bytes gf_sample(double lat, double lon, std::uint32_t objectId) {
   UserAcData d;
   d.latitude = lat;
   d.longitude = lon;
   return gf_data(kRequestUserAc, gf_bytes(d), objectId);
 }
 
-std::vector<std::uint8_t> gf_inRange(std::uint32_t objectId, double agl, const std::string& atcId) {
+Bytes gf_inRange(std::uint32_t objectId, double agl, const std::string& atcId) {
   AcInRangeRecord r{agl, -11.0, 1, {}};
   std::memcpy(r.atcId, atcId.data(), std::min(atcId.size(), sizeof r.atcId));
   return gf_data(kRequestAcInRange, gf_bytes(r), objectId, 9);
 }
 
-void gf_dispatch(std::vector<std::uint8_t> message) {
+void gf_dispatch(Bytes message) {
   lf_dispatch(reinterpret_cast<SIMCONNECT_RECV*>(message.data()),
               static_cast<DWORD>(message.size()), nullptr);
-}
-
-void TestWorker::start(std::uint32_t majorVersion) {
-  gf_initSimConnect(majorVersion);
-  m_thread = std::jthread(SimClient);
-}
-
-void TestWorker::stop() {
-  if (!m_thread.joinable()) return;
-  m_thread.request_stop();
-  m_thread.join();
 }
 
 bool TestWorker::startFlight() {
@@ -139,20 +119,14 @@ bool TestWorker::startFlight() {
   return placed;
 }
 
-bool gf_waitUntil(const std::function<bool()>& pred, double seconds) {
-  return p3d::P3dStandin::waitUntil(pred, seconds);
-}
-
 nlohmann::json gf_parkedScenario(const std::string& simulator) {
-  return {
-      {"simulator", simulator},
-      {"user",
-       {{"object_id", 2},
-        {"title", "Stand-in Boeing 737-800"},
-        {"atc_model", "B738"},
-        {"path",
-         {{{"t", 0}, {"lat", 52.3086}, {"lon", 4.7639}, {"alt_ft", -11}, {"on_ground", true}}}}}},
-      {"ground_elevation_ft", -11}};
+  return {{"simulator", simulator},
+          {"user",
+           {{"object_id", 2},
+            {"title", "Stand-in Boeing 737-800"},
+            {"atc_model", "B738"},
+            {"path", {{{"t", 0}, {"lat", 52.3086}, {"lon", 4.7639}, {"alt_ft", -11}}}}}},
+          {"ground_elevation_ft", -11}};
 }
 
 }  // namespace linktest

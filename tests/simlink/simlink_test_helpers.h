@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,18 +19,19 @@
 
 namespace linktest {
 
+using Bytes = std::vector<std::uint8_t>;
+
 class LinkTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Lines of Log.txt that contain the fragment.
   std::vector<std::string> logLines(const std::string& fragment) const;
   std::vector<SimObjectNotice> takeNotices();
   std::string window(std::string MainWindowState::*field) const {
     return g_mainWindowState.text(field);
   }
   // The text of the UserErrorException that dispatching the message throws, "" for none.
-  static std::string dispatchError(std::vector<std::uint8_t> message);
+  static std::string dispatchError(Bytes message);
 
   simtest::SimConnectEnvironment env;
   std::vector<std::pair<LatLon, std::string>> stands;  // answered within 0.01 nm
@@ -41,28 +41,35 @@ class LinkTest : public ::testing::Test {
 // Clears the link, the stop flags and the window texts, as a restart does.
 void gf_resetForRun();
 
-// A message the simulator sends: the header with its size, then the words, then tail bytes.
-std::vector<std::uint8_t> gf_message(std::uint32_t id, std::vector<std::uint32_t> words,
-                                     const std::vector<std::uint8_t>& tail = {});
+// A message the simulator sends: header with its size, the words, then the tail bytes.
+Bytes gf_message(std::uint32_t id, std::vector<std::uint32_t> words, const Bytes& tail = {});
 // A data reply (dwID 8, or 9 for a range reply) with its record.
-std::vector<std::uint8_t> gf_data(std::uint32_t requestId, const std::vector<std::uint8_t>& record,
-                                  std::uint32_t objectId = 1, std::uint32_t id = 8);
+inline Bytes gf_data(std::uint32_t requestId, const Bytes& record, std::uint32_t objectId = 1,
+                     std::uint32_t id = 8) {
+  return gf_message(id, {requestId, objectId, 0, 0, 1, 1, 1}, record);
+}
 template <typename T>
-std::vector<std::uint8_t> gf_bytes(const T& value) {
-  std::vector<std::uint8_t> b(sizeof value);
+Bytes gf_bytes(const T& value) {
+  Bytes b(sizeof value);
   std::memcpy(b.data(), &value, sizeof value);
   return b;
 }
-std::vector<std::uint8_t> gf_sample(double lat, double lon, std::uint32_t objectId = 1);
-std::vector<std::uint8_t> gf_inRange(std::uint32_t objectId, double agl, const std::string& atcId);
-void gf_dispatch(std::vector<std::uint8_t> message);
+Bytes gf_sample(double lat, double lon, std::uint32_t objectId = 1);
+Bytes gf_inRange(std::uint32_t objectId, double agl, const std::string& atcId);
+void gf_dispatch(Bytes message);
 
 // The test worker: starts SimClient as a run does and plays the engine's part.
 class TestWorker {
  public:
   ~TestWorker() { stop(); }
-  void start(std::uint32_t majorVersion = 5);
-  void stop();  // requests the stop on the thread's token and joins it
+  void start(std::uint32_t majorVersion = 5) {
+    gf_initSimConnect(majorVersion);
+    m_thread = std::jthread(SimClient);
+  }
+  void stop() {  // on the thread's token, as the closing sequence asks it
+    m_thread.request_stop();
+    if (m_thread.joinable()) m_thread.join();
+  }
   // Waits for a running simulator and a placed user aircraft, asking what a run asks at its
   // start (on-ground state every second, samples, title and model).
   bool startFlight();
@@ -71,8 +78,10 @@ class TestWorker {
   std::jthread m_thread;
 };
 
-bool gf_waitUntil(const std::function<bool()>& pred, double seconds = 10);
-// The user parked at EHAM, on a simulator of the given scenario name.
+inline bool gf_waitUntil(const std::function<bool()>& pred, double seconds = 10) {
+  return p3d::P3dStandin::waitUntil(pred, seconds);
+}
+// The user (object 2) parked at EHAM, on a simulator of the given scenario name.
 nlohmann::json gf_parkedScenario(const std::string& simulator = "v5");
 
 }  // namespace linktest
