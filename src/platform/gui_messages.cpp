@@ -109,14 +109,17 @@ int gf_pumpMessages() {
 
 void gf_presentPending() {
   auto queue = gf_currentQueue();
-  std::lock_guard lock(gf_gui().mutex);
-  for (HWND h : queue->windows) {
-    HWND__* w = gf_findLocked(h);
-    if (w == nullptr || !w->surface || gf_isEmpty(w->surface->presentDirty)) continue;
-    const RECT dirty = w->surface->presentDirty;
-    w->surface->presentDirty = RECT{};
-    if (w->backend != nullptr && w->visible) w->backend->present(*w, dirty);
+  {
+    std::lock_guard lock(gf_gui().mutex);
+    for (HWND h : queue->windows) {
+      HWND__* w = gf_findLocked(h);
+      if (w == nullptr || !w->surface || gf_isEmpty(w->surface->presentDirty)) continue;
+      const RECT dirty = w->surface->presentDirty;
+      w->surface->presentDirty = RECT{};
+      if (w->backend != nullptr && w->visible) w->backend->present(*w, dirty);
+    }
   }
+  gf_writeRequestedWindowPng(*queue);
 }
 
 }  // namespace platform
