@@ -72,9 +72,12 @@ void gf_postCloseToTopLevels() {
 
 void gf_requestWindowPng() {
   // Invalidated before the flag is set: a thread that sees the flag with nothing left to
-  // paint has painted since.
-  for (HWND window : lf_visibleTopLevels()) InvalidateRect(window, nullptr, TRUE);
+  // paint has painted since. The owner may have painted before the flag was set, so it is
+  // woken once more to look at the flag.
+  const std::vector<HWND> windows = lf_visibleTopLevels();
+  for (HWND window : windows) InvalidateRect(window, nullptr, TRUE);
   s_pngRequested.store(true);
+  for (HWND window : windows) PostMessageW(window, WM_NULL, 0, 0);
 }
 
 void gf_writeRequestedWindowPng(ThreadQueue& queue) {

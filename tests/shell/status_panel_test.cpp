@@ -1,63 +1,37 @@
 // What the status panel paints, read back from the paint record and the framebuffer: the lamps
-// and what they hide, the park statistics, the error line.
+// and what they hide, the park statistics, the error line, and the PNG that SIGUSR1 asks for.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
 
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
+#include "platform/files_test_support.h"
 #include "platform/headless.h"
 #include "platform/signal_seams.h"
-#include "platform/files_test_support.h"
 #include "shell_test_helpers.h"
 
 namespace {
 
 using shelltest::ShellWindowTest;
-using Kind = platform::PaintOp::Kind;
-
-constexpr COLORREF kGreen = 0x32CD32;
-constexpr COLORREF kYellow = 0x00FFFF;
-constexpr COLORREF kRed = 0x0000FF;
-constexpr COLORREF kBlack = 0;
+using Colour = std::optional<COLORREF>;
+constexpr COLORREF kGreen = 0x32CD32, kYellow = 0x00FFFF, kRed = 0x0000FF, kBlack = 0;
+constexpr Colour kHidden = std::nullopt;
 
 class StatusPanelTest : public ShellWindowTest {
  protected:
-  // Repaints the whole window and keeps what was drawn.
-  void repaint() {
+  // Repaints the whole window; the colour of the text drawn with exactly this content.
+  Colour drawn(const std::u16string& text) {
     platform::gf_clearPaintRecord(window());
     InvalidateRect(window(), nullptr, TRUE);
     platform::gf_pumpMessages();
-    ops_ = platform::gf_paintRecord(window());
-  }
-  // Colour of the text drawn with exactly this content; none when it was not drawn.
-  std::optional<COLORREF> textColour(const std::u16string& text) const {
-    for (const auto& op : ops_) {
-      if (op.kind == Kind::text && op.text == text) return op.color;
+    for (const auto& op : platform::gf_paintRecord(window())) {
+      if (op.kind == platform::PaintOp::Kind::text && op.text == text) return op.color;
     }
-    return std::nullopt;
+    return kHidden;
   }
   COLORREF pixel(int x, int y) const { return platform::gf_pixelAt(window(), x, y); }
-
-  std::vector<platform::PaintOp> ops_;
 };
-
-// A fresh window: both lamps in their starting colours, no reader texts.
-TEST_F(StatusPanelTest, BeforeAnyRun) {
-  repaint();
-  EXPECT_EQ(pixel(410, 40), kRed);    // simulator not connected
-  EXPECT_EQ(pixel(440, 40), kBlack);  // RealTraffic waited for
-  for (const char16_t* hidden : {u"Weather", u"Traffic", u"qnh:    0", u"live:   0"}) {
-    EXPECT_FALSE(textColour(hidden)) << std::string(hidden, hidden + 4);
-  }
-  EXPECT_EQ(textColour(u"Version 10.10.9"), kGreen);
-  EXPECT_EQ(textColour(u"# liveries: ..."), kRed);
-  EXPECT_EQ(textColour(u"Scan for liveries"), kYellow);  // SCAN_LIVERIES is on
-  EXPECT_EQ(textColour(u"GUID changes"), kBlack);
-  EXPECT_EQ(textColour(u"Light aircraft"), kBlack);
-  EXPECT_FALSE(textColour(u"# stands:   0"));             // no park airport
-}
 
 TEST_F(StatusPanelTest, LampsAndWhatTheyShow) {
   struct Case {
@@ -65,90 +39,72 @@ TEST_F(StatusPanelTest, LampsAndWhatTheyShow) {
     std::uint32_t traffic, weather;
     const char* title;
     COLORREF simLamp, rtLampColour;
-    std::optional<COLORREF> trafficText, weatherText;
+    Colour trafficText, weatherText, live;
   };
+  // The first row is a fresh window before any run.
   const Case table[] = {
-      {1, 1, 1, 0, 1, 2, "Boeing 737", kGreen, kGreen, kGreen, kYellow},
-      {1, 0, 1, 0, 2, 1, "Boeing 737", kYellow, kYellow, kYellow, kGreen},
-      {1, 1, 1, 0, 3, 3, "", kYellow, kYellow, std::nullopt, std::nullopt},
-      {0, 1, 0, 0, 1, 1, "Boeing 737", kRed, kRed, std::nullopt, std::nullopt},
+      {0, 0, 0, 1, 3, 3, "", kRed, kBlack, kHidden, kHidden, kHidden},
+      {1, 1, 1, 0, 1, 2, "B738", kGreen, kGreen, kGreen, kYellow, kGreen},
+      {1, 0, 1, 0, 2, 1, "B738", kYellow, kYellow, kYellow, kGreen, kGreen},
+      {1, 1, 1, 0, 3, 3, "", kYellow, kYellow, kHidden, kHidden, kHidden},
+      {0, 1, 0, 0, 1, 1, "B738", kRed, kRed, kHidden, kHidden, kHidden},
   };
   MainWindowState& s = g_mainWindowState;
-  s.qnhShown = 1013;
   s.liveCount = 7;
   for (const Case& c : table) {
-    SCOPED_TRACE(c.title);
-    s.simConnected = c.connected;
-    s.simRunningLamp = c.running;
-    s.rtLamp = c.rtLamp;
-    s.rtLampWaiting = c.waiting;
-    s.trafficLamp = c.traffic;
-    s.weatherLamp = c.weather;
+    SCOPED_TRACE(&c - table);
+    s.simConnected = c.connected, s.simRunningLamp = c.running;
+    s.rtLamp = c.rtLamp, s.rtLampWaiting = c.waiting;
+    s.trafficLamp = c.traffic, s.weatherLamp = c.weather;
     s.storeText(&MainWindowState::userAcTitleText, c.title, kLampsArea);
-    repaint();
+    EXPECT_EQ(drawn(u"Traffic"), c.trafficText);
     EXPECT_EQ(pixel(410, 40), c.simLamp);
     EXPECT_EQ(pixel(440, 40), c.rtLampColour);
-    EXPECT_EQ(textColour(u"Traffic"), c.trafficText);
-    EXPECT_EQ(textColour(u"Weather"), c.weatherText);
-    EXPECT_EQ(textColour(u"live:   7").has_value(), c.trafficText.has_value());
-    EXPECT_EQ(textColour(u"qnh: 1013").has_value(), c.weatherText.has_value());
+    EXPECT_EQ(drawn(u"Weather"), c.weatherText);
+    EXPECT_EQ(drawn(u"live:   7"), c.live);
   }
   s.simConnected = 0, s.simRunningLamp = 0, s.rtLamp = 0, s.rtLampWaiting = 1;
   s.trafficLamp = 3, s.weatherLamp = 3;
+  EXPECT_EQ(drawn(u"# liveries: ..."), kRed);
+  EXPECT_EQ(drawn(u"Scan for liveries"), kYellow);  // SCAN_LIVERIES is on
+  EXPECT_EQ(drawn(u"GUID changes"), kBlack);
 }
 
-TEST_F(StatusPanelTest, ParkStatisticsWhileAParkAirportIsSet) {
+TEST_F(StatusPanelTest, ParkStatisticsOnlyWithAParkAirport) {
   MainWindowState& s = g_mainWindowState;
-  s.parkAirportValid = 1;
-  s.parkTrafficWeek = 12;
-  s.standCount = 140;
-  s.parkTarget = 0;
+  EXPECT_EQ(drawn(u"no max park live"), kHidden);
+  s.parkAirportValid = 1, s.parkTrafficWeek = 12, s.standCount = 140;
   s.storeText(&MainWindowState::parkAirportText, "EHAM (AMS)", kParkArea);
   s.storeText(&MainWindowState::parkAirportNameText, "Schiphol", kParkArea);
-  s.storeText(&MainWindowState::parkPublisherText, "simaddon", kParkArea);
   s.storeText(&MainWindowState::reservedStandText, "D7", kParkArea);
-  repaint();
-  EXPECT_EQ(textColour(u"EHAM (AMS)"), kGreen);
-  EXPECT_EQ(textColour(u" Schiphol, simaddon, wk=12"), kGreen);
-  EXPECT_EQ(textColour(u"reserved stand: D7"), kRed);  // not yet confirmed
-  EXPECT_EQ(textColour(u"# stands: 140"), kGreen);
-  EXPECT_EQ(textColour(u"no max park live"), kGreen);
-  EXPECT_FALSE(textColour(u"*S*"));
+  EXPECT_EQ(drawn(u"EHAM (AMS)"), kGreen);
+  EXPECT_EQ(drawn(u" Schiphol, , wk=12"), kGreen);
+  EXPECT_EQ(drawn(u"reserved stand: D7"), kRed);  // not confirmed yet
+  EXPECT_EQ(drawn(u"# stands: 140"), kGreen);
+  EXPECT_EQ(drawn(u"no max park live"), kGreen);
   s.parkAirportValid = 0;
-  s.storeText(&MainWindowState::parkAirportText, "", kParkArea);
-  s.storeText(&MainWindowState::reservedStandText, "", kParkArea);
-  repaint();
-  EXPECT_FALSE(textColour(u"# stands: 140"));
+  for (auto text : {&MainWindowState::parkAirportText, &MainWindowState::parkAirportNameText,
+                    &MainWindowState::reservedStandText})
+    s.storeText(text, "", kParkArea);
 }
 
-// An error stays in a red line; messages wait until it is gone.
-TEST_F(StatusPanelTest, ErrorLine) {
+// An error stays in a red line, messages wait until it is gone; the PNG shows what was painted.
+TEST_F(StatusPanelTest, ErrorLineAndWindowPng) {
   gf_showMessage("scanning", false);
-  repaint();
+  EXPECT_EQ(drawn(u"scanning"), kYellow);
   EXPECT_EQ(pixel(870, 460), kGreen);
-  EXPECT_EQ(textColour(u"scanning"), kYellow);
   gf_showError("41: Zendrik_P3D must be run from the Zendrik_P3D folder!");
   gf_showMessage("later", true);
-  repaint();
+  EXPECT_EQ(drawn(u"41: Zendrik_P3D must be run from the Zendrik_P3D folder!"), kYellow);
   EXPECT_EQ(pixel(870, 460), kRed);
-  EXPECT_EQ(textColour(u"41: Zendrik_P3D must be run from the Zendrik_P3D folder!"), kYellow);
-  EXPECT_FALSE(textColour(u"later"));
-  EXPECT_FALSE(textColour(u"scanning"));
-}
-
-// SIGUSR1's request: the PNG is written once the window has been painted again.
-TEST_F(StatusPanelTest, WindowPngAfterThePaint) {
+  EXPECT_EQ(drawn(u"later"), kHidden);
   platform_test::EnvGuard env;
   const auto png = folder_.path() / "window.png";
   env.set("ZENDRIK_WINDOW_PNG", png.string());
   platform::gf_requestWindowPng();
-  EXPECT_FALSE(std::filesystem::exists(png));
+  EXPECT_FALSE(std::filesystem::exists(png));  // not before the window is painted again
   platform::gf_pumpMessages();
-  ASSERT_TRUE(std::filesystem::exists(png));
-  std::ifstream in(png, std::ios::binary);
-  char signature[8] = {};
-  in.read(signature, 8);
-  EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+  EXPECT_GT(std::filesystem::file_size(png), 1000u);
 }
 
 }  // namespace
