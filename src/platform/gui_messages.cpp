@@ -68,6 +68,7 @@ Take lf_takeLocked(ThreadQueue& queue, MSG& msg, HWND window, UINT filterMin, UI
 }
 
 void lf_wait(ThreadQueue& queue) {
+  if (gf_backendEventsQueued()) return;  // taken by the next gf_pollBackends
   pollfd fds[2] = {{queue.wakeFd, POLLIN, 0}, {gf_backendEventFd(), POLLIN, 0}};
   const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
   poll(fds, count, -1);
