@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "airports/park_pos.h"
+#include "airports/airport_file.h"
 #include "foundation/geometry.h"
 #include "foundation/parameters.h"
 
