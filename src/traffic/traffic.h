@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "foundation/day_slots.h"
 #include "foundation/geometry.h"
 #include "foundation/park_pos.h"
+#include "simlink/simlink.h"
 #include "traffic/aircraft_records.h"
 
 // ---- Engine containers (worker) ------------------------------------------------------------------
@@ -38,6 +40,9 @@ struct StaticCandidate {
 extern std::vector<AiAircraft> g_liveAc;          // the live aircraft
 extern std::vector<StaticAircraft> g_staticAc;    // the static parked aircraft
 extern std::deque<std::uint32_t> g_removeWait;    // object ids waiting to be removed, oldest first
+// Creations waiting to be handed to the simulator link (one per 50 engine steps, live first).
+extern std::deque<CreateAcRequest> g_liveCreateWait;
+extern std::deque<CreateAcRequest> g_staticCreateWait;
 // Static-parking candidates, consumed from the back (best fit last).
 extern std::vector<StaticCandidate> g_staticCandidates;
 // {aircraft key, half-hour slot of its last learned soft option}, one pair per key.
@@ -47,6 +52,22 @@ extern std::vector<std::pair<std::uint32_t, std::uint32_t>> g_parkedKeySlots;
 extern std::set<std::string> g_liveCallsignsSeen;
 // Soft options may be learned at the park airport (its stand file is not good enough yet).
 extern bool g_learnSoftAllowed;
+
+// ---- Leaving the simulator ------------------------------------------------------------------------
+
+// Removes every queued creation with the callsign, keeping the order of the rest; true when one
+// was removed. An empty callsign removes nothing.
+bool gf_removeFromCreateWait(std::deque<CreateAcRequest>& queue, const std::string& callsign);
+// The one way an aircraft leaves the simulator: a record still in "buffer" is only marked, a
+// creation still waiting is withdrawn, otherwise its stand is freed and its object id queued in
+// g_removeWait. A live aircraft is passed as its StaticAircraft part.
+void removeAircraftFromSim(StaticAircraft& aircraft);
+// Removes the object so that it is created again where it stands now, with another livery.
+void liveryRespawn(AiAircraft& aircraft);
+// Throttle and flaps to 0, engines off and the parked lights, as client events for the object.
+void setParkedState(StaticAircraft& aircraft);
+// Writes the live aircraft's flight plan (origin, destination, IFR or VFR by size category).
+bool gf_writeFlightPlan(const std::filesystem::path& path, const AiAircraft& aircraft);
 
 // ---- Parking controls ---------------------------------------------------------------------------
 
