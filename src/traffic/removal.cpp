@@ -45,8 +45,8 @@ void removeAircraftFromSim(StaticAircraft& aircraft) {
     aircraft.removedFromBuffer = true;
     return;
   }
-  if (aircraft.removalPending) {
-    return;  // under way
+  if (aircraft.removalPending || aircraft.eraseMe) {
+    return;  // under way, or leaving without an object
   }
   if (aircraft.st == kStAdding2Sim) {
     const bool withdrawn = gf_removeFromCreateWait(g_liveCreateWait, aircraft.callsign) ||

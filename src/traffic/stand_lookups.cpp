@@ -73,6 +73,8 @@ std::string gf_standNameAt(const LatLon& position) {
   return g_standNameCache.name;
 }
 
+void gf_forgetStandNames() { g_standNameCache = {}; }
+
 StandIter gf_closestFreeStand(const LatLon& position, const AircraftHead& aircraft,
                               double maxDistNm, bool tryOptions) {
   const StandIter none = g_parkStands.end();

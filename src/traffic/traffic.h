@@ -91,6 +91,8 @@ void gf_countStandUpdate();
 // The name of the stand within 55 m of the position (the nearest, the first of equals), or ""
 // when there is none, no stand list, or the user aircraft is airborne. Caches the last answer.
 std::string gf_standNameAt(const LatLon& position);
+// Empties gf_standNameAt's cache, so that a refilled stand list is searched afresh.
+void gf_forgetStandNames();
 // The nearest free stand within maxDistNm that fits the aircraft, or one too small but within
 // 20 m (its radius is then corrected); with tryOptions, else a fitting stand within 85 m that has
 // an option of this aircraft. Helipads only for Rotorcraft and only helipads for them. end = none.

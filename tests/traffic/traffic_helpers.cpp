@@ -1,0 +1,96 @@
+// The engine tests' shared set-up.
+#include <mutex>
+
+#include "airports/airports.h"
+#include "foundation/log.h"
+#include "foundation/main_window_state.h"
+#include "foundation/random_pick.h"
+#include "foundation/settings_reset.h"
+#include "foundation/worker_thread.h"
+#include "liveries/aircraft_database.h"
+#include "traffic_test_support.h"
+
+namespace traffictest {
+
+namespace {
+void lf_useDatabase() {
+  g_dbaseLarge = {"A320", "B738"};
+  g_dbaseHeavy = {"B744"};
+  g_dbaseBuzjet = {"C56X"};
+  g_dbaseRotorcraft = {"EC35"};
+  g_dbaseHighPerf = {"F16"};
+  g_dbaseTypes = {"A320", "B738", "B744", "C172", "C56X", "EC35", "F16"};
+  g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"B744", 64.4}, {"C172", 11.0},
+                      {"C56X", 16.98}, {"EC35", 10.2}, {"F16", 9.96}};
+  g_dbaseRegs = {{"PH-BXA", {"KLM", "B738", "", false}}, {"PH-MCP", {"MPH", "B744", "KLC", true}}};
+}
+}  // namespace
+
+void TrafficTest::SetUp() {
+  gf_openLog();
+  gf_markWorkerThread();
+  gf_rng().seed(7);
+  gf_testResetSettings();
+  gf_testResetRunState();
+  gf_resetEngine();
+  lf_useDatabase();
+}
+
+void TrafficTest::TearDown() {
+  gf_resetEngine();
+  gf_testResetSettings();
+  gf_closeLog();
+}
+
+std::string TrafficTest::log() const { return gf_testReadAll(folder.path() / "Log.txt"); }
+
+ParkPos gf_standAt(const std::string& name, double bearingDeg, double metres, double radiusM,
+                   bool cargo, bool ramp, bool heli) {
+  const LatLon at = gf_destination(kField, bearingDeg * kDegToRad, metres / 0.3048);
+  return ParkPos(std::string(name), {}, StandPlace{at.lat, at.lon, 0.0}, radiusM, !cargo, !ramp,
+                 !heli);
+}
+
+ParkPos& gf_addStand(ParkPos stand) {
+  stand.number = static_cast<std::uint32_t>(g_parkStands.size() + 1);
+  return g_parkStands.emplace_back(std::move(stand));
+}
+
+AircraftHead gf_head(const std::string& type, const std::string& callsign,
+                     const std::string& registration, std::uint32_t key,
+                     const std::string& airline) {
+  AircraftIdent ident;
+  ident.airline = airline;
+  ident.type = type;
+  ident.callsign = callsign;
+  ident.registration = registration;
+  AircraftHead head = gf_initTrafficReport(ident);
+  head.key = key;
+  return head;
+}
+
+void gf_resetEngine() {
+  g_liveAc.clear();
+  g_staticAc.clear();
+  g_removeWait.clear();
+  g_liveCreateWait.clear();
+  g_staticCreateWait.clear();
+  g_staticCandidates.clear();
+  g_parkedKeySlots.clear();
+  g_liveCallsignsSeen.clear();
+  g_learnSoftAllowed = false;
+  g_parkStands.clear();
+  gf_forgetStandNames();
+  g_parkStandUpdates = 0;
+  g_parkStandsChanged = false;
+  g_parkAirportIcao.clear();
+  g_parkAirportPos = {};
+  g_busy = false;
+  g_userOnGround = true;
+  g_mainWindowState.standUpdates = 0;
+  g_mainWindowState.staticAverageFit = -1.0f;
+  std::lock_guard lock(g_simMutex);
+  g_eventQueue.clear();
+}
+
+}  // namespace traffictest
