@@ -47,12 +47,11 @@ StandSightings& lf_sightings(ParkPos& stand, std::uint32_t kind) {
   return kind == kRealOption ? stand.realSightings : stand.softSightings;
 }
 
-// The option of the stand in use on when's day for the aircraft (real: its registration).
+// The option of the kind in use on when's day for the aircraft's registration.
 ParkPosOption* lf_todaysOption(ParkPos& stand, const AircraftHead& aircraft, std::uint32_t kind,
                                DayHh when) {
   for (ParkPosOption& o : stand.options) {
-    if (o.id != 0 && o.day == when.day && o.real == kind &&
-        (kind == kSoftOption || o.reg == aircraft.registration)) {
+    if (o.id != 0 && o.day == when.day && o.real == kind && o.reg == aircraft.registration) {
       return &o;
     }
   }
