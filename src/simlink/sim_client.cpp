@@ -30,11 +30,12 @@ constexpr auto kOpenRetry = std::chrono::seconds(1);
 constexpr DWORD kDispatchPollMs = 1;
 constexpr UINT kTimerResolutionMs = 1;
 
-struct SystemEventEntry {
+// A client event id and the name of the system or simulator event it stands for.
+struct EventName {
   DWORD eventId;
   const char* name;
 };
-constexpr std::array<SystemEventEntry, 6> kSystemEvents{{
+constexpr std::array<EventName, 6> kSystemEvents{{
     {kEventSim, "Sim"},
     {kEventObjectAdded, "ObjectAdded"},
     {kEventObjectRemoved, "ObjectRemoved"},
@@ -89,11 +90,7 @@ constexpr std::array<DefinitionEntry, 33> kDefinitions{{
     {kDefSpoilersThrottles, "GENERAL ENG THROTTLE LEVER POSITION:2", "percent", kFloat64},
 }};
 
-struct ClientEventEntry {
-  DWORD eventId;
-  const char* name;
-};
-constexpr std::array<ClientEventEntry, 17> kClientEvents{{
+constexpr std::array<EventName, 17> kClientEvents{{
     {kEventGearSet, "GEAR_SET"},
     {kEventEngineAutoStart, "ENGINE_AUTO_START"},
     {kEventEngineAutoShutdown, "ENGINE_AUTO_SHUTDOWN"},
@@ -222,14 +219,14 @@ void gf_initSimConnect(std::uint32_t majorVersion) {
 
 void lf_setupSimConnect() {
   const HANDLE h = g_hSimConnect.load();
-  for (const SystemEventEntry& e : kSystemEvents) {
+  for (const EventName& e : kSystemEvents) {
     SimConnect_SubscribeToSystemEvent(h, e.eventId, e.name);
   }
   for (const DefinitionEntry& d : kDefinitions) {
     SimConnect_AddToDataDefinition(h, d.definition, d.variable, d.units, d.type, 0.0f,
                                    SIMCONNECT_UNUSED);
   }
-  for (const ClientEventEntry& e : kClientEvents) {
+  for (const EventName& e : kClientEvents) {
     SimConnect_MapClientEventToSimEvent(h, e.eventId, e.name);
   }
   for (const DWORD eventId : kGroupEvents) {

@@ -91,7 +91,13 @@ class P3dStandin {
   void dropClients();
   void sendFlightLoaded(const std::string& file);
   void sendPositionChanged();
+  // FlightLoaded as a plain event, the form without the flight file's name.
+  void sendFlightLoadedEvent();
   void setSimRunning(bool running);
+  // The user aircraft stays at p from now on (its path becomes this one point).
+  void placeUser(const PathPoint& p);
+  // The user aircraft's title and ATC model from now on.
+  void setUserAircraft(const std::string& title, const std::string& atcModel);
 
   // Shared with the sessions.
   struct Outgoing {

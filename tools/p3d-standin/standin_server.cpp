@@ -397,6 +397,30 @@ void P3dStandin::sendPositionChanged() {
   deliver(out);
 }
 
+void P3dStandin::sendFlightLoadedEvent() {
+  Outbox out;
+  {
+    std::lock_guard lock(m_mutex);
+    broadcastSystemEvent("flightloaded", 0, out);
+  }
+  deliver(out);
+}
+
+void P3dStandin::placeUser(const PathPoint& p) {
+  std::lock_guard lock(m_mutex);
+  PathPoint point = p;
+  point.t = 0;
+  m_world->scenario().path = {point};
+  m_world->advance(seconds());
+}
+
+void P3dStandin::setUserAircraft(const std::string& title, const std::string& atcModel) {
+  std::lock_guard lock(m_mutex);
+  SimObject& u = m_world->user();
+  u.title = title;
+  u.atcModel = atcModel;
+}
+
 void P3dStandin::setSimRunning(bool running) {
   Outbox out;
   {
