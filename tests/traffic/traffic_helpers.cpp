@@ -12,8 +12,7 @@
 
 namespace traffictest {
 
-namespace {
-void lf_useDatabase() {
+void gf_useTrafficDatabase() {
   g_dbaseLarge = {"A320", "B738"};
   g_dbaseHeavy = {"B744"};
   g_dbaseBuzjet = {"C56X"};
@@ -24,7 +23,6 @@ void lf_useDatabase() {
                       {"C56X", 16.98}, {"EC35", 10.2}, {"F16", 9.96}};
   g_dbaseRegs = {{"PH-BXA", {"KLM", "B738", "", false}}, {"PH-MCP", {"MPH", "B744", "KLC", true}}};
 }
-}  // namespace
 
 void TrafficTest::SetUp() {
   gf_openLog();
@@ -33,7 +31,7 @@ void TrafficTest::SetUp() {
   gf_testResetSettings();
   gf_testResetRunState();
   gf_resetEngine();
-  lf_useDatabase();
+  gf_useTrafficDatabase();
 }
 
 void TrafficTest::TearDown() {

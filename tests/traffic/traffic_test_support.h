@@ -35,6 +35,8 @@ ParkPos& gf_addStand(ParkPos stand);
 AircraftHead gf_head(const std::string& type, const std::string& callsign,
                      const std::string& registration, std::uint32_t key,
                      const std::string& airline = "KLM");
+// The aircraft database of the tests: the types above with their spans, two registrations.
+void gf_useTrafficDatabase();
 // Empties every engine container and the park airport's state.
 void gf_resetEngine();
 
