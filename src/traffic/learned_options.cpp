@@ -269,27 +269,28 @@ std::uint32_t gf_staticParkedStats(bool computeFit) {
   return count;
 }
 
+namespace {
+// The callsign is the option's first or second one, or the registration is the option's.
+bool lf_hasOptionIdentity(const std::string& cs, const std::string& reg,
+                          const ParkPosOption& option) {
+  return (!cs.empty() && (cs == option.cs || cs == option.cs2)) ||
+         (!option.reg.empty() && reg == option.reg);
+}
+}  // namespace
+
 const StaticAircraft* lf_staticWithOptionIdentity(const ParkPosOption& option) {
-  for (const StaticAircraft& aircraft : g_staticAc) {
-    const std::string& cs = aircraft.callsign;
-    if ((!cs.empty() && (cs == option.cs || cs == option.cs2)) ||
-        (!option.reg.empty() && aircraft.registration == option.reg)) {
-      return &aircraft;
-    }
-  }
-  return nullptr;
+  const auto found = std::find_if(g_staticAc.begin(), g_staticAc.end(), [&](const auto& a) {
+    return lf_hasOptionIdentity(a.callsign, a.registration, option);
+  });
+  return found == g_staticAc.end() ? nullptr : &*found;
 }
 
 const StaticCandidate* lf_candidateWithOptionIdentity(const ParkPosOption& option,
                                                       const std::vector<StaticCandidate>& list) {
-  for (const StaticCandidate& candidate : list) {
-    const std::string& cs = candidate.cs;
-    if ((!cs.empty() && (cs == option.cs || cs == option.cs2)) ||
-        (!option.reg.empty() && candidate.reg == option.reg)) {
-      return &candidate;
-    }
-  }
-  return nullptr;
+  const auto found = std::find_if(list.begin(), list.end(), [&](const StaticCandidate& c) {
+    return lf_hasOptionIdentity(c.cs, c.reg, option);
+  });
+  return found == list.end() ? nullptr : &*found;
 }
 
 StandIter lf_standOptionNowInUse(std::vector<ParkPos>& stands, const std::string& registration,
