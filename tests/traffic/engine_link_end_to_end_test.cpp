@@ -1,11 +1,7 @@
-// The engine's records through the simulator link and the simulator stand-in: creation and
-// identification, the parked state's events, removals asked twice, and records that never reach
-// the simulator.
+// The engine's records through the simulator link and the stand-in: creation and identification,
+// the parked state's events, removals asked twice, records that never reach the simulator.
 #include <algorithm>
-#include <fstream>
 #include <mutex>
-
-#include <nlohmann/json.hpp>
 
 #include "foundation/parameters.h"
 #include "foundation/worker_thread.h"
@@ -13,57 +9,46 @@
 #include "traffic_test_support.h"
 
 using p3d::RequestKind;
+using namespace traffictest;
 
 namespace {
-
-constexpr std::uint32_t kRangeMetres = 20000;
-const std::string kTitle = "Stand-in A320 KLM";
 
 class EngineLinkTest : public linktest::LinkTest {
  protected:
   void SetUp() override {
     LinkTest::SetUp();
     gf_markWorkerThread();
-    traffictest::gf_resetEngine();
-    traffictest::gf_useTrafficDatabase();
+    gf_resetEngine();
+    gf_useTrafficDatabase();
     g_paramRandom.setValue(false);
     gf_setSimLinkHooks({&gf_standNameAt, nullptr});  // the engine's lookup serves the link
   }
   void TearDown() override {
     worker.stop();
     if (standin) standin->stop();
-    traffictest::gf_resetEngine();
+    gf_resetEngine();
     LinkTest::TearDown();
   }
-
-  // Asks for the aircraft in range until an identification notice with the tag has arrived;
-  // its object id. Every notice is kept.
-  std::uint32_t identified(std::uint32_t tag) {
-    const auto find = [&] {
-      for (const SimObjectNotice& n : notices) {
-        if (n.kind <= kNoticeStaticIdentified && n.tag == tag) return n.objectId;
-      }
-      return 0u;
-    };
+  // Collects notices (asking for the aircraft in range) until one passes the test.
+  std::uint32_t waitFor(const std::function<bool(const SimObjectNotice&)>& test) {
+    std::uint32_t id = 0;
     linktest::gf_waitUntil([&] {
       {
         std::lock_guard lock(g_simMutex);
         SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange,
-                                              kDefAcInRange, kRangeMetres,
+                                              kDefAcInRange, 20000,
                                               SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       for (const SimObjectNotice& n : takeNotices()) notices.push_back(n);
-      return find() != 0;
+      const auto found = std::find_if(notices.begin(), notices.end(), test);
+      id = found == notices.end() ? 0 : found->objectId;
+      return id != 0;
     });
-    return find();
+    return id;
   }
-  std::size_t removals() const {
-    return std::count_if(notices.begin(), notices.end(),
-                         [](const SimObjectNotice& n) { return n.kind == kNoticeObjectRemoved; });
-  }
-  CreateAcRequest request(const char* callsign, std::uint32_t tag, double lon) const {
-    return {52.3090, lon, 0.0, 0.0, 0.0, 90.0, 1, 0, callsign, kTitle, tag};
+  static CreateAcRequest request(const char* callsign, std::uint32_t tag, double lon) {
+    return {52.3090, lon, 0.0, 0.0, 0.0, 90.0, 1, 0, callsign, "Stand-in A320 KLM", tag};
   }
 
   std::unique_ptr<p3d::P3dStandin> standin;
@@ -74,35 +59,29 @@ class EngineLinkTest : public linktest::LinkTest {
 }  // namespace
 
 TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
-  const std::filesystem::path trace = env.root() / "trace.jsonl";
-  standin = simtest::gf_startStandin(linktest::gf_parkedScenario(), "", 60, trace.string());
+  standin = simtest::gf_startStandin(linktest::gf_parkedScenario());
   env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(standin->port()));
-  traffictest::gf_addStand(ParkPos("A12", {}, {52.3086, 4.7639, 0.0}, 20.0, 1, 1, 1));
+  gf_addStand(ParkPos("A12", {}, {52.3086, 4.7639, 0.0}, 20.0, 1, 1, 1));
   worker.start();
   ASSERT_TRUE(worker.startFlight());
   EXPECT_EQ(g_userStandName, "A12");
 
-  StaticAircraft parked(traffictest::gf_head("B738", "TRA5*", "PH-BXA", 5), 1, {}, false);
-  AiAircraft live(PositionReport{}, traffictest::gf_head("A320", "KLM123", "PH-EZA", 10001), 0.0);
-  StaticAircraft buffered(traffictest::gf_head("B738", "TRA6*", "", 6), 0, {}, false);
-  AiAircraft withdrawn(PositionReport{}, traffictest::gf_head("A320", "KLM9", "", 10009), 0.0);
-  g_staticCreateWait.push_back(request("TRA5*", 5, 4.7650));
-  g_liveCreateWait.push_back(request("KLM123", 10001, 4.7660));
-  g_liveCreateWait.push_back(request("KLM9", 10009, 4.7670));
+  StaticAircraft parked(gf_head("B738", "TRA5*", "PH-BXA", 5), 1, {}, false);
+  AiAircraft live(PositionReport{}, gf_head("A320", "KLM123", "PH-EZA", 10001), 0.0);
+  StaticAircraft buffered(gf_head("B738", "TRA6*", "", 6), 0, {}, false);
+  AiAircraft withdrawn(PositionReport{}, gf_head("A320", "KLM9", "", 10009), 0.0);
+  g_staticCreateWait = {request("TRA5*", 5, 4.7650)};
+  g_liveCreateWait = {request("KLM123", 10001, 4.7660), request("KLM9", 10009, 4.7670)};
   parked.st = live.st = withdrawn.st = kStAdding2Sim;
   removeAircraftFromSim(buffered);
   removeAircraftFromSim(withdrawn);
-  EXPECT_TRUE(buffered.removedFromBuffer && withdrawn.eraseMe);
   for (auto* wait : {&g_liveCreateWait, &g_staticCreateWait}) {
     for (const CreateAcRequest& r : *wait) gf_queueCreateAc(r);
-    wait->clear();
   }
-  live.objectId = identified(10001);
-  parked.objectId = identified(5);
-  ASSERT_NE(live.objectId, 0u);
-  ASSERT_NE(parked.objectId, 0u);
+  live.objectId = waitFor([](const auto& n) { return n.kind == kNoticeLiveIdentified; });
+  parked.objectId = waitFor([](const auto& n) { return n.kind == kNoticeStaticIdentified; });
+  ASSERT_TRUE(live.objectId != 0 && parked.objectId != 0);
   parked.st = live.st = kStActive;
-
   setParkedState(parked);
   setParkedState(live);
   for (int k = 0; k < 2; ++k) {
@@ -110,8 +89,7 @@ TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
     removeAircraftFromSim(live);
   }
   ASSERT_EQ(g_removeWait.size(), 2u);
-  // One id handed to the link per 10 engine steps.
-  for (int step = 1; !g_removeWait.empty(); ++step) {
+  for (int step = 1; !g_removeWait.empty(); ++step) {  // one id per 10 engine steps
     if (step % 10 == 0) {
       std::lock_guard lock(g_simMutex);
       g_removeQueue.push_back(g_removeWait.front());
@@ -119,29 +97,24 @@ TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ASSERT_TRUE(linktest::gf_waitUntil([&] {
-    for (const SimObjectNotice& n : takeNotices()) notices.push_back(n);
-    return removals() >= 2;
-  }));
+  for (const std::uint32_t id : {parked.objectId, live.objectId}) {
+    EXPECT_EQ(waitFor([id](const auto& n) { return n.kind == kNoticeObjectRemoved && n.objectId == id; }),
+              id);
+  }
   EXPECT_EQ(standin->requestCount(RequestKind::AIRemoveObject), 2u);
   EXPECT_EQ(standin->requestCount(RequestKind::AICreateNonATCAircraft), 2u);
-  EXPECT_TRUE(standin->exceptions().empty());
-  EXPECT_TRUE(standin->aiObjects().empty());
-  worker.stop();
-  standin->stop();
+  EXPECT_TRUE(standin->exceptions().empty() && standin->aiObjects().empty());
 
-  // The parked state's ten events, in order, for each object.
-  const std::vector<std::uint32_t> expected{223, 218, 222, 208, 207, 211, 209, 210, 213, 212};
+  // The parked state's ten events in the order the simulator got them (freeze events left out).
   for (const std::uint32_t id : {parked.objectId, live.objectId}) {
     std::vector<std::uint32_t> events;
-    std::ifstream in(trace);
-    for (std::string line; std::getline(in, line);) {
-      const auto j = nlohmann::json::parse(line);
-      if (j.value("type", "") == "TransmitClientEvent" && j["object_id"] == id &&
-          (j["event_id"] < kEventFreezeLatLonSet || j["event_id"] > kEventFreezeAttitudeSet)) {
-        events.push_back(j["event_id"]);
+    for (const p3d::RecordedRequest& r : standin->requests()) {
+      const auto& u = r.request.u;
+      if (r.request.kind == RequestKind::TransmitClientEvent && u[0] == id &&
+          (u[1] < kEventFreezeLatLonSet || u[1] > kEventFreezeAttitudeSet)) {
+        events.push_back(u[1]);
       }
     }
-    EXPECT_EQ(events, expected) << id;
+    EXPECT_EQ(events, (std::vector<std::uint32_t>{223, 218, 222, 208, 207, 211, 209, 210, 213, 212}));
   }
 }
