@@ -2,11 +2,11 @@
 // right simulator connected, simulator exceptions, the run state and new flights, objects added
 // and removed, and the Frame event that runs the pump. Data replies are handled in
 // sim_user_aircraft.cpp and sim_objects.cpp.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -28,16 +28,23 @@ unsigned g_framesSinceRate = 0;
 // Least size of a message of each kind: the bytes its handler reads. 0: any size.
 DWORD lf_leastSize(DWORD id) {
   switch (id) {
-    case SIMCONNECT_RECV_ID_EXCEPTION: return sizeof(SIMCONNECT_RECV_EXCEPTION);
-    case SIMCONNECT_RECV_ID_OPEN: return sizeof(SIMCONNECT_RECV_OPEN);
-    case SIMCONNECT_RECV_ID_EVENT: return sizeof(SIMCONNECT_RECV_EVENT);
+    case SIMCONNECT_RECV_ID_EXCEPTION:
+      return sizeof(SIMCONNECT_RECV_EXCEPTION);
+    case SIMCONNECT_RECV_ID_OPEN:
+      return sizeof(SIMCONNECT_RECV_OPEN);
+    case SIMCONNECT_RECV_ID_EVENT:
+      return sizeof(SIMCONNECT_RECV_EVENT);
     case SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE:
       return sizeof(SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE);
-    case SIMCONNECT_RECV_ID_EVENT_FILENAME: return sizeof(SIMCONNECT_RECV_EVENT_FILENAME);
-    case SIMCONNECT_RECV_ID_EVENT_FRAME: return sizeof(SIMCONNECT_RECV_EVENT_FRAME);
+    case SIMCONNECT_RECV_ID_EVENT_FILENAME:
+      return sizeof(SIMCONNECT_RECV_EVENT_FILENAME);
+    case SIMCONNECT_RECV_ID_EVENT_FRAME:
+      return sizeof(SIMCONNECT_RECV_EVENT_FRAME);
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
-    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: return kSimObjectDataOffset;
-    default: return 0;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
+      return kSimObjectDataOffset;
+    default:
+      return 0;
   }
 }
 
@@ -73,13 +80,11 @@ void lf_open(const SIMCONNECT_RECV_OPEN& m) {
   g_mainWindowState.invalidate(kLampsArea);
   const std::string name = lf_plainName(rawName);
   if (name == "KittyHawk" || name == "SunRise") {
-    throw qvb::UserErrorException(78,
-                                  fmt::format("{}, (MSFS) not being P3D connects ... ?", name));
+    throw qvb::UserErrorException(78, fmt::format("{}, (MSFS) not being P3D connects ... ?", name));
   }
-  const std::string simText =
-      fmt::format("{} ({}.{}.{}.{})", name, m.dwApplicationVersionMajor,
-                  m.dwApplicationVersionMinor, m.dwApplicationBuildMajor,
-                  m.dwApplicationBuildMinor);
+  const std::string simText = fmt::format("{} ({}.{}.{}.{})", name, m.dwApplicationVersionMajor,
+                                          m.dwApplicationVersionMinor, m.dwApplicationBuildMajor,
+                                          m.dwApplicationBuildMinor);
   gf_log(fmt::format("{} connected", simText));
   g_mainWindowState.storeText(&MainWindowState::simName, simText, kLampsArea);
   if (lf_acceptsVersion(simText, "v5", "V5", 5) || lf_acceptsVersion(simText, "v6", "V6", 6)) {
@@ -185,8 +190,9 @@ const T& lf_as(const SIMCONNECT_RECV* message) {
 
 std::string lf_fieldText(const char* field, std::size_t fieldSize) {
   const void* zero = std::memchr(field, 0, fieldSize);
-  const std::size_t length =
-      zero == nullptr ? fieldSize : static_cast<std::size_t>(static_cast<const char*>(zero) - field);
+  const std::size_t length = zero == nullptr
+                                 ? fieldSize
+                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - field);
   return std::string(field, length);
 }
 

@@ -2,10 +2,10 @@
 // simulator time, object id), the on-ground reports of request 108, the worker's requests for
 // them, and the stand under the user aircraft. The title and model replies are in
 // sim_user_model.cpp.
+#include <fmt/format.h>
+
 #include <cmath>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
@@ -24,8 +24,8 @@ std::atomic<bool> g_parkStandCheckRequested{false};
 
 namespace {
 
-constexpr double kTeleportNm = 10.0;        // a longer jump between two samples is a new flight
-constexpr double kParkedSpeedKt = 2.0;      // at most this ground speed counts as parked
+constexpr double kTeleportNm = 10.0;         // a longer jump between two samples is a new flight
+constexpr double kParkedSpeedKt = 2.0;       // at most this ground speed counts as parked
 constexpr double kNotPlacedMaxLat = 0.0009;  // degrees
 constexpr double kNotPlacedMaxLon = 0.05;    // degrees
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -58,8 +58,7 @@ std::int64_t lf_daysToNewYear(std::int64_t year) {
   const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
   const std::int64_t yearOfEra = y - era * 400;
   constexpr std::int64_t kMarchToJanuary = 306;  // days from 1 March to 1 January
-  const std::int64_t dayOfEra =
-      yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + kMarchToJanuary;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + kMarchToJanuary;
   constexpr std::int64_t kDaysPerEra = 146097;
   constexpr std::int64_t kEpochDays = 719468;  // 1970-01-01 counted from 0000-03-01
   return era * kDaysPerEra + dayOfEra - kEpochDays;
@@ -67,12 +66,11 @@ std::int64_t lf_daysToNewYear(std::int64_t year) {
 
 void lf_storeSimTime(const UserAcData& d) {
   const bool usable = d.zuluYear >= 1970 && d.zuluYear <= 9999 && d.zuluDayOfYear >= 1 &&
-                      d.zuluDayOfYear <= 366 && d.zuluTime >= 0 &&
-                      d.zuluTime <= kSecondsPerDay;
+                      d.zuluDayOfYear <= 366 && d.zuluTime >= 0 && d.zuluTime <= kSecondsPerDay;
   if (!usable) {
     if (!g_badTimeLogged) {
-      gf_logError(fmt::format("! simulator time not usable: year {}, day {}, second {}",
-                              d.zuluYear, d.zuluDayOfYear, d.zuluTime));
+      gf_logError(fmt::format("! simulator time not usable: year {}, day {}, second {}", d.zuluYear,
+                              d.zuluDayOfYear, d.zuluTime));
     }
     g_badTimeLogged = true;
     return;
@@ -124,11 +122,16 @@ void lf_staticCg(std::uint32_t objectId, const std::uint8_t* record) {
 // Record bytes a reply must carry, by request; 0 for the title, whose length varies.
 std::size_t lf_recordSize(DWORD requestId) {
   switch (requestId) {
-    case kRequestStaticCg: return 16;
-    case kRequestUserModel: return 32;
-    case kRequestUserOnGround: return sizeof(std::int64_t);
-    case kRequestUserAc: return sizeof(UserAcData);
-    default: return 0;
+    case kRequestStaticCg:
+      return 16;
+    case kRequestUserModel:
+      return 32;
+    case kRequestUserOnGround:
+      return sizeof(std::int64_t);
+    case kRequestUserAc:
+      return sizeof(UserAcData);
+    default:
+      return 0;
   }
 }
 
@@ -195,10 +198,9 @@ UserAcData gf_getUserAcData() {
   {
     std::lock_guard lock(g_simMutex);
     if (!g_simRequestError.load()) {
-      const HRESULT result =
-          SimConnect_RequestDataOnSimObject(g_hSimConnect.load(), kRequestUserAc, kDefUserAc,
-                                            SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_ONCE,
-                                            0, 0, 0, 0);
+      const HRESULT result = SimConnect_RequestDataOnSimObject(
+          g_hSimConnect.load(), kRequestUserAc, kDefUserAc, SIMCONNECT_OBJECT_ID_USER,
+          SIMCONNECT_PERIOD_ONCE, 0, 0, 0, 0);
       if (result < 0) failed = result;
     }
     sample = g_userAc;
