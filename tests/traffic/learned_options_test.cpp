@@ -88,6 +88,8 @@ TEST_F(LearnedDayTest, AddOptionAndItsSlots) {
             "KLM123 20 KLM B738, KLC B744, TRA A320 2 0");
   for (const char* cs : {"AAA1", "BBB2_", "AAA1", "", "CCC3"}) updateOptionIdent(o, 4, cs);
   EXPECT_EQ(o[3].cs2, "CCC3");  // TRA7 stays first
+  EXPECT_TRUE(gf_optionMatches("KLM123", head, o[0]) && !gf_optionMatches("", head, o[0]) &&
+              !gf_optionMatches("TRA7", head, o[3]));  // o[3] is soft
   // Monday slot 1, four half-hours back: 46 and 47 of the day before, 0 of the new day.
   o = {lf_option("", "", "", 1, "1", 1), lf_option("", "", "", 7, "", 2)};
   updateOptionsForIds(o, {1, 1}, "DDD4", 4, 2, 1);
@@ -120,6 +122,13 @@ TEST_F(LearnedDayTest, RealOptionsFillShortGapsAlsoOverMidnight) {
   }
   EXPECT_FALSE(lf_addRealParkPosOption(1, klm, true, {1, 30}, false));  // seen already
   EXPECT_EQ(slots(1) + " " + std::to_string(g_parkStandUpdates), "20,21,22,23,30 3");
+  lf_addRealParkPosOption(1, klm, true, {1, 33}, false);  // the sighting moved on to 30
+  EXPECT_EQ(slots(1), "20,21,22,23,30,31,32,33");
+  // An equal use recorded already (here a soft one): nothing changes, nothing is counted.
+  g_parkStands[1].options = {ParkPosOption{"", "", "PH-BXA", "KLM1", "", gf_hours2bitset("9"), 1,
+                                           1, 0, 0}};
+  EXPECT_FALSE(lf_addRealParkPosOption(2, klm, true, {1, 9}, false));
+  EXPECT_EQ(g_parkStandUpdates, 4);
   // Sunday 47 and 46 to Monday 1 and 2: one Monday option each, the gap filled on both days.
   for (const auto& [stand, sunday] : {std::pair{4u, 47u}, {5u, 46u}}) {
     const AircraftHead tra = gf_head("A320", "TRA2", fmt::format("PH-X{}", stand), stand);
@@ -133,7 +142,7 @@ TEST_F(LearnedDayTest, RealOptionsFillShortGapsAlsoOverMidnight) {
   // No registration or no such stand: nothing; leaving forgets the sighting.
   EXPECT_FALSE(lf_addRealParkPosOption(1, gf_head("B738", "KLM1", "", 1), true, {1, 5}, false) ||
                lf_addRealParkPosOption(99, klm, true, {1, 5}, false));
-  EXPECT_TRUE(lf_addRealParkPosOption(1, klm, true, {1, 31}, true));
+  EXPECT_TRUE(lf_addRealParkPosOption(1, klm, true, {1, 34}, true));
   EXPECT_EQ(g_parkStands[0].realSightings.count(10001), 0u);
 }
 
@@ -216,6 +225,8 @@ TEST_F(LearnedDayTest, StandSearchAcrossMidnight) {
   g_parkStands[4].options = {lf_option("KLM31", "", "PH-AAA", 1, "0")};  // KLM11's registration
   g_parkStands[6].options = {lf_option("DLH4", "", "D-AIAA", 1, "0")};   // flies live now
   g_parkStands[7].options = {lf_option("KLM51", "", "PH-CCC", 3, "0")};  // Wednesday
+  g_parkStands[8].options = {lf_option("KLM61", "", "", 1, "0")};  // no registrations: no
+  g_parkStands[9].options = {lf_option("KLM62", "", "", 1, "0")};  // duplicates either
   g_liveCallsignsSeen = {"DLH4_"};
   for (const bool week : {false, true}) {
     g_paramWeek.setValue(week);
@@ -227,7 +238,8 @@ TEST_F(LearnedDayTest, StandSearchAcrossMidnight) {
     for (const auto* list : {&before, &now}) {
       for (const auto& c : *list) found += fmt::format("{}{}{} ", c.cs, c.continues ? "+" : "", c.fit);
     }
-    EXPECT_EQ(found, week ? "KLM21+2 KLM11+1 KLM51+1 " : "KLM21+2 KLM11+1 ");
+    EXPECT_EQ(found, week ? "KLM21+2 KLM11+1 KLM51+1 KLM61+1 KLM62+1 "
+                          : "KLM21+2 KLM11+1 KLM61+1 KLM62+1 ");
     EXPECT_TRUE(g_parkStands[0].staticOccupied && g_parkStands[3].staticOccupied);
     EXPECT_EQ(g_parkStands[4].options[0].id, 1u);  // kept for another search
   }
