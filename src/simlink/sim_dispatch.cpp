@@ -180,10 +180,21 @@ void lf_frame(const SIMCONNECT_RECV_EVENT_FRAME& m) {
   }
 }
 
-// The message as the handler's type; its size has been checked.
+// The message copied into the handler's type (a message may lie anywhere in memory); its size
+// has been checked.
 template <typename T>
-const T& lf_as(const SIMCONNECT_RECV* message) {
-  return *reinterpret_cast<const T*>(message);
+T lf_as(const SIMCONNECT_RECV* message) {
+  T copy;
+  std::memcpy(&copy, message, sizeof copy);
+  return copy;
+}
+
+ObjectData lf_objectData(const SIMCONNECT_RECV* message, DWORD size) {
+  SIMCONNECT_RECV_SIMOBJECT_DATA head{};
+  std::memcpy(&head, message, kSimObjectDataOffset);  // without the first word of the record
+  return {head.dwRequestID, head.dwObjectID,
+          reinterpret_cast<const std::uint8_t*>(message) + kSimObjectDataOffset,
+          size - kSimObjectDataOffset};
 }
 
 }  // namespace
@@ -202,8 +213,12 @@ void lf_newFlightStop() {
 
 void lf_dispatch(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
   if (message == nullptr) return;
-  const DWORD id = message->dwID;
-  if (size < sizeof(SIMCONNECT_RECV) || size < lf_leastSize(id)) {
+  if (size < sizeof(SIMCONNECT_RECV)) {
+    gf_logError(fmt::format("! SimConnect message too short: {} bytes", size));
+    return;
+  }
+  const DWORD id = lf_as<SIMCONNECT_RECV>(message).dwID;
+  if (size < lf_leastSize(id)) {
     gf_logError(fmt::format("! SimConnect message {} too short: {} bytes", id, size));
     return;
   }
@@ -232,10 +247,10 @@ void lf_dispatch(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
       lf_frame(lf_as<SIMCONNECT_RECV_EVENT_FRAME>(message));
       return;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
-      lf_handleObjectData(lf_as<SIMCONNECT_RECV_SIMOBJECT_DATA>(message), size);
+      lf_handleObjectData(lf_objectData(message, size));
       return;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
-      lf_handleAcInRange(lf_as<SIMCONNECT_RECV_SIMOBJECT_DATA>(message), size);
+      lf_handleAcInRange(lf_objectData(message, size));
       return;
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID:
     case SIMCONNECT_RECV_ID_CLIENT_DATA:

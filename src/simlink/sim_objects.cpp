@@ -74,17 +74,17 @@ void gf_postSimObjectNotice(const SimObjectNotice& notice) {
   g_simNotices.push_back(notice);
 }
 
-void lf_handleAcInRange(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size) {
-  if (message.dwRequestID != kRequestAcInRange) return;
-  if (size < kSimObjectDataOffset + sizeof(AcInRangeRecord)) {
-    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes",
-                            message.dwRequestID, size));
+void lf_handleAcInRange(const ObjectData& data) {
+  if (data.requestId != kRequestAcInRange) return;
+  if (data.recordSize < sizeof(AcInRangeRecord)) {
+    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes", data.requestId,
+                            data.recordSize + kSimObjectDataOffset));
     return;
   }
-  const std::uint32_t objectId = message.dwObjectID;
+  const std::uint32_t objectId = data.objectId;
   if (objectId <= g_userObjectId.load()) return;
   AcInRangeRecord r;
-  std::memcpy(&r, reinterpret_cast<const std::uint8_t*>(&message) + kSimObjectDataOffset, sizeof r);
+  std::memcpy(&r, data.record, sizeof r);
   const std::string atcId = lf_fieldText(r.atcId, sizeof r.atcId);
   const auto added = std::find(g_addedObjectIds.begin(), g_addedObjectIds.end(), objectId);
   if (added != g_addedObjectIds.end()) {

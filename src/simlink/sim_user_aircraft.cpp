@@ -80,7 +80,7 @@ void lf_storeSimTime(const UserAcData& d) {
 }
 
 // Reply 109: one sample of the user aircraft.
-void lf_userSample(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, const std::uint8_t* record) {
+void lf_userSample(std::uint32_t objectId, const std::uint8_t* record) {
   UserAcData d;
   std::memcpy(&d, record, sizeof d);
   if (!lf_allFinite(d)) {
@@ -100,7 +100,7 @@ void lf_userSample(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, const std::uin
   }
   g_prevUserPos = position;
   if (g_rtProfessional.load()) lf_storeSimTime(d);
-  g_userObjectId.store(message.dwObjectID);
+  g_userObjectId.store(objectId);
 }
 
 // Reply 108: the user aircraft on the ground, once a second.
@@ -155,20 +155,19 @@ std::int64_t lf_unixTime(std::int64_t year, std::int64_t dayOfYear, std::int64_t
   return (lf_daysToNewYear(year) + dayOfYear - 1) * kSecondsPerDay + secondOfDay;
 }
 
-void lf_handleObjectData(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size) {
-  const auto* record = reinterpret_cast<const std::uint8_t*>(&message) + kSimObjectDataOffset;
-  const std::size_t recordSize = size - kSimObjectDataOffset;
-  if (recordSize < lf_recordSize(message.dwRequestID)) {
-    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes",
-                            message.dwRequestID, size));
+void lf_handleObjectData(const ObjectData& data) {
+  if (data.recordSize < lf_recordSize(data.requestId)) {
+    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes", data.requestId,
+                            data.recordSize + kSimObjectDataOffset));
     return;
   }
-  switch (message.dwRequestID) {
+  const std::uint8_t* record = data.record;
+  switch (data.requestId) {
     case kRequestStaticCg:
-      lf_staticCg(message.dwObjectID, record);
+      lf_staticCg(data.objectId, record);
       return;
     case kRequestUserTitle:
-      lf_userTitle(lf_fieldText(reinterpret_cast<const char*>(record), recordSize));
+      lf_userTitle(lf_fieldText(reinterpret_cast<const char*>(record), data.recordSize));
       return;
     case kRequestUserModel:
       lf_userModel(lf_fieldText(reinterpret_cast<const char*>(record), 32));
@@ -180,7 +179,7 @@ void lf_handleObjectData(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD si
       return;
     }
     case kRequestUserAc:
-      lf_userSample(message, record);
+      lf_userSample(data.objectId, record);
       return;
     default:
       return;
