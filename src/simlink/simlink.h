@@ -43,13 +43,12 @@ inline constexpr DWORD kRequestFlightPlan = 110;      // AISetAircraftFlightPlan
 inline constexpr DWORD kDefSpoilersThrottles = 401;  // 24 bytes: spoiler handle, throttles 1, 2 (%)
 inline constexpr DWORD kDefAiPosition = 402;         // 64 bytes: the record of AcPositionUpdate
 inline constexpr DWORD kDefUserAc = 403;             // 96 bytes: UserAcData
-inline constexpr DWORD kDefAcInRange =
-    404;  // 56 bytes: alt above ground, ground alt, on ground, ATC ID
-inline constexpr DWORD kDefStaticCg = 405;       // 16 bytes: static CG height ft, pitch rad
-inline constexpr DWORD kDefLightOnStates = 406;  // 8 bytes; declared, never requested
-inline constexpr DWORD kDefUserTitle = 407;      // the title, a zero-terminated text
-inline constexpr DWORD kDefUserModel = 408;      // 32 bytes: ATC MODEL
-inline constexpr DWORD kDefUserOnGround = 409;   // 8 bytes: SIM ON GROUND
+inline constexpr DWORD kDefAcInRange = 404;          // 56 bytes: AcInRangeRecord (sim_internal.h)
+inline constexpr DWORD kDefStaticCg = 405;           // 16 bytes: static CG height ft, pitch rad
+inline constexpr DWORD kDefLightOnStates = 406;      // 8 bytes; declared, never requested
+inline constexpr DWORD kDefUserTitle = 407;          // the title, a zero-terminated text
+inline constexpr DWORD kDefUserModel = 408;          // 32 bytes: ATC MODEL
+inline constexpr DWORD kDefUserOnGround = 409;       // 8 bytes: SIM ON GROUND
 
 // System events (client event ids the subscriptions use).
 inline constexpr DWORD kEventSim = 201;

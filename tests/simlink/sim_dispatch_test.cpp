@@ -160,6 +160,9 @@ TEST_F(Dispatch, UserSamplesTeleportsAndSimulatorTime) {
   gf_dispatch(gf_sample(std::nan(""), 8.0, 9));        // refused with its line
   EXPECT_EQ(g_userObjectId.load(), 7u);
   EXPECT_LOGGED_ONCE("not finite");
+  gf_resetForRun();  // a restart: the new run's first sample is no jump from the old run's last
+  gf_dispatch(gf_sample(10.0, 10.0));
+  EXPECT_FALSE(g_stopRequested.load());
 }
 
 TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
