@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "airports/park_pos.h"
+#include "airports/airport_file.h"
 #include "foundation/geometry.h"
 #include "foundation/parameters.h"
 
@@ -53,6 +53,7 @@ struct ApfHeader {
 using QfPair = std::pair<std::int32_t, std::int32_t>;  // Qf_real, Qf_soft; -1 = not given
 
 extern std::string g_parkAirportIcao;         // current park airport, empty when none
+extern LatLon g_parkAirportPos;              // its position (degrees); set with the code
 extern double g_parkAirportElev;              // feet; the stand file's "altitude" replaces it
 extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
 extern std::atomic<bool> g_parkStandsReady;   // true while g_parkStands holds a read list (GUI reads)

@@ -163,11 +163,6 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
 
 }  // namespace
 
-bool lf_sameOption(const ParkPosOption& a, const ParkPosOption& b) {
-  return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline &&
-         a.type == b.type && (a.hh & b.hh).any();
-}
-
 bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand) {
   if (stand.id != id) {
     return false;
@@ -196,7 +191,7 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
     option.origin = 0;
     option.id = nextId;
     const bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                   [&option](const ParkPosOption& o) { return lf_sameOption(o, option); });
+                                   [&option](const ParkPosOption& o) { return gf_sameUse(o, option); });
     if (!known) {
       stand.options.push_back(std::move(option));
       ++nextId;

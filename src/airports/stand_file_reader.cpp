@@ -19,6 +19,7 @@
 #include "platform/win32.h"
 
 std::string g_parkAirportIcao;
+LatLon g_parkAirportPos;
 double g_parkAirportElev = 0.0;
 std::vector<ParkPos> g_parkStands;
 std::atomic<bool> g_parkStandsReady{false};
