@@ -40,7 +40,8 @@ std::string lf_story(const TracedObject& o, const ManifestAircraft* a, const Out
   return fmt::format("{}", fmt::join(parts, ", "));
 }
 
-// Why a manifest aircraft was never created: the program's last word on it, else the manifest's.
+// Why a manifest aircraft was never created: the program's last word on it, else what the
+// recording shows of it.
 std::string lf_whyNotCreated(const ManifestAircraft& a, const Inputs& inputs) {
   for (auto line = inputs.logLines.rbegin(); line != inputs.logLines.rend(); ++line) {
     if (line->find(a.callsign) != std::string::npos ||
@@ -50,11 +51,18 @@ std::string lf_whyNotCreated(const ManifestAircraft& a, const Inputs& inputs) {
   }
   const std::optional<double> closest = closestRecordedNm(a, inputs);
   if (!closest) return "no report in the played part of the recording";
-  if (inputs.radiusNm && *closest > *inputs.radiusNm) {
-    return fmt::format("stayed beyond the {:.0f} nm radius (closest {:.1f} nm)", *inputs.radiusNm,
-                       *closest);
+  const double radius = inputs.radiusNm.value_or(0.0);
+  if (*closest > radius) {
+    return fmt::format("stayed beyond the {:.0f} nm radius (closest {:.1f} nm)", radius, *closest);
   }
-  return fmt::format("{} (closest {:.1f} nm)", a.note, *closest);
+  const auto& path =
+      inputs.recorded.at(inputs.recorded.contains(a.callsign) ? a.callsign : a.registration);
+  const auto inside = std::find_if(path.begin(), path.end(), [&](const RecordedPoint& p) {
+    return gf_distanceNm(inputs.airport.user, p.position) <= radius;
+  });
+  return fmt::format(
+      "no reason in Log.txt; within the radius from {:.0f} s of the recording (it was to: {})",
+      inside->t, a.note);
 }
 
 std::string lf_objects(const Trace& trace) {
