@@ -170,3 +170,30 @@ TEST(TraceReport, MapShowsTheRunwayAndTheTrack) {
 }
 
 }  // namespace
+
+// Broken inputs: unreadable trace lines are counted and passed over; a broken airport or
+// manifest file is an error that names the file.
+TEST(TraceReport, BrokenInputsAreReportedNotFatal) {
+  const std::string good = lf_arrivalTrace({});
+  const Trace trace = lf_read("not json\n{\"kind\": \"frame\"}\n[1, 2]\n" + good +
+                              good.substr(0, good.size() / 2));  // ends in a cut line
+  EXPECT_EQ(trace.badLines, 4u);
+  EXPECT_EQ(trace.objects.size(), 1u);
+
+  const fs::path file =
+      fs::temp_directory_path() / ("trace_report_bad_" + std::to_string(::getpid()));
+  for (const char* text : {"{\"icao\": \"TEST\"}", "{\"icao\": 5, \"lat\": 1}", "no json", ""}) {
+    std::ofstream(file) << text;
+    for (const auto& read : std::vector<std::function<void()>>{[&] { readAirport(file); },
+                                                               [&] { readManifest(file); }}) {
+      try {
+        read();
+        ADD_FAILURE() << "no error for " << text;
+      } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+      }
+    }
+  }
+  fs::remove(file);
+  EXPECT_THROW(readTrace(file), std::runtime_error);
+}
