@@ -275,8 +275,9 @@ def run_traffic(args, processes, program, out, ports, cut_file, log_file):
 def report(args, out, world, cut_file, cut_s, log_file):
     command = [str(args.tools / "trace-report" / "trace-report"), "--trace", str(out / "trace.jsonl"),
                "--airport", world["airport"], "--recording", str(cut_file), "--cut", str(cut_s),
-               "--log", str(log_file), "--summary", str(out / "summary.txt"),
-               "--map", str(out / "tracks.png")]
+               "--summary", str(out / "summary.txt"), "--map", str(out / "tracks.png")]
+    if log_file.exists():
+        command += ["--log", str(log_file)]
     if args.traffic is None:
         command += ["--manifest", str(MANIFEST)]
     return subprocess.run(command).returncode
