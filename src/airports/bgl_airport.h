@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "airports/bgl_words.h"
-#include "airports/park_pos.h"
+#include "airports/airport_file.h"
 
 // Record ids of the records the reader looks at.
 enum BglRecordId : std::uint16_t {

@@ -67,9 +67,9 @@ void lf_applyLateralRange(const pugi::xml_document& document) {
   if (range) {
     lf_setInt(g_paramLateralRange,
               std::clamp(*range, g_paramLateralRange.minValue, g_paramLateralRange.maxValue));
-    // The radius copies take the recorded value as it is, as the radius setter does (in
-    // floating point: a corrupt huge value must not overflow an int).
-    gf_setTrafficRadius(*range);
+    // The radius copies take the clamped value, like every other radius writer: the filter
+    // must not use a radius the window does not show.
+    gf_setTrafficRadius(g_paramLateralRange.value());
     lf_showInt(g_paramLateralRange);
     lf_enableField(g_paramLateralRange, true);
     lf_logSetting(g_paramLateralRange.name, *range);
@@ -163,11 +163,6 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
 
 }  // namespace
 
-bool lf_sameOption(const ParkPosOption& a, const ParkPosOption& b) {
-  return a.day == b.day && a.real == b.real && a.reg == b.reg && a.airline == b.airline &&
-         a.type == b.type && (a.hh & b.hh).any();
-}
-
 bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand) {
   if (stand.id != id) {
     return false;
@@ -196,7 +191,7 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
     option.origin = 0;
     option.id = nextId;
     const bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                   [&option](const ParkPosOption& o) { return lf_sameOption(o, option); });
+                                   [&option](const ParkPosOption& o) { return gf_sameUse(o, option); });
     if (!known) {
       stand.options.push_back(std::move(option));
       ++nextId;

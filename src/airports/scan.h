@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "airports/bgl_airport.h"
-#include "airports/park_pos.h"
+#include "airports/airport_file.h"
 #include "foundation/parameters.h"
 
 // Serialises every link step of the scan tasks (publisher, link file, its scan-log lines).

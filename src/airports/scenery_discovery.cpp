@@ -10,6 +10,7 @@
 #include "airports/scan.h"
 #include "foundation/errors.h"
 #include "foundation/log.h"
+#include "foundation/registry_lookup.h"
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "platform/paths.h"
@@ -25,15 +26,6 @@ bool lf_containsAny(const std::string& line, std::initializer_list<const char*> 
     }
   }
   return false;
-}
-
-// "5" or "6" from the simulator's install path, "" when it names neither.
-std::string lf_simMajorVersion() {
-  const std::string install = g_paramSimInstallPath.value();
-  if (lf_containsAny(install, {"v5", "V5"})) {
-    return "5";
-  }
-  return lf_containsAny(install, {"v6", "V6"}) ? "6" : "";
 }
 
 // A relative scenery.cfg value joined to the install path, as Windows joins it.
@@ -142,7 +134,7 @@ bool lf_isStockScenery(const std::string& text) {
 }
 
 std::string lf_simConfigFolderText() {
-  return "C:\\ProgramData\\Lockheed Martin\\Prepar3D v" + lf_simMajorVersion();
+  return "C:\\ProgramData\\Lockheed Martin\\Prepar3D v" + gf_p3dVersionFromPath();
 }
 
 void lf_readSceneryCfg(std::vector<std::string>& folders) {

@@ -44,7 +44,6 @@ std::string lf_download(const std::string& serverPath, const std::filesystem::pa
 // ---- learned files ----
 void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header);
 bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand);
-bool lf_sameOption(const ParkPosOption& a, const ParkPosOption& b);
 
 // ---- locations ----
 std::string lf_apfName(const std::string& icao);

@@ -3,8 +3,11 @@
 
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "foundation/errors.h"
 #include "foundation/log.h"
+#include "foundation/parameters.h"
 #include "foundation/text_file.h"
 #include "platform/win32.h"
 
@@ -122,4 +125,20 @@ std::filesystem::path gf_appDataFolderAtStartup() {
   } catch (...) {
     return "Zendrik_P3D";
   }
+}
+
+std::string gf_p3dVersionFromPath() {
+  const std::string install = g_paramSimInstallPath.value();
+  const auto contains = [&install](const char* word) {
+    return install.find(word) != std::string::npos;
+  };
+  if (contains("v5") || contains("V5")) return "5";
+  if (contains("v6") || contains("V6")) return "6";
+  constexpr int kOldestVersion = 5;
+  const int version = g_paramP3dVersion.value();
+  if (version >= kOldestVersion) return std::to_string(version);
+  throw qvb::UserErrorException(
+      77, fmt::format("P3D install path does not contain v5 or v6? Use hidden parameter {}, set "
+                      "it at 5 or 6",
+                      g_paramP3dVersion.name));
 }

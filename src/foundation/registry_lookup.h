@@ -16,6 +16,11 @@ extern const bool g_p3dV6Installed;
 bool gf_isP3DInstalled(int version) noexcept;
 // The key's "SetupPath" value in UTF-8; "" when the key or the value cannot be read.
 std::string gf_getP3DSetupPath(int version);
+// The simulator's major version from the install path in use: "5" when SIM_INSTALL_PATH contains
+// "v5" or "V5", else "6" for "v6" or "V6", else the P3D_VERSION setting as text. Throws
+// qvb::UserErrorException 77 when that setting is below 5. Any thread that may read settings.
+std::string gf_p3dVersionFromPath();
+
 // Throws winreg::RegException for a failed registry call.
 [[noreturn]] void lf_throwRegException(std::uint32_t error, const char* message);
 

@@ -2,11 +2,34 @@
 #include "foundation/run_state.h"
 
 #include <cmath>
+#include <mutex>
 
 std::atomic<bool> g_stopRequested{false};
 std::atomic<bool> g_exitRequested{false};
 std::atomic<std::uint32_t> g_exitReason{0};
 std::atomic<std::uint32_t> g_restartDelaySec{0};
+
+namespace {
+// Serialises the stop setters, so that the test of the flag and the writes of reason, delay and
+// flag happen as one step.
+std::mutex g_stopSetterMutex;
+}  // namespace
+
+bool gf_requestStop(std::uint32_t reason, std::uint32_t restartDelaySec) {
+  std::lock_guard lock(g_stopSetterMutex);
+  if (g_stopRequested.load()) return true;
+  g_exitReason.store(reason);
+  g_restartDelaySec.store(restartDelaySec);
+  g_stopRequested.store(true);
+  return false;
+}
+
+void gf_forceStop(std::uint32_t reason, std::uint32_t restartDelaySec) {
+  std::lock_guard lock(g_stopSetterMutex);
+  g_exitReason.store(reason);
+  g_restartDelaySec.store(restartDelaySec);
+  g_stopRequested.store(true);
+}
 
 std::atomic<bool> g_rtProfessional{false};
 std::atomic<double> g_trafficTimeSec{0.0};

@@ -13,10 +13,31 @@
 extern std::atomic<bool> g_stopRequested;
 // The user closed the window. Set by the GUI thread; read everywhere.
 extern std::atomic<bool> g_exitRequested;
-// Reason of the stop, 0 "NOT YET SET" .. 7 "SYSTEM ERROR". Written by the first stop setter.
+// Reason of the stop (ExitReason). Written by the stop setters below before the stop flag, so a
+// thread that sees g_stopRequested set reads the reason that stopped the run.
 extern std::atomic<std::uint32_t> g_exitReason;
 // Seconds before a restart. Written with g_exitReason; read by the worker's closing sequence.
 extern std::atomic<std::uint32_t> g_restartDelaySec;
+
+// The exit reasons; their texts belong to the closing sequence.
+enum ExitReason : std::uint32_t {
+  kExitNotYetSet = 0,        // "NOT YET SET"
+  kExitSimClosed = 1,        // "SIM WAS CLOSED"
+  kExitNewFlight = 2,        // "NEW FLIGHT"
+  kExitNewSettings = 3,      // "NEW SETTINGS"
+  kExitUserClosedSim = 4,    // "USER CLOSED SIM"
+  kExitSimConnectError = 5,  // "SIMCONNECT ERROR"
+  kExitReaderError = 6,      // "READER ERROR"
+  kExitSystemError = 7,      // "SYSTEM ERROR"
+};
+
+// Stops the run: unless a stop is already requested, stores reason and delay, then sets
+// g_stopRequested. The first reason of a run wins. Returns the previous stop request. Any thread;
+// the setters serialise on a small lock of their own, readers of the flag take none.
+bool gf_requestStop(std::uint32_t reason, std::uint32_t restartDelaySec);
+// Stops the run with this reason and delay whatever stopped it before (the worker's exception
+// handlers, the install-path restart).
+void gf_forceStop(std::uint32_t reason, std::uint32_t restartDelaySec);
 
 // RealTraffic reported its professional edition. Written by the RealTraffic link (worker).
 extern std::atomic<bool> g_rtProfessional;

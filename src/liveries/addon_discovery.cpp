@@ -145,23 +145,14 @@ void lf_addOnXmlLine(const std::string& line, bool& afterSimObjects,
 
 }  // namespace
 
-std::string lf_p3dMajorVersion() {
-  const std::string install = g_paramSimInstallPath.value();
-  if (install.find("v5") != std::string::npos || install.find("V5") != std::string::npos)
-    return "5";
-  if (install.find("v6") != std::string::npos || install.find("V6") != std::string::npos)
-    return "6";
-  return {};
-}
-
 fs::path lf_addOnsCfgPath() {
   const fs::path appData = gf_getAppDataPath();
-  return gf_resolvePathCase(appData / "Lockheed Martin" / ("Prepar3D v" + lf_p3dMajorVersion()) /
+  return gf_resolvePathCase(appData / "Lockheed Martin" / ("Prepar3D v" + gf_p3dVersionFromPath()) /
                             "add-ons.cfg");
 }
 
 fs::path lf_simObjectsCfgPath() {
-  return gf_winPath("C:\\ProgramData\\Lockheed Martin\\Prepar3D v" + lf_p3dMajorVersion() +
+  return gf_winPath("C:\\ProgramData\\Lockheed Martin\\Prepar3D v" + gf_p3dVersionFromPath() +
                     "\\simobjects.cfg");
 }
 

@@ -16,9 +16,7 @@ void lf_readP3DSimObjectsCfg(std::vector<std::string>& liveryFolders);
 // Appends the folder declared right after a SimObjects line of the package's add-on.xml.
 void lf_explorePackage(const std::string& packageFolder, std::vector<std::string>& liveryFolders);
 
-// The simulator's major version from SIM_INSTALL_PATH: "5" for "v5"/"V5", "6" for "v6"/"V6",
-// else "".
-std::string lf_p3dMajorVersion();
-// The add-ons.cfg and simobjects.cfg of that version, on this file system.
+// The add-ons.cfg and simobjects.cfg of the simulator's version (gf_p3dVersionFromPath), on this
+// file system.
 std::filesystem::path lf_addOnsCfgPath();
 std::filesystem::path lf_simObjectsCfgPath();

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "airports/park_pos.h"
+#include "foundation/park_pos.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "airports/park_pos.h"  // AircraftKeyHash: FNV-1a over the four bytes of an aircraft key
+#include "foundation/park_pos.h"  // AircraftKeyHash: FNV-1a over the four bytes of an aircraft key
 
 // The stored copy of one livery.
 struct LiveryEntry {

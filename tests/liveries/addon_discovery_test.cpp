@@ -7,6 +7,7 @@
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/parameters.h"
+#include "foundation/registry_lookup.h"
 #include "liveries/liveries_test_support.h"
 
 namespace {
@@ -79,11 +80,12 @@ TEST_F(AddonDiscovery, MissingAddOnsCfgAndUnknownVersion) {
   EXPECT_EQ(logLinesWith(log, "add-on packages found"),
             std::vector<std::string>{"0 AI add-on packages found"});
 
+  // A path naming no version falls back on P3D_VERSION (5 by default).
   g_paramSimInstallPath.setValue("C:\\Sim");
-  EXPECT_EQ(lf_p3dMajorVersion(), "");
-  EXPECT_TRUE(lf_addOnsCfgPath().string().ends_with("Prepar3D v/add-ons.cfg"));
+  EXPECT_EQ(gf_p3dVersionFromPath(), "5");
+  EXPECT_TRUE(lf_addOnsCfgPath().string().ends_with("Prepar3D v5/add-ons.cfg"));
   g_paramSimInstallPath.setValue("C:\\Prepar3D V6");
-  EXPECT_EQ(lf_p3dMajorVersion(), "6");
+  EXPECT_EQ(gf_p3dVersionFromPath(), "6");
   lf_readP3DSimObjectsCfg(folders);  // missing: silent
   EXPECT_TRUE(folders.empty());
   EXPECT_EQ(logLinesWith(env_.log(), "simobjects.cfg").size(), 0u);

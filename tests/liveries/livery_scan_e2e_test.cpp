@@ -190,8 +190,11 @@ TEST_F(LiveryScanE2e, UserErrorsLeaveTheSettingOn) {
   EXPECT_EQ(lf_scanErrorCode(), 53);
   EXPECT_TRUE(contains(env_.log(), "No liveries found in " + (world_.packB / "Empty").string()));
   g_paramLigAutomatic.setValue(true);
+  // A path naming no version falls back on P3D_VERSION; the world has no v6 add-ons.
   g_paramSimInstallPath.setValue("C:\\Sim without version");
+  g_paramP3dVersion.setValue(6);
   EXPECT_EQ(lf_scanErrorCode(), 43);
+  g_paramP3dVersion.setValue(5);
   EXPECT_TRUE(g_paramScanLiveries.value());
   EXPECT_FALSE(lf_savedScanLiveriesOff());
   EXPECT_FALSE(fs::exists(g_liveriesScannedFile));

@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "airports/park_pos.h"
+#include "foundation/park_pos.h"
 #include "fixtures/ai_package_writer.h"
 #include "fixtures/dbase_builder.h"
 #include "foundation/errors.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "airports/park_pos.h"
+#include "foundation/park_pos.h"
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "liveries/liveries_test_support.h"

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32.h"
+#include "simlink/sim_internal.h"
 
 namespace simtest {
 
@@ -201,77 +202,16 @@ Bytes& Bytes::raw(std::initializer_list<std::uint8_t> b) {
 
 namespace simtest {
 
-namespace {
-struct DefinitionEntry {
-  DWORD define;
-  const char* name;
-  const char* units;
-  SIMCONNECT_DATATYPE type;
-};
-constexpr auto F64 = SIMCONNECT_DATATYPE_FLOAT64;
-constexpr auto I64 = SIMCONNECT_DATATYPE_INT64;
-const DefinitionEntry kDefinitions[] = {
-    {407, "TITLE", nullptr, SIMCONNECT_DATATYPE_STRINGV},
-    {408, "ATC MODEL", nullptr, SIMCONNECT_DATATYPE_STRING32},
-    {409, "SIM ON GROUND", "Bool", I64},
-    {402, "Plane Latitude", "degree", F64},
-    {402, "Plane Longitude", "degree", F64},
-    {402, "Plane Pitch degrees", "radians", F64},
-    {402, "Plane Bank degrees", "radians", F64},
-    {402, "Plane Heading degrees true", "radians", F64},
-    {402, "Plane Altitude", "feet", F64},
-    {402, "Vertical Speed", "feet per second", F64},
-    {402, "Airspeed True", "knots", F64},
-    {403, "Plane Latitude", "degree", F64},
-    {403, "Plane Longitude", "degree", F64},
-    {403, "Plane Pitch degrees", "radians", F64},
-    {403, "Plane Bank degrees", "radians", F64},
-    {403, "Plane Heading degrees true", "radians", F64},
-    {403, "Plane Altitude", "feet", F64},
-    {403, "Plane Alt Above Ground", "feet", F64},
-    {403, "Ground Velocity", "knots", F64},
-    {403, "ZULU TIME", "Seconds", I64},
-    {403, "ZULU DAY OF YEAR", "Number", I64},
-    {403, "ZULU YEAR", "Number", I64},
-    {403, "LIGHT STATES", "Mask", I64},
-    {405, "Static CG to Ground", "feet", F64},
-    {405, "Static Pitch", "radians", F64},
-    {406, "Light On States", "Mask", I64},
-    {404, "Plane Alt Above Ground", "feet", F64},
-    {404, "Ground Altitude", "feet", F64},
-    {404, "SIM ON GROUND", "Bool", I64},
-    {404, "ATC ID", nullptr, SIMCONNECT_DATATYPE_STRING32},
-    {401, "SPOILERS HANDLE POSITION", "percent", F64},
-    {401, "GENERAL ENG THROTTLE LEVER POSITION:1", "percent", F64},
-    {401, "GENERAL ENG THROTTLE LEVER POSITION:2", "percent", F64},
-};
-const std::pair<DWORD, const char*> kSystemEvents[] = {
-    {201, "Sim"}, {202, "ObjectAdded"}, {203, "ObjectRemoved"},
-    {205, "PositionChanged"}, {206, "FlightLoaded"}, {204, "Frame"}};
-const std::pair<DWORD, const char*> kClientEvents[] = {
-    {220, "GEAR_SET"}, {221, "ENGINE_AUTO_START"}, {222, "ENGINE_AUTO_SHUTDOWN"},
-    {223, "THROTTLE_SET"}, {218, "FLAPS_SET"}, {219, "SPOILERS_SET"},
-    {208, "NAV_LIGHTS_SET"}, {207, "BEACON_LIGHTS_SET"}, {211, "LANDING_LIGHTS_SET"},
-    {209, "TAXI_LIGHTS_SET"}, {210, "STROBES_SET"}, {213, "LOGO_LIGHTS_SET"},
-    {212, "CABIN_LIGHTS_SET"}, {214, "ALL_LIGHTS_TOGGLE"},
-    {215, "FREEZE_LATITUDE_LONGITUDE_SET"}, {216, "FREEZE_ALTITUDE_SET"},
-    {217, "FREEZE_ATTITUDE_SET"}};
-const DWORD kGroupEvents[] = {208, 207, 211, 209, 210, 213, 212, 214,
-                              218, 219, 220, 222, 223, 215, 216, 217};
-}  // namespace
-
 int gf_sendSetupPackets(HANDLE h) {
-  int sent = 0;
-  auto count = [&sent](HRESULT hr) { sent += hr == S_OK ? 1 : 0; };
-  for (const auto& [id, name] : kSystemEvents) count(SimConnect_SubscribeToSystemEvent(h, id, name));
-  for (const auto& d : kDefinitions) {
-    count(SimConnect_AddToDataDefinition(h, d.define, d.name, d.units, d.type, 0.0f,
-                                         SIMCONNECT_UNUSED));
-  }
-  for (const auto& [id, name] : kClientEvents) count(SimConnect_MapClientEventToSimEvent(h, id, name));
-  for (DWORD ev : kGroupEvents) count(SimConnect_AddClientEventToNotificationGroup(h, 301, ev, TRUE));
-  count(SimConnect_SetNotificationGroupPriority(h, 301, 1));
-  return sent;
+  // The link's own declarations, sent on this handle; every packet takes one send id.
+  DWORD before = 0;
+  DWORD after = 0;
+  SimConnect_GetLastSentPacketID(h, &before);
+  const HANDLE linkHandle = g_hSimConnect.exchange(h);
+  lf_setupSimConnect();
+  g_hSimConnect.store(linkHandle);
+  SimConnect_GetLastSentPacketID(h, &after);
+  return static_cast<int>(after - before);
 }
 
 std::uint32_t gf_u32At(const std::vector<std::uint8_t>& m, std::size_t offset) {

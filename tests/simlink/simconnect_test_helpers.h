@@ -96,9 +96,9 @@ class Bytes {
 
 namespace simtest {
 
-// Sends the declarations the simulator link makes after opening: 6 subscriptions,
-// 33 definition entries, 17 event mappings, 16 group entries and the group priority.
-// Returns the number of packets sent (73), or fewer when a call failed.
+// Sends the declarations the simulator link makes after opening (lf_setupSimConnect) on h:
+// 6 subscriptions, 33 definition entries, 17 event mappings, 16 group entries and the group
+// priority. Returns the number of send ids they took (73).
 int gf_sendSetupPackets(HANDLE h);
 
 // The position record of definition 402.

@@ -91,7 +91,13 @@ class P3dStandin {
   void dropClients();
   void sendFlightLoaded(const std::string& file);
   void sendPositionChanged();
+  // FlightLoaded as a plain event, the form without the flight file's name.
+  void sendFlightLoadedEvent();
   void setSimRunning(bool running);
+  // The user aircraft stays at p from now on (its path becomes this one point).
+  void placeUser(const PathPoint& p);
+  // The user aircraft's title and ATC model from now on.
+  void setUserAircraft(const std::string& title, const std::string& atcModel);
 
   // Shared with the sessions.
   struct Outgoing {
@@ -108,6 +114,10 @@ class P3dStandin {
   void frameTick(Outbox& out);
   void deliver(Outbox& out);
   void trace(const nlohmann::json& line);
+  // The life of an object in the trace: created for a client, removed by a request or when its
+  // client closed.
+  void traceCreated(int client, const SimObject& o);
+  void traceRemoved(int client, std::uint32_t id, const char* reason);
   void log(const std::string& text);
   std::vector<std::shared_ptr<Session>> liveSessions() const;
   std::vector<std::shared_ptr<Session>> liveSessionsLocked() const;  // m_mutex held

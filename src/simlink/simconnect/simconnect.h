@@ -235,3 +235,7 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
 HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
                                            LPCSTR szFlightPlanPath,
                                            SIMCONNECT_DATA_REQUEST_ID RequestID);
+
+// Beyond the SimConnect API: the result every request on the connection returns because its
+// pipe or socket has failed (negative), or S_OK while it works or when h is no live connection.
+HRESULT gf_simConnectFailedResult(HANDLE hSimConnect);

@@ -155,6 +155,14 @@ HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, v
   return S_OK;
 }
 
+HRESULT gf_simConnectFailedResult(HANDLE hSimConnect) {
+  std::lock_guard lock(g_simConnectPacketMutex);
+  const SimConnectConnection* c = gf_findConnection(hSimConnect);
+  if (c == nullptr || !c->hasFailed()) return S_OK;
+  const HRESULT stored = c->storedResult();
+  return stored < 0 ? stored : E_FAIL;
+}
+
 HRESULT SimConnect_Close(HANDLE hSimConnect) {
   if (hSimConnect == nullptr) return E_FAIL;
   Sleep(kCloseWaitBeforeMs);

@@ -1,6 +1,6 @@
-// Stand records: one parking stand (ParkPos), its learned uses (ParkPosOption) and the contents
-// of one per-airport stand file (AirportFile). Plain values, built on the worker thread or in
-// one scan task and copied or moved as vector elements.
+// Stand records: one parking stand (ParkPos) and its learned uses (ParkPosOption). Plain values,
+// built on the worker thread or in one scan task and copied or moved as vector elements. The
+// stand-file code fills the stand fields; the engine owns the sightings and the engine marks.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,9 @@ struct ParkPosOption {
   HalfHours hh;        // half-hour slots of the day, bit n = slot n
   std::uint32_t id = 0;      // 1, 2, 3 ... within its stand; 0 = not in use
   std::uint32_t day = 0;     // 1 = Monday ... 7 = Sunday
-  std::uint32_t origin = 0;  // 1 when read from the stand file itself; not extended by the engine
+  // Fixing value: 0 for a learned option, 1 for one read from the stand file itself; the engine
+  // never extends an option whose value is not 0.
+  std::uint32_t origin = 0;
   std::uint32_t real = 0;    // 1 observed, 0 soft (a substitute)
 };
 
@@ -34,7 +36,7 @@ struct StandSighting {
   std::uint32_t optionId = 0;
 };
 
-// FNV-1a over the four bytes of an aircraft key.
+// FNV-1a over the four bytes of an aircraft key (the key of every per-aircraft map).
 struct AircraftKeyHash {
   std::size_t operator()(std::uint32_t key) const noexcept {
     std::uint32_t hash = 2166136261u;
@@ -67,15 +69,15 @@ struct ParkPos {
   double lon = 0.0;                    // degrees
   double heading = 0.0;                // radians
   double radius = 0.0;                 // nautical miles
-  std::uint32_t number = 0;            // 1..N in file order, 0 until the reader numbers them
+  std::uint32_t number = 0;            // stand id: 1..N in file order, 0 until numbered
   bool manual = false;                 // created by hand in a learned file
-  bool radius_change = false;          // radius corrected by learning or by hand
+  bool radius_change = false;          // radius corrected by learning (engine) or by hand
   bool cargo_change = false;           // cargo flag corrected by learning or by hand
   bool duplicate = false;              // renamed by the scenery reader's duplicate-name step
-  bool staticOccupied = false;         // engine marks
-  bool liveOccupied = false;
-  bool reserved = false;
-  bool blockedByNeighbour = false;
+  bool staticOccupied = false;         // engine mark: a static aircraft is chosen for it
+  bool liveOccupied = false;           // engine mark: a live aircraft parks or stands here
+  bool reserved = false;               // engine mark: the reserved stand or the user's stand
+  bool blockedByNeighbour = false;     // engine mark: an overlapping stand is occupied
   bool cargo = false;
   bool ramp = false;
   bool heli = false;
@@ -97,15 +99,6 @@ struct ParkPos {
   }
 };
 
-// The contents of one per-airport stand file.
-struct AirportFile {
-  std::string ICAO;
-  std::string airport_name;
-  std::string BGLpath;
-  std::string publisher;
-  std::int32_t RT_traffic_week = 0;
-  std::int32_t Qf_real = 0;
-  std::int32_t Qf_soft = 0;
-  std::int32_t altitude = 0;  // feet
-  std::vector<ParkPos> stands;  // file order
-};
+// The equality by which a learned stand file merges options: same day, kind, registration,
+// airline and type, and at least one half-hour slot in common.
+bool gf_sameUse(const ParkPosOption& a, const ParkPosOption& b);

@@ -1,0 +1,13 @@
+// The engine's containers of aircraft, queued removals, static-parking candidates and the
+// per-aircraft learning slots. Created empty at program start; worker thread only.
+#include "traffic/traffic.h"
+
+std::vector<AiAircraft> g_liveAc;
+std::vector<StaticAircraft> g_staticAc;
+std::deque<std::uint32_t> g_removeWait;
+std::deque<CreateAcRequest> g_liveCreateWait;
+std::deque<CreateAcRequest> g_staticCreateWait;
+std::vector<StaticCandidate> g_staticCandidates;
+std::vector<std::pair<std::uint32_t, std::uint32_t>> g_parkedKeySlots;
+std::set<std::string> g_liveCallsignsSeen;
+bool g_learnSoftAllowed = false;
