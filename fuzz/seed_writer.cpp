@@ -17,6 +17,7 @@
 #include "fixtures/bgl_builder.h"
 #include "fixtures/dbase_builder.h"
 #include "fixtures/stand_file_builder.h"
+#include "simlink/sim_internal.h"
 #include "simlink/simconnect/simconnect.h"
 
 namespace fs = std::filesystem;
@@ -88,27 +89,49 @@ std::string lf_message(SIMCONNECT_RECV_ID id, const std::vector<std::uint32_t>& 
   return body + tail;
 }
 
+template <typename T>
+std::string lf_record(const T& value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
 void lf_simconnectSeeds() {
   std::string open(256, '\0');
-  std::memcpy(open.data(), "Prepar3D", 8);
+  const std::string name = "Lockheed Martin\xC2\xAE Prepar3D\xC2\xAE v5";
+  std::memcpy(open.data(), name.data(), name.size());
   const std::string openReply =
       lf_message(SIMCONNECT_RECV_ID_OPEN, {}, open + std::string(40, '\x01'));
   const std::string events =
-      lf_message(SIMCONNECT_RECV_ID_EVENT, {SIMCONNECT_UNUSED, 3, 1}) +
-      lf_message(SIMCONNECT_RECV_ID_EVENT_FRAME, {SIMCONNECT_UNUSED, 4, 0, 0x42700000, 0x3F800000}) +
-      lf_message(SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE, {SIMCONNECT_UNUSED, 5, 77, 2}) +
+      lf_message(SIMCONNECT_RECV_ID_EVENT, {SIMCONNECT_UNUSED, kEventSim, 1}) +
+      lf_message(SIMCONNECT_RECV_ID_EVENT_FRAME,
+                 {SIMCONNECT_UNUSED, kEventFrame, 0, 0x42700000, 0x3F800000}) +
+      lf_message(SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE,
+                 {SIMCONNECT_UNUSED, kEventObjectAdded, 77, 2}) +
       lf_message(SIMCONNECT_RECV_ID_EXCEPTION, {SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 9, 1}) +
       lf_message(SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID, {10001, 77});
+  UserAcData user;
+  user.latitude = 33.9425;
+  user.longitude = -118.4081;
+  user.zuluTime = 43200;
+  user.zuluDayOfYear = 340;
+  user.zuluYear = 2026;
+  AcInRangeRecord inRange{};
+  inRange.altitudeAboveGround = 1200.0;
+  std::memcpy(inRange.atcId, "N123AA", 6);
   const std::string data =
-      lf_message(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, {1, 0, 1, 0, 1, 1, 2},
-                 std::string(8, '\x40') + std::string(8, '\x41')) +
+      lf_message(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, {kRequestUserAc, 0, 403, 0, 1, 1, 1},
+                 lf_record(user)) +
       std::string(8, '\0') +  // filler between messages
+      lf_message(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, {kRequestAcInRange, 77, 404, 0, 1, 1, 1},
+                 lf_record(inRange)) +
+      lf_message(SIMCONNECT_RECV_ID_EVENT_FILENAME, {SIMCONNECT_UNUSED, kEventFlightLoaded, 0},
+                 std::string(264, '\0')) +
       lf_message(SIMCONNECT_RECV_ID_QUIT, {});
   lf_seed("simconnect_stream", "open_reply", openReply, lf_byte(0) + lf_byte(1));
-  lf_seed("simconnect_stream", "events_in_pieces", events, lf_byte(0) + lf_byte(1));
+  lf_seed("simconnect_stream", "events_in_pieces", openReply + events, lf_byte(0) + lf_byte(1));
   lf_seed("simconnect_stream", "data_filler_quit", data, lf_byte(3) + lf_byte(0));
-  lf_seed("simconnect_stream", "oversize", lf_message(SIMCONNECT_RECV_ID_OPEN, {}, open),
-          lf_byte(1) + lf_byte(2));
+  lf_seed("simconnect_stream", "oversize", openReply, lf_byte(1) + lf_byte(2));
 }
 
 void lf_bglSeeds() {
