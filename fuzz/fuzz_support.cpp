@@ -15,7 +15,9 @@ namespace fuzz {
 std::uint64_t g_sink = 0;
 
 const fs::path& workFolder() {
-  static const fs::path s_folder = [] {
+  // Never destroyed: the removal at exit runs after the destructors of function statics made
+  // before it was registered, and must still see the path.
+  static const fs::path* s_folder = [] {
     std::random_device random;
     fs::path folder;
     do {
@@ -25,11 +27,12 @@ const fs::path& workFolder() {
     // Removed when the process ends normally; a crashed run leaves it for inspection.
     std::atexit([] {
       std::error_code ignored;
+      fs::current_path(fs::temp_directory_path(), ignored);
       fs::remove_all(workFolder(), ignored);
     });
-    return folder;
+    return new fs::path(folder);
   }();
-  return s_folder;
+  return *s_folder;
 }
 
 void writeFile(const fs::path& file, std::span<const std::uint8_t> bytes) {
