@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/intake.h"
-#include "shell/traffic_parser.h"
+#include "shell/intake/intake.h"
+#include "shell/intake/traffic_parser.h"
 
 namespace {
 

@@ -24,12 +24,17 @@ function(zendrik_add_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS} Threads::Threads)
 endfunction()
 
-# zendrik_add_tests(<subsystem> [DEPS <targets...>])
-# Every *_test.cpp of the calling folder goes into <subsystem>_tests with the label <subsystem>;
-# every *_concurrency_test.cpp into <subsystem>_concurrency_tests, labelled <subsystem> and
-# concurrency (those also run under ThreadSanitizer).
+# zendrik_add_tests(<subsystem> [NAME <name>] [DEPS <targets...>])
+# Every *_test.cpp of the calling folder goes into <name>_tests with the label <subsystem>;
+# every *_concurrency_test.cpp into <name>_concurrency_tests, labelled <subsystem> and
+# concurrency (those also run under ThreadSanitizer). <name> defaults to <subsystem>; a
+# subfolder of a subsystem's tests gives its own.
 function(zendrik_add_tests subsystem)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
+  set(name ${subsystem})
+  if(ARG_NAME)
+    set(name ${ARG_NAME})
+  endif()
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB conc CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_concurrency_test.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_helpers.cpp)
@@ -40,10 +45,10 @@ function(zendrik_add_tests subsystem)
     list(REMOVE_ITEM plain ${conc})
   endif()
   if(plain)
-    _zendrik_test_exe(${subsystem}_tests "${plain};${helpers}" "${ARG_DEPS}" "")
+    _zendrik_test_exe(${name}_tests "${plain};${helpers}" "${ARG_DEPS}" "")
   endif()
   if(conc)
-    _zendrik_test_exe(${subsystem}_concurrency_tests "${conc};${helpers}" "${ARG_DEPS}"
+    _zendrik_test_exe(${name}_concurrency_tests "${conc};${helpers}" "${ARG_DEPS}"
                       concurrency)
   endif()
 endfunction()

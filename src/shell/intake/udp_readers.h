@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "shell/traffic_parser.h"
+#include "shell/intake/traffic_parser.h"
 
 inline constexpr std::uint16_t kWeatherPort = 49004;
 inline constexpr std::uint16_t kTrafficPort = 49005;

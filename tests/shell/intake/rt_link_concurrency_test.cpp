@@ -18,9 +18,9 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "rt-standin/rt_standin.h"
-#include "shell/intake.h"
-#include "shell/intake_socket_helpers.h"
-#include "shell/traffic_record_helpers.h"
+#include "shell/intake/intake.h"
+#include "shell/intake/intake_socket_helpers.h"
+#include "shell/intake/traffic_record_helpers.h"
 
 using intake_test::Record;
 using intake_test::waitUntil;
@@ -69,7 +69,7 @@ class RtLinkTest : public ::testing::Test {
   // Connects the stand-in and runs the worker's run-start wait.
   void connectAndWait(rtstandin::Session& session) {
     ASSERT_TRUE(session.connect(5000));
-    gf_waitForRealTraffic();
+    lf_waitForRealTraffic();
     ASSERT_TRUE(g_rtConnected.load());
   }
 
@@ -88,8 +88,8 @@ TEST_F(RtLinkTest, VersionEditionPositionAndTime) {
   EXPECT_FALSE(g_rtNotConnectedYet.load());
   EXPECT_EQ(session.received().versionQueries.size(), 1u);
 
-  gf_sendSimTime(0);  // no time yet: nothing sent
-  gf_sendSimTime(1700000000);
+  lf_sendSimTime(0);  // no time yet: nothing sent
+  lf_sendSimTime(1700000000);
   gf_sendUserPosition();
   ASSERT_TRUE(session.waitFor([](const auto& r) { return !r.positions.empty(); }, 5000));
   const auto received = session.received();
@@ -153,7 +153,7 @@ TEST_F(RtLinkTest, StopRequestEndsTheWaitForRealTraffic) {
   std::chrono::steady_clock::time_point stoppedAt;
   std::chrono::steady_clock::time_point returnedAt;  // stamped by the worker, not by polling
   std::thread worker([&] {
-    gf_waitForRealTraffic();
+    lf_waitForRealTraffic();
     returnedAt = std::chrono::steady_clock::now();
     done = true;
   });
@@ -284,7 +284,7 @@ TEST_F(RtLinkTest, RepliesOtherThanProfessionalMeanStandardEdition) {
   for (const auto& c : cases) {
     g_mainWindowState.storeText(&MainWindowState::rtVersionText, "old", kLampsArea);
     std::thread peer(lf_rawPeer, options.serverPort, c.reply, c.closeAfter);
-    gf_waitForRealTraffic();
+    lf_waitForRealTraffic();
     EXPECT_FALSE(g_rtProfessional.load()) << c.reply.substr(0, 40);
     EXPECT_TRUE(g_rtConnected.load());  // the run goes on with the standard edition
     EXPECT_EQ(g_mainWindowState.text(&MainWindowState::rtVersionText), c.versionText);

@@ -1,4 +1,4 @@
-#include "shell/intake_socket_helpers.h"
+#include "shell/intake/intake_socket_helpers.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

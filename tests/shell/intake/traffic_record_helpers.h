@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/intake.h"
-#include "shell/traffic_parser.h"
+#include "shell/intake/intake.h"
+#include "shell/intake/traffic_parser.h"
 
 namespace intake_test {
 

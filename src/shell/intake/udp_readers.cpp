@@ -1,7 +1,7 @@
 // The UDP readers: socket, receive loop and thread of each reader, the weather datagrams, the
 // lamp watchdog and the intake reset. The traffic reader's record handling is in
 // traffic_reader.cpp.
-#include "shell/udp_readers.h"
+#include "shell/intake/udp_readers.h"
 
 #include <fmt/format.h>
 
@@ -15,7 +15,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/strings.h"
-#include "shell/intake.h"
+#include "shell/intake/intake.h"
 
 namespace {
 

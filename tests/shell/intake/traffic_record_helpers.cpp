@@ -1,4 +1,4 @@
-#include "shell/traffic_record_helpers.h"
+#include "shell/intake/traffic_record_helpers.h"
 
 #include "foundation/run_state.h"
 

@@ -51,13 +51,13 @@ bool sendDataPacket(const std::string& text);
 // The link is used when RealTraffic was found on this PC and the AEROWINX setting is off.
 bool gf_realTrafficLinkWanted();
 // Run start: waits for RealTraffic, asks its version and reads the reply.
-void gf_waitForRealTraffic();
+void lf_waitForRealTraffic();
 // Reads RealTraffic's version reply: edition and the window's version text.
-void gf_readRealTrafficVersion(const std::string& reply);
+void lf_readRealTrafficVersion(const std::string& reply);
 // Sends "Qs121=" and handles the loss and the return of the connection.
 void gf_sendUserPosition();
 // Sends "Qs123=" with the simulator time (seconds since 1970) when connected and t > 0.
-void gf_sendSimTime(std::int64_t seconds);
+void lf_sendSimTime(std::int64_t seconds);
 // The "Qs121=" line for a user state.
 std::string gf_userPositionLine(const RtUserState& user);
 // The link's close step: "exit" when connected, both sockets closed, WSACleanup.

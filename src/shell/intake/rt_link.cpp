@@ -1,5 +1,5 @@
 // The TCP link with RealTraffic (worker thread).
-#include "shell/rt_link.h"
+#include "shell/intake/rt_link.h"
 
 #include <fmt/format.h>
 
@@ -15,7 +15,7 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "foundation/strings.h"
-#include "shell/intake.h"
+#include "shell/intake/intake.h"
 
 SOCKET g_rtListenSocket = INVALID_SOCKET;
 SOCKET g_rtClientSocket = INVALID_SOCKET;
@@ -215,7 +215,7 @@ bool sendDataPacket(const std::string& text) {
   return true;
 }
 
-void gf_readRealTrafficVersion(const std::string& reply) {
+void lf_readRealTrafficVersion(const std::string& reply) {
   g_rtProfessional = false;
   if (reply.empty()) {
     gf_showMessage("No RealTraffic version received?", true);
@@ -248,13 +248,13 @@ void gf_readRealTrafficVersion(const std::string& reply) {
       fmt::format("RT{} edition: {}", professional ? " prof" : " stnd", version), kLampsArea);
 }
 
-void gf_waitForRealTraffic() {
+void lf_waitForRealTraffic() {
   gf_showMessage("Waiting for RealTraffic to connect to Zendrik_P3D ...", true);
   gf_resetIntake();
   if (waitForClient()) {
     std::string reply;
     if (sendDataPacket("Qs999=version\r\n")) reply = lf_receiveVersionReply();
-    gf_readRealTrafficVersion(reply);
+    lf_readRealTrafficVersion(reply);
     lf_setRtLamp(true);
     g_rtNotConnectedYet = false;
     gf_log("RealTraffic connected");
@@ -292,7 +292,7 @@ void gf_sendUserPosition() {
   }
 }
 
-void gf_sendSimTime(std::int64_t seconds) {
+void lf_sendSimTime(std::int64_t seconds) {
   if (!g_rtConnected.load() || seconds <= 0) return;
   sendDataPacket(fmt::format("Qs123={}\r\n", seconds * 1000));
 }

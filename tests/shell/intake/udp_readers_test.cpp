@@ -5,8 +5,8 @@
 
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake.h"
-#include "shell/traffic_record_helpers.h"
+#include "shell/intake/intake.h"
+#include "shell/intake/traffic_record_helpers.h"
 
 using intake_test::Record;
 

@@ -1,6 +1,6 @@
 // The traffic record parser and filter: each rule family, the mended malformed-input cases, the
 // real recorded records and a fuzz run.
-#include "shell/traffic_parser.h"
+#include "shell/intake/traffic_parser.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <random>
 
 #include "foundation/geometry.h"
-#include "shell/traffic_record_helpers.h"
+#include "shell/intake/traffic_record_helpers.h"
 
 using intake_test::defaultContext;
 using intake_test::Record;
