@@ -7,7 +7,7 @@
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
 #include "platform/headless.h"
-#include "shell/intake.h"
+#include "shell/intake/intake.h"
 #include "traffic_test_support.h"
 
 using namespace traffictest;
