@@ -54,6 +54,14 @@ void nextPos(AiAircraft& a);
 // Allocates nothing.
 void lf_stepMotion(AiAircraft& a);
 
+// ---- Take-off ---------------------------------------------------------------------------------
+
+// The take-off run begins: idle throttle, spoilers in, take-off flaps, the take-off lights and
+// wider retiming limits. The update code starts it when the reports speed up.
+void lf_takeOffRunStart(AiAircraft& a);
+// The rotation begins (and the run, when it has not yet); a touch-and-go leaves its landing roll.
+void lf_takeOffStart(AiAircraft& a);
+
 // ---- Ground contact and parking ----------------------------------------------------------------
 
 // The simulator reports the aircraft on the ground: the landing roll begins (spoilers, levers,

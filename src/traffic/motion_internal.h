@@ -109,8 +109,6 @@ void lf_flareStep(AiAircraft& a);
 
 void nextPosGround(AiAircraft& a);
 void lf_groundLegSetup(AiAircraft& a);
-void lf_takeOffStart(AiAircraft& a);
-void lf_takeOffRunStart(AiAircraft& a);
 void lf_landingRollStep(AiAircraft& a);
 
 // ---- Air motion (air_motion.cpp) ---------------------------------------------------------------
