@@ -1,6 +1,8 @@
-// replay-motion --scenario NAME [--standin] [--track FILE]: replays one scenario through the
-// engine's motion, prints each check and writes the sent track as JSON lines. Exits 1 when a
+// replay-motion --scenario NAME [--from SECONDS] [--standin] [--track FILE]: replays one scenario
+// (from a recording second on) through the engine's motion, prints each check and writes the
+// sent track as JSON lines. Exits 1 when a
 // check fails, 2 on bad arguments.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +17,15 @@ int main(int argc, char** argv) {
   std::string name;
   std::string trackFile;
   replay::ReplayOptions options;
+  double fromS = 0.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--scenario" && i + 1 < argc) {
       name = argv[++i];
     } else if (arg == "--track" && i + 1 < argc) {
       trackFile = argv[++i];
+    } else if (arg == "--from" && i + 1 < argc) {
+      fromS = std::stod(argv[++i]);
     } else if (arg == "--standin") {
       options.standin = true;
     } else {
@@ -29,11 +34,12 @@ int main(int argc, char** argv) {
     }
   }
   if (name.empty()) {
-    std::fprintf(stderr, "usage: replay-motion --scenario a|b|c|d|e [--standin] [--track FILE]\n");
+    std::fprintf(stderr, "usage: replay-motion --scenario a|b|c|d|e [--from SECONDS] [--standin] [--track FILE]\n");
     return 2;
   }
   try {
-    const replay::Scenario scenario = replay::gf_scenario(name);
+    replay::Scenario scenario = replay::gf_scenario(name);
+    scenario.startS = std::max(scenario.startS, fromS);
     if (trackFile.empty()) trackFile = fmt::format("replay-{}.jsonl", name);
     trackFile = std::filesystem::absolute(trackFile).string();
     // The engine's Log.txt and the link's SimConnect.cfg go into a folder of their own.

@@ -236,10 +236,12 @@ std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesys
       const double lat = o["lat"], lon = o["lon"], alt = o["alt"];
       const std::size_t from = matched.contains(key->second) ? matched[key->second] : 0;
       std::size_t i = from;
-      while (i < track.size() && !(track[i]->pose.latitude == lat &&
-                                   track[i]->pose.longitude == lon && track[i]->pose.altitude == alt)) {
-        ++i;
-      }
+      // The stand-in keeps angles in its own units: equal up to the last bits.
+      const auto same = [&](const AcPositionUpdate& q) {
+        return std::fabs(q.latitude - lat) < 1e-9 && std::fabs(q.longitude - lon) < 1e-9 &&
+               std::fabs(q.altitude - alt) < 1e-6;
+      };
+      while (i < track.size() && !same(track[i]->pose)) ++i;
       if (!matched.contains(key->second)) {  // the creation pose until the first position
         if (i < track.size()) matched[key->second] = i;
         continue;
@@ -249,7 +251,7 @@ std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesys
       const SentPosition& a = *track[from];
       const SentPosition& b = *track[i];
       const double nm = gf_distanceNm({a.pose.latitude, a.pose.longitude}, {lat, lon});
-      frames.expect(nm <= lf_maxStepNm(run, key->second) * static_cast<double>(b.step - a.step),
+      frames.expect(nm <= lf_maxStepNm(run, key->second) * static_cast<double>(b.step - a.step) + 1e-9,
                     fmt::format("frame {}: {:.5f} nm", j["frame"].dump(), nm));
       matched[key->second] = i;
     }

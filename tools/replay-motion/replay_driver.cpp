@@ -22,8 +22,8 @@ namespace replay {
 namespace {
 
 constexpr std::int64_t kStepsPerSecond = 100;
-constexpr double kCloseAfterS = 200.0;    // after the last report: the run closes
-constexpr double kGiveUpAfterS = 400.0;   // ... and ends at the latest
+constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
+constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
 constexpr std::int64_t kRemovalEvery = 10;
 constexpr std::uint32_t kFirstObjectId = 101;
 

@@ -39,7 +39,10 @@ bool lf_waitFor(const std::function<bool()>& done) {
 
 class StandinSim : public SimSide {
  public:
-  StandinSim(const Scenario& s, const ReplayOptions& o) : m_options(o) {
+  StandinSim(const Scenario& s, const ReplayOptions& o)
+      : m_options(o),
+        m_period(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(1.0 / o.frameHz))) {
     p3d::StandinOptions so;
     so.port = 0;
     so.scenario = lf_standinScenario(s);
@@ -74,8 +77,9 @@ class StandinSim : public SimSide {
                                               SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
       }
     }
-    if ((step + 1) % m_options.stepsPerFrame == 0 && !lf_waitFor(lf_pumped)) {
-      throw std::runtime_error("the simulator link's pump stopped sending");
+    if ((step + 1) % m_options.stepsPerFrame == 0) {
+      pace();
+      if (!lf_waitFor(lf_pumped)) throw std::runtime_error("the simulator link's pump stopped sending");
     }
     std::vector<SimObjectNotice> notices;
     {
@@ -113,6 +117,12 @@ class StandinSim : public SimSide {
     std::lock_guard lock(g_simMutex);
     return g_eventQueue.empty() && g_createQueue.empty() && g_removeQueue.empty();
   }
+  // One batch of steps per frame of the stand-in; a machine too slow for it just runs slower.
+  void pace() {
+    const auto now = std::chrono::steady_clock::now();
+    m_next = std::max(m_next + m_period, now - m_period);
+    std::this_thread::sleep_until(m_next);
+  }
   void stop() {
     if (m_client.joinable()) {
       m_client.request_stop();
@@ -124,6 +134,8 @@ class StandinSim : public SimSide {
   const ReplayOptions& m_options;
   std::unique_ptr<p3d::P3dStandin> m_standin;
   std::jthread m_client;
+  std::chrono::steady_clock::duration m_period;
+  std::chrono::steady_clock::time_point m_next = std::chrono::steady_clock::now();
 };
 
 }  // namespace
