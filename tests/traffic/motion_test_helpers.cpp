@@ -1,6 +1,7 @@
 // The motion tests' shared set-up.
 #include <mutex>
 
+#include "foundation/parameters.h"
 #include "motion_test_support.h"
 #include "shell/intake/intake.h"
 
@@ -12,6 +13,7 @@ void MotionTest::SetUp() {
   g_newLiveIds.clear();
   g_fastRangeRequest = false;
   g_qnh = 1013;
+  g_paramRandom.setValue(false);
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = traffictest::kField.lat;
   g_userAcSnapshot.longitude = traffictest::kField.lon;

@@ -6,6 +6,7 @@
 //
 // Threads: the replay runs on the calling thread, which it marks as the worker.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -76,6 +77,8 @@ struct ReplayRun {
   std::map<std::uint32_t, std::uint32_t> category;
   std::map<std::uint32_t, StandPlace> parkedOn;  // aircraft that parked, and their stand
   std::map<std::uint32_t, std::uint32_t> objectIds;
+  // With the stand-in: spoiler handle and both throttle levers (definition 401), in order.
+  std::map<std::uint32_t, std::vector<std::array<double, 3>>> leverWrites;
   std::vector<std::string> logLines;  // error lines the engine wrote
 };
 

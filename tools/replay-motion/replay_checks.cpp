@@ -47,6 +47,14 @@ const std::map<std::uint32_t, std::vector<const SentPosition*>> lf_byKey(const R
   return byKey;
 }
 
+// The milestones of one aircraft's events.
+std::vector<std::string> lf_milestonesOf(const ReplayRun& run, std::uint32_t key) {
+  ReplayRun own;
+  std::copy_if(run.events.begin(), run.events.end(), std::back_inserter(own.events),
+               [key](const SentEvent& e) { return e.key == key; });
+  return gf_milestones(own);
+}
+
 std::string lf_at(const SentPosition& p) { return fmt::format("key {} step {}", p.key, p.step); }
 
 void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
@@ -143,10 +151,7 @@ void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& o
       removal.expect(std::fabs(after - s.removalAfterLastReportS) <= kRemovalToleranceS,
                      fmt::format("key {}: {:.1f} s", key, after));
     }
-    ReplayRun own;
-    std::copy_if(run.events.begin(), run.events.end(), std::back_inserter(own.events),
-                 [key](const SentEvent& e) { return e.key == key; });
-    const std::vector<std::string> seen = gf_milestones(own);
+    const std::vector<std::string> seen = lf_milestonesOf(run, key);
     auto at = seen.begin();
     for (const std::string& m : s.milestones) {
       at = std::find(at, seen.end(), m);
@@ -257,10 +262,23 @@ std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesys
     }
   }
   objects.expect(created.size() == run.creations.size(), "creations");
+  // Airliners that touched down: spoilers and reversers out, then in on the roll-out.
+  Checker levers("spoilers and levers at touchdown and roll-out");
+  for (const auto& [key, category] : run.category) {
+    const std::vector<std::string> seen = lf_milestonesOf(run, key);
+    if (category == kCatLight || std::find(seen.begin(), seen.end(), "touchdown") == seen.end()) {
+      continue;
+    }
+    const auto& writes = run.leverWrites.contains(key) ? run.leverWrites.at(key)
+                                                       : std::vector<std::array<double, 3>>{};
+    levers.expect(writes.size() >= 2 && writes.front() == std::array<double, 3>{100, 100, 100} &&
+                      writes.back() == std::array<double, 3>{0, 0, 0},
+                  fmt::format("key {}: {} writes", key, writes.size()));
+  }
   for (const auto& [id, n] : created) {
     objects.expect(n == 1 && removed[id] == 1, fmt::format("object {}", id));
   }
-  return {shown.check, frames.check, objects.check};
+  return {shown.check, frames.check, objects.check, levers.check};
 }
 
 void gf_writeTrack(const ReplayRun& run, std::ostream& out) {

@@ -4,6 +4,7 @@
 // the stand-in's frames are sped up together: every few steps the driver waits until the pump
 // has sent the positions handed over, so a slow machine only makes the run take longer.
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <stdexcept>
@@ -104,6 +105,12 @@ class StandinSim : public SimSide {
       if (q.kind == p3d::RequestKind::TransmitClientEvent && keys.contains(q.u.at(0)) &&
           (q.u.at(1) < kEventFreezeLatLonSet || q.u.at(1) > kEventFreezeAttitudeSet)) {
         run.events.push_back({keys[q.u.at(0)], q.u.at(1), q.u.at(2)});
+      }
+      if (q.kind == p3d::RequestKind::SetDataOnSimObject && q.u.at(0) == kDefSpoilersThrottles &&
+          keys.contains(q.u.at(1)) && q.data.size() == sizeof(std::array<double, 3>)) {
+        std::array<double, 3> levers{};
+        std::memcpy(levers.data(), q.data.data(), sizeof levers);
+        run.leverWrites[keys[q.u.at(1)]].push_back(levers);
       }
     }
   }
