@@ -2,15 +2,13 @@
 // positions and 50 client events) to the stand-in over loopback, and the dispatch of the range
 // replies for 300 aircraft around the user.
 #include <benchmark/benchmark.h>
-
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-
-#include <fmt/format.h>
 
 #include "p3d-standin/p3d_standin.h"
 #include "simlink/sim_internal.h"
@@ -52,8 +50,7 @@ class LinkedStandin {
                                         kRequestCreateAc);
     }
     p3d::P3dStandin::waitUntil(
-        [&] { return m_standin->aiObjects().size() == static_cast<std::size_t>(kAircraft); },
-        10);
+        [&] { return m_standin->aiObjects().size() == static_cast<std::size_t>(kAircraft); }, 10);
     for (const p3d::SimObject& o : m_standin->aiObjects()) ids.push_back(o.id);
     g_userObjectId.store(1);
   }
@@ -100,9 +97,16 @@ BENCHMARK(BM_PumpPass300Positions50Events)->Unit(benchmark::kMicrosecond);
 
 std::vector<std::uint8_t> lf_rangeReply(std::uint32_t objectId, std::uint32_t entry) {
   std::vector<std::uint8_t> m(kSimObjectDataOffset + sizeof(AcInRangeRecord), 0);
-  const std::uint32_t header[10] = {static_cast<std::uint32_t>(m.size()), 4,
-                                    SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, kRequestAcInRange,
-                                    objectId, kDefAcInRange, 0, entry, kAircraft, 4};
+  const std::uint32_t header[10] = {static_cast<std::uint32_t>(m.size()),
+                                    4,
+                                    SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE,
+                                    kRequestAcInRange,
+                                    objectId,
+                                    kDefAcInRange,
+                                    0,
+                                    entry,
+                                    kAircraft,
+                                    4};
   std::memcpy(m.data(), header, sizeof header);
   AcInRangeRecord r{1200.0, 30.0, 0, {}};
   const std::string callsign = fmt::format("KLM{}", objectId);

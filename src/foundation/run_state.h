@@ -21,14 +21,14 @@ extern std::atomic<std::uint32_t> g_restartDelaySec;
 
 // The exit reasons; their texts belong to the closing sequence.
 enum ExitReason : std::uint32_t {
-  kExitNotYetSet = 0,       // "NOT YET SET"
-  kExitSimClosed = 1,       // "SIM WAS CLOSED"
-  kExitNewFlight = 2,       // "NEW FLIGHT"
-  kExitNewSettings = 3,     // "NEW SETTINGS"
-  kExitUserClosedSim = 4,   // "USER CLOSED SIM"
-  kExitSimConnectError = 5, // "SIMCONNECT ERROR"
-  kExitReaderError = 6,     // "READER ERROR"
-  kExitSystemError = 7,     // "SYSTEM ERROR"
+  kExitNotYetSet = 0,        // "NOT YET SET"
+  kExitSimClosed = 1,        // "SIM WAS CLOSED"
+  kExitNewFlight = 2,        // "NEW FLIGHT"
+  kExitNewSettings = 3,      // "NEW SETTINGS"
+  kExitUserClosedSim = 4,    // "USER CLOSED SIM"
+  kExitSimConnectError = 5,  // "SIMCONNECT ERROR"
+  kExitReaderError = 6,      // "READER ERROR"
+  kExitSystemError = 7,      // "SYSTEM ERROR"
 };
 
 // Stops the run: unless a stop is already requested, stores reason and delay, then sets

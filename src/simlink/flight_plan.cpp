@@ -1,9 +1,9 @@
 // Flight-plan files: the simulator takes a flight plan only as a file, so each live AI aircraft
 // with an origin and a destination gets a small one in the folder "orig_dest", which lives from
 // start-up to the end of the run.
-#include <fstream>
-
 #include <fmt/format.h>
+
+#include <fstream>
 
 #include "foundation/aircraft_defs.h"
 #include "foundation/log.h"
@@ -23,12 +23,24 @@ std::string lf_xmlText(const std::string& text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out;

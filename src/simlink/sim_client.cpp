@@ -1,12 +1,12 @@
 // The SimClient thread: opens the SimConnect connection (retrying every second), declares every
 // system event, data definition and client event the program uses, dispatches what the
 // simulator sends every millisecond, and closes the connection at the end of the run.
+#include <fmt/format.h>
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-
-#include <fmt/format.h>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -112,12 +112,10 @@ constexpr std::array<EventName, 17> kClientEvents{{
 
 // The events of notification group 301, in the order they are added (ENGINE_AUTO_START is not).
 constexpr std::array<DWORD, 16> kGroupEvents{
-    kEventNavLightsSet,     kEventBeaconLightsSet,  kEventLandingLightsSet,
-    kEventTaxiLightsSet,    kEventStrobesSet,       kEventLogoLightsSet,
-    kEventCabinLightsSet,   kEventAllLightsToggle,  kEventFlapsSet,
-    kEventSpoilersSet,      kEventGearSet,          kEventEngineAutoShutdown,
-    kEventThrottleSet,      kEventFreezeLatLonSet,  kEventFreezeAltitudeSet,
-    kEventFreezeAttitudeSet};
+    kEventNavLightsSet, kEventBeaconLightsSet, kEventLandingLightsSet,  kEventTaxiLightsSet,
+    kEventStrobesSet,   kEventLogoLightsSet,   kEventCabinLightsSet,    kEventAllLightsToggle,
+    kEventFlapsSet,     kEventSpoilersSet,     kEventGearSet,           kEventEngineAutoShutdown,
+    kEventThrottleSet,  kEventFreezeLatLonSet, kEventFreezeAltitudeSet, kEventFreezeAttitudeSet};
 constexpr DWORD kHighestPriority = 1;
 
 // Raises the system timer resolution to 1 ms for as long as it lives.
@@ -148,8 +146,8 @@ void lf_dispatchLoop(HANDLE h, const std::stop_token& stop) {
   while (!stop.stop_requested()) {
     const HRESULT result = SimConnect_CallDispatch(h, lf_dispatch, nullptr);
     if (result < 0) {
-      gf_logError(fmt::format("SimConnect dispatch failed: {:#010x}",
-                              static_cast<std::uint32_t>(result)));
+      gf_logError(
+          fmt::format("SimConnect dispatch failed: {:#010x}", static_cast<std::uint32_t>(result)));
       g_simRunning.exchange(false);
       gf_simDisconnected();
       return;

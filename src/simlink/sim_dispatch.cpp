@@ -2,11 +2,11 @@
 // right simulator connected, simulator exceptions, the run state and new flights, objects added
 // and removed, and the Frame event that runs the pump. Data replies are handled in
 // sim_user_aircraft.cpp and sim_objects.cpp.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -28,16 +28,23 @@ unsigned g_framesSinceRate = 0;
 // Least size of a message of each kind: the bytes its handler reads. 0: any size.
 DWORD lf_leastSize(DWORD id) {
   switch (id) {
-    case SIMCONNECT_RECV_ID_EXCEPTION: return sizeof(SIMCONNECT_RECV_EXCEPTION);
-    case SIMCONNECT_RECV_ID_OPEN: return sizeof(SIMCONNECT_RECV_OPEN);
-    case SIMCONNECT_RECV_ID_EVENT: return sizeof(SIMCONNECT_RECV_EVENT);
+    case SIMCONNECT_RECV_ID_EXCEPTION:
+      return sizeof(SIMCONNECT_RECV_EXCEPTION);
+    case SIMCONNECT_RECV_ID_OPEN:
+      return sizeof(SIMCONNECT_RECV_OPEN);
+    case SIMCONNECT_RECV_ID_EVENT:
+      return sizeof(SIMCONNECT_RECV_EVENT);
     case SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE:
       return sizeof(SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE);
-    case SIMCONNECT_RECV_ID_EVENT_FILENAME: return sizeof(SIMCONNECT_RECV_EVENT_FILENAME);
-    case SIMCONNECT_RECV_ID_EVENT_FRAME: return sizeof(SIMCONNECT_RECV_EVENT_FRAME);
+    case SIMCONNECT_RECV_ID_EVENT_FILENAME:
+      return sizeof(SIMCONNECT_RECV_EVENT_FILENAME);
+    case SIMCONNECT_RECV_ID_EVENT_FRAME:
+      return sizeof(SIMCONNECT_RECV_EVENT_FRAME);
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
-    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: return kSimObjectDataOffset;
-    default: return 0;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
+      return kSimObjectDataOffset;
+    default:
+      return 0;
   }
 }
 
@@ -73,13 +80,11 @@ void lf_open(const SIMCONNECT_RECV_OPEN& m) {
   g_mainWindowState.invalidate(kLampsArea);
   const std::string name = lf_plainName(rawName);
   if (name == "KittyHawk" || name == "SunRise") {
-    throw qvb::UserErrorException(78,
-                                  fmt::format("{}, (MSFS) not being P3D connects ... ?", name));
+    throw qvb::UserErrorException(78, fmt::format("{}, (MSFS) not being P3D connects ... ?", name));
   }
-  const std::string simText =
-      fmt::format("{} ({}.{}.{}.{})", name, m.dwApplicationVersionMajor,
-                  m.dwApplicationVersionMinor, m.dwApplicationBuildMajor,
-                  m.dwApplicationBuildMinor);
+  const std::string simText = fmt::format("{} ({}.{}.{}.{})", name, m.dwApplicationVersionMajor,
+                                          m.dwApplicationVersionMinor, m.dwApplicationBuildMajor,
+                                          m.dwApplicationBuildMinor);
   gf_log(fmt::format("{} connected", simText));
   g_mainWindowState.storeText(&MainWindowState::simName, simText, kLampsArea);
   if (lf_acceptsVersion(simText, "v5", "V5", 5) || lf_acceptsVersion(simText, "v6", "V6", 6)) {
@@ -175,18 +180,30 @@ void lf_frame(const SIMCONNECT_RECV_EVENT_FRAME& m) {
   }
 }
 
-// The message as the handler's type; its size has been checked.
+// The message copied into the handler's type (a message may lie anywhere in memory); its size
+// has been checked.
 template <typename T>
-const T& lf_as(const SIMCONNECT_RECV* message) {
-  return *reinterpret_cast<const T*>(message);
+T lf_as(const SIMCONNECT_RECV* message) {
+  T copy;
+  std::memcpy(&copy, message, sizeof copy);
+  return copy;
+}
+
+ObjectData lf_objectData(const SIMCONNECT_RECV* message, DWORD size) {
+  SIMCONNECT_RECV_SIMOBJECT_DATA head{};
+  std::memcpy(&head, message, kSimObjectDataOffset);  // without the first word of the record
+  return {head.dwRequestID, head.dwObjectID,
+          reinterpret_cast<const std::uint8_t*>(message) + kSimObjectDataOffset,
+          size - kSimObjectDataOffset};
 }
 
 }  // namespace
 
 std::string lf_fieldText(const char* field, std::size_t fieldSize) {
   const void* zero = std::memchr(field, 0, fieldSize);
-  const std::size_t length =
-      zero == nullptr ? fieldSize : static_cast<std::size_t>(static_cast<const char*>(zero) - field);
+  const std::size_t length = zero == nullptr
+                                 ? fieldSize
+                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - field);
   return std::string(field, length);
 }
 
@@ -196,8 +213,12 @@ void lf_newFlightStop() {
 
 void lf_dispatch(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
   if (message == nullptr) return;
-  const DWORD id = message->dwID;
-  if (size < sizeof(SIMCONNECT_RECV) || size < lf_leastSize(id)) {
+  if (size < sizeof(SIMCONNECT_RECV)) {
+    gf_logError(fmt::format("! SimConnect message too short: {} bytes", size));
+    return;
+  }
+  const DWORD id = lf_as<SIMCONNECT_RECV>(message).dwID;
+  if (size < lf_leastSize(id)) {
     gf_logError(fmt::format("! SimConnect message {} too short: {} bytes", id, size));
     return;
   }
@@ -226,10 +247,10 @@ void lf_dispatch(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
       lf_frame(lf_as<SIMCONNECT_RECV_EVENT_FRAME>(message));
       return;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
-      lf_handleObjectData(lf_as<SIMCONNECT_RECV_SIMOBJECT_DATA>(message), size);
+      lf_handleObjectData(lf_objectData(message, size));
       return;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
-      lf_handleAcInRange(lf_as<SIMCONNECT_RECV_SIMOBJECT_DATA>(message), size);
+      lf_handleAcInRange(lf_objectData(message, size));
       return;
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID:
     case SIMCONNECT_RECV_ID_CLIENT_DATA:

@@ -29,9 +29,15 @@ void lf_resetQueues();
 // Sends one creation and records its pending entry (g_simMutex held by the pump).
 void lf_createAcInSim(const CreateAcRequest& request);
 
-// Handlers of data messages (dwID 8) and range replies (dwID 9); size is the whole message's.
-void lf_handleObjectData(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size);
-void lf_handleAcInRange(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size);
+// What the handlers of data messages (dwID 8) and range replies (dwID 9) read.
+struct ObjectData {
+  DWORD requestId;
+  DWORD objectId;
+  const std::uint8_t* record;  // the definition's record (not aligned)
+  std::size_t recordSize;      // bytes of the message after its head
+};
+void lf_handleObjectData(const ObjectData& data);
+void lf_handleAcInRange(const ObjectData& data);
 
 // Replies 106 and 107: the user aircraft's title and ATC model. The model handler throws
 // qvb::UserErrorException 71 for an empty model and 73 when the model cannot be used.

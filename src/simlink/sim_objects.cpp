@@ -1,10 +1,10 @@
 // The AI objects around the user aircraft (replies to request 101): identifying the objects the
 // program created, so that the engine learns their ids, and reporting other aircraft near the
 // ground. Also the mailbox of notices the engine drains.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "foundation/log.h"
 #include "simlink/sim_internal.h"
@@ -15,7 +15,7 @@ std::mutex g_simNoticesMutex;
 
 namespace {
 
-constexpr double kNearGroundFt = 2500.0;  // other aircraft at most this high are reported
+constexpr double kNearGroundFt = 2500.0;   // other aircraft at most this high are reported
 constexpr char kStaticCallsignMark = '*';  // callsigns of the program's static parked aircraft
 
 // Takes the element at it out of v; the last element moves into its place.
@@ -58,10 +58,10 @@ void lf_ownObjectIdentified(std::uint32_t objectId, std::uint32_t tag, double al
 void lf_justAdded(std::uint32_t objectId, const AcInRangeRecord& r, const std::string& atcId) {
   const std::uint32_t tag = lf_takePendingTag(atcId);
   if (tag == 0) {
-    gf_log(fmt::format("just spawned, but not by {}, oid: {}, callsign \"{}\", "
-                       "altaboveGnd:{:.0f} ft, onground:{}, gnd_alt:{:.0f} ft ",
-                       "Zendrik_P3D", objectId, atcId, r.altitudeAboveGround, r.onGround,
-                       r.groundAltitude));
+    gf_log(fmt::format(
+        "just spawned, but not by {}, oid: {}, callsign \"{}\", "
+        "altaboveGnd:{:.0f} ft, onground:{}, gnd_alt:{:.0f} ft ",
+        "Zendrik_P3D", objectId, atcId, r.altitudeAboveGround, r.onGround, r.groundAltitude));
     return;
   }
   lf_ownObjectIdentified(objectId, tag, r.altitudeAboveGround);
@@ -74,18 +74,17 @@ void gf_postSimObjectNotice(const SimObjectNotice& notice) {
   g_simNotices.push_back(notice);
 }
 
-void lf_handleAcInRange(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size) {
-  if (message.dwRequestID != kRequestAcInRange) return;
-  if (size < kSimObjectDataOffset + sizeof(AcInRangeRecord)) {
-    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes",
-                            message.dwRequestID, size));
+void lf_handleAcInRange(const ObjectData& data) {
+  if (data.requestId != kRequestAcInRange) return;
+  if (data.recordSize < sizeof(AcInRangeRecord)) {
+    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes", data.requestId,
+                            data.recordSize + kSimObjectDataOffset));
     return;
   }
-  const std::uint32_t objectId = message.dwObjectID;
+  const std::uint32_t objectId = data.objectId;
   if (objectId <= g_userObjectId.load()) return;
   AcInRangeRecord r;
-  std::memcpy(&r, reinterpret_cast<const std::uint8_t*>(&message) + kSimObjectDataOffset,
-              sizeof r);
+  std::memcpy(&r, data.record, sizeof r);
   const std::string atcId = lf_fieldText(r.atcId, sizeof r.atcId);
   const auto added = std::find(g_addedObjectIds.begin(), g_addedObjectIds.end(), objectId);
   if (added != g_addedObjectIds.end()) {

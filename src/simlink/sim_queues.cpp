@@ -31,8 +31,7 @@ void lf_sendPositions(HANDLE h) {
   for (AcPositionUpdate& p : *g_posQueue) {
     if (p.objectId <= userId) continue;
     // The record is the first 64 bytes of the update; the result is not examined.
-    SimConnect_SetDataOnSimObject(h, kDefAiPosition, p.objectId, 0, 0, kAiPositionRecordSize,
-                                  &p);
+    SimConnect_SetDataOnSimObject(h, kDefAiPosition, p.objectId, 0, 0, kAiPositionRecordSize, &p);
   }
   g_posQueue->clear();
 }
@@ -99,9 +98,10 @@ void lf_createAcInSim(const CreateAcRequest& request) {
   const HRESULT result = SimConnect_AICreateNonATCAircraft(
       h, title.c_str(), request.callsign.c_str(), init, kRequestCreateAc);
   if (result < 0) {
-    gf_logError(fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: \"{}\", "
-                            "callsign: {}",
-                            request.tag, title, request.callsign));
+    gf_logError(
+        fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: \"{}\", "
+                    "callsign: {}",
+                    request.tag, title, request.callsign));
     gf_simConnectRequestError(result);
     return;
   }

@@ -2,10 +2,10 @@
 // simulator time, object id), the on-ground reports of request 108, the worker's requests for
 // them, and the stand under the user aircraft. The title and model replies are in
 // sim_user_model.cpp.
+#include <fmt/format.h>
+
 #include <cmath>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
@@ -24,8 +24,8 @@ std::atomic<bool> g_parkStandCheckRequested{false};
 
 namespace {
 
-constexpr double kTeleportNm = 10.0;        // a longer jump between two samples is a new flight
-constexpr double kParkedSpeedKt = 2.0;      // at most this ground speed counts as parked
+constexpr double kTeleportNm = 10.0;         // a longer jump between two samples is a new flight
+constexpr double kParkedSpeedKt = 2.0;       // at most this ground speed counts as parked
 constexpr double kNotPlacedMaxLat = 0.0009;  // degrees
 constexpr double kNotPlacedMaxLon = 0.05;    // degrees
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -58,8 +58,7 @@ std::int64_t lf_daysToNewYear(std::int64_t year) {
   const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
   const std::int64_t yearOfEra = y - era * 400;
   constexpr std::int64_t kMarchToJanuary = 306;  // days from 1 March to 1 January
-  const std::int64_t dayOfEra =
-      yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + kMarchToJanuary;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + kMarchToJanuary;
   constexpr std::int64_t kDaysPerEra = 146097;
   constexpr std::int64_t kEpochDays = 719468;  // 1970-01-01 counted from 0000-03-01
   return era * kDaysPerEra + dayOfEra - kEpochDays;
@@ -67,12 +66,11 @@ std::int64_t lf_daysToNewYear(std::int64_t year) {
 
 void lf_storeSimTime(const UserAcData& d) {
   const bool usable = d.zuluYear >= 1970 && d.zuluYear <= 9999 && d.zuluDayOfYear >= 1 &&
-                      d.zuluDayOfYear <= 366 && d.zuluTime >= 0 &&
-                      d.zuluTime <= kSecondsPerDay;
+                      d.zuluDayOfYear <= 366 && d.zuluTime >= 0 && d.zuluTime <= kSecondsPerDay;
   if (!usable) {
     if (!g_badTimeLogged) {
-      gf_logError(fmt::format("! simulator time not usable: year {}, day {}, second {}",
-                              d.zuluYear, d.zuluDayOfYear, d.zuluTime));
+      gf_logError(fmt::format("! simulator time not usable: year {}, day {}, second {}", d.zuluYear,
+                              d.zuluDayOfYear, d.zuluTime));
     }
     g_badTimeLogged = true;
     return;
@@ -82,7 +80,7 @@ void lf_storeSimTime(const UserAcData& d) {
 }
 
 // Reply 109: one sample of the user aircraft.
-void lf_userSample(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, const std::uint8_t* record) {
+void lf_userSample(std::uint32_t objectId, const std::uint8_t* record) {
   UserAcData d;
   std::memcpy(&d, record, sizeof d);
   if (!lf_allFinite(d)) {
@@ -102,7 +100,7 @@ void lf_userSample(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, const std::uin
   }
   g_prevUserPos = position;
   if (g_rtProfessional.load()) lf_storeSimTime(d);
-  g_userObjectId.store(message.dwObjectID);
+  g_userObjectId.store(objectId);
 }
 
 // Reply 108: the user aircraft on the ground, once a second.
@@ -124,11 +122,16 @@ void lf_staticCg(std::uint32_t objectId, const std::uint8_t* record) {
 // Record bytes a reply must carry, by request; 0 for the title, whose length varies.
 std::size_t lf_recordSize(DWORD requestId) {
   switch (requestId) {
-    case kRequestStaticCg: return 16;
-    case kRequestUserModel: return 32;
-    case kRequestUserOnGround: return sizeof(std::int64_t);
-    case kRequestUserAc: return sizeof(UserAcData);
-    default: return 0;
+    case kRequestStaticCg:
+      return 16;
+    case kRequestUserModel:
+      return 32;
+    case kRequestUserOnGround:
+      return sizeof(std::int64_t);
+    case kRequestUserAc:
+      return sizeof(UserAcData);
+    default:
+      return 0;
   }
 }
 
@@ -152,20 +155,19 @@ std::int64_t lf_unixTime(std::int64_t year, std::int64_t dayOfYear, std::int64_t
   return (lf_daysToNewYear(year) + dayOfYear - 1) * kSecondsPerDay + secondOfDay;
 }
 
-void lf_handleObjectData(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD size) {
-  const auto* record = reinterpret_cast<const std::uint8_t*>(&message) + kSimObjectDataOffset;
-  const std::size_t recordSize = size - kSimObjectDataOffset;
-  if (recordSize < lf_recordSize(message.dwRequestID)) {
-    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes",
-                            message.dwRequestID, size));
+void lf_handleObjectData(const ObjectData& data) {
+  if (data.recordSize < lf_recordSize(data.requestId)) {
+    gf_logError(fmt::format("! SimConnect data of request {} too short: {} bytes", data.requestId,
+                            data.recordSize + kSimObjectDataOffset));
     return;
   }
-  switch (message.dwRequestID) {
+  const std::uint8_t* record = data.record;
+  switch (data.requestId) {
     case kRequestStaticCg:
-      lf_staticCg(message.dwObjectID, record);
+      lf_staticCg(data.objectId, record);
       return;
     case kRequestUserTitle:
-      lf_userTitle(lf_fieldText(reinterpret_cast<const char*>(record), recordSize));
+      lf_userTitle(lf_fieldText(reinterpret_cast<const char*>(record), data.recordSize));
       return;
     case kRequestUserModel:
       lf_userModel(lf_fieldText(reinterpret_cast<const char*>(record), 32));
@@ -177,7 +179,7 @@ void lf_handleObjectData(const SIMCONNECT_RECV_SIMOBJECT_DATA& message, DWORD si
       return;
     }
     case kRequestUserAc:
-      lf_userSample(message, record);
+      lf_userSample(data.objectId, record);
       return;
     default:
       return;
@@ -195,10 +197,9 @@ UserAcData gf_getUserAcData() {
   {
     std::lock_guard lock(g_simMutex);
     if (!g_simRequestError.load()) {
-      const HRESULT result =
-          SimConnect_RequestDataOnSimObject(g_hSimConnect.load(), kRequestUserAc, kDefUserAc,
-                                            SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_ONCE,
-                                            0, 0, 0, 0);
+      const HRESULT result = SimConnect_RequestDataOnSimObject(
+          g_hSimConnect.load(), kRequestUserAc, kDefUserAc, SIMCONNECT_OBJECT_ID_USER,
+          SIMCONNECT_PERIOD_ONCE, 0, 0, 0, 0);
       if (result < 0) failed = result;
     }
     sample = g_userAc;

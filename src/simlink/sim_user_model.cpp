@@ -1,9 +1,9 @@
 // The user aircraft's title and ATC model (replies to requests 106 and 107): the window's title
 // text, and the half wingspan the engine keeps clear of, looked up in the aircraft database.
+#include <fmt/format.h>
+
 #include <array>
 #include <utility>
-
-#include <fmt/format.h>
 
 #include "foundation/aircraft_defs.h"
 #include "foundation/errors.h"
@@ -65,9 +65,10 @@ double lf_spanFromTitle(std::string& model) {
   }
   lf_storeSpan(g_maxHalfWingspanNm);
   lf_showSpanKnown(false);
-  gf_showMessage("User aircraft wing span unknown, max is taken instead, please report in my "
-                 "Forum!",
-                 false);
+  gf_showMessage(
+      "User aircraft wing span unknown, max is taken instead, please report in my "
+      "Forum!",
+      false);
   return g_maxHalfWingspanNm;
 }
 
@@ -80,8 +81,7 @@ double lf_spanFromModel(std::string& model) {
     lf_showSpanKnown(true);
     return span;
   }
-  const double span = model.size() <= kLongestTypeCode ? gf_wingspan(model)
-                                                       : g_maxHalfWingspanNm;
+  const double span = model.size() <= kLongestTypeCode ? gf_wingspan(model) : g_maxHalfWingspanNm;
   lf_storeSpan(span);
   if (span != g_maxHalfWingspanNm) {
     lf_showSpanKnown(true);
@@ -122,7 +122,7 @@ void lf_userModel(std::string model) {
   } catch (const qvb::UserErrorException&) {
     throw;
   } catch (...) {
-    throw qvb::UserErrorException(73,
-                                  "It looks like you have not selected an aircraft as user vehicle");
+    throw qvb::UserErrorException(
+        73, "It looks like you have not selected an aircraft as user vehicle");
   }
 }

@@ -28,22 +28,22 @@
 // ---- Identifiers towards the simulator ----------------------------------------------------------
 
 // Request ids; replies and exceptions carry them back.
-inline constexpr DWORD kRequestAcInRange = 101;      // definition 404 by type, radius in metres
-inline constexpr DWORD kRequestStaticCg = 102;       // definition 405 on one object, once
+inline constexpr DWORD kRequestAcInRange = 101;       // definition 404 by type, radius in metres
+inline constexpr DWORD kRequestStaticCg = 102;        // definition 405 on one object, once
 inline constexpr DWORD kRequestReleaseControl = 103;  // AIReleaseControl
-inline constexpr DWORD kRequestCreateAc = 104;       // AICreateNonATCAircraft
-inline constexpr DWORD kRequestRemoveAc = 105;       // AIRemoveObject
-inline constexpr DWORD kRequestUserTitle = 106;      // definition 407, user, once
-inline constexpr DWORD kRequestUserModel = 107;      // definition 408, user, once
-inline constexpr DWORD kRequestUserOnGround = 108;   // definition 409, user, every second
-inline constexpr DWORD kRequestUserAc = 109;         // definition 403, user, once
-inline constexpr DWORD kRequestFlightPlan = 110;     // AISetAircraftFlightPlan
+inline constexpr DWORD kRequestCreateAc = 104;        // AICreateNonATCAircraft
+inline constexpr DWORD kRequestRemoveAc = 105;        // AIRemoveObject
+inline constexpr DWORD kRequestUserTitle = 106;       // definition 407, user, once
+inline constexpr DWORD kRequestUserModel = 107;       // definition 408, user, once
+inline constexpr DWORD kRequestUserOnGround = 108;    // definition 409, user, every second
+inline constexpr DWORD kRequestUserAc = 109;          // definition 403, user, once
+inline constexpr DWORD kRequestFlightPlan = 110;      // AISetAircraftFlightPlan
 
 // Data definitions.
 inline constexpr DWORD kDefSpoilersThrottles = 401;  // 24 bytes: spoiler handle, throttles 1, 2 (%)
 inline constexpr DWORD kDefAiPosition = 402;         // 64 bytes: the record of AcPositionUpdate
 inline constexpr DWORD kDefUserAc = 403;             // 96 bytes: UserAcData
-inline constexpr DWORD kDefAcInRange = 404;          // 56 bytes: alt above ground, ground alt, on ground, ATC ID
+inline constexpr DWORD kDefAcInRange = 404;          // 56 bytes: AcInRangeRecord (sim_internal.h)
 inline constexpr DWORD kDefStaticCg = 405;           // 16 bytes: static CG height ft, pitch rad
 inline constexpr DWORD kDefLightOnStates = 406;      // 8 bytes; declared, never requested
 inline constexpr DWORD kDefUserTitle = 407;          // the title, a zero-terminated text
@@ -89,12 +89,12 @@ inline constexpr std::uint32_t kInitialUserObjectId = 2;
 // One queued creation of an AI aircraft. The first eight fields are the simulator's initial
 // position (SIMCONNECT_DATA_INITPOSITION).
 struct CreateAcRequest {
-  double latitude = 0.0;   // degrees
-  double longitude = 0.0;  // degrees
-  double altitude = 0.0;   // feet
-  double pitch = 0.0;      // degrees
-  double bank = 0.0;       // degrees
-  double heading = 0.0;    // degrees, true
+  double latitude = 0.0;       // degrees
+  double longitude = 0.0;      // degrees
+  double altitude = 0.0;       // feet
+  double pitch = 0.0;          // degrees
+  double bank = 0.0;           // degrees
+  double heading = 0.0;        // degrees, true
   std::uint32_t onGround = 0;  // 1 on the ground, 0 airborne
   std::uint32_t airspeed = 0;  // knots
   std::string callsign;        // sent as the tail number (at most 11 characters)
@@ -213,7 +213,8 @@ extern std::vector<PendingCreate> g_pendingCreates;
 // below it. Written by SimClient from every user sample; read by every thread.
 extern std::atomic<std::uint32_t> g_userObjectId;
 
-// ---- The user aircraft ---------------------------------------------------------------------------
+// ---- The user aircraft
+// ---------------------------------------------------------------------------
 
 // The last user sample (request 109). Written by SimClient, copied out by gf_getUserAcData;
 // both under g_simMutex.
@@ -267,7 +268,8 @@ struct SimLinkHooks {
 };
 void gf_setSimLinkHooks(SimLinkHooks hooks);
 
-// ---- Functions ------------------------------------------------------------------------------------
+// ---- Functions
+// ------------------------------------------------------------------------------------
 
 // Worker, once per run before SimClient starts: the version to accept (5 or 6), room for 256
 // entries in the queues, the request error cleared.
@@ -301,7 +303,8 @@ void gf_parkStandCheck();
 // Worker, between runs (SimClient joined): the link's part of the run reset.
 void gf_resetSimLinkRun();
 
-// ---- Flight plans ---------------------------------------------------------------------------------
+// ---- Flight plans
+// ---------------------------------------------------------------------------------
 
 // The folder "orig_dest" in the program's AppData folder. Set by gf_createFlightPlanFolder.
 extern std::filesystem::path g_flightPlanFolder;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/parameters.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -99,4 +100,22 @@ TEST(AppDataPath, ComesFromTheKnownFolder) {
   } else {
     ::setenv("APPDATA", saved.c_str(), 1);
   }
+}
+
+TEST(SimulatorVersion, FromTheInstallPathElseTheSetting) {
+  const struct {
+    const char* path;
+    int setting;
+    const char* version;
+  } cases[] = {{"C:\\Prepar3D V6", 5, "6"},
+               {"D:\\P3D v5 and v6", 6, "5"},
+               {"C:\\Sim", 5, "5"},
+               {"C:\\Sim", 6, "6"}};
+  for (const auto& c : cases) {
+    g_paramSimInstallPath.setValue(c.path);
+    g_paramP3dVersion.setValue(c.setting);
+    EXPECT_EQ(gf_p3dVersionFromPath(), c.version) << c.path;
+  }
+  g_paramSimInstallPath.setValue("");
+  g_paramP3dVersion.setValue(5);
 }

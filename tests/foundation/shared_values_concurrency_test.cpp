@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/parameters.h"
+#include "foundation/run_state.h"
 #include "foundation/scan_throttle.h"
 
 namespace {
@@ -68,6 +69,31 @@ TEST(SharedValuesConcurrencyTest, ScanTasksNeverExceedTheLimitByMoreThanTheRace)
   // wait ended when a running task was done.
   EXPECT_LE(peak.load(), 3);
   EXPECT_EQ(g_numThreads.load(), 0);
+}
+
+TEST(SharedValuesConcurrencyTest, StopSettersWriteTheFirstReasonBeforeTheFlag) {
+  for (int round = 0; round < 200; ++round) {
+    g_stopRequested.store(false);
+    g_exitReason.store(kExitNotYetSet);
+    std::atomic<std::uint32_t> seen{99};
+    std::thread reader([&] {
+      while (!g_stopRequested.load()) {
+      }
+      seen.store(g_exitReason.load());  // a reader of the flag takes no lock
+    });
+    std::vector<std::thread> setters;
+    for (const std::uint32_t reason : {kExitSimClosed, kExitNewFlight, kExitSimConnectError}) {
+      setters.emplace_back([reason] { gf_requestStop(reason, reason * 10); });
+    }
+    for (std::thread& t : setters) t.join();
+    reader.join();
+    EXPECT_EQ(seen.load(), g_exitReason.load()) << "the reason of the stop, never 0";
+    EXPECT_EQ(g_restartDelaySec.load(), g_exitReason.load() * 10);
+  }
+  gf_forceStop(kExitSystemError, 0);  // the overriding form
+  EXPECT_EQ(g_exitReason.load(), kExitSystemError);
+  g_stopRequested.store(false);
+  g_exitReason.store(kExitNotYetSet);
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <fmt/format.h>
+#include <pugixml.hpp>
 #include <sstream>
 
-#include <pugixml.hpp>
-
-#include "foundation/aircraft_defs.h"
 #include "foundation/settings_file.h"
 #include "simlink/simlink_test_helpers.h"
 
@@ -19,76 +18,48 @@ class FlightPlan : public LinkTest {
  protected:
   void SetUp() override {
     LinkTest::SetUp();
-    savedAppData = g_appDataFolder;
-    g_appDataFolder = env.root() / "AppData" / "Zendrik_P3D";
-    fs::create_directories(env.root() / "AppData");
+    g_appDataFolder = env.root() / "Zendrik_P3D";  // not there yet
   }
   void TearDown() override {
-    g_appDataFolder = savedAppData;
-    g_flightPlanFolder.clear();
+    g_appDataFolder = saved;
     LinkTest::TearDown();
   }
-  static std::string read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  fs::path savedAppData;
+  fs::path saved = g_appDataFolder;
 };
 
-TEST_F(FlightPlan, EightLinesWithTheRulesOfTheCategory) {
-  ASSERT_TRUE(gf_createFlightPlanFolder());  // creates the missing AppData folder too
-  EXPECT_EQ(g_flightPlanFolder, g_appDataFolder / "orig_dest");
-  const fs::path path = g_flightPlanFolder / gf_flightPlanPath(1234);
-  EXPECT_EQ(path.filename(), "1234.pln");
-  const char* const expectedType[] = {"VFR", "IFR", "IFR", "IFR", "VFR", "VFR"};
-  for (std::uint32_t category = kCatLight; category <= kCatRotorcraft; ++category) {
-    SCOPED_TRACE(category);
-    ASSERT_TRUE(gf_writeFlightPlan(path, "EGLL", "KJFK", category));
-    EXPECT_EQ(read(path), std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                      "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
-                                      "<FlightPlan.FlightPlan>\n"
-                                      "<FPType>") +
-                              expectedType[category] +
-                              "</FPType>\n"
-                              "<DepartureID>EGLL</DepartureID>\n"
-                              "<DestinationID>KJFK</DestinationID>\n"
-                              "</FlightPlan.FlightPlan>\n"
-                              "</SimBase.Document>\n");
-  }
-}
-
-TEST_F(FlightPlan, TextOfTheFeedIsEscaped) {
-  ASSERT_TRUE(gf_createFlightPlanFolder());
-  const fs::path path = g_flightPlanFolder / gf_flightPlanPath(7);
-  const std::string origin = "A<B&\"C'>";
-  const std::string destination = "</DestinationID><x>";
-  ASSERT_TRUE(gf_writeFlightPlan(path, origin, destination, kCatLarge));
-  pugi::xml_document doc;
-  ASSERT_TRUE(doc.load_file(path.c_str()));
-  const pugi::xml_node plan = doc.child("SimBase.Document").child("FlightPlan.FlightPlan");
-  EXPECT_EQ(std::string(plan.child_value("DepartureID")), origin);
-  EXPECT_EQ(std::string(plan.child_value("DestinationID")), destination);
-  EXPECT_EQ(std::distance(plan.begin(), plan.end()), 3);
-}
-
-TEST_F(FlightPlan, FolderLifeAndFailures) {
-  gf_removeFlightPlanFolder();  // not created yet: nothing, not even a line
-  g_flightPlanFolder = env.root() / "missing";
-  gf_removeFlightPlanFolder();
-  EXPECT_TRUE(logLines("gf_removeFlightPlanFolder").empty());
-
+TEST_F(FlightPlan, EightLinesEscapedAndReadBack) {
   ASSERT_TRUE(gf_createFlightPlanFolder());
   ASSERT_TRUE(gf_createFlightPlanFolder());  // already there
-  const fs::path path = g_flightPlanFolder / gf_flightPlanPath(101);
-  ASSERT_TRUE(gf_writeFlightPlan(path, "EHAM", "LFPG", kCatHeavy));
-  EXPECT_FALSE(gf_writeFlightPlan(g_flightPlanFolder / "no such folder" / "1.pln", "EHAM",
-                                  "LFPG", kCatHeavy));
+  const fs::path path = g_flightPlanFolder / gf_flightPlanPath(1234);
+  EXPECT_EQ(path, env.root() / "Zendrik_P3D" / "orig_dest" / "1234.pln");
+  const char* const type[] = {"VFR", "IFR", "IFR", "IFR", "VFR", "VFR"};  // by size category
+  for (std::uint32_t category = 0; category < 6; ++category) {
+    ASSERT_TRUE(gf_writeFlightPlan(path, "EGLL", "KJFK", category));
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), fmt::format("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                      "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\n"
+                                      "<FlightPlan.FlightPlan>\n<FPType>{}</FPType>\n"
+                                      "<DepartureID>EGLL</DepartureID>\n"
+                                      "<DestinationID>KJFK</DestinationID>\n"
+                                      "</FlightPlan.FlightPlan>\n</SimBase.Document>\n",
+                                      type[category]));
+  }
+  // Codes of the traffic feed may hold anything: they come back as they were.
+  const std::string origin = "A<B&\"C'>", destination = "</DestinationID><x>";
+  ASSERT_TRUE(gf_writeFlightPlan(path, origin, destination, 2));
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_file(path.c_str()));
+  const auto plan = doc.child("SimBase.Document").child("FlightPlan.FlightPlan");
+  EXPECT_EQ(plan.child_value("DepartureID"), origin);
+  EXPECT_EQ(plan.child_value("DestinationID"), destination);
+  EXPECT_EQ(std::distance(plan.begin(), plan.end()), 3);
+  EXPECT_FALSE(gf_writeFlightPlan(g_flightPlanFolder / "missing" / "1.pln", "A", "B", 2));
+
   gf_removeFlightPlanFolder();
   EXPECT_FALSE(fs::exists(g_flightPlanFolder));
-
-  // The AppData folder cannot be made: the start-up step fails with the file-system error.
+  gf_removeFlightPlanFolder();  // gone already: nothing, not even a line
+  EXPECT_TRUE(logLines("gf_removeFlightPlanFolder").empty());
   g_appDataFolder = env.root() / "no parent" / "Zendrik_P3D";
   EXPECT_THROW(gf_createFlightPlanFolder(), fs::filesystem_error);
 }

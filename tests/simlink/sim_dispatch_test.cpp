@@ -1,10 +1,12 @@
-// The dispatch on crafted messages: the simulator check, exceptions, events, new flights,
-// messages cut short.
+// The dispatch on crafted messages: the simulator check, exceptions, events and new flights,
+// the user aircraft, the objects in range, and messages cut short.
 #include <gtest/gtest.h>
 
-#include "foundation/main_window_state.h"
+#include <array>
+#include <bit>
+
 #include "foundation/parameters.h"
-#include "foundation/run_state.h"
+#include "liveries/aircraft_database.h"
 #include "simlink/simlink_test_helpers.h"
 
 using namespace linktest;
@@ -13,218 +15,259 @@ namespace {
 
 class Dispatch : public LinkTest {};
 
-struct OpenCase {
-  const char* label;
-  std::string name;
-  const char* installPath;
-  std::uint32_t version;
-  const char* error;    // "" accepted
-  const char* simName;  // g_simName afterwards
-};
+Bytes lf_text(const std::string& text, std::size_t field) {
+  Bytes b(text.begin(), text.end());
+  b.resize(std::max(field, b.size()));
+  return b;
+}
+
+Bytes lf_open(const std::string& name) {
+  Bytes tail = lf_text(name, 256);
+  for (const std::uint32_t v : {5, 3, 17, 28160, 0, 0, 0, 0, 0, 0}) {
+    const auto b = gf_bytes(v);
+    tail.insert(tail.end(), b.begin(), b.end());
+  }
+  return gf_message(SIMCONNECT_RECV_ID_OPEN, {}, tail);
+}
+
+Bytes lf_event(std::uint32_t eventId, std::uint32_t data = 0) {
+  return gf_message(SIMCONNECT_RECV_ID_EVENT, {SIMCONNECT_UNUSED, eventId, data});
+}
+
+// True when the fragment is empty or stands in exactly one line of the log.
+#define EXPECT_LOGGED_ONCE(fragment) \
+  EXPECT_TRUE(*(fragment) == '\0' || logLines(fragment).size() == 1) << (fragment)
 
 TEST_F(Dispatch, OpenAcceptsOnlyTheExpectedSimulator) {
-  const std::string v5 = "Lockheed Martin\xC2\xAE Prepar3D\xC2\xAE v5";  // (R) signs dropped
-  const OpenCase cases[] = {
-      {"v5 by version", v5, "", 5, "", "Lockheed Martin Prepar3D v5 (5.3.17.28160)"},
-      {"V5 alone", "Lockheed Martin Prepar3D V5", "", 5,
-       "78: wrong P3D version \"Lockheed Martin Prepar3D V5 (5.3.17.28160)\" connects ... ?",
-       "Lockheed Martin Prepar3D V5 (5.3.17.28160)"},
-      {"v6 by path", "Prepar3D v6", "D:\\Prepar3D V6", 5, "", "Prepar3D v6 (5.3.17.28160)"},
-      {"v6 by version", "Prepar3D v6", "C:\\Sim", 6, "", "Prepar3D v6 (5.3.17.28160)"},
-      {"v6 refused", "Prepar3D v6", "C:\\Prepar3D v5", 5,
-       "78: wrong P3D version \"Prepar3D v6 (5.3.17.28160)\" connects ... ?",
-       "Prepar3D v6 (5.3.17.28160)"},
-      {"v5 refused", "Prepar3D v5", "C:\\Sim", 6,
-       "78: wrong P3D version \"Prepar3D v5 (5.3.17.28160)\" connects ... ?",
-       "Prepar3D v5 (5.3.17.28160)"},
-      {"MSFS, punctuation", "Kitty-Hawk!", "", 5, "78: KittyHawk, (MSFS) not being P3D connects ... ?",
-       ""},
-      {"MSFS", "SunRise", "", 5, "78: SunRise, (MSFS) not being P3D connects ... ?", ""},
-      {"empty", "", "", 5, "", ""},
-  };
-  for (const OpenCase& c : cases) {
-    SCOPED_TRACE(c.label);
+  const struct {
+    std::string name, plain, installPath;
+    std::uint32_t version;
+    char outcome;  // a accepted, w wrong version, m the other simulator, e empty name
+  } cases[] = {
+      {"Lockheed Martin\xC2\xAE Prepar3D\xC2\xAE v5", "Lockheed Martin Prepar3D v5", "", 5, 'a'},
+      {"Prepar3D V5", "Prepar3D V5", "", 5, 'w'},
+      {"Prepar3D v6", "Prepar3D v6", "D:\\Prepar3D V6", 5, 'a'},
+      {"Prepar3D v6", "Prepar3D v6", "C:\\Sim", 6, 'a'},
+      {"Prepar3D v6", "Prepar3D v6", "C:\\Sim", 5, 'w'},
+      {"Kitty-Hawk!", "KittyHawk", "", 5, 'm'},
+      {"SunRise", "SunRise", "", 5, 'm'},
+      {"", "", "", 5, 'e'}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     gf_resetForRun();
     g_paramSimInstallPath.setValue(c.installPath);
     g_p3dMajorVersion.store(c.version);
     gf_showMessage("Waiting for Prepar3Dv5 ...", false);
-    std::string thrown;
-    try {
-      gf_dispatch(gf_openMessage(c.name));
-    } catch (const qvb::UserErrorException& e) {
-      thrown = e.what();
-    }
-    EXPECT_EQ(thrown, c.error);
-    EXPECT_EQ(windowText(&MainWindowState::simName), c.simName);
-    EXPECT_EQ(g_simConnected.load(), c.name.empty() ? 0 : 1);
-    const bool accepted = thrown.empty() && !c.name.empty();
-    EXPECT_EQ(windowText(&MainWindowState::statusText).empty(), accepted);
-    EXPECT_FALSE(g_stopRequested.load());
+    const std::string simName =
+        c.outcome == 'a' || c.outcome == 'w' ? c.plain + " (5.3.17.28160)" : "";
+    const std::string error =
+        c.outcome == 'w'   ? "78: wrong P3D version \"" + simName + "\" connects ... ?"
+        : c.outcome == 'm' ? "78: " + c.plain + ", (MSFS) not being P3D connects ... ?"
+                           : "";
+    EXPECT_EQ(dispatchError(lf_open(c.name)), error);
+    EXPECT_EQ(window(&MainWindowState::simName), simName);
+    EXPECT_EQ(g_simConnected.load(), c.outcome == 'e' ? 0 : 1);
+    EXPECT_EQ(window(&MainWindowState::statusText).empty(), c.outcome == 'a');
   }
-  EXPECT_EQ(logLines("! Simulator name empty?").size(), 1u);
-  EXPECT_EQ(logLines("Lockheed Martin Prepar3D v5 (5.3.17.28160) connected").size(), 1u);
+  EXPECT_LOGGED_ONCE("Lockheed Martin Prepar3D v5 (5.3.17.28160) connected");
+  EXPECT_LOGGED_ONCE("! Simulator name empty?");
 }
-
-struct ExceptionCase {
-  std::uint32_t code;
-  const char* logged;  // fragment of the line logged
-  const char* status;  // status line afterwards
-  const char* thrown;
-};
 
 TEST_F(Dispatch, ExceptionsByCode) {
-  gf_dispatch(gf_userSample(gf_sampleAt(52.3, 4.76)));  // placed
-  const ExceptionCase cases[] = {
-      {3, "===> SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID", "", ""},
-      {5, "", "", "95: Simconnect Version Mismatch, dwindex: 7 "},
-      {11, "SimConnect: too many objects (max 1000)", "SimConnect: too many objects (max 1000)",
-       ""},
-      {19, "SIMCON EXCEP 19", "", ""},
-      {23, "===> Simconnect exception: load flight plan failed", "", ""},
-      {24, "SIMCON EXCEP 24", "", ""},
-      {2, "===> SIMCON EXCEP 2", "", ""},
-  };
-  for (const ExceptionCase& c : cases) {
-    SCOPED_TRACE(c.code);
+  gf_dispatch(gf_sample(52.3, 4.76));  // placed: unknown ids are worth a line now
+  const struct {
+    std::uint32_t code;
+    const char *logged, *status, *thrown;
+  } cases[] = {{3, "===> SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID", "", ""},
+               {5, "", "", "95: Simconnect Version Mismatch, dwindex: 7 "},
+               {11, "SimConnect: too many", "SimConnect: too many objects (max 1000)", ""},
+               {19, "SIMCON EXCEP 19", "", ""},
+               {23, "===> Simconnect exception: load flight plan failed", "", ""},
+               {24, "SIMCON EXCEP 24", "", ""},
+               {2, "===> SIMCON EXCEP 2", "", ""}};
+  for (const auto& c : cases) {
     gf_clearMessage();
-    std::string thrown;
-    try {
-      gf_dispatch(gf_exceptionMessage(c.code, 40, 7));
-    } catch (const qvb::UserErrorException& e) {
-      thrown = e.what();
-    }
-    EXPECT_EQ(thrown, c.thrown);
-    if (*c.logged != '\0') {
-      EXPECT_EQ(logLines(c.logged).size(), 1u);
-    }
-    EXPECT_EQ(windowText(&MainWindowState::statusText), c.status);
+    EXPECT_EQ(dispatchError(gf_message(1, {c.code, 40, 7})), c.thrown);
+    EXPECT_LOGGED_ONCE(c.logged);
+    EXPECT_EQ(window(&MainWindowState::statusText), c.status);
   }
-  // Unknown ids are not worth a line before the user is placed or while the run stops.
-  g_stopRequested.store(true);
-  gf_dispatch(gf_exceptionMessage(3, 41, 0));
+  g_stopRequested.store(true);  // nor while the run stops, nor before the user is placed
+  gf_dispatch(gf_message(1, {3, 41, 0}));
   g_stopRequested.store(false);
   g_prevUserPos = {0.0005, 0.02};
-  gf_dispatch(gf_exceptionMessage(3, 42, 0));
-  EXPECT_EQ(logLines("SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID").size(), 1u);
-  EXPECT_TRUE(takeNotices().empty());
-}
+  gf_dispatch(gf_message(1, {3, 42, 0}));
+  EXPECT_LOGGED_ONCE("SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID");
 
-TEST_F(Dispatch, RefusedCreationsByPendingSendId) {
+  // Refused creations, by the send id of the pending entry; the last moves into each gap.
   g_pendingCreates = {{5, 10001, "KLM1"}, {6, 0, "KLM2"}, {7, 20, "KLM3"}, {8, 30, "KLM4"}};
-  gf_dispatch(gf_exceptionMessage(22, 6, 1));   // tag 0: dropped without a notice
-  gf_dispatch(gf_exceptionMessage(22, 99, 1));  // not pending: nothing
-  gf_dispatch(gf_exceptionMessage(22, 5, 1));
-  std::vector<std::uint32_t> left;
-  for (const PendingCreate& p : g_pendingCreates) left.push_back(p.sendId);
-  EXPECT_EQ(left, (std::vector<std::uint32_t>{7, 8}));  // the last moved into each gap
+  for (const std::uint32_t sendId : {6, 99, 5}) gf_dispatch(gf_message(1, {22, sendId, 1}));
+  ASSERT_EQ(g_pendingCreates.size(), 2u);
+  EXPECT_TRUE(g_pendingCreates[0].sendId == 7 && g_pendingCreates[1].sendId == 8);
   const auto notices = takeNotices();
   ASSERT_EQ(notices.size(), 1u);
-  EXPECT_EQ(notices[0].kind, kNoticeCreateFailed);
-  EXPECT_EQ(notices[0].tag, 10001u);
-  EXPECT_EQ(notices[0].objectId, 0u);
+  EXPECT_TRUE(notices[0].kind == kNoticeCreateFailed && notices[0].tag == 10001);
 }
 
-TEST_F(Dispatch, EventsRunStateAndNewFlights) {
-  struct Case {
-    const char* label;
-    std::vector<std::uint8_t> message;
-    bool newFlight;
-    bool standCheck;
-    const char* logged;
-  };
-  const Case cases[] = {
-      {"position changed", gf_eventMessage(kEventPositionChanged, 0), true, false,
-       "===> User ac position changed"},
-      {"flight loaded event", gf_eventMessage(kEventFlightLoaded, 0), true, true,
-       "Simconnect: flight loaded event"},
-      {"flight file", gf_filenameMessage(), true, true, "===> SimConnect: New file event"},
-      {"other event", gf_eventMessage(kEventFrame, 0), false, false, ""},
-      {"unknown kind", simtest::Bytes().u32(12).u32(35).u32(10).take(), false, false,
-       "! Unknown Dispatch dwID 10"},
-      {"assigned id", simtest::Bytes().u32(20).u32(35).u32(12).u32(104).u32(101).take(), false,
-       false, ""},
-      {"client data", simtest::Bytes().u32(12).u32(35).u32(16).take(), false, false, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    gf_resetForRun();
-    gf_dispatch(c.message);
-    EXPECT_EQ(g_stopRequested.load(), c.newFlight);
-    EXPECT_EQ(g_exitReason.load(), c.newFlight ? kExitNewFlight : kExitNotYetSet);
-    EXPECT_EQ(g_restartDelaySec.load(), c.newFlight ? 30u : 0u);
-    EXPECT_EQ(g_parkStandCheckRequested.load(), c.standCheck);
-    if (*c.logged != '\0') {
-      EXPECT_EQ(logLines(c.logged).size(), 1u);
-    }
+TEST_F(Dispatch, EventsAndOtherKinds) {
+  gf_dispatch(lf_event(kEventSim, 1));
+  EXPECT_TRUE(g_simRunning.load() && g_mainWindowState.simRunningLamp.load() == 1);
+  gf_dispatch(gf_message(SIMCONNECT_RECV_ID_QUIT, {}));
+  EXPECT_FALSE(g_simRunning.load());
+  gf_dispatch(lf_event(kEventFlightLoaded));  // more new flights in the end-to-end tests
+  EXPECT_TRUE(g_parkStandCheckRequested.load());
+  gf_requestStop(kExitNewSettings, 2);  // NEW FLIGHT with 30 s stays, the first reason
+  gf_dispatch(lf_event(kEventPositionChanged));
+  EXPECT_EQ(g_exitReason.load() * 100 + g_restartDelaySec.load(), 230u);
+  for (Bytes m : {lf_event(kEventFrame), gf_message(12, {104, 101}), gf_message(16, {}),
+                  gf_message(10, {})}) {
+    gf_dispatch(m);
   }
-  // A later new flight keeps the first reason.
-  gf_requestStop(kExitNewSettings, 2);
-  gf_dispatch(gf_eventMessage(kEventPositionChanged, 0));
-  EXPECT_EQ(g_exitReason.load(), kExitNewSettings);
-
-  gf_dispatch(gf_eventMessage(kEventSim, 1));
-  EXPECT_TRUE(g_simRunning.load());
-  EXPECT_EQ(g_mainWindowState.simRunningLamp.load(), 1);
-  gf_dispatch(simtest::Bytes().u32(12).u32(35).u32(SIMCONNECT_RECV_ID_QUIT).take());
-  EXPECT_FALSE(g_simRunning.load());
-  gf_dispatch(gf_eventMessage(kEventSim, 1));
-  gf_dispatch(gf_eventMessage(kEventSim, 0));
-  EXPECT_FALSE(g_simRunning.load());
-  EXPECT_EQ(g_mainWindowState.simRunningLamp.load(), 0);
+  EXPECT_LOGGED_ONCE("! Unknown Dispatch dwID 10");
+  g_userObjectId.store(1);  // an aircraft only, above the user
+  for (const std::uint32_t id : {101u, 1u}) {
+    gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, id, 2}));
+  }
+  gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, 102, 4}));
+  EXPECT_EQ(g_addedObjectIds, std::vector<std::uint32_t>{101});
+  for (int frame = 1; frame <= 30; ++frame) {  // the rate is taken every 30th frame
+    const float rate = frame == 30 ? 42.5f : 41.5f;
+    gf_dispatch(
+        gf_message(7, {SIMCONNECT_UNUSED, kEventFrame, 0, std::bit_cast<std::uint32_t>(rate), 0}));
+    EXPECT_EQ(g_simFrameRate.load(), frame < 30 ? 0.0f : 42.5f);
+  }
 }
 
-TEST_F(Dispatch, ObjectsAddedAndRemovedAndFrameRate) {
-  g_userObjectId.store(1);
-  gf_dispatch(gf_addRemoveMessage(kEventObjectAdded, 101));
-  gf_dispatch(gf_addRemoveMessage(kEventObjectAdded, 1));       // the user aircraft
-  gf_dispatch(gf_addRemoveMessage(kEventObjectAdded, 102, 4));  // a boat
-  gf_dispatch(gf_addRemoveMessage(kEventObjectRemoved, 103));
-  gf_dispatch(gf_addRemoveMessage(kEventObjectRemoved, 104, 5));
-  EXPECT_EQ(g_addedObjectIds, (std::vector<std::uint32_t>{101}));
-  const auto notices = takeNotices();
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_EQ(notices[0].kind, kNoticeObjectRemoved);
-  EXPECT_EQ(notices[0].objectId, 103u);
+TEST_F(Dispatch, UserSamplesTeleportsAndSimulatorTime) {
+  g_rtProfessional.store(true);
+  // Not placed, then from a not-placed sample, then 10.0 nm, then 10.01 nm north.
+  for (const double lat : {0.0005, 50.0, 50.0 + 10.0 / 60, 50.0 + 20.01 / 60}) {
+    UserAcData d;
+    d.latitude = lat;
+    d.longitude = lat < 1.0 ? 0.02 : 8.0;
+    d.altitude = -12.0;
+    d.zuluYear = 2024;
+    d.zuluDayOfYear = 61;
+    gf_dispatch(gf_data(kRequestUserAc, gf_bytes(d), 7));
+    EXPECT_EQ(g_stopRequested.load(), lat > 50.2) << lat;
+    std::lock_guard lock(g_simMutex);
+    EXPECT_EQ(g_userAc.altitude, 0.0);  // below sea level counts as 0
+  }
+  EXPECT_TRUE(g_exitReason.load() == kExitNewFlight && g_restartDelaySec.load() == 30);
+  EXPECT_LOGGED_ONCE("Teleport");
+  EXPECT_EQ(g_userObjectId.load(), 7u);
+  EXPECT_EQ(g_simTimeSec.load(), 1709251200);          // 1 March 2024 00:00:00 UTC
+  EXPECT_EQ(lf_unixTime(2100, 60, 3600), 4107546000);  // no leap year: 1 March
+  gf_dispatch(gf_sample(std::nan(""), 8.0, 9));        // refused with its line
+  EXPECT_EQ(g_userObjectId.load(), 7u);
+  EXPECT_LOGGED_ONCE("not finite");
+  gf_resetForRun();  // a restart: the new run's first sample is no jump from the old run's last
+  gf_dispatch(gf_sample(10.0, 10.0));
+  EXPECT_FALSE(g_stopRequested.load());
+}
 
-  for (int frame = 1; frame <= 29; ++frame) gf_dispatch(gf_frameMessage(41.5f));
-  EXPECT_EQ(g_simFrameRate.load(), 0.0f);
-  gf_dispatch(gf_frameMessage(42.5f));
-  EXPECT_EQ(g_simFrameRate.load(), 42.5f);
+TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
+  for (const std::string& title : {std::string(60, 'T'), std::string(60, 'T'), std::string()}) {
+    gf_dispatch(gf_data(kRequestUserTitle, lf_text(title, 64)));
+  }
+  EXPECT_EQ(window(&MainWindowState::userAcTitleText), std::string(48, 'T'));
+  EXPECT_LOGGED_ONCE("SimConnect: User aircraft title: ");
+  EXPECT_LOGGED_ONCE("! title of your ac is empty?");
+  gf_dispatch(gf_data(kRequestUserTitle, {'A', 'B', 'C'}));  // no terminating zero
+  EXPECT_EQ(g_userAcTitle, "ABC");
+
+  const struct {
+    const char *model, *title;
+    double metres;  // 0: unknown, the largest span is taken
+    const char* logged;
+  } cases[] = {{"camerapod", "", 28.72, "camerapod, half wing span: 14.4 meter, category: Light"},
+               {"xCrew Vessel", "", 28.72, "xCrew Vessel, half wing span: 14.4 meter"},
+               {"B738", "", 35.79, "B738, half wing span: 17.9 meter, category: Large"},
+               {"Boeing737", "PMDG 737", 0, "Boeing737, half wing span: 39.9 meter"},
+               {"A320-214", "Aerosoft A320 DLH", 35.8, "A320, half wing span: 17.9 meter"},
+               {"A321-211", "Aerosoft A321 BA", 0, "A321, half wing span: 39.9 meter"}};
+  for (const auto& c : cases) {
+    gf_resetForRun();
+    g_userAcTitle = c.title;
+    gf_dispatch(gf_data(kRequestUserModel, lf_text(c.model, 32)));
+    const bool known = c.metres > 0;
+    EXPECT_DOUBLE_EQ(g_userAcType.halfSpanNm,
+                     known ? c.metres * 0.5 * kWingspanNmPerMetre : g_maxHalfWingspanNm);
+    EXPECT_EQ(g_mainWindowState.userAcModelKnown.load(), known ? 1 : 0) << c.model;
+    EXPECT_EQ(window(&MainWindowState::statusText).empty(), known) << c.model;
+    EXPECT_LOGGED_ONCE(c.logged);
+  }
+  EXPECT_EQ(logLines("SimConnect: User aircraft model deduced from title: A32").size(), 2u);
+  EXPECT_EQ(dispatchError(gf_data(kRequestUserModel, lf_text("", 32))),
+            "71: atc_model= in [General] section of your aircraft.cfg is empty or missing");
+}
+
+TEST_F(Dispatch, ObjectsInRange) {
+  const struct {
+    bool justAdded;
+    std::uint32_t pendingTag;  // of the pending creation "KLM12" of a just-added object
+    const char* atcId;
+    double agl;
+    int kind;  // -1: no notice
+  } cases[] = {{true, 10001, "KLM12", 1500.0, kNoticeLiveIdentified},
+               {true, 10000, "KLM12", 0.0, kNoticeStaticIdentified},
+               {true, 0, "KLM12", 0.0, -1},  // these three are logged as someone else's
+               {true, 10001, "", 0.0, -1},
+               {true, 10001, "DLH4", 0.0, -1},
+               {false, 0, "DLH4", 2500.0, kNoticeNearGround},
+               {false, 0, "DLH4", 2500.01, -1},
+               {false, 0, "KLM12*", 10.0, -1},  // a static parked aircraft
+               {false, 0, "", 10.0, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.atcId << " " << c.pendingTag << " " << c.agl);
+    gf_resetForRun();
+    g_userObjectId.store(1);
+    if (c.justAdded) {
+      g_pendingCreates = {{3, c.pendingTag, "KLM12"}};
+      gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, 101, 2}));
+    }
+    gf_dispatch(gf_inRange(101, c.agl, c.atcId));
+    EXPECT_TRUE(g_addedObjectIds.empty());
+    const auto notices = takeNotices();
+    ASSERT_EQ(notices.size(), c.kind < 0 ? 0u : 1u);
+    const bool identified = c.kind == kNoticeLiveIdentified || c.kind == kNoticeStaticIdentified;
+    ASSERT_EQ(g_eventQueue.size(), identified ? 3u : 0u);  // the three freezes
+    for (std::size_t i = 0; i < g_eventQueue.size(); ++i) {
+      EXPECT_EQ(g_eventQueue[i].eventId, kEventFreezeLatLonSet + i);
+    }
+    if (c.kind < 0) continue;
+    EXPECT_EQ(notices[0].kind, static_cast<std::uint32_t>(c.kind));
+    EXPECT_EQ(notices[0].tag, c.justAdded ? c.pendingTag : 1u);  // kind 3: on the ground
+    EXPECT_EQ(notices[0].value2, c.kind == kNoticeStaticIdentified ? 0.0 : c.agl);
+  }
+  EXPECT_EQ(logLines("just spawned, but not by Zendrik_P3D, oid: 101").size(), 3u);
+  gf_dispatch(gf_inRange(1, 0.0, "DLH4"));  // the user aircraft
+  EXPECT_TRUE(takeNotices().empty());
 }
 
 TEST_F(Dispatch, EveryMessageCutShortIsSkipped) {
   g_pendingCreates = {{5, 10001, "KLM1"}};
   g_addedObjectIds = {101};
-  const std::vector<std::vector<std::uint8_t>> messages = {
-      gf_exceptionMessage(22, 5, 1),
-      gf_openMessage("Lockheed Martin Prepar3D v5"),
-      gf_eventMessage(kEventPositionChanged, 0),
-      gf_addRemoveMessage(kEventObjectRemoved, 103),
-      gf_filenameMessage(),
-      gf_frameMessage(30.0f),
-      gf_userSample(gf_sampleAt(52.3, 4.76)),
-      gf_dataMessage(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, kRequestUserOnGround, 1,
-                     kDefUserOnGround, std::vector<std::uint8_t>(8, 1)),
-      gf_dataMessage(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, kRequestUserModel, 1, kDefUserModel,
-                     gf_textRecord("", 32)),
-      gf_dataMessage(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, kRequestStaticCg, 101, kDefStaticCg,
-                     std::vector<std::uint8_t>(16, 0)),
-      gf_acInRange(101, 10.0, 0.0, 1, "KLM1"),
-  };
-  for (std::vector<std::uint8_t> m : messages) {
-    SCOPED_TRACE(m[8]);
+  std::vector<Bytes> messages = {
+      gf_message(1, {22, 5, 1}),
+      lf_open("Prepar3D v5"),
+      lf_event(kEventPositionChanged),
+      gf_message(5, {SIMCONNECT_UNUSED, kEventObjectRemoved, 103, 2}),
+      gf_message(6, {SIMCONNECT_UNUSED, kEventFlightLoaded, 0}, Bytes(264)),
+      gf_message(7, {SIMCONNECT_UNUSED, kEventFrame, 0, 0, 0}),
+      gf_sample(52.3, 4.76),
+      gf_data(kRequestUserOnGround, Bytes(8, 1)),
+      gf_data(kRequestUserModel, lf_text("", 32)),
+      gf_data(kRequestStaticCg, Bytes(16)),
+      gf_inRange(101, 10.0, "KLM1"),
+      gf_data(kRequestUserAc, {})};
+  for (auto& m : messages) {
     m.pop_back();
     EXPECT_NO_THROW(gf_dispatch(m));
   }
-  gf_dispatch(simtest::Bytes().u32(8).u32(35).take());  // shorter than any header
   lf_dispatch(nullptr, 0, nullptr);
-  EXPECT_EQ(logLines("too short").size(), messages.size() + 1);
-  EXPECT_FALSE(g_stopRequested.load());
-  EXPECT_EQ(g_simConnected.load(), 0);
-  EXPECT_EQ(g_userObjectId.load(), kInitialUserObjectId);
-  EXPECT_FALSE(g_userReportArrived.load());
-  EXPECT_EQ(g_pendingCreates.size(), 1u);
-  EXPECT_EQ(g_addedObjectIds.size(), 1u);
+  EXPECT_EQ(logLines("too short").size(), messages.size());
+  EXPECT_FALSE(g_stopRequested.load() || g_userReportArrived.load() || g_simConnected.load());
+  EXPECT_EQ(g_pendingCreates.size() + g_addedObjectIds.size(), 2u);
   EXPECT_TRUE(takeNotices().empty());
 }
 

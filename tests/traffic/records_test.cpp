@@ -1,7 +1,8 @@
-// Aircraft records: construction, the per-category head, copies, withdrawing queued creations,
+// Aircraft records: construction and copies, the per-category head, withdrawing queued creations,
 // the livery respawn and the parking controls on a headless window.
 #include <array>
 #include <cmath>
+#include <tuple>
 
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
@@ -13,114 +14,63 @@
 using namespace traffictest;
 
 namespace {
-
 class RecordsTest : public TrafficTest {};
-
-PositionReport reportAt(double lat, double lon) {
-  PositionReport r;
-  r.lat = lat;
-  r.lon = lon;
-  r.altitude = 0.0;
-  return r;
-}
-
+PositionReport lf_reportAt(double lat) { return {lat, 4.0}; }
 }  // namespace
 
-TEST_F(RecordsTest, NewRecordsCopiesAndMoves) {
-  const StaticAircraft parked(gf_head("A320", "KLM12", "PH-EZA", 7), 3, {52.0, 4.0, 1.0}, true);
-  EXPECT_EQ(parked.objectId, 0u);
-  EXPECT_EQ(parked.st, static_cast<std::uint32_t>(kStBuffer));
-  EXPECT_EQ(parked.throttleStep, 5u);
-  EXPECT_EQ(parked.flapsStep, 4u);
-  EXPECT_EQ(parked.standId, 3u);
-  EXPECT_TRUE(parked.standFlag);
-  EXPECT_EQ(parked.parkedSlot, DayHh{});
-  EXPECT_FALSE(parked.removalPending || parked.removedFromBuffer || parked.eraseMe);
-
-  AiAircraft live(reportAt(52.1, 4.1), gf_head("B744", "KLM1", "PH-BFA", 10001), 1700000000.5);
-  EXPECT_EQ(live.fs, static_cast<std::uint32_t>(kFsBirth));
-  EXPECT_EQ(live.previousFs, static_cast<std::uint32_t>(kFsBirth));
-  EXPECT_EQ(live.advanceLimit, 1000);
-  EXPECT_EQ(live.delayLimit, 1000);
-  EXPECT_EQ(live.takeOffStep, 1);
-  EXPECT_EQ(live.heightAboveGround, 2500.0);
-  EXPECT_EQ(live.lastReportTime, 1700000000.5);
-  EXPECT_TRUE(std::isnan(live.curve.p1East) && std::isnan(live.curve.p1North));
-  EXPECT_EQ(live.embeddedReport.lat, 0.0);
-  ASSERT_EQ(live.stream.size(), 1u);
-  EXPECT_EQ(live.stream.front().lat, 52.1);
-
-  AiAircraft copy = live;
-  copy.stream.push_back(reportAt(52.2, 4.2));
-  copy.callsign = "KLM2";
-  EXPECT_EQ(live.stream.size(), 1u);
-  EXPECT_EQ(live.callsign, "KLM1");
-  const AiAircraft moved = std::move(copy);
-  EXPECT_EQ(moved.stream.size(), 2u);
-  EXPECT_EQ(moved.callsign, "KLM2");
-  EXPECT_EQ(moved.key, 10001u);
+TEST_F(RecordsTest, NewRecords) {
+  const StaticAircraft s(gf_head("A320", "KLM12", "PH-EZA", 7), 3, {52.0, 4.0, 1.0}, true);
+  EXPECT_EQ(std::tuple(s.objectId, s.st, s.throttleStep, s.flapsStep, s.standId, s.standFlag),
+            std::tuple(0u, 0u, 5u, 4u, 3u, true));
+  const AiAircraft a(lf_reportAt(52.1), gf_head("B744", "KLM1", "PH-BFA", 10001), 17.5);
+  EXPECT_EQ(std::tuple(a.fs, a.previousFs, a.advanceLimit, a.delayLimit, a.takeOffStep,
+                       a.heightAboveGround, a.lastReportTime, a.stream.size()),
+            std::tuple(7u, 7u, 1000, 1000, 1, 2500.0, 17.5, std::size_t{1}));
+  EXPECT_TRUE(std::isnan(a.curve.p1East) && std::isnan(a.curve.p1North));
+  AiAircraft copy = a;  // deep: the stream and the texts are its own
+  copy.stream.clear();
+  copy.callsign.clear();
+  EXPECT_EQ(std::tuple(a.stream.size(), a.callsign), std::tuple(std::size_t{1}, "KLM1"));
 }
 
 // Integers exactly from the tables; each pitch one of its two varied values.
 TEST_F(RecordsTest, HeadTakesItsCategoryValues) {
-  struct Case {
-    const char* type;
-    std::uint32_t category, flare, cg, rotation, transition;
-    double rotationDeg, climbDeg, rate, spanM;
-  };
-  const std::array<Case, 6> cases{{
-      {"C172", 0, 250, 250, 100, 200, -9.0, -15.0, 0.002617993877991494, 11.0},
-      {"C56X", 1, 300, 300, 200, 250, -8.0, -18.0, 0.0017453292519943294, 16.98},
-      {"A320", 2, 400, 350, 200, 300, -6.0, -16.5, 0.0012217304763960306, 34.1},
-      {"B744", 3, 450, 450, 250, 400, -5.0, -12.5, 0.0008726646259971647, 64.4},
-      {"F16", 4, 150, 150, 100, 200, -6.0, -20.0, 0.0017453292519943294, 9.96},
-      {"EC35", 5, 100, 100, 100, 100, -20.0, -30.0, 0.0034906585039886587, 10.2},
-  }};
+  const std::array<std::tuple<const char*, std::array<std::uint32_t, 5>, double, double, double>,
+                   6>
+      cases{{{"C172", {0, 250, 250, 100, 200}, -9.0, -15.0, 0.002617993877991494},
+             {"C56X", {1, 300, 300, 200, 250}, -8.0, -18.0, 0.0017453292519943294},
+             {"A320", {2, 400, 350, 200, 300}, -6.0, -16.5, 0.0012217304763960306},
+             {"B744", {3, 450, 450, 250, 400}, -5.0, -12.5, 0.0008726646259971647},
+             {"F16", {4, 150, 150, 100, 200}, -6.0, -20.0, 0.0017453292519943294},
+             {"EC35", {5, 100, 100, 100, 100}, -20.0, -30.0, 0.0034906585039886587}}};
   const auto oneOf = [](double value, double deg, double percent) {
-    const double up = (deg + deg * percent / 100.0) * kDegToRad;
-    const double down = (deg - deg * percent / 100.0) * kDegToRad;
-    return value == up || value == down;
+    return value == (deg + deg * percent / 100.0) * kDegToRad ||
+           value == (deg - deg * percent / 100.0) * kDegToRad;
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.type);
+  for (const auto& [type, ints, rotation, climb, rate] : cases) {
     for (int draw = 0; draw < 8; ++draw) {
-      const AircraftHead head = gf_head(c.type, "X", "", 1);
-      EXPECT_EQ(head.category, c.category);
-      EXPECT_EQ(head.flareSteps, c.flare);
-      EXPECT_EQ(head.staticCgValue, c.cg);
-      EXPECT_EQ(head.rotationSteps, c.rotation);
-      EXPECT_EQ(head.pitchTransitionSteps, c.transition);
-      EXPECT_EQ(head.pitchRate, c.rate);
-      EXPECT_DOUBLE_EQ(head.halfWingspan, c.spanM * 0.5 / 1852.0);
-      EXPECT_TRUE(oneOf(head.rotationPitch, c.rotationDeg, 2.5)) << head.rotationPitch;
-      EXPECT_TRUE(oneOf(head.climbPitch, c.climbDeg, 5.0)) << head.climbPitch;
-      EXPECT_EQ(head.groundPitch + head.staticCgHeight + head.turnStep, 0.0);
+      const AircraftHead h = gf_head(type, "X", "", 1);
+      EXPECT_EQ((std::array{h.category, h.flareSteps, h.staticCgValue, h.rotationSteps,
+                            h.pitchTransitionSteps}),
+                ints);
+      EXPECT_EQ(h.pitchRate, rate);
+      EXPECT_TRUE(oneOf(h.rotationPitch, rotation, 2.5) && oneOf(h.climbPitch, climb, 5.0)) << type;
     }
   }
+  EXPECT_DOUBLE_EQ(gf_head("B744", "", "", 1).halfWingspan, 64.4 * 0.5 / 1852.0);
 }
 
 TEST_F(RecordsTest, RemoveFromCreateWaitKeepsTheOrderOfTheRest) {
-  struct Case {
-    std::vector<std::string> queue;
-    std::string callsign;
-    bool removed;
-    std::vector<std::string> left;
-  };
-  const std::vector<Case> cases{{{"K", "L", "K", "M"}, "K", true, {"L", "M"}},
-                                {{"K", "L", "K", "M"}, "N", false, {"K", "L", "K", "M"}},
-                                {{"K", "", "M"}, "", false, {"K", "", "M"}},
-                                {{}, "K", false, {}}};
-  for (const Case& c : cases) {
+  for (const auto& [queued, callsign, removed, left] :
+       {std::tuple{"KLKM", "K", true, "LM"}, {"KLKM", "N", false, "KLKM"}, {"", "K", false, ""},
+        {"K", "", false, "K"}}) {
     std::deque<CreateAcRequest> queue;
-    for (const std::string& cs : c.queue) {
-      CreateAcRequest request;
-      request.callsign = cs;
-      queue.push_back(request);
-    }
-    EXPECT_EQ(gf_removeFromCreateWait(queue, c.callsign), c.removed);
-    std::vector<std::string> left;
-    for (const CreateAcRequest& r : queue) left.push_back(r.callsign);
-    EXPECT_EQ(left, c.left) << c.callsign;
+    for (const char* c = queued; *c != 0; ++c) queue.emplace_back().callsign = std::string(1, *c);
+    if (*callsign == 0) queue.emplace_back();  // an empty callsign never matches
+    EXPECT_EQ(gf_removeFromCreateWait(queue, callsign), removed);
+    std::string rest;
+    for (const CreateAcRequest& r : queue) rest += r.callsign;
+    EXPECT_EQ(rest, left);
   }
 }
 
@@ -128,83 +78,46 @@ TEST_F(RecordsTest, RemoveFromCreateWaitKeepsTheOrderOfTheRest) {
 // an object it goes straight back to be created again.
 TEST_F(RecordsTest, LiveryRespawn) {
   g_tickCount = 500;
-  for (const std::uint32_t objectId : {42u, 0u}) {
-    for (const bool parked : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "object " << objectId << (parked ? " parked" : " moving"));
-      g_removeWait.clear();
-      AiAircraft a(reportAt(52.0, 4.0), gf_head("A320", "KLM3", "PH-EZB", 10002), 0.0);
-      a.stream.push_back(reportAt(52.01, 4.0));
-      a.objectId = objectId;
-      a.st = kStActive;
-      a.fs = parked ? kFsParked : kFsTaxi;
-      a.lat = parked ? 52.0 : 52.005;
-      a.lon = 4.0;
-      a.bank = 0.1;
-      a.heading = kPi / 2;
-      liveryRespawn(a);
-      ASSERT_EQ(a.stream.size(), parked ? 2u : 3u);
-      const PositionReport& again = a.stream.front();
-      EXPECT_EQ(again.dueTime, 501);
-      EXPECT_EQ(again.lat, a.lat);
-      EXPECT_EQ(again.samePosition, parked);
-      EXPECT_EQ(again.rollPresent, !parked);
-      if (parked) {
-        EXPECT_DOUBLE_EQ(a.stream[1].track, 90.0);
-      }
-      EXPECT_EQ(a.respawnHeading, std::optional<double>(kPi / 2));
-      if (objectId != 0) {
-        EXPECT_EQ(a.st, static_cast<std::uint32_t>(kStLiveryRespawn));
-        EXPECT_EQ(g_removeWait, std::deque<std::uint32_t>{42});
-      } else {
-        EXPECT_EQ(a.st, static_cast<std::uint32_t>(kStBuffer));
-        EXPECT_EQ(a.throttleStep, 5u);
-        EXPECT_EQ(a.flapsStep, 4u);
-        EXPECT_TRUE(g_removeWait.empty());
-      }
-    }
+  for (const auto& [objectId, parked] : {std::pair{42u, false}, {42u, true}, {0u, false}}) {
+    g_removeWait.clear();
+    AiAircraft a(lf_reportAt(52.0), gf_head("A320", "KLM3", "PH-EZB", 10002), 0.0);
+    a.stream.push_back(lf_reportAt(52.01));
+    std::tie(a.objectId, a.st, a.fs, a.lat, a.lon, a.heading) =
+        std::tuple(objectId, 2u, parked ? 6u : 2u, parked ? 52.0 : 52.005, 4.0, kPi / 2);
+    liveryRespawn(a);
+    const PositionReport& again = a.stream.front();
+    EXPECT_EQ(std::tuple(a.stream.size(), again.dueTime, again.lat, again.samePosition),
+              std::tuple(parked ? 2u : 3u, 501, a.lat, parked));
+    EXPECT_EQ(a.stream[1].track == 90.0, parked);
+    EXPECT_EQ(a.respawnHeading, std::optional<double>(kPi / 2));
+    EXPECT_EQ(std::tuple(a.st, a.throttleStep, g_removeWait.size()),
+              objectId ? std::tuple(3u, 5u, std::size_t{1}) : std::tuple(0u, 5u, std::size_t{0}));
   }
-  EXPECT_NE(log().find("===> liveryRespawn removing act KLM3     PH-EZB"), std::string::npos);
+  EXPECT_TRUE(logged("===> liveryRespawn removing act KLM3     PH-EZB"));
 }
 
 TEST_F(RecordsTest, ParkingControlsFollowTheBusyFlag) {
   platform::gf_setBackendChoice(platform::BackendChoice::headless);
   WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &DefWindowProcW;
-  windowClass.lpszClassName = u"ZendrikTrafficTest";
+  std::tie(windowClass.cbSize, windowClass.lpfnWndProc, windowClass.lpszClassName) =
+      std::tuple(sizeof windowClass, &DefWindowProcW, u"ZendrikTrafficTest");
   RegisterClassExW(&windowClass);
-  HWND parent = CreateWindowExW(0, u"ZendrikTrafficTest", u"t", WS_OVERLAPPEDWINDOW, 0, 0, 880,
-                                516, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(parent, nullptr);
-  g_hWnd = parent;
+  g_hWnd = CreateWindowExW(0, u"ZendrikTrafficTest", u"t", WS_OVERLAPPEDWINDOW, 0, 0, 880, 516,
+                           nullptr, nullptr, nullptr, nullptr);
   const std::array<GuiControl*, 9> controls{
-      &g_paramParkingPercentage, &g_paramInitialLoadOnly, &g_paramParkFake,
-      &g_paramParkSoft,          &g_paramCustomMaxPark,   &g_paramMaxFitFl,
-      &g_paramWeek,              &g_paramFlushStatic,     &g_paramReread};
-  g_paramParkingPercentage.createEdit(parent, nullptr, 10, 40, &DefWindowProcW);
-  g_paramCustomMaxPark.createEdit(parent, nullptr, 60, 40, &DefWindowProcW);
-  g_paramMaxFitFl.createEdit(parent, nullptr, 110, 40, &DefWindowProcW);
-  for (CheckBoxParameter* box :
-       {&g_paramInitialLoadOnly, &g_paramParkFake, &g_paramParkSoft, &g_paramWeek}) {
-    box->createCheckBox(parent, nullptr, 200);
-  }
-  g_paramFlushStatic.createButton(parent, nullptr, 300, 60);
-  g_paramReread.createButton(parent, nullptr, 400, 60);
-  for (GuiControl* c : controls) EnableWindow(c->hwnd, TRUE);
-
+      &g_paramParkingPercentage, &g_paramInitialLoadOnly, &g_paramParkFake, &g_paramParkSoft,
+      &g_paramCustomMaxPark,     &g_paramMaxFitFl,        &g_paramWeek,     &g_paramFlushStatic,
+      &g_paramReread};
+  for (GuiControl* c : controls) c->createEdit(g_hWnd, nullptr, 10, 40, &DefWindowProcW);
   gf_showMessage("working", false);
-  gf_disableControls();
-  EXPECT_TRUE(g_busy);
-  for (GuiControl* c : controls) EXPECT_FALSE(IsWindowEnabled(c->hwnd)) << c->controlId;
-  EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText), "");
-
-  gf_enableControls();
-  EXPECT_FALSE(g_busy);
+  for (const bool busy : {true, false}) {
+    busy ? gf_disableControls() : gf_enableControls();
+    EXPECT_EQ(g_busy, busy);
+    for (GuiControl* c : controls) EXPECT_EQ(IsWindowEnabled(c->hwnd), !busy) << c->controlId;
+    EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText), "");
+  }
   EXPECT_EQ(g_mainWindowState.nextRenewalMinutes.load(), 19u);
-  for (GuiControl* c : controls) EXPECT_TRUE(IsWindowEnabled(c->hwnd)) << c->controlId;
-
   for (GuiControl* c : controls) c->hwnd = nullptr;
-  g_hWnd = nullptr;
-  DestroyWindow(parent);
+  DestroyWindow(g_hWnd.exchange(nullptr));
   platform::gf_pumpMessages();
 }

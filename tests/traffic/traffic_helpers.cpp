@@ -1,7 +1,6 @@
-// The engine tests' shared set-up.
+// The engine tests' set-up.
 #include <mutex>
 
-#include "airports/airports.h"
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/random_pick.h"
@@ -18,7 +17,6 @@ void gf_useTrafficDatabase() {
   g_dbaseBuzjet = {"C56X"};
   g_dbaseRotorcraft = {"EC35"};
   g_dbaseHighPerf = {"F16"};
-  g_dbaseTypes = {"A320", "B738", "B744", "C172", "C56X", "EC35", "F16"};
   g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"B744", 64.4}, {"C172", 11.0},
                       {"C56X", 16.98}, {"EC35", 10.2}, {"F16", 9.96}};
   g_dbaseRegs = {{"PH-BXA", {"KLM", "B738", "", false}}, {"PH-MCP", {"MPH", "B744", "KLC", true}}};
@@ -40,13 +38,14 @@ void TrafficTest::TearDown() {
   gf_closeLog();
 }
 
-std::string TrafficTest::log() const { return gf_testReadAll(folder.path() / "Log.txt"); }
+bool TrafficTest::logged(const std::string& text) const {
+  return gf_testReadAll(folder.path() / "Log.txt").find(text) != std::string::npos;
+}
 
 ParkPos gf_standAt(const std::string& name, double bearingDeg, double metres, double radiusM,
                    bool cargo, bool ramp, bool heli) {
   const LatLon at = gf_destination(kField, bearingDeg * kDegToRad, metres / 0.3048);
-  return ParkPos(std::string(name), {}, StandPlace{at.lat, at.lon, 0.0}, radiusM, !cargo, !ramp,
-                 !heli);
+  return ParkPos(std::string(name), {}, {at.lat, at.lon, 0.0}, radiusM, !cargo, !ramp, !heli);
 }
 
 ParkPos& gf_addStand(ParkPos stand) {
@@ -76,17 +75,14 @@ void gf_resetEngine() {
   g_staticCandidates.clear();
   g_parkedKeySlots.clear();
   g_liveCallsignsSeen.clear();
-  g_learnSoftAllowed = false;
   g_parkStands.clear();
   gf_forgetStandNames();
   g_parkStandUpdates = 0;
-  g_parkStandsChanged = false;
+  g_parkStandsChanged = g_learnSoftAllowed = g_busy = false;
   g_parkAirportIcao.clear();
   g_parkAirportPos = {};
-  g_busy = false;
   g_userOnGround = true;
   g_mainWindowState.standUpdates = 0;
-  g_mainWindowState.staticAverageFit = -1.0f;
   std::lock_guard lock(g_simMutex);
   g_eventQueue.clear();
 }
