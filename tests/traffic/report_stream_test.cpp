@@ -166,7 +166,7 @@ TEST_F(StreamTest, ArrivalOnTheStand) {
     EXPECT_EQ(g_newLiveIds.size(), parked ? 1u : 0u);
     EXPECT_EQ(a.parkedTime != 0, parked);
   }
-  EXPECT_NE(log().find("B7      : TST1     arrived at stand"), std::string::npos);
+  EXPECT_TRUE(logged("B7      : TST1     arrived at stand"));
 }
 
 // A leg that fails is logged once and dropped, instead of failing again on every step while the
@@ -181,7 +181,7 @@ TEST_F(StreamTest, FailingLegIsDropped) {
   }
   EXPECT_EQ(a.stream.size(), 2u);
   EXPECT_EQ(a.latStep, 0.0);
-  const std::string text = log();
+  const std::string text = gf_testReadAll(folder.path() / "Log.txt");
   EXPECT_NE(text.find("===> nextPosMain: "), std::string::npos);
   EXPECT_EQ(text.find("nextPosMain"), text.rfind("nextPosMain"));
 }

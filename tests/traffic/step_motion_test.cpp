@@ -148,7 +148,7 @@ TEST_F(StepTest, Touchdown) {
       EXPECT_EQ(a.touchdownHeading, a.heading);
     }
   }
-  EXPECT_NE(log().find("===> TST1 ! onGround slots 0.0"), std::string::npos);
+  EXPECT_TRUE(logged("===> TST1 ! onGround slots 0.0"));
 }
 
 // Curves and midpoints take the short way across the antimeridian.
