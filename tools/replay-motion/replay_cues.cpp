@@ -114,8 +114,14 @@ CreateAcRequest cueCreateRequest(const AiAircraft& a) {
           a.key};
 }
 
-// lf_objectIdentified and the static CG reply; the real engine activates the aircraft about 200
-// steps later, with its lights, engines, throttle and flaps set.
+// The static CG reply (request 102): a fixed height and a ground pitch within the accepted range.
+void cueStaticCg(AiAircraft& a) {
+  a.staticCgHeight = kStaticCgFt;
+  a.groundPitch = kGroundPitchRad;
+}
+
+// lf_objectIdentified; the real engine activates the aircraft about 200 steps later, with its
+// lights, engines, throttle and flaps set.
 void cueIdentified(AiAircraft& a, std::uint32_t objectId) {
   a.objectId = objectId;
   if (!a.stream.front().airborne) {
@@ -124,61 +130,84 @@ void cueIdentified(AiAircraft& a, std::uint32_t objectId) {
     if (a.fs == kFsParked) a.parkedSlot = g_dayHhNow.load();
   }
   a.takeOffStep = 1;
-  a.staticCgHeight = kStaticCgFt;
-  a.groundPitch = kGroundPitchRad;
+  cueStaticCg(a);
   a.st = kStActive;
 }
 
-// decodeExisting with its tests of parked, pushing-back and pushed-back aircraft, and the
-// take-off detection (read as the take-off run's start at 43 kt).
+// lf_checkParkedPos and lf_leaveStand: a report that has moved half a span beyond where the
+// first report after parking stood starts the departure; until then reports are not merged.
+bool cueLeaveStand(AiAircraft& a, PositionReport& r, CueMemory& memory) {
+  if (a.st != kStActive || a.fs == kFsParking) return false;
+  a.reportWhileParked = true;
+  const double d = gf_distanceNm({r.lat, r.lon}, {a.standPlace.lat, a.standPlace.lon});
+  if (memory.firstStandDistanceNm < 0.0) memory.firstStandDistanceNm = d;
+  if (d - memory.firstStandDistanceNm < 0.5 * a.halfWingspan) return false;  // still standing
+  memory.firstStandDistanceNm = -1.0;
+  a.pushbackPending = true;
+  lf_resume(a);
+  if (ParkPos* stand = lf_standOf(a)) stand->liveOccupied = false;
+  r.samePosition = false;
+  return true;
+}
+
+// decodeExisting while pushing back: the side of a turning pushback from the report's direction.
+void cuePushbackSide(AiAircraft& a, const PositionReport& r, const Scenario& scenario) {
+  const double dir = r.trueHeadingPresent ? r.trueHeading : r.track * kDegToRad;
+  if (scenario.turningPushback && r.track != 0.0) {
+    a.pushbackTurnKnown = true;
+    a.pushbackTurnRight = gf_angleDiff(a.heading, std::fmod(dir, kTwoPi)) > 0.0;
+  }
+}
+
+// decodeExisting when pushed back: a report far enough away makes the aircraft taxi, else it holds.
+bool cuePushedBackToTaxi(AiAircraft& a, PositionReport& r) {
+  const double d = gf_distanceNm({r.lat, r.lon}, {a.lat, a.lon});
+  const double halfSpan = a.halfWingspan;
+  if (!((d > 2.75 * halfSpan && d > a.pushedBackDistance) || d > 6.0 * halfSpan)) {
+    if (!a.holding) a.holdStart = static_cast<std::int32_t>(g_tickCount.load());
+    a.holding = true;
+    a.pushedBackDistance = d;
+    return false;
+  }
+  r.samePosition = false;
+  lf_resume(a);
+  a.previousFs = a.fs;
+  a.fs = kFsTaxi;
+  a.standPlace = {};
+  a.standId = 0;
+  return true;
+}
+
+// decodeExisting's take-off detection, read as the start of the take-off run at 43 kt; the
+// ground leg then rotates at the rotate speed.
+void cueTakeOffRunStart(AiAircraft& a, const PositionReport& r, const PositionReport& last) {
+  const bool fast = r.groundSpeed >= kRunStartKt && last.groundSpeed >= kRunStartKt;
+  if (!a.takeOffRun && !a.landingRoll && a.onGround && a.st == kStActive && a.fs == kFsTaxi &&
+      (r.airborne || fast)) {
+    lf_takeOffRunStart(a);
+  }
+}
+
+// decodeExisting: the report goes after the last one (lf_checkNewPos marks a standstill), by
+// what the phase decides.
 bool cueMergeReport(AiAircraft& a, PositionReport r, const Scenario& scenario, CueMemory& memory) {
   if (a.stream.empty()) return false;
   const PositionReport& last = a.stream.back();
   r.dueTime = std::max(r.dueTime, last.dueTime + 1);
-  const double halfSpan = a.halfWingspan;
   if (a.fs == kFsParked || a.fs == kFsParking) {
-    if (a.st != kStActive || a.fs == kFsParking) return false;
-    a.reportWhileParked = true;
-    const double d = gf_distanceNm({r.lat, r.lon}, {a.standPlace.lat, a.standPlace.lon});
-    if (memory.firstStandDistanceNm < 0.0) memory.firstStandDistanceNm = d;
-    if (d - memory.firstStandDistanceNm < 0.5 * halfSpan) return false;  // still standing
-    memory.firstStandDistanceNm = -1.0;
-    a.pushbackPending = true;  // lf_leaveStand, the leave path
-    lf_resume(a);
-    if (ParkPos* stand = lf_standOf(a)) stand->liveOccupied = false;
-    r.samePosition = false;
+    if (!cueLeaveStand(a, r, memory)) return false;
   } else if (a.fs == kFsPushingBack) {
-    const double dir = r.trueHeadingPresent ? r.trueHeading : r.track * kDegToRad;
-    if (scenario.turningPushback && r.track != 0.0) {
-      a.pushbackTurnKnown = true;
-      a.pushbackTurnRight = gf_angleDiff(a.heading, std::fmod(dir, kTwoPi)) > 0.0;
-    }
+    cuePushbackSide(a, r, scenario);
     return false;
   } else if (a.fs == kFsPushedBack) {
-    const double d = gf_distanceNm({r.lat, r.lon}, {a.lat, a.lon});
-    if (!((d > 2.75 * halfSpan && d > a.pushedBackDistance) || d > 6.0 * halfSpan)) {
-      if (!a.holding) a.holdStart = static_cast<std::int32_t>(g_tickCount.load());
-      a.holding = true;
-      a.pushedBackDistance = d;
-      return false;
-    }
-    r.samePosition = false;
-    lf_resume(a);
-    a.previousFs = a.fs;
-    a.fs = kFsTaxi;
-    a.standPlace = {};
-    a.standId = 0;
+    if (!cuePushedBackToTaxi(a, r)) return false;
   } else {
     r.samePosition = r.lat == last.lat && r.lon == last.lon;
     if (r.samePosition && (r.airborne || !a.onGround)) return false;
     if (r.samePosition) r.groundSpeed = 0.0;
-    if (a.predictedReports > 0) lf_resume(a);
+    if (a.predictedReports > 0) lf_resume(a);  // checkExtendingSituations
   }
-  const bool runStarts = r.airborne || (r.groundSpeed >= kRunStartKt && last.groundSpeed >= kRunStartKt);
-  if (!a.takeOffRun && !a.landingRoll && a.onGround && a.st == kStActive && a.fs == kFsTaxi &&
-      runStarts) {
-    lf_takeOffRunStart(a);
-  }
+  cueTakeOffRunStart(a, r, last);
   a.stream.push_back(r);
   return true;
 }
@@ -195,6 +224,14 @@ void cueGroundContact(AiAircraft& a) {
 
 // The range request's pace: every 20th step while a touchdown waits, else every 100th.
 std::int64_t cueGroundContactEvery() { return g_fastRangeRequest ? 20 : 100; }
+
+// gf_liveTrafficStep hands one queued removal to the link every 10th step; 0 when none is due.
+std::uint32_t cueHandOverRemoval(std::int64_t step) {
+  if (step % 10 != 0 || g_removeWait.empty()) return 0;
+  const std::uint32_t id = g_removeWait.front();
+  g_removeWait.pop_front();
+  return id;
+}
 
 // lf_objectRemoved.
 void cueObjectRemoved(std::uint32_t objectId) {

@@ -21,11 +21,19 @@ bool cueBirthPose(AiAircraft& a);
 // The creation request of a spawned aircraft.
 CreateAcRequest cueCreateRequest(const AiAircraft& a);
 // The simulator identified the object: the aircraft takes its id, its ground state, its static
-// CG and becomes active.
+// CG (cueStaticCg) and becomes active.
 void cueIdentified(AiAircraft& a, std::uint32_t objectId);
-// Merges a new report: leaving the stand, the pushback side, pushed-back to taxi, the take-off run
-// start, reports that resume a predicted stream, and the report appended. False: not appended.
+void cueStaticCg(AiAircraft& a);
+// Merges a new report by the phase: leaving the stand (cueLeaveStand), the pushback side
+// (cuePushbackSide), pushed-back to taxi (cuePushedBackToTaxi), reports that resume a predicted
+// stream, then the take-off run start (cueTakeOffRunStart). False: not appended.
 bool cueMergeReport(AiAircraft& a, PositionReport r, const Scenario& scenario, CueMemory& memory);
+bool cueLeaveStand(AiAircraft& a, PositionReport& r, CueMemory& memory);
+void cuePushbackSide(AiAircraft& a, const PositionReport& r, const Scenario& scenario);
+bool cuePushedBackToTaxi(AiAircraft& a, PositionReport& r);
+void cueTakeOffRunStart(AiAircraft& a, const PositionReport& r, const PositionReport& last);
+// The object id to hand to the link at this step (one every 10th step), 0 when none.
+std::uint32_t cueHandOverRemoval(std::int64_t step);
 // The simulator's answer about the ground: height above ground up to 2500 ft over flat terrain
 // at the field's elevation, and the ground contact that calls lf_touchdown.
 void cueGroundContact(AiAircraft& a);

@@ -24,7 +24,6 @@ namespace {
 constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
-constexpr std::int64_t kRemovalEvery = 10;
 constexpr std::uint32_t kFirstObjectId = 101;
 
 struct Record {
@@ -119,11 +118,10 @@ class Driver {
       }
       if ((next == records.size() && g_liveAc.empty()) || now > lastS + kGiveUpAfterS) break;
       stepAircraft(step);
-      if (step % kRemovalEvery == 0 && !g_removeWait.empty()) {
-        m_sim->remove(g_removeWait.front());
-        m_run.removalStep[m_keys[g_removeWait.front()]] = step;
-        ++m_run.removals[m_keys[g_removeWait.front()]];
-        g_removeWait.pop_front();
+      if (const std::uint32_t id = cueHandOverRemoval(step); id != 0) {
+        m_sim->remove(id);
+        m_run.removalStep[m_keys[id]] = step;
+        ++m_run.removals[m_keys[id]];
       }
       m_sim->afterStep(step, m_run, callbacks);
       ++g_tickCount;
