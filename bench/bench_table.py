@@ -21,7 +21,9 @@ class Row:
         self.name = entry["run_name"]
         self.label = entry.get("label", "")
         self.error = entry.get("error_message") if entry.get("error_occurred") else None
-        self.ns = entry.get("real_time", 0.0) * NS_PER_UNIT[entry.get("time_unit", "ns")]
+        unit = NS_PER_UNIT[entry.get("time_unit", "ns")]
+        self.ns = entry.get("real_time", 0.0) * unit
+        self.cpu_ns = entry.get("cpu_time", 0.0) * unit
         self.workers = int(entry.get("workers", 1))
         self.per_tick = entry.get("per_tick", 1.0)
         self.megabytes = entry.get("megabytes")
@@ -29,7 +31,14 @@ class Row:
     @property
     def base_name(self):
         """The name without Google Benchmark's timing suffixes."""
-        return "/".join(p for p in self.name.split("/") if p not in ("real_time", "manual_time"))
+        return "/".join(p for p in self.name.split("/")
+                        if p not in ("real_time", "manual_time", "process_time") and
+                        not p.startswith("iterations:"))
+
+    @property
+    def whole_process_cpu(self):
+        """The CPU time counts every thread of the process, not only the benchmark's own."""
+        return "/process_time" in self.name
 
     @property
     def family(self):
@@ -85,14 +94,23 @@ def show_figure(row):
     return f"{row.megabytes:.1f} MB" if row.megabytes is not None else show_time(row.ns)
 
 
+def show_cpu_ratio(row, base):
+    """CPU time over the baseline's, where both count every thread of the process (steadier than
+    the time on a machine that other work shares)."""
+    comparable = row.whole_process_cpu and base.whole_process_cpu
+    if row.megabytes is not None or not comparable or base.cpu_ns <= 0:
+        return "-"
+    return f"{row.cpu_ns / base.cpu_ns:.2f}x"
+
+
 def table_lines(rows):
-    header = ("what", "figure", "baseline", "ratio", "threads", "par. eff.")
+    header = ("what", "figure", "baseline", "ratio", "cpu ratio", "threads", "par. eff.")
     lines = [header]
     for row in rows:
         role = row.role()
         if role == "baseline":
             continue
-        baseline, ratio = "-", "-"
+        baseline, ratio, cpu_ratio = "-", "-", "-"
         if row.error:
             baseline, ratio = "failed", row.error
         elif role == "tick":
@@ -105,6 +123,7 @@ def table_lines(rows):
             elif base.figure() > 0:
                 baseline = f"{show_figure(base)} ({base.base_name})"
                 ratio = f"{row.figure() / base.figure():.2f}x"
+                cpu_ratio = show_cpu_ratio(row, base)
         else:
             baseline = "no role declared"
         efficiency = "-"
@@ -113,7 +132,7 @@ def table_lines(rows):
             if single is not None and row.ns > 0:
                 efficiency = f"{100.0 * single.ns / (row.ns * row.workers):.0f} %"
         lines.append((f"{row.program}: {row.base_name}", show_figure(row), baseline, ratio,
-                      str(row.workers), efficiency))
+                      cpu_ratio, str(row.workers), efficiency))
     return lines
 
 

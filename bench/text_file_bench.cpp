@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "bench_table.h"
+#include "file_bytes.h"
 #include "foundation/parameters.h"
 #include "foundation/settings_file.h"
 #include "foundation/text_file.h"
@@ -59,14 +59,9 @@ const fs::path& lf_cfgFile(int code) {
   return file;
 }
 
-std::string lf_readBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void BM_ReadCfgBytes(benchmark::State& state) {
   const fs::path& file = lf_cfgFile(static_cast<int>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(lf_readBytes(file).size());
+  for (auto _ : state) benchmark::DoNotOptimize(bench::readFileBytes(file).size());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
   bench::markBaseline(state);
 }
@@ -121,7 +116,7 @@ void BM_WriteSettingsBytes(benchmark::State& state) {
   const fs::path file = lf_settingsFolder() / "parameters.xml";
   const fs::path temporary = lf_settingsFolder() / "parameters.xml.tmp";
   for (auto _ : state) {
-    const std::string bytes = lf_readBytes(file);
+    const std::string bytes = bench::readFileBytes(file);
     std::ofstream(temporary, std::ios::binary) << bytes;
     fs::rename(temporary, file);
   }
