@@ -20,11 +20,19 @@ namespace {
 namespace fs = std::filesystem;
 using PendingTasks = std::deque<std::future<void>>;
 
-// Handles one entry of the walk; true when the walk is to end (stop or exit requested).
-bool lf_scanEntry(fs::recursive_directory_iterator& it, ScanTaskPool& pool, PendingTasks& pending) {
+// Whether a path lies in the Scenery folder of the given text (every path, when it is empty).
+bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
+  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+}
+
+// Handles one entry of the walk; true when the walk is to end (stop or exit requested). The
+// simulator's Scenery folder text is worked out once per folder scan: finding its letter case
+// on disk for every entry cost more than the entry.
+bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simScenery,
+                  ScanTaskPool& pool, PendingTasks& pending) {
   const fs::path path = it->path();
   const std::string text = path.string();
-  if (lf_inSimScenery(text)) {
+  if (lf_inSceneryText(text, simScenery)) {
     it.disable_recursion_pending();
     return false;
   }
@@ -67,8 +75,7 @@ std::string gf_simSceneryDirText() {
 }
 
 bool lf_inSimScenery(const std::string& pathText) {
-  const std::string scenery = gf_simSceneryDirText();
-  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+  return lf_inSceneryText(pathText, gf_simSceneryDirText());
 }
 
 void lf_scanBglFolder(const fs::path& folder) {
@@ -87,11 +94,12 @@ void lf_scanBglFolder(const fs::path& folder) {
   }
   PendingTasks pending;
   try {
+    const std::string simScenery = gf_simSceneryDirText();
     fs::recursive_directory_iterator it(folder);
     while (it != fs::recursive_directory_iterator()) {
       bool stop = false;
       try {
-        stop = lf_scanEntry(it, *pool, pending);
+        stop = lf_scanEntry(it, simScenery, *pool, pending);
       } catch (const std::exception& e) {
         lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                                folder.string(), e.what()));
