@@ -305,8 +305,11 @@ bool lf_airlineFromTitle(const std::string& type, const std::string& title, std:
 }  // namespace
 
 bool FolderChecks::existsAs(const std::string& folder, const std::string& name, bool isFolder) {
-  std::pair<std::string, bool> key{folder, isFolder};
-  key.first.append(1, '\0').append(name);
+  if (folder != m_folder) {
+    m_known.clear();
+    m_folder = folder;
+  }
+  std::pair<std::string, bool> key{name, isFolder};
   const auto known = m_known.find(key);
   if (known != m_known.end()) return known->second;
   const auto test = [isFolder](const fs::path& candidate) {

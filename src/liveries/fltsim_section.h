@@ -34,8 +34,8 @@ class FolderChecks {
   bool existsAs(const std::string& folder, const std::string& name, bool isFolder);
 
  private:
-  // Keyed by the folder, a zero byte and the name, with isFolder; the answer as mapped value.
-  std::map<std::pair<std::string, bool>, bool> m_known;
+  std::string m_folder;                                  // the folder the answers are for
+  std::map<std::pair<std::string, bool>, bool> m_known;  // (name, isFolder) -> exists
 };
 
 // Ordinary file: appends 0 or 1 livery to result. lines is the section, header first (trailing
