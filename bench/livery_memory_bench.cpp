@@ -80,8 +80,8 @@ void lf_peakAboveIdle(benchmark::State& state, const std::string& what) {
   bench::compareWith(state, "BM_CatalogueText");
 }
 
-void BM_ScanPeakMemory(benchmark::State& state) { lf_peakAboveIdle(state, "scan"); }
-void BM_TablesPeakMemory(benchmark::State& state) { lf_peakAboveIdle(state, "tables"); }
+void BM_ScanPeakRssAboveIdle(benchmark::State& state) { lf_peakAboveIdle(state, "scan"); }
+void BM_TablesPeakRssAboveIdle(benchmark::State& state) { lf_peakAboveIdle(state, "tables"); }
 
 // The catalogue's texts: airline, type, title and ATC id of every livery the scan finds.
 void BM_CatalogueText(benchmark::State& state) {
@@ -100,8 +100,8 @@ void BM_CatalogueText(benchmark::State& state) {
 }
 
 BENCHMARK(BM_CatalogueText)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScanPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TablesPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanPeakRssAboveIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TablesPeakRssAboveIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
