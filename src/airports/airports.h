@@ -58,7 +58,9 @@ extern double g_parkAirportElev;              // feet; the stand file's "altitud
 extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
 extern std::atomic<bool> g_parkStandsReady;   // true while g_parkStands holds a read list (GUI reads)
 extern bool g_parkStandsChanged;              // changes that the next save must write
-extern int g_lastManualRange;                 // LATERAL_RANGE kept while AUTO_RANGE is on
+// LATERAL_RANGE kept while AUTO_RANGE is on, nm. Written by the stand-file reader (worker) and
+// the AUTO_RANGE box (GUI thread).
+extern std::atomic<int> g_lastManualRange;
 extern ApfHeader g_parkApfHeader;             // header of the park airport's stand file
 // The stand file path (as gf_apfPath gave it) of the last file gf_readApf read; its learned
 // file, where the engine saves, is gf_learnedApfPath(g_parkApfPath, g_parkApfHeader.publisher).
@@ -66,8 +68,9 @@ extern std::string g_parkApfPath;
 extern QfPair g_parkAirportQf;                // its quality factors
 extern std::int32_t g_parkRtTrafficWeek;      // its "RT_traffic_week", 0 when absent
 extern bool g_parkStandFileHandmade;          // the merged learned file was handmade
-// Set by the reader when the settings a stand file records differ from the current ones.
-extern bool g_standFileParamsChanged;
+// A setting that the park airport's stand file records changed. Set by the stand-file reader
+// (worker) and the window's handlers (GUI thread); consumed by the engine's save (worker).
+extern std::atomic<bool> g_standFileParamsChanged;
 
 // What the stand-file reader calls in the shell (filled by the shell; an empty slot is skipped).
 struct AirportsShellHooks {

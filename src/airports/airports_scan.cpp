@@ -30,19 +30,6 @@ constexpr std::size_t kScanLogReserve = 2048;
 constexpr std::size_t kFoldersReserve = 10;
 constexpr const char* kSupportAddress = "support@ulvabrook.com";
 
-// Deletes the regular files directly in a folder (the previous scan's links and generated files).
-void lf_removeFilesInFolder(const fs::path& folder) {
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) {
-    return;
-  }
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.is_regular_file(error) && !fs::remove(entry.path(), error)) {
-      gf_log(fmt::format("{} could not be removed", entry.path().string()));
-    }
-  }
-}
-
 struct TbloOutcome {
   std::size_t done = 0;    // archived file good enough: no learning needed
   std::size_t copied = 0;  // copied into TBLO
@@ -198,8 +185,8 @@ void gf_scanAirports() {
       throw qvb::UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
     }
   }
-  lf_removeFilesInFolder(g_myORBXDir);
-  lf_removeFilesInFolder(g_myThirdpartyDir);
+  gf_removeFilesInFolder(g_myORBXDir);
+  gf_removeFilesInFolder(g_myThirdpartyDir);
   if (!lf_scanAirports(folders)) {
     gf_showMessage("Warning: Scan has not found any add-on airports", true);
   }

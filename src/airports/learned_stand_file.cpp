@@ -67,9 +67,9 @@ void lf_applyLateralRange(const pugi::xml_document& document) {
   if (range) {
     lf_setInt(g_paramLateralRange,
               std::clamp(*range, g_paramLateralRange.minValue, g_paramLateralRange.maxValue));
-    // The radius copies take the recorded value as it is, as the radius setter does (in
-    // floating point: a corrupt huge value must not overflow an int).
-    gf_setTrafficRadius(*range);
+    // The radius copies take the clamped value, like every other radius writer: the filter
+    // must not use a radius the window does not show.
+    gf_setTrafficRadius(g_paramLateralRange.value());
     lf_showInt(g_paramLateralRange);
     lf_enableField(g_paramLateralRange, true);
     lf_logSetting(g_paramLateralRange.name, *range);

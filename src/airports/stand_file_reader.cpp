@@ -24,13 +24,13 @@ double g_parkAirportElev = 0.0;
 std::vector<ParkPos> g_parkStands;
 std::atomic<bool> g_parkStandsReady{false};
 bool g_parkStandsChanged = false;
-int g_lastManualRange = 0;
+std::atomic<int> g_lastManualRange{0};
 ApfHeader g_parkApfHeader;
 std::string g_parkApfPath;
 QfPair g_parkAirportQf{-1, -1};
 std::int32_t g_parkRtTrafficWeek = 0;
 bool g_parkStandFileHandmade = false;
-bool g_standFileParamsChanged = false;
+std::atomic<bool> g_standFileParamsChanged{false};
 AirportsShellHooks g_airportsShellHooks;
 
 namespace {

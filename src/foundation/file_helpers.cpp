@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/strings.h"
 
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 constexpr std::size_t kXmlFilesReserve = 512;
 constexpr std::size_t kAirportCodeLength = 4;
+constexpr int kFolderErrorCode = 5;  // UserErrorException of a failed folder clean-up
 }  // namespace
 
 bool gf_removeFile(const fs::path& file) {
@@ -38,8 +40,27 @@ std::size_t gf_countFiles(const fs::path& folder) {
   return count;
 }
 
+void gf_removeFilesInFolder(const fs::path& folder) {
+  try {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+      return;
+    }
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.is_regular_file() && !fs::remove(entry.path())) {
+        gf_log(fmt::format("{} could not be removed", entry.path().string()));
+      }
+    }
+  } catch (const std::exception& e) {
+    throw qvb::UserErrorException(kFolderErrorCode, e.what());
+  }
+}
+
 std::vector<std::string> gf_getXmlFiles(const fs::path& folder) {
   std::vector<std::string> names;
+  if (!fs::exists(folder)) {
+    return names;
+  }
   names.reserve(kXmlFilesReserve);
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (!entry.is_regular_file()) {

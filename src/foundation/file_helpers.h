@@ -16,8 +16,13 @@ class xml_node;
 bool gf_removeFile(const std::filesystem::path& file);
 // Regular files directly in the folder; 0 when the folder does not exist.
 std::size_t gf_countFiles(const std::filesystem::path& folder);
+// Deletes the regular files directly in the folder; folders in it stay (a user's own park
+// airport folder). Nothing when the folder does not exist. A file that is not removed is logged
+// "{} could not be removed"; a file-system failure throws UserErrorException 5.
+void gf_removeFilesInFolder(const std::filesystem::path& folder);
 // Stems of the files directly in the folder whose extension is ".xml" in any case and whose
-// stem has exactly four characters (airport codes), in directory order.
+// stem has exactly four characters (airport codes), in directory order; none when the folder
+// does not exist.
 std::vector<std::string> gf_getXmlFiles(const std::filesystem::path& folder);
 // Saves the document; logs "\"{}\" saved" or "could not save to \"{}\"".
 bool gf_saveXml(const pugi::xml_document& document, const std::filesystem::path& file);

@@ -71,6 +71,9 @@ class MainWindowState {
   std::string simName;              // the simulator's application name
   std::string rtVersionText;        // RealTraffic's version and edition
   std::string userStand;            // the stand of the user aircraft
+  // The engine's texts of the park statistics, published by the worker for the painter.
+  std::string parkAirportText;    // the park airport's display text; empty: no park airport
+  std::string reservedStandText;  // the stand reserved for the user; empty: none
 
   std::atomic<float> staticAverageFit{-1.0f};  // half hours; -1 = not computed
   std::atomic<float> liveAverageFit{-1.0f};    // half hours; -1 = not computed
@@ -85,6 +88,7 @@ class MainWindowState {
   std::atomic<std::uint32_t> maxPark{0};         // wanted share of the stands, percent
   std::atomic<std::uint32_t> qnhShown{0};        // hPa
   std::atomic<std::int32_t> parkTarget{0};       // wanted static parked aircraft; 0 = none
+  std::atomic<std::int32_t> parkTrafficWeek{0};  // the park stand file's "RT_traffic_week"
   std::atomic<std::uint32_t> nextRenewalMinutes{0};
   std::atomic<std::uint32_t> statusSeconds{0};  // display clock, counted by the running flight
   std::atomic<std::uint32_t> statusTimer{0};    // statusSeconds when the message was shown

@@ -61,6 +61,12 @@ void gf_pollBackends() {
   for (const InputEvent& e : events) gf_deliverInput(e);
 }
 
+bool gf_backendEventsQueued() {
+  std::lock_guard lock(gf_gui().mutex);
+  Backend* x11 = gf_openX11BackendLocked();
+  return x11 != nullptr && x11->eventsQueued();
+}
+
 int gf_backendEventFd() {
   std::lock_guard lock(gf_gui().mutex);
   Backend* x11 = gf_openX11BackendLocked();

@@ -24,6 +24,9 @@ class Backend {
   virtual void present(HWND__& window, const RECT& rect) = 0;
   // Reads what the display server sent; -1 from eventFd when there is nothing to wait on.
   virtual int eventFd() = 0;
+  // Events the backend has already read from its connection but not yet collected: waiting on
+  // eventFd would not see them.
+  virtual bool eventsQueued() { return false; }
   virtual void collectEvents(std::vector<InputEvent>& events) = 0;
 };
 
@@ -40,5 +43,7 @@ Backend* gf_chooseBackendLocked();
 void gf_pollBackends();
 // File descriptor to wait on for backend events, -1 when none (takes the lock itself).
 int gf_backendEventFd();
+// True when the backend holds events already read (takes the lock itself).
+bool gf_backendEventsQueued();
 
 }  // namespace platform

@@ -186,6 +186,9 @@ class X11Backend final : public Backend {
   }
 
   int eventFd() override { return usable() ? ConnectionNumber(display_) : -1; }
+  // Xlib reads incoming events while it writes a large image, so events can wait in its queue
+  // with nothing left on the connection to wake a poll.
+  bool eventsQueued() override { return usable() && XEventsQueued(display_, QueuedAlready) > 0; }
 
   void collectEvents(std::vector<InputEvent>& events) override {
     while (usable() && XPending(display_) > 0) {

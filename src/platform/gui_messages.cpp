@@ -68,6 +68,7 @@ Take lf_takeLocked(ThreadQueue& queue, MSG& msg, HWND window, UINT filterMin, UI
 }
 
 void lf_wait(ThreadQueue& queue) {
+  if (gf_backendEventsQueued()) return;  // taken by the next gf_pollBackends
   pollfd fds[2] = {{queue.wakeFd, POLLIN, 0}, {gf_backendEventFd(), POLLIN, 0}};
   const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
   poll(fds, count, -1);
@@ -109,14 +110,17 @@ int gf_pumpMessages() {
 
 void gf_presentPending() {
   auto queue = gf_currentQueue();
-  std::lock_guard lock(gf_gui().mutex);
-  for (HWND h : queue->windows) {
-    HWND__* w = gf_findLocked(h);
-    if (w == nullptr || !w->surface || gf_isEmpty(w->surface->presentDirty)) continue;
-    const RECT dirty = w->surface->presentDirty;
-    w->surface->presentDirty = RECT{};
-    if (w->backend != nullptr && w->visible) w->backend->present(*w, dirty);
+  {
+    std::lock_guard lock(gf_gui().mutex);
+    for (HWND h : queue->windows) {
+      HWND__* w = gf_findLocked(h);
+      if (w == nullptr || !w->surface || gf_isEmpty(w->surface->presentDirty)) continue;
+      const RECT dirty = w->surface->presentDirty;
+      w->surface->presentDirty = RECT{};
+      if (w->backend != nullptr && w->visible) w->backend->present(*w, dirty);
+    }
   }
+  gf_writeRequestedWindowPng(*queue);
 }
 
 }  // namespace platform

@@ -166,5 +166,8 @@ constexpr int kKeyCharShift = 32;
 
 // Shows the painted rectangles of the calling thread's top-level windows.
 void gf_presentPending();
+// Writes the window PNG that a SIGUSR1 asked for once the queue's windows are painted
+// (signal_seams.cpp). Not called with the lock.
+void gf_writeRequestedWindowPng(ThreadQueue& queue);
 
 }  // namespace platform

@@ -407,8 +407,8 @@ TEST_F(StandFileTest, HandmadeAndBrokenLearnedFiles) {
   EXPECT_TRUE(m_folder.logHas("could not be loaded, saved as *.0.xml"));
 }
 
-// The traffic radius a learned file records: the setting is clamped, its copies are not, and a
-// corrupt huge value is taken without overflowing.
+// The traffic radius a learned file records: the setting and its copies are clamped alike, a
+// corrupt huge value included.
 TEST_F(StandFileTest, LearnedTrafficRadius) {
   const int rangeBefore = g_paramLateralRange.value();
   const std::string path = "airports/my_ORBX/EGLL.xml";
@@ -418,7 +418,7 @@ TEST_F(StandFileTest, LearnedTrafficRadius) {
   fixtures::writeStandFile(path, archive);
   const std::filesystem::path learnedPath = "airports/learned/my_ORBX/EGLL.xml";
   for (const auto& [recorded, nm, metres] :
-       {std::tuple{"120", 120.0, 222240u}, std::tuple{"2000000000", 2e9, 0u}}) {
+       {std::tuple{"120", 100.0, 185200u}, std::tuple{"2000000000", 100.0, 185200u}}) {
     SCOPED_TRACE(recorded);
     StandFileLayout learned;
     learned.parameters = {{"LATERAL_RANGE", recorded}};
@@ -427,9 +427,7 @@ TEST_F(StandFileTest, LearnedTrafficRadius) {
     EXPECT_EQ(read(path), "");
     EXPECT_EQ(g_paramLateralRange.value(), 100);
     EXPECT_EQ(g_trafficRadiusNm.load(), nm);
-    if (metres != 0u) {
-      EXPECT_EQ(g_trafficRadiusM.load(), metres);
-    }
+    EXPECT_EQ(g_trafficRadiusM.load(), metres);
     EXPECT_TRUE(m_folder.logHas(fmt::format("LATERAL_RANGE           : {}", recorded)));
   }
   g_paramLateralRange.setValue(rangeBefore);

@@ -76,7 +76,14 @@ TEST(FileHelpersTest, RemoveCountAndListAirportFiles) {
   std::sort(names.begin(), names.end());
   // "ÄBCD" has five bytes, so it is not a four-character airport code.
   EXPECT_EQ(names, (std::vector<std::string>{"EGLL", "EHAM", "KJFK"}));
-  EXPECT_THROW(gf_getXmlFiles("nowhere"), std::filesystem::filesystem_error);
+  EXPECT_TRUE(gf_getXmlFiles("nowhere").empty());  // a fresh working folder has no stand files
+
+  // Emptying a folder takes its files and leaves folders (a user's own park airport folder).
+  gf_removeFilesInFolder("stands");
+  EXPECT_EQ(gf_countFiles("stands"), 0u);
+  EXPECT_TRUE(std::filesystem::is_directory("stands/sub"));
+  EXPECT_TRUE(std::filesystem::is_directory("stands/LFPG.xml"));
+  gf_removeFilesInFolder("nowhere");
 }
 
 TEST(FileHelpersTest, SaveXmlWritesAWholeFileAndAttributesReadSafely) {

@@ -6,97 +6,30 @@
 // gtest before Xlib: Xlib's macros (None, Bool) clash with gtest's names.
 #include <gtest/gtest.h>
 
+#include "x11_test_support.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
 using guitest::g_editChars;
 using guitest::recorder;
+using x11test::clickAt;
+using x11test::findByName;
+using x11test::XServer;
 
 constexpr UINT kTick = WM_APP + 50;
 constexpr int kCheckId = 32797;
 constexpr int kEditId = 32840;
 constexpr COLORREF kLightBlue = RGB(153, 204, 255);
-
-std::string findXvfb() {
-  for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"}) {
-    const std::string path = std::string(dir) + "/Xvfb";
-    if (access(path.c_str(), X_OK) == 0) return path;
-  }
-  return {};
-}
-
-// Xvfb on a display it picks itself (-displayfd), stopped when the object goes.
-class XServer {
- public:
-  bool start(std::string* why) {
-    const std::string binary = findXvfb();
-    if (binary.empty()) {
-      *why = "Xvfb is not installed";
-      return false;
-    }
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    const std::string fdText = std::to_string(fds[1]);
-    std::vector<std::string> args = {binary, "-displayfd", fdText, "-screen", "0", "1280x1024x24",
-                                     "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int rc = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc != 0) {
-      close(fds[0]);
-      *why = "cannot start Xvfb";
-      pid_ = 0;
-      return false;
-    }
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) {
-      *why = "Xvfb did not report a display";
-      return false;
-    }
-    display_ = ":" + number;
-    return true;
-  }
-  const std::string& display() const { return display_; }
-  ~XServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
- private:
-  pid_t pid_ = 0;
-  std::string display_;
-};
 
 LRESULT CALLBACK mainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (m == WM_PAINT) {
@@ -137,31 +70,6 @@ bool loopUntil(HWND window, F done) {
   ticker.join();
   platform::gf_pumpMessages();
   return ok;
-}
-
-Window findByName(Display* d, Window root, const char* name) {
-  Window parent = 0;
-  Window rootOut = 0;
-  Window* children = nullptr;
-  unsigned count = 0;
-  if (XQueryTree(d, root, &rootOut, &parent, &children, &count) == 0) return 0;
-  Window found = 0;
-  for (unsigned i = 0; i < count && found == 0; ++i) {
-    char* title = nullptr;
-    if (XFetchName(d, children[i], &title) != 0 && title != nullptr) {
-      if (std::string(title) == name) found = children[i];
-      XFree(title);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return found;
-}
-
-void clickAt(Display* d, int x, int y) {
-  XTestFakeMotionEvent(d, 0, x, y, CurrentTime);
-  XTestFakeButtonEvent(d, 1, True, CurrentTime);
-  XTestFakeButtonEvent(d, 1, False, CurrentTime);
-  XFlush(d);
 }
 
 void typeKey(Display* d, KeySym sym) {
@@ -257,14 +165,7 @@ TEST(X11Window, ClicksAndKeysThroughTheXServer) {
   XFree(data);
 
   // The close box: the window manager's delete request becomes WM_CLOSE.
-  XEvent close{};
-  close.xclient.type = ClientMessage;
-  close.xclient.window = native;
-  close.xclient.message_type = XInternAtom(test, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(test, "WM_DELETE_WINDOW", False));
-  XSendEvent(test, native, False, NoEventMask, &close);
-  XFlush(test);
+  x11test::sendDeleteWindow(test, native);
   ASSERT_TRUE(loopUntil(main, [] { return !recorder().of(WM_CLOSE).empty(); }));
   EXPECT_TRUE(IsWindow(main));  // the procedure decides; this one keeps the window
 

@@ -2,17 +2,17 @@
 // folder, the livery scan over the AI packages (every aircraft of the recording gets a livery),
 // the airports scan over the add-on airport (KLAX's stand file with its 40 stands and the
 // helipad in my_thirdparty) and the airport list.
-#include <gtest/gtest.h>
+#include "fixtures/demo_world.h"
 
-#include <pugixml.hpp>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
+#include <pugixml.hpp>
 #include <set>
 
 #include "airports/airports.h"
 #include "airports/scan.h"
-#include "fixtures/demo_world.h"
 #include "fixtures/klax_facts.h"
 #include "fixtures/klax_recording.h"
 #include "foundation/file_names.h"
@@ -50,8 +50,8 @@ TEST_F(DemoWorldTest, EveryAircraftOfTheRecordingFindsALivery) {
   for (const RecordedAircraft& r : klaxTraffic()) {
     const TrackAircraft& a = r.track;
     const std::string airline = a.operatorCode.empty() ? "PVT" : a.operatorCode;
-    LiveryTarget target = liveries_test::aircraft(airline, a.type, a.registration,
-                                                  airline == "FDX", a.callsign);
+    LiveryTarget target =
+        liveries_test::aircraft(airline, a.type, a.registration, airline == "FDX", a.callsign);
     gf_matchLivery(target);
     EXPECT_FALSE(target.livery.empty()) << a.callsign;
     if (a.registration == "VH-OQA" || a.registration == "N738SP") {
@@ -84,11 +84,13 @@ TEST_F(DemoWorldTest, TheAirportsScanGeneratesKlaxStandsAndTheListLoads) {
   std::set<std::string> facts;
   for (const StandFacts& s : klaxFacts().stands) facts.insert(s.name);
   std::vector<std::string> missing, extra;
-  std::set_difference(facts.begin(), facts.end(), ids.begin(), ids.end(), std::back_inserter(missing));
-  std::set_difference(ids.begin(), ids.end(), facts.begin(), facts.end(), std::back_inserter(extra));
+  std::set_difference(facts.begin(), facts.end(), ids.begin(), ids.end(),
+                      std::back_inserter(missing));
+  std::set_difference(ids.begin(), ids.end(), facts.begin(), facts.end(),
+                      std::back_inserter(extra));
   EXPECT_TRUE(missing.empty() && extra.empty()) << ::testing::PrintToString(missing) << " missing, "
                                                 << ::testing::PrintToString(extra) << " extra";
-  EXPECT_EQ(facts.size(), 41u);  // 40 stands and the helipad
+  EXPECT_EQ(facts.size(), 41u);                             // 40 stands and the helipad
   EXPECT_TRUE(fs::exists(g_myThirdpartyDir / "KSMO.xml"));  // the BGL's second airport
 
   g_airports.clear();
@@ -97,7 +99,8 @@ TEST_F(DemoWorldTest, TheAirportsScanGeneratesKlaxStandsAndTheListLoads) {
   const std::optional<AirportEntry> klax = gf_findAirport("KLAX");
   ASSERT_TRUE(klax);
   EXPECT_EQ(gf_airportText(*klax), "KLAX (LAX)");
-  EXPECT_EQ(gf_closestAirport({klaxStand("B8").position.lat, klaxStand("B8").position.lon})->code, "KLAX");
+  EXPECT_EQ(gf_closestAirport({klaxStand("B8").position.lat, klaxStand("B8").position.lon})->code,
+            "KLAX");
   for (const AirportEntry& a : g_airports) {
     EXPECT_LE(gf_distanceNm({klax->lat, klax->lon}, {a.lat, a.lon}), 40.0) << a.code;
   }
