@@ -71,6 +71,7 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
 }
 
 void lf_resetWorld(const Scenario& s) {
+  gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
   gf_resetTraffic();
   g_tickCount = 0;
   g_paramLightAircraft.setValue(true);
@@ -86,12 +87,6 @@ void lf_resetWorld(const Scenario& s) {
   g_userAcSnapshot.longitude = s.user.lon;
   gf_setUpTestAirport();
   fixtures::gf_useLiveries(gf_replayLiveries());
-  std::lock_guard lock(g_simMutex);
-  g_posFillQueue->clear();
-  g_posQueue->clear();
-  g_eventQueue.clear();
-  g_createQueue.clear();
-  g_removeQueue.clear();
 }
 
 // The program's closing removes what is still in the simulator.
