@@ -127,7 +127,7 @@ TEST_F(UpdateTest, ShortStops) {
     std::int32_t stopSteps;
     double restartM;
     std::size_t size;
-  } cases[] = {{1000, 60, 4}, {2000, 60, 5}, {2000, 15, 4}};
+  } cases[] = {{1000, 60, 4}, {2000, 60, 5}, {2000, 20, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stopSteps);
     gf_resetTraffic();
