@@ -36,12 +36,12 @@ TEST_F(EngineStepTest, ThousandPacedSteps) {
   for (std::uint32_t id = 1000; id < 1150; ++id) g_removeWait.push_back(id);
   g_liveCreateWait = {lf_request("L1", 10101), lf_request("L2", 10102)};
   g_staticCreateWait = {lf_request("S0*", 9001)};
-  const ParkPos& free1 = gf_addStand(gf_standAt("F1", 0.0, 300.0, 30.0));
-  const ParkPos& free2 = gf_addStand(gf_standAt("F2", 90.0, 300.0, 30.0));
-  const ParkPos& taken = gf_addStand(gf_standAt("T1", 180.0, 300.0, 30.0));
-  gf_static("B738", "X1*", taken);
-  g_staticCandidates = {lf_candidate(free2.number, "KLM2"), lf_candidate(free1.number, "KLM1"),
-                        lf_candidate(taken.number, "KLM9")};  // the back one is blocked
+  const std::uint32_t free1 = gf_addStand(gf_standAt("F1", 0.0, 300.0, 30.0)).number;
+  const std::uint32_t free2 = gf_addStand(gf_standAt("F2", 90.0, 300.0, 30.0)).number;
+  const std::uint32_t taken = gf_addStand(gf_standAt("T1", 180.0, 300.0, 30.0)).number;
+  gf_static("B738", "X1*", g_parkStands[taken - 1]);
+  g_staticCandidates = {lf_candidate(free2, "KLM2"), lf_candidate(free1, "KLM1"),
+                        lf_candidate(taken, "KLM9")};  // the back one is blocked
   for (const char* cs : {"K1", "K2", "K3"}) {
     AiAircraft& a = gf_live("A320", cs, gf_at(0, 1000), kStAdding2Sim, kFsTaxi);
     a.livery = "Test A320";
