@@ -28,6 +28,7 @@ void EngineTest::SetUp() {
   TrafficTest::SetUp();
   gf_resetSimLinkRun();
   gf_resetTraffic();
+  gf_reserveTrafficBuffers();  // as a run does: records keep their place while others are added
   g_tickCount = static_cast<std::uint32_t>(kNow);
   g_dayHhNow = DayHh{1, 20};
   g_paramRandom.setValue(false);
