@@ -90,6 +90,10 @@ TEST_F(EngineStepTest, ThousandPacedSteps) {
   EXPECT_TRUE(logged("no static parking for KLM9, static aircraft X1*"));
   EXPECT_EQ(packetSteps, packets);
   EXPECT_EQ(g_tickCount.load(), 1000u);
+  // The flaring aircraft leaves: the fast range requests end with it.
+  removeAircraftFromSim(g_liveAc[gf_liveWithCallsign("FLR").at(0)]);
+  gf_liveTrafficStep();
+  EXPECT_FALSE(g_fastRangeRequest);
 }
 
 // A report merged, or dropped for a reason the merge test names.
