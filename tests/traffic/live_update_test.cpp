@@ -1,6 +1,6 @@
 // Merging reports into live aircraft: jitter, creeping and leaving on the stand, the stand's
-// limits while parking and parked, long streams, a go-around, short stops, identity changes
-// and the pushback's side.
+// limits while parking and parked, long streams, a go-around, short stops and identity changes
+// (the pushback's side from the reports is in replay c).
 #include "engine_test_support.h"
 
 using namespace enginetest;
@@ -167,20 +167,4 @@ TEST_F(UpdateTest, IdentityChanges) {
   // A callsign that copies a live one with '_' is refused.
   TrafficReport ghost = gf_report(b.key, "IDC3_", "A320", gf_at(0, 100), 0, 15, 0, 2001);
   EXPECT_FALSE(lf_identityChange(b, ghost));
-}
-
-// While pushing back with turns, a report's heading tells to which side the tail swings.
-TEST_F(UpdateTest, PushbackSide) {
-  for (const auto& [headingDeg, right] : {std::pair{20.0, true}, std::pair{340.0, false}}) {
-    gf_resetTraffic();
-    AiAircraft& a = gf_live("A320", "PBK1", gf_at(0, 0), kStActive, kFsPushingBack);
-    a.pushbackMode = kPushbackTurning;
-    PositionReport r = lf_next(a, gf_at(0, -10), 3, 300);
-    r.trueHeading = headingDeg * kDegToRad;
-    r.trueHeadingPresent = true;
-    decodeExisting(a, r);
-    EXPECT_TRUE(a.pushbackTurnKnown);
-    EXPECT_EQ(a.pushbackTurnRight, right);
-    EXPECT_EQ(a.stream.size(), 1u);
-  }
 }
