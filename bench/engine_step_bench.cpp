@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_table.h"
+
 #include "airports/airports.h"
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
@@ -28,6 +30,7 @@ constexpr int kWaiting = 30;
 constexpr int kActivating = 20;
 constexpr int kMeasuredSteps = 3000;
 constexpr double kStandSpacingM = 80.0;
+constexpr double kPerUserReport = 0.01;  // the tick's checks run once per user report (1 s)
 
 LatLon lf_at(double eastM, double northM) {
   const LatLon across = gf_destination(kField, kPi / 2.0, eastM / 0.3048);
@@ -189,6 +192,7 @@ void BM_EngineStep(benchmark::State& state) {
   state.counters["p99_us"] = micros[micros.size() * 99 / 100];
   state.counters["worst_us"] = micros.back();
   state.counters["live"] = static_cast<double>(g_liveAc.size());
+  bench::shareOfTick(state, 1.0 / kMeasuredSteps);  // an iteration is kMeasuredSteps ticks
 }
 BENCHMARK(BM_EngineStep)->Arg(75)->Arg(150)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -204,6 +208,7 @@ void BM_UserPathAllLive(benchmark::State& state) {
     }
   }
   g_userOnGround = true;
+  bench::shareOfTick(state, kPerUserReport);
 }
 BENCHMARK(BM_UserPathAllLive)->Unit(benchmark::kMicrosecond);
 
@@ -212,6 +217,7 @@ void BM_StaticInTheWay(benchmark::State& state) {
   lf_world(300);
   AiAircraft& taxi = g_liveAc[5];
   for (auto _ : state) benchmark::DoNotOptimize(gf_removeStaticForLiveAc(taxi));
+  bench::shareOfTick(state, kPerUserReport);  // per moving aircraft
 }
 BENCHMARK(BM_StaticInTheWay)->Unit(benchmark::kMicrosecond);
 
@@ -226,6 +232,7 @@ void BM_NewLiveIdEntry(benchmark::State& state) {
       if (gf_removeStaticDuplicate(context, s)) break;
     }
   }
+  bench::shareOfTick(state, kPerUserReport);
 }
 BENCHMARK(BM_NewLiveIdEntry)->Unit(benchmark::kMicrosecond);
 
