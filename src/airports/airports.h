@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -53,8 +54,22 @@ struct ApfHeader {
 using QfPair = std::pair<std::int32_t, std::int32_t>;  // Qf_real, Qf_soft; -1 = not given
 
 extern std::string g_parkAirportIcao;         // current park airport, empty when none
+extern std::string g_parkAirportName;         // its IATA code, empty when none
 extern LatLon g_parkAirportPos;              // its position (degrees); set with the code
 extern double g_parkAirportElev;              // feet; the stand file's "altitude" replaces it
+extern std::string g_reservedStand;           // stand kept free for the user aircraft; "" = none
+// An airport has just become the park airport: the next park-airport step reads its stands.
+extern bool g_parkCalcPending;
+
+// One airport of my_park_airports.txt (or of the my_thirdparty folder).
+struct ParkAirport {
+  std::string icao;
+  std::string reservedStand;  // "" = none
+  LatLon pos;                 // degrees, from the airport list
+  double distance = 0.0;      // nm from the user aircraft; 0 when added
+};
+// The park airports; the first is the candidate the park-airport step looks at.
+extern std::list<ParkAirport> g_parkAirports;
 extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
 extern std::atomic<bool> g_parkStandsReady;   // true while g_parkStands holds a read list (GUI reads)
 extern bool g_parkStandsChanged;              // changes that the next save must write
