@@ -53,6 +53,7 @@ struct ApfHeader {
 using QfPair = std::pair<std::int32_t, std::int32_t>;  // Qf_real, Qf_soft; -1 = not given
 
 extern std::string g_parkAirportIcao;         // current park airport, empty when none
+extern std::string g_parkAirportName;         // its IATA code from the airport list; set with it
 extern LatLon g_parkAirportPos;              // its position (degrees); set with the code
 extern double g_parkAirportElev;              // feet; the stand file's "altitude" replaces it
 extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
@@ -71,6 +72,28 @@ extern bool g_parkStandFileHandmade;          // the merged learned file was han
 // A setting that the park airport's stand file records changed. Set by the stand-file reader
 // (worker) and the window's handlers (GUI thread); consumed by the engine's save (worker).
 extern std::atomic<bool> g_standFileParamsChanged;
+
+// ---- The park airports: candidates of my_park_airports.txt and my_thirdparty (worker only) ----
+
+struct ParkAirport {
+  std::string icao;           // as written in the file, or the my_thirdparty folder's name
+  std::string reservedStand;  // stand kept free for the user aircraft; empty when none
+  LatLon position;            // degrees, from the airport list
+  double distance = 0.0;      // nm from the user aircraft, refreshed by the park-airport step
+};
+
+// The candidates; the front is the one the park-airport step looks at: the nearest, or the
+// destination while DESTINATION is set. Worker only (the link's stand check and the window's
+// destination reach it through the worker).
+extern std::vector<ParkAirport> g_parkAirports;
+// Name of the stand reserved for the user aircraft at the current park airport; "" = none.
+// Worker only.
+extern std::string g_reservedStand;
+// User position (degrees) at which the distances of g_parkAirports were last computed. Worker.
+extern LatLon g_parkListUserPos;
+// An airport has just become current: the next park-airport step reads its stands and
+// calculates its static parking. Worker only.
+extern bool g_parkCalcPending;
 
 // What the stand-file reader calls in the shell (filled by the shell; an empty slot is skipped).
 struct AirportsShellHooks {
