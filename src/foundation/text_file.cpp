@@ -176,8 +176,9 @@ bool gf_readExtTextFileToStringVector(const fs::path& file, std::vector<std::str
     if (code == kTextCannotOpen) return false;
     return gf_readTextFileToStringVector(code, file, lines);
   } catch (const std::exception& e) {
+    // A failure, not an empty file: the lines read before it stay for callers that want them.
     gf_log(fmt::format("gf_readExtTextFileToStringVector {}", e.what()));
-    return true;
+    return false;
   }
 }
 

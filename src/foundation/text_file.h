@@ -35,8 +35,8 @@ int gf_textFileEncoding(const std::filesystem::path& file);
 bool gf_readTextFileToStringVector(int code, const std::filesystem::path& file,
                                    std::vector<std::string>& lines);
 
-// gf_textFileEncoding, then gf_readTextFileToStringVector; false only when the file cannot be
-// opened (an exception while reading is logged and the lines read so far are kept).
+// gf_textFileEncoding, then gf_readTextFileToStringVector; false when the file cannot be opened
+// or read (an exception while reading is logged; the lines read before it are kept).
 bool gf_readExtTextFileToStringVector(const std::filesystem::path& file,
                                       std::vector<std::string>& lines);
 

@@ -18,26 +18,9 @@
 
 // ---- Parking state of the calculation and the renewal (worker) -----------------------------------
 
-// A static aircraft that the renewal keeps on its stand.
-struct KeptStatic {
-  std::string callsign;
-  std::string text6;  // the callsign it was created with
-  std::string text7;  // its coupled callsign
-  std::string registration;
-  std::string airline;
-  std::string type;
-  DayHh parkedSlot;           // day and slot of the option that placed it
-  std::uint32_t standId = 0;  // ParkPos::number
-};
+// (The renewal's lists g_parkOptionCandidates, g_staticRemovals and g_parkAdjustBuffer are
+// engine containers, declared in traffic.h.)
 
-// A static aircraft that the renewal removes.
-struct StaticRemoval {
-  std::string callsign;
-  std::uint32_t standId = 0;  // ParkPos::number
-};
-
-extern std::vector<KeptStatic> g_parkOptionCandidates;  // the renewal's kept aircraft
-extern std::vector<StaticRemoval> g_staticRemovals;     // the renewal's removals
 // The fits the last search reached, half-hours: real 0 and soft -1 until a search ran.
 extern std::int32_t g_parkMaxRealFit;
 extern std::int32_t g_parkSoftFit;
@@ -51,6 +34,12 @@ bool lf_readMyParkAirports();
 void lf_scanMyThirdparty();
 // Writes the first park airport's line into my_park_airports.txt (sorted, replaced whole).
 void gf_writeMyParkAirports();
+// The same for one park airport's line. A file that cannot be read whole is left as it is.
+void lf_writeParkAirportLine(const ParkAirport& airport);
+// The park airport with the code, or null.
+ParkAirport* lf_findParkAirport(const std::string& icao);
+// Moves a park airport of the list to the index, keeping the order of the others.
+void lf_moveParkAirport(ParkAirport& airport, std::size_t index);
 // The destination entered in the window becomes the first park airport.
 void gf_setParkAirport(const std::string& icao, const LatLon& position);
 // Re-read: the list again, and with applyStand a changed reserved stand of the current park
@@ -67,9 +56,19 @@ void gf_setEngineSimLinkHooks();
 bool lf_setCurrentParkAirport(const std::string& icao);
 // No park airport any more: the current airport, the traffic reader's copy and the window text.
 void gf_clearCurrentParkAirport();
+// The distances of the park-airport step: the first airport's always, every airport's (then
+// sorted) at a new position while no destination is set.
+void lf_refreshParkDistances(const LatLon& user);
 // The two halves of the park-airport step with the user aircraft's position.
 void lf_chooseParkAirport(const LatLon& user, bool showMessage);
 void lf_checkParkAirportSight(const LatLon& user);
+// The stand file of this airport could not be read: it is not chosen again in this run.
+void gf_noteStandFileUnusable(const std::string& icao);
+// After a stand-file read: the stand under the user aircraft becomes the current airport's
+// reserved stand, and the current airport goes to the front of the list (behind a destination).
+void lf_noteUserStand(const std::string& userStand);
+// The window's reserved-stand text, green when the name is a stand of the park airport.
+void lf_showReservedStand(const std::string& name);
 // Empties the park airports and everything of the current one (the run's reset).
 void gf_resetParkAirports();
 
@@ -85,6 +84,10 @@ int lf_wantedStaticCount();
 DayHh lf_logDayHh();
 // Marks the reserved stand and the stand under the user aircraft.
 void lf_markReservedStands();
+// Clears the four engine marks of every stand.
+void gf_clearStandMarks();
+// The callsigns the traffic reader collected become g_liveCallsignsSeen; collecting stops.
+void gf_takeLiveCallsigns();
 void lf_addCandidates(DayHh d, int wanted, int before);
 // Adds the candidates of one kind (real or soft) to g_staticCandidates, at most up to wanted.
 void lf_collectCandidates(DayHh d, int wanted, int before, bool real);
