@@ -31,6 +31,12 @@ std::int64_t lf_systemClock() {
   return chr::duration_cast<chr::seconds>(chr::system_clock::now().time_since_epoch()).count();
 }
 
+// The clock's own period is nanoseconds here and 100 ns on Windows: convert, never take its count.
+std::uint64_t lf_systemTicks100ns() {
+  using Ticks100ns = chr::duration<std::uint64_t, std::ratio<1, 10000000>>;
+  return chr::duration_cast<Ticks100ns>(chr::system_clock::now().time_since_epoch()).count();
+}
+
 // A moment broken down in UTC.
 struct UtcParts {
   int year = 1970;
@@ -73,6 +79,10 @@ bool lf_leadingInt(const std::string& token, int& value) {
 std::atomic<WallClockFn> g_wallClock{&lf_systemClock};
 
 std::int64_t gf_wallClockNow() { return g_wallClock.load()(); }
+
+std::atomic<Ticks100nsFn> g_ticks100nsClock{&lf_systemTicks100ns};
+
+std::uint64_t gf_nowTicks100ns() { return g_ticks100nsClock.load()(); }
 
 std::int64_t gf_timeSourceNow() {
   if (g_rtProfessional.load()) {

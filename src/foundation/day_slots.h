@@ -34,6 +34,12 @@ using HalfHours = std::bitset<kSlotsPerDay>;
 using WallClockFn = std::int64_t (*)();
 extern std::atomic<WallClockFn> g_wallClock;
 std::int64_t gf_wallClockNow();
+// The system clock in ticks of 100 ns since 1970 UTC: the unit of the engine's parked and arrival
+// times (a minute is 600000000 ticks). Tests put in their own clock; every other caller leaves
+// the default. Any thread.
+using Ticks100nsFn = std::uint64_t (*)();
+extern std::atomic<Ticks100nsFn> g_ticks100nsClock;
+std::uint64_t gf_nowTicks100ns();
 // The time source: the traffic time (whole seconds) when the professional edition runs and a
 // traffic time is known, else the wall clock.
 std::int64_t gf_timeSourceNow();

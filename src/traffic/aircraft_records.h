@@ -10,6 +10,7 @@
 
 #include "foundation/aircraft_defs.h"
 #include "foundation/day_slots.h"
+#include "foundation/geometry.h"
 #include "foundation/park_pos.h"
 #include "liveries/livery_target.h"
 
@@ -96,8 +97,10 @@ struct AiAircraft : StaticAircraft {
   std::deque<PositionReport> stream;
   double lastReportTime = 0.0;  // seconds since 1970 UTC of the latest report merged in
 
-  std::int32_t holdCounter = 0;   // hold counter of the motion code
-  std::int32_t retryCounter = 0;  // retry counter of the motion code
+  // Engine step at which a waiting aircraft began to hold; the merge test reads it as the hold
+  // counter (0 or less: not holding).
+  std::int32_t holdStart = 0;
+  std::int32_t standMoves = 0;  // creeping reports on the stand since the first report there
   std::uint32_t fs = kFsBirth;          // flight phase (FlightPhase)
   std::uint32_t previousFs = kFsBirth;  // the phase before the last change
 
@@ -129,4 +132,31 @@ struct AiAircraft : StaticAircraft {
   double bearing = 0.0;  // radians: initial great-circle bearing from the front report to the second
   double heightAboveGround = kInitialHeightAboveGroundFt;  // feet
   std::optional<double> respawnHeading;  // radians: the heading when a livery respawn began
+
+  // ---- Motion, pushback, landing and stand-driving state (motion.h) ----
+  bool takeOffRun = false;    // the take-off run is under way (the take-off flag)
+  bool climbOut = false;      // approach byte: climb-out power and gear sent (go-around, low climb)
+  bool noseLowering = false;  // the touchdown flag: the nose comes down to the ground pitch
+  bool taxiTurn = false;      // turn-to-bearing flag: the heading turns towards the leg's bearing
+  bool above10000 = false;    // light band byte: the cruise lights went out
+  bool below10000 = false;    // light band byte: every light group went out
+  // The first of the five flag bytes: a report came from the stand since the aircraft parked.
+  bool reportWhileParked = false;
+  bool pushbackPending = false;    // the leaving-stand flag: leave the stand on the next leg
+  bool pushbackTurnKnown = false;  // pushback-curve byte 1: the pushback ends in a curve
+  bool pushbackTurnRight = false;  // pushback-curve byte 2: the nose turns right (tail left)
+  bool turnaroundPending = false;  // set at touchdown, read when the aircraft leaves its stand
+  bool towed = false;              // towed aircraft; nothing tows yet, so always clear
+  bool parkingRequest = false;     // try2Park may use stand options; nothing sets it yet
+  bool holding = false;            // the hold flag of a waiting aircraft (holdStart says since when)
+  std::int32_t approachHold = 0;   // approach hold value of the predicted reports; always 0 yet
+  std::int32_t pushbackCounter = 0;   // 2 at the pushback start, 1 at its curve, below 1 done
+  std::int32_t standReports = 0;      // reports from the stand since the arrival
+  double taxiTurnAngle = 0.0;         // degrees: |leg bearing - heading| when the leg began
+  double touchdownHeading = 0.0;      // radians: the heading at touchdown; 0 = none
+  double pushedBackDistance = 0.0;    // nautical miles from the last report; 900 after a pushback
+  std::optional<double> flareElevation;  // feet: the flare's reference ground elevation
+  double lastFlareHeight = 0.0;          // feet above the flare's reference at its first stage
+  LatLon standSearchFrom;     // degrees: the last position from which try2Park searched a stand
+  std::uint64_t parkedTime = 0;  // ticks of 100 ns (gf_nowTicks100ns): arrival on the stand
 };

@@ -15,6 +15,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
+#include "foundation/strings.h"
 #include "shell/intake/intake.h"
 #include "traffic/park_airports.h"
 

@@ -10,6 +10,7 @@
 
 #include "foundation/meta_block.h"
 #include "foundation/messages.h"
+#include "foundation/strings.h"
 #include "traffic/park_airports.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
+#include "foundation/strings.h"
 #include "foundation/random_pick.h"
 #include "foundation/run_state.h"
 #include "shell/intake/intake.h"

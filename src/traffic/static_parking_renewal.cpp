@@ -10,6 +10,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
+#include "foundation/strings.h"
 #include "liveries/database_queries.h"
 #include "traffic/park_airports.h"
 #include "traffic/stand_helpers.h"

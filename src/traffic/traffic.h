@@ -53,6 +53,46 @@ extern std::set<std::string> g_liveCallsignsSeen;
 // Soft options may be learned at the park airport (its stand file is not good enough yet).
 extern bool g_learnSoftAllowed;
 
+// A live aircraft parked at the park airport, listed for the parking adjustments.
+struct ParkedLive {
+  std::string callsign;
+  std::uint32_t standId = 0;
+  std::uint32_t minutes = 0;  // on the stand; 0 while it still reports from there
+};
+// A static aircraft the parking adjustments keep (or create again).
+struct KeptStatic {
+  std::string callsign;
+  std::string text6;  // the callsign it was created with
+  std::string text7;  // its coupled callsign
+  std::string registration;
+  std::string airline;
+  std::string type;
+  DayHh parked;  // the slot of the option that placed it
+  std::uint32_t standId = 0;
+  bool recreate = false;
+};
+// A static aircraft the parking adjustments will remove.
+struct StaticRemoval {
+  std::string callsign;
+  std::uint32_t standId = 0;
+};
+
+// Keys of spawned live aircraft whose create request is still to be built; the last is built
+// first, one per engine step.
+extern std::vector<std::uint32_t> g_liveToCreate;
+// Identified objects waiting for their activation (copies of the link's notices); counter =
+// engine steps since identification, -1 when done.
+extern std::vector<SimObjectNotice> g_lightToggles;
+// Live callsigns with a trailing '_' whose aircraft the ghost check removed; never spawned again
+// in this run.
+extern std::vector<std::string> g_ghostTexts;
+// The parked live aircraft, sorted by ascending minutes on the stand (lf_listParkedLive).
+extern std::vector<ParkedLive> g_parkAdjustBuffer;
+// Static aircraft kept by the parking adjustments.
+extern std::vector<KeptStatic> g_parkOptionCandidates;
+// Static aircraft the parking adjustments remove.
+extern std::vector<StaticRemoval> g_staticRemovals;
+
 // ---- Leaving the simulator ------------------------------------------------------------------------
 
 // Removes every queued creation with the callsign, keeping the order of the rest; true when one
@@ -173,3 +213,80 @@ const StaticCandidate* lf_candidateWithOptionIdentity(const ParkPosOption& optio
 // next to it; end = none.
 StandIter lf_standOptionNowInUse(std::vector<ParkPos>& stands, const std::string& registration,
                                  DayHh now);
+
+// ---- The live traffic engine ----------------------------------------------------------------
+// Pacing: one step per 10 ms tick while the flight runs. Every 10th step one removal goes to the
+// simulator link, every 50th one creation (live first; a static one, and the next static
+// candidate, when no live one waits); at most two traffic reports are taken per step; the
+// aircraft-in-range request every 100th step (every 20th while a touchdown waits); the user
+// position to RealTraffic and a fresh copy of the user aircraft every 100th step.
+
+// One engine step (the tick, while the simulator runs and no request error is pending).
+void gf_liveTrafficStep();
+// Reserves the engine's containers, once per process (at the start of every run).
+void gf_reserveTrafficBuffers();
+// Empties the engine and the park airport's state for a restart; g_tickCount runs on.
+void gf_resetTraffic();
+// Handles the simulator link's notices and the pending activations (engine step, and the tick
+// while the flight does not run). Holds g_simNoticesMutex, takes g_simMutex inside.
+void gf_processSimObjectNotices();
+// MAX_LIVE applied: removes the farthest active live aircraft above the limit.
+void gf_enforceMaxLive();
+// Removes the farthest active live aircraft that lies more than 0.1 nm farther than distanceNm
+// from the user; true when there is none (nothing removed).
+bool lf_removeFarthestLiveAc(double distanceNm);
+// Removes the first active static aircraft whose stand lies within 1.1 x the two half spans of
+// the live aircraft; returns its position in g_staticAc, or the end.
+std::vector<StaticAircraft>::iterator gf_removeStaticForLiveAc(const AiAircraft& aircraft);
+// Removes the active live aircraft with the key: the park airport's limit of parked aircraft.
+void lf_removeMaxParked(std::uint32_t key);
+// Appends a static aircraft to g_parkOptionCandidates.
+void lf_recordKeptStatic(const StaticAircraft& aircraft, bool recreate);
+
+// ---- Ghosts, duplicates and blocked callsigns ----------------------------------------------
+
+// Removes the live ghost copy (callsign + '_') of the callsign and remembers its callsign.
+void lf_ghostCheck(const std::string& callsign);
+// True when the callsign without its last character belongs to a live aircraft not being removed.
+bool lf_isUnderscoreCopy(const std::string& callsign);
+// A newly spawned live aircraft and what the duplicate test compares of it.
+struct StaticDuplicateContext {
+  const AiAircraft* live = nullptr;
+  std::string callsignCut;  // its callsign without the last character
+  bool onGround = false;
+};
+// True when the static aircraft is the same real aircraft as the new live one (it is then to be
+// removed); logs why.
+bool gf_removeStaticDuplicate(const StaticDuplicateContext& context, StaticAircraft& aircraft);
+// Removes every static aircraft (withdraws waiting creations).
+void gf_removeAllStaticAc();
+// The callsign of a static aircraft made from the candidate: no '_' at the end, a '*' added; ""
+// when the candidate has no callsign.
+std::string lf_detcs(const StaticCandidate& candidate);
+
+// ---- Parking live aircraft ------------------------------------------------------------------
+
+// Removes the aircraft on the reserved stand (a static one first), at most one per call.
+void gf_removeAcAtReservedStand();
+// The number of parked active live aircraft; with average also the window's average fit.
+std::uint32_t gf_liveParkedStats(bool average);
+// The park airport's maximum of parked aircraft (the window's parkTarget): removes the
+// longest-parked live aircraft and the static one parked longest ago when there are too many.
+// oneMore: an aircraft is about to park.
+void lf_parkLimits(bool oneMore);
+// Fills g_parkAdjustBuffer with the parked live aircraft; removes those parked longer than 90
+// minutes without a report (180 for Heavy) unless INITIAL_LOAD_ONLY is on.
+void lf_listParkedLive();
+
+// ---- Collision avoidance, static creation and removals ----------------------------------------
+
+// Removes the active live aircraft when it stands on the user's line on the ground or flies
+// towards the user; true when it did (the shell's check while the user aircraft is airborne).
+bool gf_removeIfInUserPath(AiAircraft& aircraft);
+// Creates the static aircraft of the last candidate unless a live or static aircraft blocks its
+// stand; one candidate per call.
+void lf_resolveStandConflicts();
+// Removes the count longest-parked live aircraft.
+void lf_removeLongestParked(int count);
+// True when g_parkAirports holds the airport.
+bool lf_isParkAirport(const std::string& icao);

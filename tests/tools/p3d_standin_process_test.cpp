@@ -1,5 +1,6 @@
 // The p3d-standin program as a person runs it: command line, scenario file, trace file, Quit
 // on termination, and a killed stand-in seen by the client library as a transport error.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -115,11 +116,13 @@ TEST(StandinProcess, TracesRequestsAndFramesAndSaysQuit) {
     ASSERT_NE(h, nullptr);
     SIMCONNECT_DATA_INITPOSITION pos{52.31, 4.76, 0, 0, 0, 90, 1, 0};
     ASSERT_EQ(SimConnect_AICreateNonATCAircraft(h, "Fokker 70", "PH-KZA", pos, 104), S_OK);
+    ASSERT_EQ(SimConnect_AICreateNonATCAircraft(h, "Fokker 70", "PH-KZB", pos, 105), S_OK);
     std::vector<Received> seen;
     HRESULT hr = S_OK;
     EXPECT_TRUE(simtest::gf_dispatchUntil(
         h, seen, [](const auto& all) { return lf_has(all, SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID); },
         5, &hr));
+    ASSERT_EQ(SimConnect_AIRemoveObject(h, 101, 106), S_OK);
     simtest::gf_dispatchUntil(h, seen, [](const auto&) { return false; }, 0.2, &hr);
     EXPECT_EQ(hr, S_OK);
     p.signal(SIGTERM);
@@ -131,13 +134,18 @@ TEST(StandinProcess, TracesRequestsAndFramesAndSaysQuit) {
   EXPECT_EQ(p.wait(), 0);
   std::ifstream in(dir / "trace.jsonl");
   int requests = 0, framesWithObject = 0;
+  std::vector<std::string> lives;  // created and removed lines
   for (std::string line; std::getline(in, line);) {
     const auto j = nlohmann::json::parse(line);
     ASSERT_TRUE(j.contains("t"));
+    if (j["kind"] == "created" || j["kind"] == "removed") {
+      const std::string what = j.value("tail_number", j.value("reason", ""));
+      lives.push_back(fmt::format("{} {} {}", j["kind"].get<std::string>(), j["id"].get<int>(), what));
+    }
     if (j["kind"] == "request") {
       ++requests;
       if (j["type"] == "AICreateNonATCAircraft") {
-        EXPECT_EQ(j["tail_number"], "PH-KZA");
+        EXPECT_EQ(j["title"], "Fokker 70");
       }
     }
     if (j["kind"] == "frame" && j["objects"].size() == 1) {
@@ -145,8 +153,11 @@ TEST(StandinProcess, TracesRequestsAndFramesAndSaysQuit) {
       ++framesWithObject;
     }
   }
-  EXPECT_EQ(requests, 3);
+  EXPECT_EQ(requests, 5);
   EXPECT_GT(framesWithObject, 3);
+  // The object still there when the client closed goes with it, in the trace too.
+  EXPECT_EQ(lives, (std::vector<std::string>{"created 101 PH-KZA", "created 102 PH-KZB",
+                                              "removed 101 request", "removed 102 client closed"}));
 }
 
 TEST(StandinProcess, AKilledStandinIsATransportErrorForTheClient) {

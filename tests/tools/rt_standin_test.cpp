@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -172,8 +173,9 @@ TEST(RtStandinRecording, WildTimeStampWaitsUntilStopped) {
   EXPECT_EQ(traffic.drain().size(), 1u);
 }
 
-// The stand-in program against a test server: version reply, logged lines, a dropped link that
-// it connects again, and "exit" ending it with its report.
+// The stand-in program against a test server: version reply, logged lines, a replay held until
+// SIGUSR1 of a recording that opens with a weather line (stamped like the first traffic record),
+// a dropped link that it connects again, and "exit" ending it with its report.
 TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
 #ifndef ZENDRIK_RT_STANDIN
   GTEST_SKIP() << "rt-standin was not built";
@@ -185,11 +187,13 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   const auto log = dir / "log.txt";
   {
     std::ofstream out(traffic);
+    out << "{\"QNH\": 1013}\n";
     for (int i = 0; i < 5; ++i)
       out << fmt::format("RTTFC,{},51.1,6.1,12000,0,1,230,280,KLM{},B738,PH-BXA,AMS,DUS,{},X\n",
                          20000 + i, i, 1700000000 + i * 0.1);
     out << "{\"QNH\": 1017}\n";
   }
+  EXPECT_EQ(rtstandin::loadRecording(traffic.string()).records.front().stamp, 1700000000.0);
   TestServer server;
   UdpSink trafficSink, weatherSink;
   const std::string serverArg = fmt::format("127.0.0.1:{}", server.port);
@@ -199,7 +203,7 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
       ZENDRIK_RT_STANDIN, "--server",       serverArg, "--traffic", traffic.string(),
       "--speed",          "10",             "--traffic-port", tport, "--weather-port",
       wport,              "--version",      "9.0.7",  "--level",   "2",
-      "--log",            log.string()};
+      "--log",            log.string(),     "--hold"};
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -213,6 +217,11 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   EXPECT_EQ(reply.at("version"), "9.0.7");
   EXPECT_EQ(reply.at("level"), 2);
   lf_send(link, "Qs121=5000;0;1.000000;12345000;250000;0.890118;0.104720\r\n");
+  EXPECT_TRUE(trafficSink.drain().empty()) << "held";
+  ::kill(pid, SIGUSR1);
+  const auto datagrams = trafficSink.drain();
+  EXPECT_EQ(datagrams.size(), 5u);
+  EXPECT_EQ(weatherSink.drain().size(), 2u);
   ::close(link);  // the program drops the link: RealTraffic comes back
   link = server.accept();
   ASSERT_GE(link, 0);
@@ -222,14 +231,13 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ::close(link);
 
-  const auto datagrams = trafficSink.drain();
-  EXPECT_FALSE(datagrams.empty());
   for (const auto& d : datagrams) EXPECT_EQ(d.find(",1700000000"), std::string::npos) << d;
   const std::string text = lf_slurp(log);
   EXPECT_NE(text.find("received Qs121=5000;0;1.000000"), std::string::npos) << text;
   EXPECT_NE(text.find("received Qs123=1700000000000"), std::string::npos) << text;
   EXPECT_NE(text.find("received exit"), std::string::npos) << text;
   EXPECT_NE(text.find("link lost, connecting again"), std::string::npos) << text;
+  EXPECT_NE(text.find("replay finished: 5 traffic and 2 weather"), std::string::npos) << text;
   EXPECT_NE(text.find("1 version queries"), std::string::npos) << text;
   std::filesystem::remove_all(dir);
 #endif

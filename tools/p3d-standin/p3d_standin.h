@@ -114,6 +114,10 @@ class P3dStandin {
   void frameTick(Outbox& out);
   void deliver(Outbox& out);
   void trace(const nlohmann::json& line);
+  // The life of an object in the trace: created for a client, removed by a request or when its
+  // client closed.
+  void traceCreated(int client, const SimObject& o);
+  void traceRemoved(int client, std::uint32_t id, const char* reason);
   void log(const std::string& text);
   std::vector<std::shared_ptr<Session>> liveSessions() const;
   std::vector<std::shared_ptr<Session>> liveSessionsLocked() const;  // m_mutex held

@@ -252,6 +252,15 @@ void P3dStandin::trace(const nlohmann::json& line) {
   std::fflush(m_trace);
 }
 
+void P3dStandin::traceCreated(int client, const SimObject& o) {
+  trace({{"kind", "created"}, {"client", client}, {"id", o.id}, {"title", o.title},
+         {"tail_number", o.atcId}});
+}
+
+void P3dStandin::traceRemoved(int client, std::uint32_t id, const char* reason) {
+  trace({{"kind", "removed"}, {"client", client}, {"id", id}, {"reason", reason}});
+}
+
 void P3dStandin::log(const std::string& text) {
   if (m_options.logToStderr) std::fprintf(stderr, "p3d-standin: %s\n", text.c_str());
 }
@@ -274,7 +283,9 @@ void P3dStandin::closeSession(Session& s) {
   Outbox out;
   {
     std::lock_guard lock(m_mutex);
+    // As the simulator does, a closed client's objects go with it.
     for (std::uint32_t id : m_world->removeOwnedBy(s.id())) {
+      traceRemoved(s.id(), id, "client closed");
       for (const auto& other : m_sessions) {
         if (other->closed()) continue;
         if (const std::uint32_t ev = other->subscription("objectremoved")) {

@@ -331,6 +331,7 @@ void Session::handle(const Request& r, P3dStandin::Outbox& out) {
       }
       world.remove(u[0]);
       m_server.log(fmt::format("client {} removed object {}", m_id, u[0]));
+      m_server.traceRemoved(m_id, u[0], "request");
       for (const auto& s : m_server.liveSessionsLocked()) {
         if (const std::uint32_t ev = s->subscription("objectremoved")) {
           s->send(MessageWriter(kRecvObjectAddRemove).u32(kSystemEventGroup).u32(ev).u32(u[0])
@@ -369,6 +370,7 @@ void Session::onCreate(const Request& r, P3dStandin::Outbox& out) {
   const SimObject& o = world.create(r.text1, r.text2, p, r.u[0] != 0, r.u[1], m_id);
   m_server.log(fmt::format("client {} created object {} \"{}\" ({})", m_id, o.id, o.title,
                            o.atcId));
+  m_server.traceCreated(m_id, o);
   send(MessageWriter(kRecvAssignedObjectId).u32(r.u[2]).u32(o.id).finish(), out);
   for (const auto& s : m_server.liveSessionsLocked()) {
     if (const std::uint32_t ev = s->subscription("objectadded")) {

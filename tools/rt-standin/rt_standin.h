@@ -20,6 +20,7 @@ struct Options {
   std::string trafficFile;
   double speed = 1.0;  // replay pace: record time differences divided by this
   bool loop = false;   // start the recording over when it ends
+  bool hold = false;   // the replay waits for SIGUSR1 (the link is served meanwhile)
   std::string udpHost = "127.0.0.1";
   std::uint16_t trafficPort = 49005;
   std::uint16_t weatherPort = 49004;
@@ -36,7 +37,9 @@ std::string usageText();
 struct ReplayRecord {
   bool weather = false;
   std::string text;
-  double stamp = 0.0;  // field 14 of a traffic record; weather lines take the previous stamp
+  // Field 14 of a traffic record; a weather line takes the stamp of the traffic record before
+  // it, or of the first one when none comes before it.
+  double stamp = 0.0;
 };
 
 struct Recording {

@@ -31,7 +31,7 @@ bool lf_parseServer(std::string_view text, Options& options) {
 }  // namespace
 
 std::string usageText() {
-  return "usage: rt-standin --server HOST:PORT --traffic FILE [--speed X] [--loop] "
+  return "usage: rt-standin --server HOST:PORT --traffic FILE [--speed X] [--loop] [--hold] "
          "[--udp-host H] [--traffic-port N] [--weather-port N] [--version TEXT] [--level N] "
          "[--log FILE]";
 }
@@ -41,8 +41,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::stri
   bool haveServer = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    if (arg == "--loop") {
-      options.loop = true;
+    if (arg == "--loop" || arg == "--hold") {
+      (arg == "--loop" ? options.loop : options.hold) = true;
       continue;
     }
     if (i + 1 >= argc) {

@@ -85,6 +85,7 @@ Recording loadRecording(const std::string& path) {
   Recording recording;
   std::string line;
   double lastStamp = 0.0;
+  std::optional<std::size_t> firstTraffic;
   while (std::getline(in, line)) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.empty()) continue;
@@ -96,12 +97,18 @@ Recording loadRecording(const std::string& path) {
       auto stamp = lf_stampOf(line);
       record.stamp = stamp.value_or(lastStamp);
       lastStamp = record.stamp;
+      if (!firstTraffic) firstTraffic = recording.records.size();
     } else {
       ++recording.skippedLines;
       continue;
     }
     record.text = std::move(line);
     recording.records.push_back(std::move(record));
+  }
+  // Weather lines before the first traffic record take its stamp: the replay clock starts at
+  // the first line, and a stamp of 0 there would hold the traffic back for years.
+  for (std::size_t k = 0; firstTraffic && k < *firstTraffic; ++k) {
+    recording.records[k].stamp = recording.records[*firstTraffic].stamp;
   }
   return recording;
 }

@@ -1,0 +1,101 @@
+#pragma once
+// The motion replay harness: synthetic RealTraffic tracks fed through the traffic parser into the
+// engine's motion, one engine step at a time with no real time, while a director plays the
+// decisions of the parts of the engine that are not built yet. What reaches the simulator (a fake
+// one in process, or SimClient and the stand-in) is recorded and checked.
+//
+// Threads: the replay runs on the calling thread, which it marks as the worker.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fixtures/track_writer.h"
+#include "foundation/park_pos.h"
+#include "simlink/simlink.h"
+
+namespace replay {
+
+// One scenario: its aircraft, where the user is and what the checks expect.
+struct Scenario {
+  std::string name;
+  std::vector<fixtures::TrackAircraft> aircraft;
+  double startS = 0.0;     // reports before this recording second are not fed
+  double durationS = 0.0;  // recording seconds fed; the replay runs on until the aircraft are gone
+  LatLon user;             // the user aircraft, standing still
+  bool turningPushback = false;  // the pushback mode: the side comes from the reports
+  std::vector<std::string> milestones;  // in order, over all aircraft
+  bool straightCruiseLag = false;       // check the lag behind the track on straight legs
+  double removalAfterLastReportS = 0.0;  // > 0: the aircraft leaves this long after its last report
+};
+std::vector<std::string> scenarioNames();  // "a" .. "e"
+Scenario gf_scenario(const std::string& name);
+
+// The test park airport: its code, reference point, elevation and stands.
+inline constexpr double kFieldElevationFt = 400.0;
+extern const LatLon kFieldPos;
+void gf_setUpTestAirport();
+
+// One position sent for one object, with the engine's state at that step.
+struct SentPosition {
+  std::int64_t step = 0;
+  std::uint32_t key = 0;
+  AcPositionUpdate pose;
+  std::uint32_t fs = 0;
+  bool curve = false;
+  double groundSpeed = 0.0;  // knots, of the report the aircraft flies to
+};
+struct SentEvent {
+  std::uint32_t key = 0;
+  std::uint32_t eventId = 0;
+  std::uint32_t data = 0;
+};
+
+struct ReplayOptions {
+  bool standin = false;
+  std::uint32_t stepsPerFrame = 10;  // with the stand-in: engine steps between two hand-overs
+  double frameHz = 1000.0;           // the stand-in's frame rate, sped up with the steps
+  std::filesystem::path standinTrace;  // with the stand-in: its JSON-lines trace
+};
+
+// What a replay sent, per aircraft key.
+struct ReplayRun {
+  std::vector<SentPosition> positions;
+  std::vector<SentEvent> events;  // in order; with the stand-in, as it decoded them
+  std::map<std::uint32_t, int> creations;
+  std::map<std::uint32_t, int> removals;
+  std::map<std::uint32_t, std::int64_t> removalStep;
+  std::map<std::uint32_t, double> lastReportS;  // recording second of the last report fed
+  std::map<std::uint32_t, double> topSpeedKt;   // of its reports
+  std::map<std::uint32_t, double> maxRollRad;   // of its reports
+  std::map<std::uint32_t, double> climbPitch;   // radians, of its record
+  std::map<std::uint32_t, double> pitchRate;    // radians per step
+  std::map<std::uint32_t, std::uint32_t> category;
+  std::map<std::uint32_t, StandPlace> parkedOn;  // aircraft that parked, and their stand
+  std::map<std::uint32_t, std::uint32_t> objectIds;
+  // With the stand-in: spoiler handle and both throttle levers (definition 401), in order.
+  std::map<std::uint32_t, std::vector<std::array<double, 3>>> leverWrites;
+  std::vector<std::string> logLines;  // error lines the engine wrote
+};
+
+ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options);
+
+// One check of a run.
+struct Check {
+  std::string name;
+  bool passed = true;
+  std::string detail;  // the first failure
+};
+std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run);
+// With the stand-in: every frame of its trace against what was sent, and its decoded events.
+std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesystem::path& trace);
+// The milestones of a run's events, in order ("approach", "touchdown", ...).
+std::vector<std::string> gf_milestones(const ReplayRun& run);
+// The sent track, one JSON object per line.
+void gf_writeTrack(const ReplayRun& run, std::ostream& out);
+
+}  // namespace replay

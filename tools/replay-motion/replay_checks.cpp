@@ -1,0 +1,296 @@
+// The replay's checks: what every position sent must satisfy, the events each aircraft must go
+// through in order, and, with the stand-in, that every frame shows what was sent.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <set>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "replay.h"
+#include "traffic/motion_internal.h"
+
+namespace replay {
+
+namespace {
+
+constexpr double kMaxHeadingStepRad = 8.0 * kDegToRad;
+constexpr double kMaxNoseDownRad = 3.0 * kDegToRad;
+constexpr double kCruiseLagS = 30.0;
+constexpr double kCruiseLagNm = 0.3;
+constexpr double kStraightAroundS = 25.0;   // no turn this long before and after: straight cruise
+constexpr double kHeadingHeldRad = 0.5 * kDegToRad;
+constexpr double kOnStandNm = 0.1 / kMetresPerNm;
+constexpr double kRemovalToleranceS = 10.0;
+constexpr double kClimbOnFinalFt = 20.0;
+
+// Collects the first failure of a check.
+struct Checker {
+  Check check;
+  explicit Checker(std::string name) { check.name = std::move(name); }
+  void expect(bool ok, const std::string& what) {
+    if (!ok && check.passed) {
+      check.passed = false;
+      check.detail = what;
+    }
+  }
+};
+
+double lf_maxStepNm(const ReplayRun& run, std::uint32_t key) {
+  return (1.3 * run.topSpeedKt.at(key) + 30.0) / kStepsPerHour;
+}
+
+const std::map<std::uint32_t, std::vector<const SentPosition*>> lf_byKey(const ReplayRun& run) {
+  std::map<std::uint32_t, std::vector<const SentPosition*>> byKey;
+  for (const SentPosition& p : run.positions) byKey[p.key].push_back(&p);
+  return byKey;
+}
+
+// The milestones of one aircraft's events.
+std::vector<std::string> lf_milestonesOf(const ReplayRun& run, std::uint32_t key) {
+  ReplayRun own;
+  std::copy_if(run.events.begin(), run.events.end(), std::back_inserter(own.events),
+               [key](const SentEvent& e) { return e.key == key; });
+  return gf_milestones(own);
+}
+
+std::string lf_at(const SentPosition& p) { return fmt::format("key {} step {}", p.key, p.step); }
+
+void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
+  Checker finite("no NaN or infinity"), moves("per-step movement"), turns("heading change"),
+      pitch("pitch"), bank("bank"), pushback("straight pushback"), parked("parked on the stand");
+  for (const auto& [key, track] : lf_byKey(run)) {
+    const double maxBank = std::max(g_catMaxBank.at(run.category.at(key)),
+                                    run.maxRollRad.contains(key) ? run.maxRollRad.at(key) : 0.0);
+    const double pitchFloor = run.climbPitch.at(key) - run.pitchRate.at(key);
+    const SentPosition* pushStart = nullptr;
+    for (std::size_t i = 0; i < track.size(); ++i) {
+      const SentPosition& p = *track[i];
+      const AcPositionUpdate& q = p.pose;
+      finite.expect(std::isfinite(q.latitude) && std::isfinite(q.longitude) &&
+                        std::isfinite(q.pitch) && std::isfinite(q.bank) &&
+                        std::isfinite(q.heading) && std::isfinite(q.altitude) &&
+                        std::isfinite(q.verticalSpeed) && std::isfinite(q.trueAirspeed),
+                    lf_at(p));
+      pitch.expect(q.pitch >= pitchFloor && q.pitch <= kMaxNoseDownRad,
+                   fmt::format("{}: {:.4f} rad", lf_at(p), q.pitch));
+      bank.expect(std::fabs(q.bank) <= maxBank + 1e-9, fmt::format("{}: {:.4f}", lf_at(p), q.bank));
+      if (i > 0) {
+        const SentPosition& b = *track[i - 1];
+        const double steps = static_cast<double>(p.step - b.step);
+        const double nm = gf_distanceNm({b.pose.latitude, b.pose.longitude},
+                                        {q.latitude, q.longitude});
+        moves.expect(nm <= lf_maxStepNm(run, key) * steps, fmt::format("{}: {:.5f} nm", lf_at(p), nm));
+        turns.expect(std::fabs(gf_angleDiff(b.pose.heading, q.heading)) <= kMaxHeadingStepRad * steps,
+                     lf_at(p));
+      }
+      const bool straightBack = p.fs == kFsPushingBack && !p.curve;
+      if (straightBack) {
+        if (pushStart == nullptr) pushStart = &p;
+        pushback.expect(q.trueAirspeed < 0.0 &&
+                            std::fabs(gf_angleDiff(pushStart->pose.heading, q.heading)) <=
+                                kHeadingHeldRad,
+                        lf_at(p));
+      } else if (p.fs != kFsPushingBack) {
+        pushStart = nullptr;
+      }
+      if (p.fs == kFsParked && run.parkedOn.contains(key)) {
+        const StandPlace& s = run.parkedOn.at(key);
+        parked.expect(gf_distanceNm({s.lat, s.lon}, {q.latitude, q.longitude}) <= kOnStandNm &&
+                          (i == 0 || track[i - 1]->fs != kFsParked ||
+                           (track[i - 1]->pose.latitude == q.latitude &&
+                            track[i - 1]->pose.longitude == q.longitude)),
+                      lf_at(p));
+      }
+    }
+  }
+  for (Checker* c : {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked}) {
+    out.push_back(c->check);
+  }
+}
+
+// The aircraft follows its reports 30 s late: on straight cruise it stands near where the track
+// was 30 s earlier.
+void lf_checkLag(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  Checker lag("straight cruise lag");
+  for (const fixtures::TrackAircraft& a : s.aircraft) {
+    const fixtures::FlownTrack flown = fixtures::flyTrack(a);
+    const auto stateAt = [&flown](double t) -> const fixtures::TrackState* {
+      const double first = flown.states.front().t;
+      const auto i = static_cast<std::ptrdiff_t>(std::llround((t - first) / fixtures::kTrackStepS));
+      return i < 0 || i >= static_cast<std::ptrdiff_t>(flown.states.size()) ? nullptr
+                                                                            : &flown.states[i];
+    };
+    for (const SentPosition& p : run.positions) {
+      const double t = s.startS + static_cast<double>(p.step) / 100.0 - kCruiseLagS;
+      const fixtures::TrackState* truth = stateAt(t);
+      if (p.key != a.id || truth == nullptr || t > run.lastReportS.at(a.id)) continue;
+      bool straight = true;
+      for (double u = t - kStraightAroundS; u <= t + kStraightAroundS && straight; u += 1.0) {
+        const fixtures::TrackState* around = stateAt(u);
+        straight = around != nullptr && around->turnDegPerS == 0.0;
+      }
+      if (!straight) continue;
+      const double nm = gf_distanceNm(truth->position, {p.pose.latitude, p.pose.longitude});
+      lag.expect(nm <= kCruiseLagNm, fmt::format("{}: {:.3f} nm", lf_at(p), nm));
+    }
+  }
+  out.push_back(lag.check);
+}
+
+void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  Checker once("created and removed once"), removal("removal after the last report"),
+      milestones("milestones in order"), descent("no climb on final"), errors("no engine errors");
+  for (const auto& [key, count] : run.creations) {
+    const int removed = run.removals.contains(key) ? run.removals.at(key) : 0;
+    once.expect(count == 1 && removed == 1, fmt::format("key {}: {} / {}", key, count, removed));
+    if (s.removalAfterLastReportS > 0.0 && run.removalStep.contains(key)) {
+      const double after = s.startS + static_cast<double>(run.removalStep.at(key)) / 100.0 -
+                           run.lastReportS.at(key);
+      removal.expect(std::fabs(after - s.removalAfterLastReportS) <= kRemovalToleranceS,
+                     fmt::format("key {}: {:.1f} s", key, after));
+    }
+    const std::vector<std::string> seen = lf_milestonesOf(run, key);
+    auto at = seen.begin();
+    for (const std::string& m : s.milestones) {
+      at = std::find(at, seen.end(), m);
+      milestones.expect(at != seen.end(), fmt::format("key {}: no {} in {}", key, m,
+                                                      fmt::join(seen, ", ")));
+      if (at == seen.end()) break;
+    }
+  }
+  const bool arrivals = std::count(s.milestones.begin(), s.milestones.end(), "approach") > 0;
+  for (const auto& [key, track] : lf_byKey(run)) {
+    double lowest = 1e9;
+    for (const SentPosition* p : track) {
+      if (p->fs != kFsFlying || !arrivals) break;
+      lowest = std::min(lowest, p->pose.altitude);
+      descent.expect(p->pose.altitude <= lowest + kClimbOnFinalFt, lf_at(*p));
+    }
+  }
+  for (const std::string& line : run.logLines) errors.expect(false, line);
+  for (Checker* c : {&once, &removal, &milestones, &descent, &errors}) out.push_back(c->check);
+}
+
+}  // namespace
+
+std::vector<std::string> gf_milestones(const ReplayRun& run) {
+  std::vector<std::string> seen;
+  const auto add = [&seen](const char* m) {
+    if (seen.empty() || seen.back() != m) seen.emplace_back(m);
+  };
+  const std::vector<SentEvent>& e = run.events;
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    const auto is = [&e](std::size_t k, std::uint32_t id, std::uint32_t data) {
+      return k < e.size() && e[k].eventId == id && e[k].data == data;
+    };
+    if (e[i].eventId == kEventNavLightsSet && i + 6 < e.size()) {
+      const LightGroup g{e[i].data,     e[i + 1].data, e[i + 2].data, e[i + 3].data,
+                         e[i + 4].data, e[i + 5].data, e[i + 6].data};
+      const auto same = [&g](const LightGroup& h) {
+        return g.nav == h.nav && g.beacon == h.beacon && g.landing == h.landing &&
+               g.taxi == h.taxi && g.strobes == h.strobes && g.logo == h.logo && g.cabin == h.cabin;
+      };
+      if (same(kLightsBelow10000) || same(kLightsCruise)) add("lights at 10000 ft");
+      if (same(kLightsTakeOff)) add("run");
+      if (same(kLightsTaxiIn)) add("turn-off");
+      if (same(kLightsLeavingStand)) add("pushback");
+    }
+    const bool afterApproach = !seen.empty() && seen.back() == std::string("approach");
+    const bool afterTouchdown = !seen.empty() && seen.back() == std::string("touchdown");
+    if (is(i, kEventFlapsSet, kFlapsValues[3])) add("approach");
+    if (is(i, kEventThrottleSet, 0) && afterApproach) add("flare");
+    if (is(i, kEventSpoilersSet, kFullSpoilers)) add("touchdown");
+    if (is(i, kEventSpoilersSet, 0) && afterTouchdown) add("roll-out");
+    if (e[i].eventId == kEventEngineAutoShutdown) add("arrival");
+    if (e[i].eventId == kEventEngineAutoStart) add("taxi");
+    if (is(i, kEventGearSet, 0)) add("gear up");
+    if (is(i, kEventThrottleSet, kThrottleValues[3])) add("climb power");
+  }
+  return seen;
+}
+
+std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
+  std::vector<Check> checks;
+  lf_checkPoses(run, checks);
+  if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
+  lf_checkLife(scenario, run, checks);
+  return checks;
+}
+
+std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesystem::path& trace) {
+  Checker shown("every frame shows a position sent, in order"), frames("per-frame movement"),
+      objects("objects created and removed once by the simulator");
+  std::map<std::uint32_t, std::uint32_t> keys;  // object id -> key
+  for (const auto& [key, id] : run.objectIds) keys[id] = key;
+  const auto byKey = lf_byKey(run);
+  std::map<std::uint32_t, std::size_t> matched;  // key -> index of the last position shown
+  std::map<std::uint32_t, int> created, removed;
+  std::ifstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    const std::string kind = j.value("kind", "");
+    if (kind == "created") ++created[j["id"].get<std::uint32_t>()];
+    if (kind == "removed") ++removed[j["id"].get<std::uint32_t>()];
+    if (kind != "frame") continue;
+    for (const nlohmann::json& o : j["objects"]) {
+      const auto key = keys.find(o["id"].get<std::uint32_t>());
+      if (key == keys.end() || !byKey.contains(key->second)) continue;
+      const std::vector<const SentPosition*>& track = byKey.at(key->second);
+      const double lat = o["lat"], lon = o["lon"], alt = o["alt"];
+      const std::size_t from = matched.contains(key->second) ? matched[key->second] : 0;
+      std::size_t i = from;
+      // The stand-in keeps angles in its own units: equal up to the last bits.
+      const auto same = [&](const AcPositionUpdate& q) {
+        return std::fabs(q.latitude - lat) < 1e-9 && std::fabs(q.longitude - lon) < 1e-9 &&
+               std::fabs(q.altitude - alt) < 1e-6;
+      };
+      while (i < track.size() && !same(track[i]->pose)) ++i;
+      if (!matched.contains(key->second)) {  // the creation pose until the first position
+        if (i < track.size()) matched[key->second] = i;
+        continue;
+      }
+      shown.expect(i < track.size(), fmt::format("frame {} object {}", j["frame"].dump(), key->first));
+      if (i >= track.size()) continue;
+      const SentPosition& a = *track[from];
+      const SentPosition& b = *track[i];
+      const double nm = gf_distanceNm({a.pose.latitude, a.pose.longitude}, {lat, lon});
+      frames.expect(nm <= lf_maxStepNm(run, key->second) * static_cast<double>(b.step - a.step) + 1e-9,
+                    fmt::format("frame {}: {:.5f} nm", j["frame"].dump(), nm));
+      matched[key->second] = i;
+    }
+  }
+  objects.expect(created.size() == run.creations.size(), "creations");
+  // Airliners that touched down: spoilers and reversers out, then in on the roll-out.
+  Checker levers("spoilers and levers at touchdown and roll-out");
+  for (const auto& [key, category] : run.category) {
+    const std::vector<std::string> seen = lf_milestonesOf(run, key);
+    if (category == kCatLight || std::find(seen.begin(), seen.end(), "touchdown") == seen.end()) {
+      continue;
+    }
+    const auto& writes = run.leverWrites.contains(key) ? run.leverWrites.at(key)
+                                                       : std::vector<std::array<double, 3>>{};
+    levers.expect(writes.size() >= 2 && writes.front() == std::array<double, 3>{100, 100, 100} &&
+                      writes.back() == std::array<double, 3>{0, 0, 0},
+                  fmt::format("key {}: {} writes", key, writes.size()));
+  }
+  for (const auto& [id, n] : created) {
+    objects.expect(n == 1 && removed[id] == 1, fmt::format("object {}", id));
+  }
+  return {shown.check, frames.check, objects.check, levers.check};
+}
+
+void gf_writeTrack(const ReplayRun& run, std::ostream& out) {
+  for (const SentPosition& p : run.positions) {
+    const AcPositionUpdate& q = p.pose;
+    out << nlohmann::json{{"step", p.step}, {"key", p.key},       {"lat", q.latitude},
+                          {"lon", q.longitude}, {"alt", q.altitude}, {"pitch", q.pitch},
+                          {"bank", q.bank},     {"heading", q.heading}, {"vs", q.verticalSpeed},
+                          {"tas", q.trueAirspeed}, {"fs", p.fs}}
+               .dump()
+        << "\n";
+  }
+}
+
+}  // namespace replay

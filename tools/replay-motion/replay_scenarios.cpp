@@ -1,0 +1,212 @@
+// The replay's scenarios and its test park airport: a runway 09 with a taxiway to three stands.
+// Every aircraft is a track of the fixtures' track writer, so its reports are deterministic.
+#include <cmath>
+#include <stdexcept>
+
+#include "airports/airports.h"
+#include "liveries/aircraft_database.h"
+#include "replay.h"
+
+namespace replay {
+
+const LatLon kFieldPos{47.0, 8.0};
+
+namespace {
+
+using fixtures::TrackAircraft;
+using fixtures::TrackLeg;
+
+constexpr double kMetresToFeet = 1.0 / 0.3048;
+constexpr double kCruiseFt = 11000.0;
+constexpr double kGlideDeg = 3.0;
+
+// A point east and north of the field's reference point, in metres.
+LatLon lf_at(double east, double north) {
+  const LatLon across = gf_destination(kFieldPos, kPi / 2.0, east * kMetresToFeet);
+  return gf_destination(across, 0.0, north * kMetresToFeet);
+}
+
+// The field: runway 09 along the reference line, touchdown 1200 m west of the reference point.
+const LatLon kTouchdown = lf_at(-1200.0, 0.0);
+const LatLon kRunwayExit = lf_at(600.0, 0.0);
+const LatLon kStandA1 = lf_at(960.0, -360.0);   // nose south
+const LatLon kStandB2 = lf_at(-300.0, -300.0);  // nose north
+const LatLon kStandC3 = lf_at(700.0, -360.0);   // nose south
+
+TrackLeg lf_leg(double seconds) {
+  TrackLeg leg;
+  leg.maxSeconds = seconds;
+  return leg;
+}
+
+TrackLeg lf_onGround(TrackLeg leg, bool onGround) {
+  leg.onGround = onGround;
+  return leg;
+}
+
+TrackAircraft lf_aircraft(std::uint32_t id, const char* callsign, const char* type,
+                          const char* registration) {
+  TrackAircraft a;
+  a.id = id;
+  a.callsign = callsign;
+  a.type = type;
+  a.registration = registration;
+  a.from = "AMS";
+  a.to = "ZRH";
+  a.groundElevationFt = kFieldElevationFt;
+  a.seed = id;
+  return a;
+}
+
+// a) and e): a cruise with three turns, then the reports stop.
+TrackAircraft lf_cruise(const LatLon& start) {
+  TrackAircraft a = lf_aircraft(4000001, "DLH4CR", "A320", "D-AIZA");
+  a.position = start;
+  a.altitudeFt = kCruiseFt;
+  a.headingDeg = 90.0;
+  a.speedKt = 250.0;
+  a.onGround = false;
+  a.legs = {lf_leg(60.0),       fixtures::turnLeg(120.0, 3.0), lf_leg(40.0),
+            fixtures::turnLeg(90.0, 3.0), lf_leg(40.0), fixtures::turnLeg(210.0, 3.0),
+            lf_leg(40.0)};
+  return a;
+}
+
+// b): a 3-degree approach from 15 nm, the roll-out, a turn-off and a taxi with two turns to 10 m
+// short of stand A1, reached at an angle. With d's extra legs it leaves again, straight back.
+TrackAircraft lf_arrival(bool leavesAgain) {
+  TrackAircraft a = lf_aircraft(4000002, "KLM1234", "A320", "PH-EZA");
+  const double startNm = 15.0;
+  a.position = gf_destination(kTouchdown, 1.5 * kPi, startNm * kFeetPerNm);
+  a.altitudeFt = kFieldElevationFt + startNm * kFeetPerNm * std::tan(kGlideDeg * kDegToRad);
+  a.headingDeg = 90.0;
+  a.speedKt = 140.0;
+  a.onGround = false;
+  TrackLeg rollOut = lf_onGround(fixtures::taxiLeg(kRunwayExit, 20.0), true);
+  rollOut.accelKtPerS = 3.0;
+  a.legs = {fixtures::approachLeg(kTouchdown, kFieldElevationFt, 140.0, kGlideDeg),
+            rollOut,
+            fixtures::taxiLeg(lf_at(600.0, -150.0), 15.0),
+            fixtures::taxiLeg(lf_at(900.0, -150.0), 15.0),
+            fixtures::taxiLeg(lf_at(900.0, -300.0), 15.0),
+            fixtures::taxiLeg(lf_at(953.0, -330.0), 8.0),
+            fixtures::taxiLeg(gf_destination(kStandA1, 1.75 * kPi, 10.0 * kMetresToFeet), 6.0),
+            fixtures::holdLeg(120.0)};
+  if (leavesAgain) {
+    a.legs.push_back(fixtures::pushbackLeg(40.0, 3.0));
+    a.legs.push_back(fixtures::holdLeg(20.0));
+    a.legs.push_back(fixtures::taxiLeg(lf_at(900.0, -150.0), 15.0));
+    a.legs.push_back(fixtures::taxiLeg(lf_at(300.0, -150.0), 15.0));
+  }
+  return a;
+}
+
+// b)'s second arrival: a light aircraft on a 3-degree final from 1500 ft to stand C3.
+TrackAircraft lf_lightArrival() {
+  TrackAircraft a = lf_aircraft(4000003, "PHLAC", "C172", "PH-LAC");
+  const double startFt = 1500.0;
+  a.startTime = 250.0;
+  a.position = gf_destination(kTouchdown, 1.5 * kPi, startFt / std::tan(kGlideDeg * kDegToRad));
+  a.altitudeFt = kFieldElevationFt + startFt;
+  a.headingDeg = 90.0;
+  a.speedKt = 90.0;
+  a.onGround = false;
+  a.category = "A1";
+  a.source = "X_adsb_icao";  // as some real feeds send it: no true heading
+  TrackLeg rollOut = lf_onGround(fixtures::taxiLeg(lf_at(300.0, 0.0), 15.0), true);
+  a.legs = {fixtures::approachLeg(kTouchdown, kFieldElevationFt, 90.0, kGlideDeg), rollOut,
+            fixtures::taxiLeg(lf_at(300.0, -150.0), 12.0),
+            fixtures::taxiLeg(lf_at(700.0, -150.0), 12.0),
+            fixtures::taxiLeg(gf_destination(kStandC3, 0.0, 8.0 * kMetresToFeet), 5.0),
+            fixtures::holdLeg(60.0)};
+  return a;
+}
+
+// c): born on stand B2, a pushback of 40 m turning 90 degrees, taxi, the run, the climb.
+TrackAircraft lf_departure() {
+  TrackAircraft a = lf_aircraft(4000004, "SWR15", "A320", "HB-JLT");
+  a.position = kStandB2;
+  a.headingDeg = 0.0;
+  TrackLeg push = fixtures::pushbackLeg(40.0, 3.0);
+  push.headingDeg = 270.0;
+  push.turnDegPerS = 4.0;
+  TrackLeg run = lf_onGround(fixtures::turnLeg(90.0, 5.0), true);
+  run.speedKt = 150.0;
+  run.accelKtPerS = 3.0;
+  TrackLeg climb = lf_onGround(lf_leg(0.0), false);
+  climb.speedKt = 160.0;
+  climb.altitudeFt = kCruiseFt;
+  climb.verticalFpm = 2500.0;
+  a.legs = {fixtures::holdLeg(30.0),
+            push,
+            fixtures::holdLeg(20.0),
+            fixtures::taxiLeg(lf_at(-300.0, -150.0), 15.0),
+            fixtures::taxiLeg(lf_at(-1500.0, -150.0), 20.0),
+            fixtures::taxiLeg(lf_at(-1500.0, 0.0), 10.0),
+            run,
+            climb};
+  a.tailSeconds = 30.0;
+  return a;
+}
+
+Scenario lf_named(const std::string& name) {
+  Scenario s;
+  s.name = name;
+  s.user = lf_at(0.0, -600.0);
+  if (name == "a" || name == "e") {
+    const LatLon start =
+        name == "a" ? gf_destination(s.user, 1.5 * kPi, 10.0 * kFeetPerNm) : LatLon{10.0, 179.9};
+    s.aircraft = {lf_cruise(start)};
+    s.user = gf_destination(start, kPi / 2.0, 8.0 * kFeetPerNm);
+    s.durationS = 300.0;
+    s.milestones = {"lights at 10000 ft"};
+    s.straightCruiseLag = true;
+    s.removalAfterLastReportS = 92.0;
+  } else if (name == "b" || name == "d") {
+    s.aircraft = {lf_arrival(name == "d")};
+    if (name == "b") s.aircraft.push_back(lf_lightArrival());
+    s.durationS = name == "b" ? 840.0 : 900.0;
+    s.milestones = {"lights at 10000 ft", "approach", "flare",  "touchdown",
+                    "roll-out",           "turn-off", "arrival"};
+    if (name == "d") {
+      for (const char* m : {"pushback", "taxi"}) s.milestones.emplace_back(m);
+    }
+  } else if (name == "c") {
+    s.aircraft = {lf_departure()};
+    s.durationS = 900.0;
+    s.turningPushback = true;
+    s.milestones = {"pushback", "taxi", "run", "gear up", "climb power", "lights at 10000 ft"};
+  } else {
+    throw std::invalid_argument("unknown scenario " + name);
+  }
+  return s;
+}
+
+}  // namespace
+
+std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e"}; }
+
+Scenario gf_scenario(const std::string& name) { return lf_named(name); }
+
+void gf_setUpTestAirport() {
+  g_dbaseTypes = {"A320", "C172"};
+  g_dbaseLarge = {"A320"};
+  g_dbaseWingspans = {{"A320", 34.1}, {"C172", 11.0}};
+  g_maxHalfWingspanNm = 34.1 * 0.5 / kMetresPerNm;
+  g_parkAirportIcao = "ZRPL";
+  g_parkAirportPos = kFieldPos;
+  g_parkAirportElev = kFieldElevationFt;
+  g_parkStands.clear();
+  const std::pair<const char*, std::pair<LatLon, double>> stands[] = {
+      {"A1", {kStandA1, kPi}}, {"B2", {kStandB2, 0.0}}, {"C3", {kStandC3, kPi}}};
+  for (const auto& [name, place] : stands) {
+    ParkPos& p = g_parkStands.emplace_back(std::string(name), std::vector<ParkPosOption>{},
+                                           StandPlace{place.first.lat, place.first.lon,
+                                                      place.second},
+                                           25.0, 1, 1, 1);
+    p.number = static_cast<std::uint32_t>(g_parkStands.size());
+  }
+  g_parkStandsReady = true;
+}
+
+}  // namespace replay

@@ -1,0 +1,154 @@
+// The replay through the real simulator link: SimClient connects to an in-process stand-in
+// (SimConnect.cfg in the working folder points at it), the engine's queues go out on its Frame
+// events, identifications and removals come back as the link's notices. The replay's steps and
+// the stand-in's frames are sped up together: every few steps the driver waits until the pump
+// has sent the positions handed over, so a slow machine only makes the run take longer.
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "p3d-standin/p3d_standin.h"
+#include "replay_sim.h"
+
+namespace replay {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kWaitSeconds = 20.0;  // for the link to connect, or the pump to send
+constexpr std::int64_t kRangeRequestEvery = 100;
+constexpr DWORD kRangeMetres = 74080;
+
+nlohmann::json lf_standinScenario(const Scenario& s) {
+  return {{"simulator", "v5"},
+          {"user",
+           {{"object_id", 1},
+            {"path",
+             {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", kFieldElevationFt},
+               {"heading_deg", 0}, {"gs_kt", 0}, {"on_ground", true}}}}}},
+          {"ground_elevation_ft", kFieldElevationFt},
+          {"static_cg", {{"default", {{"height_ft", 8.0}, {"pitch_deg", 0.5}}}}}};
+}
+
+bool lf_waitFor(const std::function<bool()>& done) {
+  return p3d::P3dStandin::waitUntil(done, kWaitSeconds);
+}
+
+class StandinSim : public SimSide {
+ public:
+  StandinSim(const Scenario& s, const ReplayOptions& o)
+      : m_options(o),
+        m_period(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(1.0 / o.frameHz))) {
+    p3d::StandinOptions so;
+    so.port = 0;
+    so.scenario = lf_standinScenario(s);
+    so.frameHz = o.frameHz;
+    so.traceFile = o.standinTrace.string();
+    m_standin = std::make_unique<p3d::P3dStandin>(so);
+    m_standin->start();
+    std::ofstream("SimConnect.cfg") << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort="
+                                    << m_standin->port() << "\n";
+    gf_initSimConnect(5);
+    m_client = std::jthread(SimClient);
+    if (!lf_waitFor([] { return g_simRunning.load() && g_hSimConnect.load() != nullptr; })) {
+      throw std::runtime_error("the simulator link did not connect to the stand-in");
+    }
+  }
+  ~StandinSim() override { stop(); }
+
+  void create(const CreateAcRequest& request) override { gf_queueCreateAc(request); }
+  void remove(std::uint32_t objectId) override {
+    std::lock_guard lock(g_simMutex);
+    g_removeQueue.push_back(objectId);
+  }
+
+  void afterStep(std::int64_t step, ReplayRun&, const SimCallbacks& callbacks) override {
+    {
+      std::lock_guard lock(g_simMutex);
+      std::swap(g_posFillQueue, g_posQueue);
+      g_posFillQueue->clear();  // unsent positions of earlier steps are replaced
+      if (step % kRangeRequestEvery == 0) {
+        SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange,
+                                              kDefAcInRange, kRangeMetres,
+                                              SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+      }
+    }
+    if ((step + 1) % m_options.stepsPerFrame == 0) {
+      pace();
+      if (!lf_waitFor(lf_pumped)) throw std::runtime_error("the simulator link's pump stopped sending");
+    }
+    std::vector<SimObjectNotice> notices;
+    {
+      std::lock_guard lock(g_simNoticesMutex);
+      notices.swap(g_simNotices);
+    }
+    for (const SimObjectNotice& n : notices) {
+      if (n.kind == kNoticeLiveIdentified) callbacks.identified(n.tag, n.objectId);
+      if (n.kind == kNoticeObjectRemoved) callbacks.removed(n.objectId);
+    }
+  }
+
+  void finish(ReplayRun& run) override {
+    lf_waitFor(lf_pumped);
+    lf_waitFor([] { return lf_queuesEmpty(); });
+    std::this_thread::sleep_for(50ms);  // the last frames reach the trace
+    stop();
+    std::map<std::uint32_t, std::uint32_t> keys;
+    for (const auto& [key, id] : run.objectIds) keys[id] = key;
+    for (const p3d::RecordedRequest& r : m_standin->requests()) {
+      const p3d::Request& q = r.request;
+      if (q.kind == p3d::RequestKind::TransmitClientEvent && keys.contains(q.u.at(0)) &&
+          (q.u.at(1) < kEventFreezeLatLonSet || q.u.at(1) > kEventFreezeAttitudeSet)) {
+        run.events.push_back({keys[q.u.at(0)], q.u.at(1), q.u.at(2)});
+      }
+      if (q.kind == p3d::RequestKind::SetDataOnSimObject && q.u.at(0) == kDefSpoilersThrottles &&
+          keys.contains(q.u.at(1)) && q.data.size() == sizeof(std::array<double, 3>)) {
+        std::array<double, 3> levers{};
+        std::memcpy(levers.data(), q.data.data(), sizeof levers);
+        run.leverWrites[keys[q.u.at(1)]].push_back(levers);
+      }
+    }
+  }
+
+ private:
+  static bool lf_pumped() {
+    std::lock_guard lock(g_simMutex);
+    return g_posQueue->empty();
+  }
+  static bool lf_queuesEmpty() {
+    std::lock_guard lock(g_simMutex);
+    return g_eventQueue.empty() && g_createQueue.empty() && g_removeQueue.empty();
+  }
+  // One batch of steps per frame of the stand-in; a machine too slow for it just runs slower.
+  void pace() {
+    const auto now = std::chrono::steady_clock::now();
+    m_next = std::max(m_next + m_period, now - m_period);
+    std::this_thread::sleep_until(m_next);
+  }
+  void stop() {
+    if (m_client.joinable()) {
+      m_client.request_stop();
+      m_client.join();
+    }
+    if (m_standin) m_standin->stop();
+  }
+
+  const ReplayOptions& m_options;
+  std::unique_ptr<p3d::P3dStandin> m_standin;
+  std::jthread m_client;
+  std::chrono::steady_clock::duration m_period;
+  std::chrono::steady_clock::time_point m_next = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+std::unique_ptr<SimSide> gf_standinSim(const Scenario& scenario, const ReplayOptions& options) {
+  return std::make_unique<StandinSim>(scenario, options);
+}
+
+}  // namespace replay
