@@ -261,8 +261,10 @@ void lf_trimSurplus(int wanted) {
 
 void lf_removeListedStatics() {
   for (auto removal = g_staticRemovals.rbegin(); removal != g_staticRemovals.rend(); ++removal) {
+    // By callsign too: the stand may also hold the one it replaced, still being removed.
     const auto aircraft = std::find_if(g_staticAc.begin(), g_staticAc.end(), [&](const StaticAircraft& s) {
-      return s.standId == removal->standId && (s.st == kStActive || s.st == kStRemovingFromSim);
+      return s.standId == removal->standId && s.callsign == removal->callsign &&
+             (s.st == kStActive || s.st == kStRemovingFromSim);
     });
     if (aircraft != g_staticAc.end()) {
       removeAircraftFromSim(*aircraft);  // a second removal of one being removed does nothing
