@@ -17,6 +17,10 @@
 // Throttle and flaps steps that match no real setting, so the first command always sends one.
 inline constexpr std::uint32_t kThrottleStepUnknown = 5;
 inline constexpr std::uint32_t kFlapsStepToRetract = 4;
+// Pushback modes, chosen when a parked aircraft starts leaving its stand.
+inline constexpr std::uint8_t kPushbackNone = 0;
+inline constexpr std::uint8_t kPushbackStraight = 1;
+inline constexpr std::uint8_t kPushbackTurning = 2;  // the reports say to which side it turns
 // Initial values of a live aircraft's motion state.
 inline constexpr std::int32_t kMotionLimitSteps = 1000;   // retiming limits, engine steps
 inline constexpr double kInitialHeightAboveGroundFt = 2500.0;
@@ -159,4 +163,10 @@ struct AiAircraft : StaticAircraft {
   double lastFlareHeight = 0.0;          // feet above the flare's reference at its first stage
   LatLon standSearchFrom;     // degrees: the last position from which try2Park searched a stand
   std::uint64_t parkedTime = 0;  // ticks of 100 ns (gf_nowTicks100ns): arrival on the stand
+
+  // ---- What the merging of reports keeps (live_update.cpp) ----
+  double firstStandDistance = 0.0;  // nm from the stand: the first report since the arrival
+  double lastStandDistance = 0.0;   // nm: the last report that crept away from the stand
+  std::uint8_t pushbackMode = kPushbackNone;  // how the pushback leaves the stand
+  bool shortTurnaround = false;     // a Large aircraft left its stand within 25 minutes
 };

@@ -15,7 +15,7 @@ std::set<std::string> g_liveCallsignsSeen;
 bool g_learnSoftAllowed = false;
 std::deque<std::uint32_t> g_newLiveIds;
 bool g_fastRangeRequest = false;
-MotionHooks g_motionHooks;
+MotionHooks g_motionHooks{&lf_parkLimits};
 std::vector<std::uint32_t> g_liveToCreate;
 std::vector<SimObjectNotice> g_lightToggles;
 std::vector<std::string> g_ghostTexts;

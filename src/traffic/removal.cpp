@@ -13,6 +13,7 @@
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
 #include "shell/intake/intake.h"
+#include "traffic/engine_index.h"
 #include "traffic/traffic.h"
 
 namespace {
@@ -23,10 +24,10 @@ constexpr std::uint32_t kCabinLightsOnInTen = 9;  // with RANDOM on, nine parked
 void lf_forgetObject(StaticAircraft& aircraft) { aircraft.eraseMe = true; }
 
 void lf_backToBuffer(StaticAircraft& aircraft) {
-  aircraft.st = kStBuffer;
+  gf_setState(aircraft, kStBuffer);
   aircraft.throttleStep = kThrottleStepUnknown;
   aircraft.flapsStep = kFlapsStepToRetract;
-  aircraft.objectId = 0;
+  gf_setObjectId(aircraft, 0);
 }
 
 }  // namespace
@@ -64,14 +65,11 @@ void removeAircraftFromSim(StaticAircraft& aircraft) {
     return;
   }
   if (aircraft.standId != 0) {
-    const auto stand =
-        std::find_if(g_parkStands.begin(), g_parkStands.end(),
-                     [&aircraft](const ParkPos& s) { return s.number == aircraft.standId; });
-    if (stand != g_parkStands.end()) {
+    if (ParkPos* stand = gf_standById(aircraft.standId)) {
       stand->liveOccupied = false;
     }
   }
-  aircraft.st = kStRemovingFromSim;
+  gf_setState(aircraft, kStRemovingFromSim);
   if (aircraft.objectId != 0) {
     g_removeWait.push_back(aircraft.objectId);
     return;
@@ -105,7 +103,7 @@ void liveryRespawn(AiAircraft& aircraft) {
     }
     again.dueTime = static_cast<std::int32_t>(g_tickCount.load() + 1);
     aircraft.stream.push_front(again);
-    aircraft.st = kStLiveryRespawn;
+    gf_setState(aircraft, kStLiveryRespawn);
     aircraft.respawnHeading = aircraft.heading;
     if (aircraft.objectId != 0) {
       g_removeWait.push_back(aircraft.objectId);

@@ -13,7 +13,7 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "shell/intake/intake.h"
-#include "traffic/motion_internal.h"
+#include "traffic/engine_internal.h"
 
 namespace {
 
@@ -335,12 +335,8 @@ void lf_arriveAtStand(AiAircraft& a) {
   a.parkedTime = gf_nowTicks100ns();
   a.standReports = 0;
   a.standMoves = 0;
-  if (!a.standFlag && a.cargo && stand != nullptr) {
-    stand->cargo = true;
-    stand->cargo_change = true;
-    gf_countStandUpdate();
-    gf_logError(fmt::format("{} stand: {}, cargo attribute set to true, {} parked here",
-                            g_parkAirportIcao, stand->id, gf_acDescription(a)));
+  if (stand != nullptr) {
+    lf_learnStandCargo(a, *stand);
   }
   setParkedState(a);
   if (g_paramLog.value()) {
@@ -351,13 +347,7 @@ void lf_arriveAtStand(AiAircraft& a) {
     return;
   }
   if (lf_addRealParkPosOption(a.standId, a, false, a.parkedSlot, false)) {
-    const auto pair = std::find_if(g_parkedKeySlots.begin(), g_parkedKeySlots.end(),
-                                   [&a](const auto& p) { return p.first == a.key; });
-    if (pair != g_parkedKeySlots.end()) {
-      pair->second = a.parkedSlot.hh;
-    } else {
-      g_parkedKeySlots.emplace_back(a.key, a.parkedSlot.hh);
-    }
+    lf_storeParkedKeySlot(a.key, a.parkedSlot.hh);
     if (g_motionHooks.parkLimits != nullptr) {
       g_motionHooks.parkLimits(false);
     }

@@ -7,7 +7,7 @@
 
 #include "airports/airports.h"
 #include "foundation/log.h"
-#include "traffic/motion_internal.h"
+#include "traffic/engine_internal.h"
 
 namespace {
 
@@ -33,8 +33,9 @@ void try2Park(AiAircraft& a, bool tryOptions) {
   if (stand == g_parkStands.end()) {
     return;
   }
-  // The live traffic engine's rules come in here: never the reserved stand or the user's, the
-  // stand and its neighbours cleared of aircraft in the way.
+  if (!lf_takeStandForParking(a, *stand)) {
+    return;  // the reserved stand or the user's
+  }
   a.standPlace = {stand->lat, stand->lon, stand->heading};
   a.standId = stand->number;
   a.standFlag = stand->cargo;

@@ -9,6 +9,7 @@
 #include "foundation/worker_thread.h"
 #include "simlink/simlink.h"
 #include "traffic/stand_helpers.h"
+#include "traffic/engine_index.h"
 #include "traffic/traffic.h"
 
 std::int32_t g_parkStandUpdates = 0;
@@ -30,8 +31,8 @@ struct StandNameCache {
 StandNameCache g_standNameCache;
 
 StandIter lf_standById(std::uint32_t standId) {
-  return std::find_if(g_parkStands.begin(), g_parkStands.end(),
-                      [standId](const ParkPos& s) { return s.number == standId; });
+  ParkPos* stand = gf_standById(standId);
+  return stand == nullptr ? g_parkStands.end() : g_parkStands.begin() + (stand - g_parkStands.data());
 }
 
 bool lf_hasMatchingOption(const ParkPos& stand, const AircraftHead& aircraft) {

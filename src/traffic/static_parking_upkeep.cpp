@@ -9,6 +9,7 @@
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "shell/intake/intake.h"
+#include "traffic/engine_index.h"
 #include "traffic/park_airports.h"
 
 namespace {
@@ -119,7 +120,9 @@ void gf_removeParkedAc() {
   for (AiAircraft& aircraft : g_liveAc) {
     lf_removeParkedLive(aircraft);
   }
-  std::erase_if(g_liveAc, [](const AiAircraft& a) { return a.eraseMe; });
+  if (std::erase_if(g_liveAc, [](const AiAircraft& a) { return a.eraseMe; }) != 0) {
+    gf_recordsReordered();
+  }
   lf_closeParkAirport();
   if (g_paramMaxLive.value() != g_userMaxLive.load()) {
     g_paramMaxLive.setValue(g_userMaxLive.load());

@@ -8,6 +8,7 @@
 #include "foundation/run_state.h"
 #include "park_test_support.h"
 #include "shell/intake/intake.h"
+#include "traffic/engine_index.h"
 
 namespace traffictest {
 
@@ -95,8 +96,8 @@ StaticAircraft& gf_addStatic(const std::string& type, const std::string& callsig
   StaticAircraft& s = g_staticAc.emplace_back(std::move(head), standId,
                                                StandPlace{stand.lat, stand.lon, stand.heading}, false);
   s.parkedSlot = parked;
-  s.objectId = objectId;
-  s.st = kStActive;
+  gf_setObjectId(s, objectId);
+  gf_setState(s, kStActive);
   return s;
 }
 
@@ -109,8 +110,9 @@ AiAircraft& gf_addParkedLive(const std::string& callsign, std::uint32_t standId,
   AiAircraft& a = g_liveAc.emplace_back(report, gf_head("B738", callsign, "", key), 0.0);
   a.standId = standId;
   a.fs = kFsParked;
-  a.st = kStActive;
-  a.objectId = objectId;
+  a.parkedTime = gf_nowTicks100ns();
+  gf_setObjectId(a, objectId);
+  gf_setState(a, kStActive);
   return a;
 }
 
