@@ -12,6 +12,7 @@
 #include "foundation/parameters.h"
 #include "foundation/strings.h"
 #include "liveries/database_queries.h"
+#include "traffic/engine_index.h"
 #include "traffic/park_airports.h"
 #include "traffic/stand_helpers.h"
 
@@ -35,11 +36,6 @@ std::string lf_callsignStem(const std::string& callsign) {
     stem.pop_back();
   }
   return stem;
-}
-
-StandIter lf_standById(std::uint32_t standId) {
-  return std::find_if(g_parkStands.begin(), g_parkStands.end(),
-                      [standId](const ParkPos& s) { return s.number == standId; });
 }
 
 bool lf_sameAirlType(const StaticCandidate& c, const StaticAircraft& s) {
@@ -96,8 +92,8 @@ class Judge {
   }
 
   std::vector<StaticCandidate>::iterator closeNeighbourCandidate(const StaticAircraft& s) {
-    const StandIter stand = lf_standById(s.standId);
-    if (stand == g_parkStands.end()) {
+    const ParkPos* stand = gf_standById(s.standId);
+    if (stand == nullptr) {
       return g_staticCandidates.end();
     }
     return std::find_if(g_staticCandidates.begin(), g_staticCandidates.end(),
@@ -105,8 +101,8 @@ class Judge {
                           const bool neighbour = std::find(stand->overlaps.begin(),
                                                            stand->overlaps.end(),
                                                            c.standId) != stand->overlaps.end();
-                          const StandIter other = lf_standById(c.standId);
-                          return neighbour && other != g_parkStands.end() &&
+                          const ParkPos* other = gf_standById(c.standId);
+                          return neighbour && other != nullptr &&
                                  gf_distanceNm({stand->lat, stand->lon}, {other->lat, other->lon}) <
                                      gf_wingspan(c.type) + s.halfWingspan;
                         });
@@ -115,8 +111,8 @@ class Judge {
   // An option of the aircraft's airline and type used on its stand within the fit the search
   // reached (back over midnight into the day before).
   bool stillInUse(const StaticAircraft& s) const {
-    const StandIter stand = lf_standById(s.standId);
-    if (stand == g_parkStands.end()) {
+    const ParkPos* stand = gf_standById(s.standId);
+    if (stand == nullptr) {
       return false;
     }
     const std::int32_t f = std::min(std::max(g_parkMaxRealFit, g_parkSoftFit), kLastSlot);
@@ -146,8 +142,8 @@ class Judge {
 // A kept aircraft that shows the first of its two callsigns stays on into the next half-hour:
 // its learned option gains that slot (slot 0 of the next day in that day's option).
 void lf_extendKeptOption(const KeptStatic& kept, DayHh now) {
-  const StandIter stand = lf_standById(kept.standId);
-  if (stand == g_parkStands.end()) {
+  ParkPos* stand = gf_standById(kept.standId);
+  if (stand == nullptr) {
     return;
   }
   const std::string cs = lf_callsignStem(kept.callsign);
@@ -217,7 +213,7 @@ void lf_listLiveStayers(int wanted) {
     lf_listParkedLive();
   }
   for (const ParkedLive& stayer : g_parkAdjustBuffer) {
-    if (const StandIter stand = lf_standById(stayer.standId); stand != g_parkStands.end()) {
+    if (ParkPos* stand = gf_standById(stayer.standId)) {
       gf_occupyStand(*stand);
     }
   }
