@@ -5,7 +5,6 @@
 #include <fmt/format.h>
 
 #include "foundation/file_names.h"
-#include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "park_test_support.h"
 
@@ -15,44 +14,40 @@ namespace {
 class CloseSaveTest : public ParkTest {
  protected:
   // A stand file with an option of its own on A1, an empty A2, a ramp A3 and a plain A4.
-  void writeFile(const std::filesystem::path& file, const std::string& publisher) {
-    fixtures::StandRow a1 = gf_standRow("A1", 0, 100);
+  static void writeFile(const std::filesystem::path& file, const std::string& publisher) {
+    fixtures::StandRow a1 = gf_standRow("A1", 0, 100), a3 = gf_standRow("A3", 180, 100);
     a1.options = {R"(<opt reg="" airl="KLM" type="B738" day="1" hh="20" cs="KLM9" />)"};
-    fixtures::StandRow a3 = gf_standRow("A3", 180, 100);
     a3.ramp = true;
     gf_writeParkFile(file, publisher, {a1, gf_standRow("A2", 90, 100), a3, gf_standRow("A4", 270, 100)});
   }
-  void open() {
+  static void open() {
     ASSERT_TRUE(lf_setCurrentParkAirport("EHAM"));
     std::string message;
     lf_readParkedFile(message);
     ASSERT_EQ(message, "");
   }
-  void learn(std::uint32_t standId, std::uint32_t day, int slot) {
-    g_parkStands[standId - 1].options.push_back(gf_option("TRA", "A320", "TRA1", day, {slot}));
-    g_parkStands[standId - 1].options.back().id = static_cast<std::uint32_t>(g_parkStands[standId - 1].options.size());
+  static void learn(std::uint32_t standId, std::uint32_t day, int slot) {
+    std::vector<ParkPosOption>& options = g_parkStands[standId - 1].options;
+    options.push_back(gf_option("TRA", "A320", "TRA1", day, slot));
+    options.back().id = static_cast<std::uint32_t>(options.size());
     gf_countStandUpdate();
   }
   static std::multiset<std::string> options() {
     std::multiset<std::string> all;
     for (const ParkPos& s : g_parkStands) {
-      for (const ParkPosOption& o : s.options) {
-        all.insert(fmt::format("{} {} {} {} {}", s.id, o.day, gf_bitset2hours(o.hh), o.cs, o.origin));
-      }
+      for (const ParkPosOption& o : s.options) all.insert(fmt::format("{} {} {} {}", s.id, o.day, o.hh.to_string(), o.cs));
     }
     return all;
   }
+  static constexpr const char* kLearned = "airports/learned/thirdparty/Aerosoft/EHAM.xml";
 };
 
 TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
   serveStockFiles();
   writeFile("server/P3D/archive/stock/EHAM.xml", "stock");
-  struct Row {
-    std::filesystem::path file, learned;
-  };
-  for (const Row& r : {Row{"", "airports/learned/stock/EHAM.xml"},
-                       Row{g_myThirdpartyDir / "EHAM.xml", "airports/learned/thirdparty/Aerosoft/EHAM.xml"}}) {
-    if (!r.file.empty()) writeFile(r.file, "Aerosoft");
+  for (const auto& [file, learned] : {std::pair<std::filesystem::path, std::string>{"", "airports/learned/stock/EHAM.xml"},
+                                      {g_myThirdpartyDir / "EHAM.xml", kLearned}}) {
+    if (!file.empty()) writeFile(file, "Aerosoft");
     open();
     learn(1, 1, 21);
     learn(4, 2, 3);
@@ -60,43 +55,33 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     g_parkStands[1].radius_change = true;  // A2: corrected, nothing else
     g_dayHhNow = DayHh{1, 21};
     lf_calcStaticParking();  // a calculation in between loses nothing
-    const auto learned = options();
+    const auto before = options();
     gf_addStatic("A320", "TRA1*", 1, {1, 21}, 41);
     gf_removeParkedAc();
-    EXPECT_TRUE(g_parkAirportIcao.empty() && g_parkStands.empty() && !g_parkStandsReady);
-    EXPECT_EQ(g_removeWait.back(), 41u);
-    EXPECT_TRUE(logged(fmt::format("\"{}\" saved with 3 updates \n", r.learned.string()))) << r.learned;
-    const std::string saved = gf_testReadAll(r.learned);
+    EXPECT_TRUE(g_parkAirportIcao.empty() && g_parkStands.empty() && !g_parkStandsReady && g_removeWait.back() == 41);
+    EXPECT_TRUE(logged(fmt::format("\"{}\" saved with 3 updates \n", learned))) << learned;
+    const std::string saved = gf_testReadAll(learned);
     EXPECT_EQ(saved.find("KLM9"), std::string::npos);  // the stand file's own option
-    for (const char* stand : {"\"A1\"", "\"A2\"", "\"A3\"", "\"A4\""}) {
-      EXPECT_NE(saved.find(stand), std::string::npos) << stand;
-    }
+    EXPECT_TRUE(saved.find("\"A2\"") != std::string::npos && saved.find("\"A3\"") != std::string::npos);
     open();
-    EXPECT_EQ(options(), learned);
-    std::filesystem::remove(r.learned);
+    EXPECT_EQ(options(), before);
+    std::filesystem::remove(learned);
     lf_closeParkAirport();
   }
 }
 
 TEST_F(CloseSaveTest, ReportsUpdatesParameterChangesAndFailures) {
   writeFile(g_myThirdpartyDir / "EHAM.xml", "Aerosoft");
-  struct Row {
-    int updates;
-    bool paramsChanged;
-    std::string report;
-  };
-  const Row rows[] = {{1, false, "saved with 1 update \n"},
-                      {0, true, "saved with 0 updates and one or more parameter changes"},
-                      {0, false, ""}};
-  for (const Row& r : rows) {
+  for (const auto& [updates, paramsChanged, report] :
+       {std::tuple{1, false, "saved with 1 update \n"}, {0, true, "saved with 0 updates and one or more parameter changes"},
+        {0, false, ""}}) {
     open();
-    for (int i = 0; i < r.updates; ++i) learn(1, 1, 21);
-    g_standFileParamsChanged = r.paramsChanged;
+    for (int i = 0; i < updates; ++i) learn(1, 1, 21);
+    g_standFileParamsChanged = paramsChanged;
     lf_closeParkAirport();
-    EXPECT_EQ(std::filesystem::exists("airports/learned/thirdparty/Aerosoft/EHAM.xml"), !r.report.empty());
-    EXPECT_TRUE(r.report.empty() || logged(r.report)) << r.report;
-    EXPECT_FALSE(g_standFileParamsChanged);
-    std::filesystem::remove("airports/learned/thirdparty/Aerosoft/EHAM.xml");
+    EXPECT_EQ(std::filesystem::exists(kLearned), *report != 0);
+    EXPECT_TRUE((*report == 0 || logged(report)) && !g_standFileParamsChanged) << report;
+    std::filesystem::remove(kLearned);
   }
 
   // A handmade learned file is saved whole, with its quality factors.
@@ -104,15 +89,13 @@ TEST_F(CloseSaveTest, ReportsUpdatesParameterChangesAndFailures) {
   handmade.parameters = {{"airport_name", "Schiphol"}, {"handmade", "false"}, {"altitude", "-11"}};
   handmade.stands = {gf_standRow("H1", 0, 100), gf_standRow("H2", 90, 100)};
   handmade.stands[0].options = {R"(<opt reg="" airl="KLM" type="B738" day="1" hh="20" cs="KLM9" />)"};
-  fixtures::writeStandFile("airports/learned/thirdparty/Aerosoft/EHAM.xml", handmade);
+  fixtures::writeStandFile(kLearned, handmade);
   open();
-  ASSERT_TRUE(g_parkStandFileHandmade);
   g_standFileParamsChanged = true;
   lf_closeParkAirport();
-  const std::string saved = gf_testReadAll("airports/learned/thirdparty/Aerosoft/EHAM.xml");
-  EXPECT_TRUE(logged(" handmade \"airports/learned/thirdparty/Aerosoft/EHAM.xml\" saved"));
-  EXPECT_NE(saved.find("\"Qf_real\""), std::string::npos);
-  EXPECT_NE(saved.find("\"H2\""), std::string::npos);
+  const std::string saved = gf_testReadAll(kLearned);
+  EXPECT_TRUE(logged(fmt::format(" handmade \"{}\" saved", kLearned)));
+  EXPECT_TRUE(saved.find("\"Qf_real\"") != std::string::npos && saved.find("\"H2\"") != std::string::npos);
 
   // A learned folder that cannot be made: reported, and the airport is closed all the same.
   std::filesystem::remove_all("airports/learned/thirdparty");
@@ -120,7 +103,7 @@ TEST_F(CloseSaveTest, ReportsUpdatesParameterChangesAndFailures) {
   open();
   learn(1, 1, 21);
   gf_removeParkedAc();
-  EXPECT_TRUE(logged("saving \"airports/learned/thirdparty/Aerosoft/EHAM.xml\" did not succeed"));
+  EXPECT_TRUE(logged(fmt::format("saving \"{}\" did not succeed", kLearned)));
   EXPECT_TRUE(g_parkAirportIcao.empty() && !g_parkStandsReady && g_parkStands.empty());
 }
 

@@ -3,24 +3,18 @@
 // with the user parked at LEAB and RealTraffic's traffic from the rt-standin, run by a 10 ms
 // engine step with the park-airport step every 16 user reports. Two runs: the second starts
 // from what the first one saved.
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
-#include <thread>
 
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
 #include "airports/scan.h"
 #include "fixtures/airport_list_builder.h"
+#include "fixtures/stand_file_builder.h"
 #include "foundation/file_names.h"
-#include "foundation/parameters.h"
-#include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "foundation/settings_reset.h"
+#include "foundation/temp_folder.h"
 #include "foundation/worker_thread.h"
 #include "liveries/aircraft_database.h"
 #include "liveries/livery.h"
@@ -39,27 +33,17 @@ namespace fs = std::filesystem;
 constexpr double kLeabElevationFt = 2302.0;
 constexpr int kStepsPerReport = 10;  // the run's user reports come once a second; here faster
 
-struct Stand {
-  std::string id;
-  LatLon at;
-};
-
 fs::path lf_realworld() { return fs::path(ZENDRIK_REALWORLD_DIR); }
 
-std::string airports_test_read(const fs::path& file) {
-  std::ostringstream text;
-  text << std::ifstream(file).rdbuf();
-  return text.str();
-}
-
-std::vector<Stand> lf_standsOf(const fs::path& file) {
+// The stands of a stand file, helipads left out.
+std::vector<fixtures::StandRow> lf_standsOf(const fs::path& file) {
   pugi::xml_document document;
   document.load_file(file.c_str());
-  std::vector<Stand> stands;
+  std::vector<fixtures::StandRow> stands;
   for (const pugi::xml_node& p : document.child("parkpositions").children("parkpos")) {
     if (!p.attribute("heli").as_bool()) {
-      stands.push_back({p.attribute("id").value(),
-                        {p.attribute("latitude").as_double(), p.attribute("longitude").as_double()}});
+      stands.emplace_back(p.attribute("id").value(), p.attribute("latitude").as_double(),
+                          p.attribute("longitude").as_double());
     }
   }
   return stands;
@@ -120,15 +104,15 @@ class ParkEndToEndTest : public linktest::LinkTest {
     gf_scanAirports();
     stands = lf_standsOf(g_myThirdpartyDir / "LEAB.xml");
     ASSERT_GE(stands.size(), 10u);
-    const DayHh now = gf_dayHhNow();
-    std::string learned = R"(<?xml version="1.0"?><meta><info name="author" value="t"/><info name="version" value="1"/><info name="date" value="d"/></meta><parameters><parameter name="airport_name" value="Albacete"/></parameters><parkpositions>)";
-    for (int k = 0; k < 6; ++k) {  // IBE1 at fit 0 ... IBE6 at fit 5
-      const DayHh at = gf_slotsBefore(now, static_cast<std::uint32_t>(k));
-      learned += fmt::format(R"(<parkpos id="{}"><opt airl="IBE" type="B738" day="{}" hh="{}" cs="IBE{}"/></parkpos>)",
-                             stands[static_cast<std::size_t>(k)].id, at.day, at.hh, k + 1);
+    fixtures::StandFileLayout learned;
+    learned.parameters = {{"airport_name", "Albacete"}};
+    for (std::uint32_t k = 0; k < 6; ++k) {  // IBE1 at fit 0 ... IBE6 at fit 5
+      const DayHh at = gf_slotsBefore(gf_dayHhNow(), k);
+      learned.stands.push_back(stands[k]);
+      learned.stands.back().options = {fmt::format(R"(<opt airl="IBE" type="B738" day="{}" hh="{}" cs="IBE{}"/>)",
+                                                   at.day, at.hh, k + 1)};
     }
-    fs::create_directories(g_learnedDir / "thirdparty/ARV");
-    std::ofstream(g_learnedDir / "thirdparty/ARV/LEAB.xml") << learned << "</parkpositions>";
+    fixtures::writeStandFile(g_learnedDir / "thirdparty/ARV/LEAB.xml", learned);
     gf_clearLiveryTables();
     g_liveriesScanDone = false;
     g_liveries = {{"IBE", "B738", "Stand-in B738 Iberia", "", 1, false}};
@@ -139,10 +123,9 @@ class ParkEndToEndTest : public linktest::LinkTest {
   // The user parked at LEAB (not on a stand of the options), the simulator and the reader.
   void startRun() {
     g_dayHhNow = gf_dayHhNow();  // the tick's duty
-    const Stand& user = stands.back();
     standin = simtest::gf_startStandin(
         {{"user", {{"object_id", 2}, {"atc_model", "B738"},
-                   {"path", {{{"t", 0}, {"lat", user.at.lat}, {"lon", user.at.lon}, {"alt_ft", kLeabElevationFt}}}}}},
+                   {"path", {{{"t", 0}, {"lat", stands.back().lat}, {"lon", stands.back().lon}, {"alt_ft", kLeabElevationFt}}}}}},
          {"ground_elevation_ft", kLeabElevationFt}});
     env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(standin->port()));
     worker.start();
@@ -191,22 +174,18 @@ class ParkEndToEndTest : public linktest::LinkTest {
     }
     return done();
   }
-  std::vector<p3d::RecordedRequest> created() const {
-    std::vector<p3d::RecordedRequest> found;
-    for (const p3d::RecordedRequest& r : standin->requests()) {
-      if (r.request.kind == p3d::RequestKind::AICreateNonATCAircraft) found.push_back(r);
-    }
+  std::vector<p3d::RecordedRequest> requests(p3d::RequestKind kind) const {
+    std::vector<p3d::RecordedRequest> found = standin->requests();
+    std::erase_if(found, [kind](const p3d::RecordedRequest& r) { return r.request.kind != kind; });
     return found;
   }
   std::vector<p3d::SimObject> statics() const {
-    std::vector<p3d::SimObject> found;
-    for (const p3d::SimObject& o : standin->aiObjects()) {
-      if (o.atcId.ends_with('*')) found.push_back(o);
-    }
+    std::vector<p3d::SimObject> found = standin->aiObjects();
+    std::erase_if(found, [](const p3d::SimObject& o) { return !o.atcId.ends_with('*'); });
     return found;
   }
 
-  std::vector<Stand> stands;
+  std::vector<fixtures::StandRow> stands;
   std::unique_ptr<p3d::P3dStandin> standin;
   linktest::TestWorker worker;
   std::thread replay;
@@ -221,11 +200,11 @@ TEST_F(ParkEndToEndTest, ParkedAtLeabThenClimbingAwayAndBack) {
   // Run 1: the user parked at LEAB. Its static aircraft are created one per 50 steps, best fit first.
   startRun();
   const std::size_t wanted = 6;  // the options learned for now: fewer than the wanted 30 %
-  ASSERT_TRUE(stepUntil([this] { return created().size() == wanted && !g_busy; }));
-  const std::vector<p3d::RecordedRequest> requests = created();
+  const auto created = [this] { return requests(p3d::RequestKind::AICreateNonATCAircraft); };
+  ASSERT_TRUE(stepUntil([&] { return created().size() == wanted && !g_busy; }));
   for (std::size_t k = 0; k < wanted; ++k) {
-    EXPECT_EQ(requests[k].request.text2, fmt::format("IBE{}*", k + 1));
-    EXPECT_TRUE(k == 0 || requests[k].t - requests[k - 1].t >= 0.4) << k;
+    EXPECT_EQ(created()[k].request.text2, fmt::format("IBE{}*", k + 1));
+    EXPECT_TRUE(k == 0 || created()[k].t - created()[k - 1].t >= 0.4) << k;
   }
   ASSERT_TRUE(stepUntil([this, wanted] {
     const auto parked = statics();
@@ -234,7 +213,7 @@ TEST_F(ParkEndToEndTest, ParkedAtLeabThenClimbingAwayAndBack) {
   }));
 
   // The real IBE1 reports from its stand: born parked, it takes the stand of its static twin.
-  startFeed(4000011, stands[0].at, 0, "IBE1", "EC-AAA");
+  startFeed(4000011, {stands[0].lat, stands[0].lon}, 0, "IBE1", "EC-AAA");
   ASSERT_TRUE(stepUntil([this] {
     const auto objects = standin->aiObjects();
     return std::none_of(objects.begin(), objects.end(), [](const p3d::SimObject& o) { return o.atcId == "IBE1*"; }) &&
@@ -242,15 +221,13 @@ TEST_F(ParkEndToEndTest, ParkedAtLeabThenClimbingAwayAndBack) {
   }));
 
   // Climbing past AIRPORT_HEIGHT: every parked aircraft goes once, what was learned is saved.
-  standin->placeUser({0, stands.back().at.lat, stands.back().at.lon, kLeabElevationFt + 3000, 0, 0, 0, 250, false});
+  standin->placeUser({0, stands.back().lat, stands.back().lon, kLeabElevationFt + 3000, 0, 0, 0, 250, false});
   ASSERT_TRUE(stepUntil([this] { return g_parkAirportIcao.empty() && standin->aiObjects().empty(); }));
   std::set<std::uint32_t> removed;
-  for (const p3d::RecordedRequest& r : standin->requests()) {
-    EXPECT_TRUE(r.request.kind != p3d::RequestKind::AIRemoveObject || removed.insert(r.request.u[0]).second);
-  }
+  for (const p3d::RecordedRequest& r : requests(p3d::RequestKind::AIRemoveObject)) removed.insert(r.request.u[0]);
   EXPECT_EQ(removed.size(), wanted + 1);
-  const std::string saved = airports_test_read(g_learnedDir / "thirdparty/ARV/LEAB.xml");
-  EXPECT_NE(saved.find("EC-AAA"), std::string::npos);
+  EXPECT_EQ(requests(p3d::RequestKind::AIRemoveObject).size(), wanted + 1);
+  EXPECT_NE(gf_testReadAll(g_learnedDir / "thirdparty/ARV/LEAB.xml").find("EC-AAA"), std::string::npos);
 
   // Run 2 leaves IBE1 out and has IBE2 in the air: IBE1's static is back on its stand, IBE2's
   // option is passed over.
@@ -258,11 +235,11 @@ TEST_F(ParkEndToEndTest, ParkedAtLeabThenClimbingAwayAndBack) {
   startRun();
   startFeed(4000012, {38.9, -1.9}, 6000, "IBE2", "");
   ASSERT_TRUE(stepUntil([] { return g_parkAirportIcao == "LEAB" && !g_parkCalcPending && !g_busy; }));
-  ASSERT_TRUE(stepUntil([this] { return statics().size() == created().size(); }));
+  ASSERT_TRUE(stepUntil([&] { return statics().size() == created().size(); }));
   std::string tails;
   for (const p3d::SimObject& o : statics()) {
     tails += o.atcId + " ";
-    EXPECT_TRUE(o.atcId != "IBE1*" || gf_distanceNm({o.lat, o.lon}, stands[0].at) < 0.001);
+    EXPECT_TRUE(o.atcId != "IBE1*" || gf_distanceNm({o.lat, o.lon}, {stands[0].lat, stands[0].lon}) < 0.001);
   }
   EXPECT_NE(tails.find("IBE1* "), std::string::npos) << tails;
   EXPECT_EQ(tails.find("IBE2* "), std::string::npos) << tails;

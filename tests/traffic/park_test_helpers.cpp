@@ -1,9 +1,7 @@
 // The park-airport tests' set-up.
 #include <cstdlib>
 
-#include "airports/airports.h"
 #include "foundation/file_names.h"
-#include "foundation/main_window_state.h"
 #include "foundation/meta_block.h"
 #include "foundation/run_state.h"
 #include "park_test_support.h"
@@ -12,28 +10,18 @@
 
 namespace traffictest {
 
-namespace {
-constexpr const char* kNoServer = "http://127.0.0.1:9/";  // nothing listens: downloads fail at once
-}
-
 void ParkTest::SetUp() {
   TrafficTest::SetUp();
-  ::setenv("ZENDRIK_DOWNLOAD_URL", kNoServer, 1);
+  ::setenv("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:9/", 1);  // nothing listens there
   gf_resetParkAirports();
   std::filesystem::create_directories(g_myThirdpartyDir);
   std::filesystem::create_directories(g_learnedDir);
   g_airports = {{"EDDF", "FRA", 50.0333, 8.5706, 364}, {"EGLL", "LHR", 51.4706, -0.4619, 83},
                 {"EHAM", "AMS", kField.lat, kField.lon, -11}, {"EHLE", "", 52.4603, 5.5272, -13},
                 {"LEAB", "ABC", 38.9485, -1.8635, 2302}};
-  g_airportsLoaded = true;
+  g_airportsLoaded = g_userOnGroundKnown = true;
   g_dayHhNow = DayHh{1, 20};
-  g_userOnGroundKnown = true;
-  g_userStandName.clear();
-  g_parkApfHeader = {};
-  g_parkApfPath.clear();
-  g_parkStandsReady = false;
-  g_standFileParamsChanged = false;
-  g_parkStandFileHandmade = false;
+  g_parkStandsReady = g_standFileParamsChanged = g_parkStandFileHandmade = false;
   g_simulatorName = "P3D";
   gf_userAt({0.0, 0.0}, true);
 }
@@ -62,10 +50,9 @@ void gf_userAt(const LatLon& position, bool onGround, double aglFt) {
   g_userOnGround = onGround;
 }
 
-fixtures::StandRow gf_standRow(const std::string& name, double bearingDeg, double metres,
-                               double radiusM) {
-  const ParkPos stand = gf_standAt(name, bearingDeg, metres, radiusM);
-  return fixtures::StandRow(name, stand.lat, stand.lon, 0.0, radiusM);
+fixtures::StandRow gf_standRow(const std::string& name, double bearingDeg, double metres) {
+  const ParkPos stand = gf_standAt(name, bearingDeg, metres, 20.0);
+  return fixtures::StandRow(name, stand.lat, stand.lon);
 }
 
 void gf_writeParkFile(const std::filesystem::path& file, const std::string& publisher,
@@ -75,15 +62,13 @@ void gf_writeParkFile(const std::filesystem::path& file, const std::string& publ
   layout.parameters = {{"airport_name", "Schiphol"}, {"publisher", publisher}, {"altitude", "-11"}};
   layout.parameters.insert(layout.parameters.end(), parameters.begin(), parameters.end());
   layout.stands = stands;
-  std::filesystem::create_directories(file.parent_path());
   fixtures::writeStandFile(file, layout);
 }
 
 ParkPosOption gf_option(const std::string& airline, const std::string& type, const std::string& cs,
-                        std::uint32_t day, std::vector<int> slots, std::uint32_t real,
-                        const std::string& cs2, const std::string& reg) {
-  ParkPosOption option{airline, type, reg, cs, cs2, {}, 0, day, 0, real};
-  for (const int slot : slots) option.hh.set(static_cast<std::size_t>(slot));
+                        std::uint32_t day, int slot, std::uint32_t real, const std::string& cs2) {
+  ParkPosOption option{airline, type, "", cs, cs2, {}, 1, day, 0, real};
+  option.hh.set(static_cast<std::size_t>(slot));
   return option;
 }
 
@@ -101,19 +86,17 @@ StaticAircraft& gf_addStatic(const std::string& type, const std::string& callsig
   return s;
 }
 
-AiAircraft& gf_addParkedLive(const std::string& callsign, std::uint32_t standId, std::uint32_t key,
-                             std::uint32_t objectId) {
+void gf_addParkedLive(const std::string& callsign, std::uint32_t standId, std::uint32_t objectId) {
   const ParkPos& stand = g_parkStands.at(standId - 1);
   PositionReport report;
   report.lat = stand.lat;
   report.lon = stand.lon;
-  AiAircraft& a = g_liveAc.emplace_back(report, gf_head("B738", callsign, "", key), 0.0);
+  AiAircraft& a = g_liveAc.emplace_back(report, gf_head("B738", callsign, "", 10000 + objectId), 0.0);
   a.standId = standId;
   a.fs = kFsParked;
   a.parkedTime = gf_nowTicks100ns();
   gf_setObjectId(a, objectId);
   gf_setState(a, kStActive);
-  return a;
 }
 
 }  // namespace traffictest

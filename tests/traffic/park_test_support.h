@@ -1,6 +1,6 @@
 // The park-airport tests' set-up on top of the engine tests': a small airport list around
-// kField (EHAM), the park airports and the current park airport emptied, downloads pointed at a
-// closed loopback port unless a test serves files, and helpers for stand files and aircraft.
+// kField (EHAM), the park airports emptied, downloads sent to a closed loopback port unless a
+// test serves stock stand files, and helpers for stand files, options and aircraft.
 #pragma once
 
 #include <memory>
@@ -18,30 +18,25 @@ class ParkTest : public TrafficTest {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Serves the folder "server" of the working folder; stock stand files go to
-  // server/P3D/archive/stock/<ICAO>.xml.
+  // Serves "server" of the working folder: stock files at server/P3D/archive/stock/<ICAO>.xml.
   void serveStockFiles();
   std::unique_ptr<LocalHttpServer> server;
 };
 
-// The user aircraft as the engine's copy holds it.
 void gf_userAt(const LatLon& position, bool onGround, double aglFt = 0.0);
-// A stand-file row of a stand placed like gf_standAt.
-fixtures::StandRow gf_standRow(const std::string& name, double bearingDeg, double metres,
-                               double radiusM = 20.0);
-// A stand file with its airport name, publisher and altitude.
+// A stand-file row of a stand placed like gf_standAt, radius 20 m.
+fixtures::StandRow gf_standRow(const std::string& name, double bearingDeg, double metres);
+// A stand file of airport "Schiphol", altitude -11 ft.
 void gf_writeParkFile(const std::filesystem::path& file, const std::string& publisher,
                       const std::vector<fixtures::StandRow>& stands,
                       std::vector<std::pair<std::string, std::string>> parameters = {});
-// A learned option of one day's slots.
+// An option in use (id 1) of one slot.
 ParkPosOption gf_option(const std::string& airline, const std::string& type, const std::string& cs,
-                        std::uint32_t day, std::vector<int> slots, std::uint32_t real = 1,
-                        const std::string& cs2 = "", const std::string& reg = "");
-// An active static aircraft parked on the stand at the slot, as the engine creates one.
+                        std::uint32_t day, int slot, std::uint32_t real = 1, const std::string& cs2 = "");
+// An active static aircraft on the stand (numbered 1, 2, ...), parked at the slot.
 StaticAircraft& gf_addStatic(const std::string& type, const std::string& callsign, std::uint32_t standId,
                              DayHh parked, std::uint32_t objectId, const std::string& airline = "KLM");
-// An active live aircraft parked on the stand.
-AiAircraft& gf_addParkedLive(const std::string& callsign, std::uint32_t standId, std::uint32_t key,
-                             std::uint32_t objectId);
+// An active live aircraft parked on the stand just now.
+void gf_addParkedLive(const std::string& callsign, std::uint32_t standId, std::uint32_t objectId);
 
 }  // namespace traffictest
