@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "files_test_support.h"
 #include "platform/win32.h"
@@ -20,13 +18,6 @@ HANDLE openFile(const fs::path& path, DWORD access, DWORD disposition) {
   const WString name = gf_toUtf16(path.string());
   return CreateFileW(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(Files, ReadsTheFirstBytesAsTheEncodingProbeDoes) {
