@@ -149,11 +149,12 @@ TEST_F(ParkAirportsTest, InSightOutOfSightANearerAirportAndTheDestination) {
 
 TEST_F(ParkAirportsTest, RereadMovesTheReservedStand) {
   gf_writeParkFile(g_myThirdpartyDir / "EHAM.xml", "Aerosoft", {gf_standRow("A1", 0, 100), gf_standRow("A2", 90, 100)});
-  gf_testWriteFile(g_myParkAirportsFile, "EHAM,A1\n");
+  gf_testWriteFile(g_myParkAirportsFile, "EHAM,A1\nEHLE\n");
   ASSERT_TRUE(lf_readMyParkAirports() && lf_setCurrentParkAirport("EHAM"));
+  lf_refreshParkDistances(kEhle);  // EHLE first
   std::string message;
-  lf_readParkedFile(message);
-  ASSERT_EQ(g_reservedStand, "A1");
+  lf_readParkedFile(message);  // EHAM comes first again, with its reserved stand
+  ASSERT_EQ(g_parkAirports.front().icao + g_reservedStand, "EHAMA1");
   gf_addStatic("A320", "KLM11*", 2, {1, 20}, 31);
 
   gf_testWriteFile(g_myParkAirportsFile, "EHAM,A2\nEHLE\n");

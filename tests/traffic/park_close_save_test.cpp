@@ -57,8 +57,14 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     lf_calcStaticParking();  // a calculation in between loses nothing
     const auto before = options();
     gf_addStatic("A320", "TRA1*", 1, {1, 21}, 41);
+    gf_addParkedLive("KLM5", 2, 45);
+    g_liveAc.back().fs = kFsParking;  // driving to its stand, it holds one too
     gf_removeParkedAc();
-    EXPECT_TRUE(g_parkAirportIcao.empty() && g_parkStands.empty() && !g_parkStandsReady && g_removeWait.back() == 41);
+    EXPECT_TRUE(g_parkAirportIcao.empty() && g_parkStands.empty() && !g_parkStandsReady);
+    EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{41, 45}));
+    EXPECT_EQ(g_liveAc.back().standId, 0u);
+    g_removeWait.clear();
+    g_liveAc.clear();
     EXPECT_TRUE(logged(fmt::format("\"{}\" saved with 3 updates \n", learned))) << learned;
     const std::string saved = gf_testReadAll(learned);
     EXPECT_EQ(saved.find("KLM9"), std::string::npos);  // the stand file's own option
