@@ -3,7 +3,6 @@
 // run's reset. Worker thread; the stand-file presence check of a new airport runs as a
 // background task (it may download).
 #include <chrono>
-#include <exception>
 #include <future>
 #include <map>
 #include <optional>
@@ -15,7 +14,6 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
-#include "foundation/strings.h"
 #include "shell/intake/intake.h"
 #include "traffic/park_airports.h"
 
