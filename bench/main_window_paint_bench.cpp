@@ -2,6 +2,8 @@
 // and its 39 controls, as after every invalidation of the whole window.
 #include <benchmark/benchmark.h>
 
+#include "bench_table.h"
+
 #include "foundation/main_window_state.h"
 #include "platform/headless.h"
 #include "shell/shell.h"
@@ -30,6 +32,7 @@ void BM_FullWindowPaint(benchmark::State& state) {
     InvalidateRect(window, nullptr, TRUE);
     messages += platform::gf_pumpMessages();
   }
+  bench::shareOfTick(state);  // a paint runs on the GUI thread; its share of one tick's time
   state.counters["messages/paint"] =
       static_cast<double>(messages) / static_cast<double>(state.iterations());
   DestroyWindow(window);

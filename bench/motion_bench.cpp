@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_table.h"
+
 #include "foundation/worker_thread.h"
 #include "replay-motion/replay.h"
 #include "shell/intake/intake.h"
@@ -67,6 +69,7 @@ void BM_StepMotion300Aircraft(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * kAircraft);
+  bench::shareOfTick(state);  // every live aircraft moves once per tick
   state.counters["ns_per_aircraft_step"] = benchmark::Counter(
       static_cast<double>(state.iterations() * kAircraft),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
@@ -100,6 +103,7 @@ void BM_LegsTakenUp(benchmark::State& state) {
     ++legs;
   }
   state.SetItemsProcessed(legs);
+  bench::shareOfTick(state, 2.0);  // at most two reports are taken per engine step
 }
 BENCHMARK(BM_LegsTakenUp);
 
@@ -111,6 +115,8 @@ void BM_ReplayScenarioB(benchmark::State& state) {
     steps += run.positions.empty() ? 0 : run.positions.back().step;
   }
   state.SetItemsProcessed(steps);
+  // One aircraft's whole arrival: its share per simulated step.
+  bench::shareOfTick(state, steps > 0 ? static_cast<double>(state.iterations()) / steps : 1.0);
 }
 BENCHMARK(BM_ReplayScenarioB)->Unit(benchmark::kMillisecond);
 

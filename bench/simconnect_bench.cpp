@@ -1,14 +1,22 @@
-// SimConnect client throughput: position updates (SetDataOnSimObject of 64 bytes) from the
-// client to the simulator stand-in over loopback, and the client's message reassembly.
+// SimConnect client: batches of position updates (SetDataOnSimObject of 64 bytes) sent to the
+// simulator stand-in over loopback, beside a loopback TCP connection pushing the same bytes; and
+// the client's message reassembly beside copying the same stream in the same chunks.
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
+
+#include "bench_table.h"
 
 #include "p3d-standin/p3d_standin.h"
 #include "simlink/simconnect/message_assembler.h"
@@ -22,6 +30,8 @@ struct PositionRecord {
   double lat, lon, pitch, bank, heading, alt, verticalSpeed, trueAirspeed;
 };
 static_assert(sizeof(PositionRecord) == 64);
+// A SetDataOnSimObject request of one PositionRecord on the wire: header and fields, then data.
+constexpr std::size_t kUpdatePacketBytes = 36 + sizeof(PositionRecord);
 
 // A stand-in on a free port and a client connected to it through a SimConnect.cfg in a
 // temporary current folder.
@@ -80,8 +90,9 @@ class LoopbackLink {
 
 void lf_drain(SIMCONNECT_RECV*, DWORD, void*) {}
 
-// Each iteration sends a batch of updates and waits until the stand-in has decoded all of
-// them, so the rate is end to end: packet building, the writer thread, TCP and the peer.
+// Each iteration times the batch of update calls as the engine's thread makes them (packet
+// building and queueing for the client's writer thread); waiting until the stand-in has decoded
+// every update, which is the peer's work, is left out of the time.
 void BM_PositionUpdatesOverLoopback(benchmark::State& state) {
   LoopbackLink link;
   if (link.handle() == nullptr || link.objectId() == 0) {
@@ -97,20 +108,99 @@ void BM_PositionUpdatesOverLoopback(benchmark::State& state) {
       SimConnect_SetDataOnSimObject(link.handle(), 402, link.objectId(), 0, 0, sizeof r, &r);
     }
     sent += batch;
+    state.PauseTiming();
     while (link.standin().requestCount(p3d::RequestKind::SetDataOnSimObject) < sent) {
       SimConnect_CallDispatch(link.handle(), lf_drain, nullptr);
       std::this_thread::yield();
     }
+    state.ResumeTiming();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(sent));
   state.counters["updates_per_s"] =
       benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
+  bench::compareWith(state, "BM_LoopbackSameBytes/" + std::to_string(batch));
 }
 BENCHMARK(BM_PositionUpdatesOverLoopback)->Arg(1)->Arg(64)->Arg(1000)->UseRealTime();
 
+// A connected pair of loopback TCP sockets whose receiving end a thread of its own drains,
+// counting the bytes that arrived.
+class SocketPair {
+ public:
+  SocketPair() {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener, 1) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ::close(listener);
+      return;
+    }
+    m_sender = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::connect(m_sender, reinterpret_cast<sockaddr*>(&address), length) == 0)
+      m_receiver = ::accept(listener, nullptr, nullptr);
+    ::close(listener);
+    if (m_receiver >= 0) m_drain = std::thread([this] { drain(); });
+  }
+  ~SocketPair() {
+    if (m_sender >= 0) ::shutdown(m_sender, SHUT_WR);
+    if (m_drain.joinable()) m_drain.join();
+    ::close(m_sender);
+    ::close(m_receiver);
+  }
+  bool connected() const { return m_receiver >= 0; }
+  int sender() const { return m_sender; }
+  std::size_t received() const { return m_received.load(); }
+
+ private:
+  void drain() {
+    std::vector<char> buffer(65536);
+    for (;;) {
+      const ssize_t n = ::recv(m_receiver, buffer.data(), buffer.size(), 0);
+      if (n <= 0) return;
+      m_received += static_cast<std::size_t>(n);
+    }
+  }
+  int m_sender = -1;
+  int m_receiver = -1;
+  std::atomic<std::size_t> m_received{0};
+  std::thread m_drain;
+};
+
+// The same batches of update packets sent on a loopback TCP connection, one send each; waiting
+// until the peer has every byte is left out of the time, as above.
+void BM_LoopbackSameBytes(benchmark::State& state) {
+  SocketPair pair;
+  if (!pair.connected()) {
+    state.SkipWithError("no loopback connection");
+    return;
+  }
+  const auto batch = static_cast<std::size_t>(state.range(0));
+  const std::vector<char> packet(kUpdatePacketBytes, 0x21);
+  std::size_t sent = 0;
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < batch; ++i) {
+      if (::send(pair.sender(), packet.data(), packet.size(), MSG_NOSIGNAL) !=
+          static_cast<ssize_t>(packet.size())) {
+        state.SkipWithError("send failed");
+        return;
+      }
+    }
+    sent += batch * packet.size();
+    state.PauseTiming();
+    while (pair.received() < sent) std::this_thread::yield();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+  bench::markBaseline(state);
+}
+BENCHMARK(BM_LoopbackSameBytes)->Arg(1)->Arg(64)->Arg(1000)->UseRealTime();
+
 // A received stream as the simulator sends it during traffic: Frame events, user data and
-// by-type answers, read 2048 bytes at a time.
-void BM_Reassembly(benchmark::State& state) {
+// by-type answers.
+std::vector<std::uint8_t> lf_receivedStream() {
   std::vector<std::uint8_t> stream;
   auto add = [&](std::uint32_t size) {
     const std::size_t at = stream.size();
@@ -122,6 +212,29 @@ void BM_Reassembly(benchmark::State& state) {
     add(136);
     for (int k = 0; k < 8; ++k) add(96);
   }
+  return stream;
+}
+
+// The stream copied in the chunks of the argument into a receive buffer.
+void BM_CopyStream(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = lf_receivedStream();
+  const auto chunk = static_cast<std::size_t>(state.range(0));
+  std::vector<std::uint8_t> buffer(chunk);
+  for (auto _ : state) {
+    for (std::size_t pos = 0; pos < stream.size(); pos += chunk) {
+      const std::size_t n = std::min(chunk, stream.size() - pos);
+      std::memcpy(buffer.data(), stream.data() + pos, n);
+      benchmark::DoNotOptimize(buffer.data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
+  bench::markBaseline(state);
+}
+BENCHMARK(BM_CopyStream)->Arg(2048)->Arg(65536);
+
+// The stream read the argument's bytes at a time through the client's reassembly.
+void BM_Reassembly(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = lf_receivedStream();
   const auto chunk = static_cast<std::size_t>(state.range(0));
   std::size_t messages = 0;
   for (auto _ : state) {
@@ -141,6 +254,7 @@ void BM_Reassembly(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
   state.SetItemsProcessed(static_cast<std::int64_t>(messages));
+  bench::compareWith(state, "BM_CopyStream/" + std::to_string(chunk));
 }
 BENCHMARK(BM_Reassembly)->Arg(2048)->Arg(65536);
 

@@ -1,12 +1,17 @@
-// Reading aircraft.cfg-sized text files in each encoding (the livery scan reads thousands), and
-// one load-modify-save of parameters.xml (every setting change in the window does one).
+// Reading aircraft.cfg-sized text files in each encoding (the livery scan reads thousands)
+// beside reading the same bytes, and one load-modify-save of parameters.xml (every setting
+// change in the window does one) beside writing the same bytes through a renamed temporary file.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
+#include "file_bytes.h"
 #include "foundation/parameters.h"
 #include "foundation/settings_file.h"
 #include "foundation/text_file.h"
@@ -26,8 +31,19 @@ std::u16string lf_cfgText() {
   return text;
 }
 
-fs::path lf_writeFile(const std::string& name, int code) {
-  const fs::path file = fs::temp_directory_path() / name;
+// The file of one encoding, written once per process.
+const fs::path& lf_cfgFile(int code) {
+  static std::map<int, fs::path> s_files;
+  fs::path& file = s_files[code];
+  if (!file.empty()) return file;
+  file = fs::temp_directory_path() / ("zendrik_bench_" + std::to_string(code) + ".cfg");
+  static const int s_cleanup = std::atexit([] {
+    for (const auto& [made, path] : s_files) {
+      std::error_code ignored;
+      fs::remove(path, ignored);
+    }
+  });
+  (void)s_cleanup;
   const std::u16string wide = lf_cfgText();
   std::string bytes;
   if (code == kTextUtf16Le) {
@@ -43,35 +59,69 @@ fs::path lf_writeFile(const std::string& name, int code) {
   return file;
 }
 
+void BM_ReadCfgBytes(benchmark::State& state) {
+  const fs::path& file = lf_cfgFile(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(bench::readFileBytes(file).size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+  bench::markBaseline(state);
+}
+BENCHMARK(BM_ReadCfgBytes)->Arg(kTextAnsi)->Arg(kTextUtf8Bom)->Arg(kTextUtf16Le);
+
 void BM_ReadCfg(benchmark::State& state) {
-  const int code = static_cast<int>(state.range(0));
-  const fs::path file = lf_writeFile("zendrik_bench_" + std::to_string(code) + ".cfg", code);
-  std::size_t bytes = fs::file_size(file);
+  const fs::path& file = lf_cfgFile(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     std::vector<std::string> lines;
     lines.reserve(4048);
     benchmark::DoNotOptimize(gf_readExtTextFileToStringVector(file, lines));
     benchmark::DoNotOptimize(lines.data());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-  fs::remove(file);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+  bench::compareWith(state, "BM_ReadCfgBytes/" + std::to_string(state.range(0)));
 }
 BENCHMARK(BM_ReadCfg)->Arg(kTextAnsi)->Arg(kTextUtf8Bom)->Arg(kTextUtf16Le);
 
+// A complete parameters.xml in a folder of its own, made once per process.
+const fs::path& lf_settingsFolder() {
+  static const fs::path folder = [] {
+    const fs::path made = fs::temp_directory_path() / "zendrik_bench_settings";
+    fs::create_directories(made);
+    const fs::path saved = g_parametersFile;
+    g_parametersFile = made / "parameters.xml";
+    lf_initParameterGroups();
+    g_parametersFile = saved;
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(fs::temp_directory_path() / "zendrik_bench_settings", ignored);
+    });
+    return made;
+  }();
+  return folder;
+}
+
 void BM_SaveOneSetting(benchmark::State& state) {
-  const fs::path folder = fs::temp_directory_path() / "zendrik_bench_settings";
-  fs::create_directories(folder);
   const fs::path saved = g_parametersFile;
-  g_parametersFile = folder / "parameters.xml";
-  lf_initParameterGroups();  // a complete file to rewrite
+  g_parametersFile = lf_settingsFolder() / "parameters.xml";
   int value = 0;
   for (auto _ : state) {
     g_paramMaxLive.setValue(++value % 300);
     gf_saveIntParameter(g_paramMaxLive);
   }
   g_parametersFile = saved;
-  fs::remove_all(folder);
+  bench::compareWith(state, "BM_WriteSettingsBytes");
 }
 BENCHMARK(BM_SaveOneSetting);
+
+// Reading parameters.xml's bytes and writing them back through a renamed temporary file.
+void BM_WriteSettingsBytes(benchmark::State& state) {
+  const fs::path file = lf_settingsFolder() / "parameters.xml";
+  const fs::path temporary = lf_settingsFolder() / "parameters.xml.tmp";
+  for (auto _ : state) {
+    const std::string bytes = bench::readFileBytes(file);
+    std::ofstream(temporary, std::ios::binary) << bytes;
+    fs::rename(temporary, file);
+  }
+  bench::markBaseline(state);
+}
+BENCHMARK(BM_WriteSettingsBytes);
 
 }  // namespace

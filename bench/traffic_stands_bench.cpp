@@ -3,6 +3,8 @@
 // stand choice and one static-parking stand search. Calls per second.
 
 #include <benchmark/benchmark.h>
+
+#include "bench_table.h"
 #include <fmt/format.h>
 
 #include "airports/airports.h"
@@ -67,6 +69,7 @@ void BM_ClosestFreeStand(benchmark::State& state) {
     benchmark::DoNotOptimize(gf_closestFreeStand(near, aircraft, 0.05, true));
   }
   state.SetItemsProcessed(state.iterations());
+  bench::shareOfTick(state);
 }
 BENCHMARK(BM_ClosestFreeStand);
 
@@ -79,6 +82,7 @@ void BM_StandNameAtUncached(benchmark::State& state) {
     benchmark::DoNotOptimize(gf_standNameAt(positions[k++ & 1]));  // never the cached position
   }
   state.SetItemsProcessed(state.iterations());
+  bench::shareOfTick(state);
 }
 BENCHMARK(BM_StandNameAtUncached);
 
@@ -89,6 +93,7 @@ void BM_ChooseSoftStand(benchmark::State& state) {
     benchmark::DoNotOptimize(lf_chooseSoftStand({3, 20}, aircraft, true));
   }
   state.SetItemsProcessed(state.iterations());
+  bench::shareOfTick(state);
 }
 BENCHMARK(BM_ChooseSoftStand);
 
@@ -104,6 +109,7 @@ void BM_SearchStands(benchmark::State& state) {
     benchmark::DoNotOptimize(candidates.data());
   }
   state.SetItemsProcessed(state.iterations());
+  bench::shareOfTick(state);
   state.counters["candidates"] = static_cast<double>(candidates.size());
 }
 BENCHMARK(BM_SearchStands);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -39,10 +40,18 @@ std::uint32_t lf_fileWord(std::ifstream& file, std::uint64_t byteOffset) {
   return lf_littleEndian(bytes);  // bytes not read stay 0
 }
 
-// Walks the records of one airport section from word i to the end of the file.
-void lf_walkSectionRecords(const BglWords& words, std::int64_t i,
+// Walks the records of one airport section from word i to the end of the file. A walk that
+// reaches a record an earlier section's walk stepped on ends there: from that record on it
+// would follow the same records and hand on the same airports again, so a file is walked once
+// however many sections its table lists (a crafted table made each file cost its section count
+// times its size).
+void lf_walkSectionRecords(const BglWords& words, std::int64_t i, std::vector<bool>& walked,
                            const std::function<void(const BglAirportRecord&)>& onAirport) {
   while (i < words.size()) {
+    if (walked[static_cast<std::size_t>(i)]) {
+      return;
+    }
+    walked[static_cast<std::size_t>(i)] = true;
     const std::uint16_t id = words.recordId(i);
     const std::int64_t step = words.recordStep(i);
     if (id == kBglAirportOld || id == kBglAirportNew) {
@@ -171,6 +180,7 @@ void lf_walkBglAirports(const BglWords& words,
     return;
   }
   const std::uint32_t sections = words.at(kSectionCountWord);
+  std::vector<bool> walked(static_cast<std::size_t>(words.size()));  // record starts stepped on
   for (std::uint32_t k = 0; k < sections; ++k) {
     const std::int64_t entry = kHeaderWords + kSectionEntryWords * static_cast<std::int64_t>(k);
     const std::uint32_t type = words.at(entry);
@@ -179,6 +189,6 @@ void lf_walkBglAirports(const BglWords& words,
       continue;
     }
     const std::int64_t subsection = words.at(entry + kSectionOffsetWord) / 4 + kSubsectionRecordsWord;
-    lf_walkSectionRecords(words, words.at(subsection) / 4, onAirport);
+    lf_walkSectionRecords(words, words.at(subsection) / 4, walked, onAirport);
   }
 }

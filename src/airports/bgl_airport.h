@@ -75,8 +75,8 @@ void lf_toParkPos(std::int64_t r, const BglWords& words, AirportFile& file,
 void lf_suffixDuplicateIds(AirportFile& file);
 
 // Walks every readable airport section of the file and hands each airport record with a valid
-// identifier to onAirport. Throws (BglRangeError or std::runtime_error) when the file is too
-// short or an index runs past its end.
+// identifier to onAirport, once, however many sections' walks reach it. Throws (BglRangeError or
+// std::runtime_error) when the file is too short or an index runs past its end.
 void lf_walkBglAirports(const BglWords& words,
                         const std::function<void(const BglAirportRecord&)>& onAirport);
 // Reads one airport record into the file: altitude, name, helipads and the first parking list.

@@ -100,6 +100,10 @@ void lf_toParkPos(std::int64_t r, const BglWords& words, AirportFile& file,
   const std::uint32_t count = words.at(r + kParkingCountWord) >> 16;
   const std::int64_t entryWords = newFormat ? kEntryWordsNew : kEntryWordsOld;
   std::int64_t e = r + kParkingFirstEntryWord;
+  // Room for every entry at once, as far as the file can hold them: moving the stands on each
+  // growth of the list is costly.
+  const auto entriesInFile = static_cast<std::size_t>(words.size() / entryWords);
+  file.stands.reserve(file.stands.size() + std::min<std::size_t>(count, entriesInFile));
   for (std::uint32_t k = 0; k < count; ++k) {
     const std::uint32_t head = words.at(e);
     const unsigned nameCode = head & 0x3Fu;

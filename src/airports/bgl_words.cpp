@@ -43,21 +43,29 @@ std::int64_t BglWords::recordStep(std::int64_t index) const {
 }
 
 bool gf_readBglWords(const std::filesystem::path& path, BglWords& out) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) {
     return false;
   }
-  std::vector<std::uint8_t> bytes;
-  file.seekg(0, std::ios::end);
   const std::streamoff length = file.tellg();
   if (length < 0) {
     return false;
   }
   file.seekg(0, std::ios::beg);
-  bytes.resize(static_cast<std::size_t>(length));
-  if (length > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), length)) {
-    return false;
+  const auto size = static_cast<std::size_t>(length);
+  if constexpr (std::endian::native == std::endian::little) {
+    // Read straight into the words: a partial last word keeps its zero padding.
+    std::vector<std::uint32_t> words((size + 3) / 4, 0u);
+    if (size > 0 && !file.read(reinterpret_cast<char*>(words.data()), length)) {
+      return false;
+    }
+    out = BglWords(std::move(words));
+  } else {
+    std::vector<std::uint8_t> bytes(size);
+    if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), length)) {
+      return false;
+    }
+    out = BglWords::fromBytes(bytes);
   }
-  out = BglWords::fromBytes(bytes);
   return true;
 }

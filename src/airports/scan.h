@@ -1,7 +1,7 @@
 // The airports scan: folder walk with one task per BGL file holding airports, the link or
 // generation of each airport's stand file, scenery discovery and the driver. The driver and the
-// folder walk run on the worker thread; the file tasks on detached threads of their own, at most
-// g_maxThreads at once over all scans (foundation/scan_throttle.h).
+// folder walk run on the worker thread; the file tasks on the folder scan's pool of scan threads,
+// at most g_maxThreads at once over all scans (foundation/scan_task_pool.h).
 //
 // Lock order: g_linkMutex, then g_scanLogMutex, then the log mutex.
 #pragma once

@@ -1,8 +1,9 @@
-// The BGL folder walk (worker thread) and the task of one BGL file (a detached thread of its
-// own): each airport of the file is linked to the archive or gets a generated stand file.
+// The BGL folder walk (worker thread) and the task of one BGL file (on the folder scan's pool of
+// scan threads): each airport of the file is linked to the archive or gets a generated stand
+// file.
 #include <deque>
 #include <future>
-#include <thread>
+#include <memory>
 
 #include <fmt/format.h>
 
@@ -10,6 +11,7 @@
 #include "airports/scan_log.h"
 #include "foundation/log.h"
 #include "foundation/run_state.h"
+#include "foundation/scan_task_pool.h"
 #include "foundation/scan_throttle.h"
 #include "platform/paths.h"
 
@@ -18,26 +20,19 @@ namespace {
 namespace fs = std::filesystem;
 using PendingTasks = std::deque<std::future<void>>;
 
-// Starts the task of one file; the counter is raised before the thread exists, so the task can
-// never lower it first.
-void lf_startTask(const fs::path& path, PendingTasks& pending) {
-  std::packaged_task<void()> task([path] { lf_toParkingPositions(path); });
-  std::future<void> result = task.get_future();
-  g_numThreads.fetch_add(1);
-  try {
-    std::thread(std::move(task)).detach();
-  } catch (...) {
-    gf_threadDone();
-    throw;
-  }
-  pending.push_back(std::move(result));
+// Whether a path lies in the Scenery folder of the given text (every path, when it is empty).
+bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
+  return scenery.empty() || pathText.find(scenery) != std::string::npos;
 }
 
-// Handles one entry of the walk; true when the walk is to end (stop or exit requested).
-bool lf_scanEntry(fs::recursive_directory_iterator& it, PendingTasks& pending) {
+// Handles one entry of the walk; true when the walk is to end (stop or exit requested). The
+// simulator's Scenery folder text is worked out once per folder scan: finding its letter case
+// on disk for every entry cost more than the entry.
+bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simScenery,
+                  ScanTaskPool& pool, PendingTasks& pending) {
   const fs::path path = it->path();
   const std::string text = path.string();
-  if (lf_inSimScenery(text)) {
+  if (lf_inSceneryText(text, simScenery)) {
     it.disable_recursion_pending();
     return false;
   }
@@ -55,8 +50,7 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, PendingTasks& pending) {
   if (g_stopRequested.load() || g_exitRequested.load()) {
     return true;
   }
-  gf_waitForThreadSlot();
-  lf_startTask(path, pending);
+  pending.push_back(pool.post([path] { lf_toParkingPositions(path); }));
   if (pending.size() > static_cast<std::size_t>(std::max(g_maxThreads.load(), 1))) {
     std::future<void> oldest = std::move(pending.front());
     const std::size_t count = pending.size();
@@ -81,8 +75,7 @@ std::string gf_simSceneryDirText() {
 }
 
 bool lf_inSimScenery(const std::string& pathText) {
-  const std::string scenery = gf_simSceneryDirText();
-  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+  return lf_inSceneryText(pathText, gf_simSceneryDirText());
 }
 
 void lf_scanBglFolder(const fs::path& folder) {
@@ -91,13 +84,22 @@ void lf_scanBglFolder(const fs::path& folder) {
   if (g_maxThreads.load() < 1) {
     g_maxThreads.store(1);
   }
+  std::unique_ptr<ScanTaskPool> pool;
+  try {
+    pool = std::make_unique<ScanTaskPool>(g_maxThreads.load());
+  } catch (const std::exception& e) {
+    lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
+                           folder.string(), e.what()));
+    return;
+  }
   PendingTasks pending;
   try {
+    const std::string simScenery = gf_simSceneryDirText();
     fs::recursive_directory_iterator it(folder);
     while (it != fs::recursive_directory_iterator()) {
       bool stop = false;
       try {
-        stop = lf_scanEntry(it, pending);
+        stop = lf_scanEntry(it, simScenery, *pool, pending);
       } catch (const std::exception& e) {
         lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                                folder.string(), e.what()));
@@ -133,11 +135,9 @@ void lf_toParkingPositions(const fs::path& bglPath) {
       lf_walkBglAirports(words, [&](const BglAirportRecord& record) { lf_toAirport(words, record, pathText); });
     }
   } catch (...) {
-    gf_threadDone();
     gf_logError("Exception in lf_toParkingPositions: " + bglPath.string());
     throw;
   }
-  gf_threadDone();
 }
 
 void lf_toAirport(const BglWords& words, const BglAirportRecord& record, const std::string& bglPath) {

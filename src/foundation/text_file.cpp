@@ -7,7 +7,7 @@
 #include <climits>
 #include <fstream>
 #include <functional>
-#include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -27,14 +27,33 @@ void lf_dropCarriageReturn(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-// Appends the lines of a narrow stream; returns the index of the first appended line.
+// Appends the lines of a narrow stream; returns the index of the first appended line. The
+// stream is read in large pieces and cut at each '\n' as std::getline cuts it (no empty line
+// after a last '\n'); each line is made once at its size, where getline grew it piece by piece.
 std::size_t lf_readNarrowLines(std::istream& in, std::vector<std::string>& lines) {
+  constexpr std::size_t kPieceBytes = 64 * 1024;
   const std::size_t first = lines.size();
-  std::string line;
-  while (std::getline(in, line)) {
+  const auto piece = std::make_unique_for_overwrite<char[]>(kPieceBytes);
+  std::string begun;  // a line that an earlier piece began
+  auto addLine = [&lines](std::string line) {
     lf_dropCarriageReturn(line);
     lines.push_back(std::move(line));
+  };
+  while (in.read(piece.get(), static_cast<std::streamsize>(kPieceBytes)) || in.gcount() > 0) {
+    const std::string_view text(piece.get(), static_cast<std::size_t>(in.gcount()));
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
+         start = end + 1, end = text.find('\n', start)) {
+      if (begun.empty()) {
+        addLine(std::string(text.substr(start, end - start)));
+      } else {
+        addLine(std::move(begun.append(text.substr(start, end - start))));
+        begun.clear();
+      }
+    }
+    begun.append(text.substr(start));
   }
+  if (!begun.empty()) addLine(std::move(begun));
   return first;
 }
 
@@ -67,10 +86,20 @@ WString lf_decodeUtf16(const std::string& bytes, const fs::path& file) {
   return text;
 }
 
+// The whole file's bytes in one read.
+bool lf_readAllBytes(std::ifstream& in, std::string& bytes) {
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  in.seekg(0, std::ios::beg);
+  bytes.resize(static_cast<std::size_t>(size));
+  return size == 0 || static_cast<bool>(in.read(bytes.data(), size));
+}
+
 bool lf_readUtf16File(const fs::path& file, std::vector<std::string>& lines) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!in || !lf_readAllBytes(in, bytes)) return false;
   try {
     gf_wideLinesToUtf8(lf_decodeUtf16(bytes, file), lines);
   } catch (const win32::Utf8ConversionException& e) {

@@ -82,12 +82,12 @@ void lf_flushSection(SectionCollector& state, bool mtl) {
   if (state.lines.empty()) return;
   if (mtl) {
     Livery livery = lf_procesMtlFltSimSection(state.priority, state.lines, state.type,
-                                              state.cfgPath, state.folder);
+                                              state.cfgPath, state.folder, state.checks);
     if (!livery.airl.empty()) state.destination->push_back(std::move(livery));
   } else {
     std::list<Livery> made;
     lf_procesFltSimSection(made, state.priority, state.lines, state.type, state.cfgPath,
-                           state.folder);
+                           state.folder, state.checks);
     state.destination->merge(made);
   }
   state.lines.clear();  // keeps its room for the next section

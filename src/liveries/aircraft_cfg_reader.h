@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "liveries/fltsim_section.h"
 #include "liveries/livery.h"
 
 // Room reserved for the lines of one file and of one section.
@@ -71,6 +72,7 @@ struct SectionCollector {
   std::string cfgPath;                       // path text of the file
   std::string folder;                        // path text of the folder holding it
   std::list<Livery>* destination = nullptr;  // the task's result list
+  FolderChecks checks;                       // existence tests of the file's sections
 };
 
 // Feed one line of an ordinary / IVAO model-set file; finish after the last line.

@@ -106,41 +106,35 @@ std::string lf_checkMtlAtcId(const std::string& value, const std::string& title)
   return pieces.size() == 1 ? pieces.front() : std::string{};
 }
 
-// Folder or regular file; a name Windows would find in another letter case counts too.
-bool lf_existsAs(const fs::path& path, bool folder) {
-  const auto test = [folder](const fs::path& candidate) {
-    return folder ? fs::is_directory(candidate) : fs::is_regular_file(candidate);
-  };
-  if (test(path)) return true;
-  const fs::path resolved = gf_resolvePathCase(path);
-  return resolved != path && test(resolved);
-}
-
 // A folder or file name of a section value; a '\' in it separates sub-folders.
 std::string lf_nativeName(std::string name) {
   std::replace(name.begin(), name.end(), '\\', '/');
   return name;
 }
 
+// The path of a section's folder or file name inside the file's folder.
+fs::path lf_entryPath(const std::string& folder, const std::string& name) {
+  return fs::path(folder) / lf_nativeName(name);
+}
+
 // The model folder, texture folder and flight-model file, in the order given by mtl. At the
 // first missing one its report line is written and false returned.
 bool lf_checkFolders(const SectionKeys& keys, const std::string& folder, const std::string& header,
-                     bool mtl) {
-  const fs::path base(folder);
-  const fs::path model =
-      base / lf_nativeName(keys.model.empty() ? std::string("model") : "model." + keys.model);
-  const fs::path texture = base / lf_nativeName(keys.texture.empty() ? std::string("texture")
-                                                                     : "texture." + keys.texture);
-  const fs::path air = base / lf_nativeName(keys.sim + ".air");
+                     bool mtl, FolderChecks& checks) {
+  const std::string model = keys.model.empty() ? std::string("model") : "model." + keys.model;
+  const std::string texture =
+      keys.texture.empty() ? std::string("texture") : "texture." + keys.texture;
+  const std::string air = keys.sim + ".air";
   struct Check {
-    const fs::path* path;
+    const std::string* name;
     bool folder;
   };
   const Check ordinary[] = {{&model, true}, {&texture, true}, {&air, false}};
   const Check ivao[] = {{&model, true}, {&air, false}, {&texture, true}};
   for (const Check& check : mtl ? ivao : ordinary) {
-    if (!lf_existsAs(*check.path, check.folder)) {
-      lf_addIncompleteSection(check.path->string() + " " + header + " does not exist");
+    if (!checks.existsAs(folder, *check.name, check.folder)) {
+      lf_addIncompleteSection(lf_entryPath(folder, *check.name).string() + " " + header +
+                              " does not exist");
       return false;
     }
   }
@@ -241,13 +235,14 @@ bool lf_readKeys(const std::vector<std::string>& lines, SectionKeys& keys,
 
 void lf_processOrdinary(std::list<Livery>& result, std::int32_t priority,
                         std::vector<std::string>& lines, const std::string& type,
-                        const std::string& cfgPath, const std::string& folder) {
+                        const std::string& cfgPath, const std::string& folder,
+                        FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return;
   const std::string header = lines.front();
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, false)) return;
-  if (!lf_checkFolders(keys, folder, header, false)) return;
+  if (!lf_checkFolders(keys, folder, header, false, checks)) return;
   if (keys.title.empty()) {
     lf_addIncompleteSection(fmt::format("{} {} misses title", folder, header));
     return;
@@ -309,11 +304,33 @@ bool lf_airlineFromTitle(const std::string& type, const std::string& title, std:
 
 }  // namespace
 
+bool FolderChecks::existsAs(const std::string& folder, const std::string& name, bool isFolder) {
+  if (folder != m_folder) {
+    m_known.clear();
+    m_folder = folder;
+  }
+  std::pair<std::string, bool> key{name, isFolder};
+  const auto known = m_known.find(key);
+  if (known != m_known.end()) return known->second;
+  const auto test = [isFolder](const fs::path& candidate) {
+    return isFolder ? fs::is_directory(candidate) : fs::is_regular_file(candidate);
+  };
+  const fs::path path = lf_entryPath(folder, name);
+  bool exists = test(path);
+  if (!exists) {
+    const fs::path resolved = gf_resolvePathCase(path);
+    exists = resolved != path && test(resolved);
+  }
+  m_known.emplace(std::move(key), exists);
+  return exists;
+}
+
 void lf_procesFltSimSection(std::list<Livery>& result, std::int32_t priority,
                             std::vector<std::string>& lines, const std::string& type,
-                            const std::string& cfgPath, const std::string& folder) {
+                            const std::string& cfgPath, const std::string& folder,
+                            FolderChecks& checks) {
   try {
-    lf_processOrdinary(result, priority, lines, type, cfgPath, folder);
+    lf_processOrdinary(result, priority, lines, type, cfgPath, folder, checks);
   } catch (const std::exception& e) {
     gf_log(fmt::format("exception in lf_procesFltSimSection: {}, file: {}", e.what(), cfgPath));
     throw;
@@ -322,13 +339,13 @@ void lf_procesFltSimSection(std::list<Livery>& result, std::int32_t priority,
 
 Livery lf_procesMtlFltSimSection(std::int32_t priority, std::vector<std::string>& lines,
                                  const std::string& type, const std::string& cfgPath,
-                                 const std::string& folder) {
+                                 const std::string& folder, FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return {};
   const std::string header = lines.front();
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, true)) return {};
-  if (!lf_checkFolders(keys, folder, header, true)) return {};
+  if (!lf_checkFolders(keys, folder, header, true, checks)) return {};
   if (keys.title.empty()) {
     lf_addIncompleteSection(fmt::format("{} {} misses title", folder, header));
     return {};

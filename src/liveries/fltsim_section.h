@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "liveries/livery.h"
@@ -21,16 +23,32 @@ extern std::mutex g_seenTitlesMutex;  // guards g_seenTitles; a leaf lock
 // The airline code of private owners.
 inline constexpr const char* kPrivateAirline = "PVT";
 
+// The answers of the existence tests made for one file's sections. The sections of a file mostly
+// name the same model folder and flight-model file, so each path is looked up once per file.
+// One per file task; not shared between threads.
+class FolderChecks {
+ public:
+  // The entry `name` of `folder` (a '\' in the name separates sub-folders) is a folder
+  // (isFolder true) or a regular file; a name Windows would find in another letter case counts
+  // too. Throws std::filesystem::filesystem_error as the file-system test does.
+  bool existsAs(const std::string& folder, const std::string& name, bool isFolder);
+
+ private:
+  std::string m_folder;                                  // the folder the answers are for
+  std::map<std::pair<std::string, bool>, bool> m_known;  // (name, isFolder) -> exists
+};
+
 // Ordinary file: appends 0 or 1 livery to result. lines is the section, header first (trailing
 // empty and "//" lines are dropped from it). Logs an exception with the file and throws it on.
 void lf_procesFltSimSection(std::list<Livery>& result, std::int32_t priority,
                             std::vector<std::string>& lines, const std::string& type,
-                            const std::string& cfgPath, const std::string& folder);
+                            const std::string& cfgPath, const std::string& folder,
+                            FolderChecks& checks);
 
 // IVAO model-set file: the made livery, or an empty record when the section yields none.
 Livery lf_procesMtlFltSimSection(std::int32_t priority, std::vector<std::string>& lines,
                                  const std::string& type, const std::string& cfgPath,
-                                 const std::string& folder);
+                                 const std::string& folder, FolderChecks& checks);
 
 // Enters the title into g_seenTitles; the record when it was new (cargo when cargoTest is 0),
 // else an empty record. An empty airline makes no record and enters nothing.

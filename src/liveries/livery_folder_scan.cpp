@@ -1,16 +1,17 @@
 // The parallel walk of one livery folder and the two file tasks. The walk and the collection
-// run on the worker thread; each file task on a detached thread of its own.
+// run on the worker thread; the file tasks on the folder scan's pool of scan threads.
 
 #include "liveries/livery_folder_scan.h"
 
 #include <fmt/format.h>
 
 #include <future>
+#include <memory>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/scan_task_pool.h"
 #include "foundation/scan_throttle.h"
 #include "foundation/strings.h"
 #include "liveries/aircraft_cfg_reader.h"
@@ -20,16 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using TaskFuture = std::future<std::list<Livery>>;
-
-// Gives a task's slot back when the task's function is left, by return or by exception; this
-// happens before the task's future becomes ready.
-class SlotRelease {
- public:
-  SlotRelease() = default;
-  ~SlotRelease() { gf_threadDone(); }
-  SlotRelease(const SlotRelease&) = delete;
-  SlotRelease& operator=(const SlotRelease&) = delete;
-};
 
 // Takes the records of a finished task into the catalogue. The catalogue is sorted after the
 // scan, so appending keeps every record and loses no order that matters.
@@ -51,27 +42,13 @@ void lf_collectOldest(std::list<TaskFuture>& futures, const char* where) {
   futures.pop_front();
 }
 
-// Takes a slot, then starts the file's task on a detached thread. Everything that can fail
-// before the thread runs (the task and its place in the list allocate) happens before the slot
-// is taken; the slot is given back here when the thread cannot be started. A slot lost here
-// would stall every later scan of the process, the airports scan included.
-void lf_startTask(std::int32_t priority, const fs::path& file, bool mtl,
+// Hands the file's task to the pool, whose thread runs it holding a scan slot.
+void lf_startTask(std::int32_t priority, const fs::path& file, bool mtl, ScanTaskPool& pool,
                   std::list<TaskFuture>& futures) {
-  std::packaged_task<std::list<Livery>()> task([priority, file, mtl] {
-    SlotRelease release;
+  futures.push_back(pool.post([priority, file, mtl] {
     return mtl ? lf_searchMtlLiveriesInFile(priority, file)
                : lf_searchLiveriesinFile(priority, file);
-  });
-  futures.push_back(task.get_future());
-  gf_waitForThreadSlot();
-  g_numThreads.fetch_add(1);
-  try {
-    std::thread(std::move(task)).detach();
-  } catch (...) {
-    futures.pop_back();
-    gf_threadDone();
-    throw;
-  }
+  }));
 }
 
 bool lf_isCandidate(const fs::directory_entry& entry) {
@@ -82,7 +59,7 @@ bool lf_isCandidate(const fs::directory_entry& entry) {
 }
 
 void lf_examineEntry(fs::recursive_directory_iterator& it, std::string_view folderText,
-                     std::int32_t priority, std::list<TaskFuture>& futures) {
+                     std::int32_t priority, ScanTaskPool& pool, std::list<TaskFuture>& futures) {
   const fs::directory_entry& entry = *it;
   const std::string pathText = entry.path().string();
   // Only the part below the scanned folder is tested for "airport": the user's own folder
@@ -95,7 +72,7 @@ void lf_examineEntry(fs::recursive_directory_iterator& it, std::string_view fold
   if (!lf_isCandidate(entry)) return;
   const bool mtl = pathText.find("ivao_x-csl") != std::string::npos ||
                    pathText.find("IVAO_MTL") != std::string::npos;
-  lf_startTask(priority, entry.path(), mtl, futures);
+  lf_startTask(priority, entry.path(), mtl, pool, futures);
   if (static_cast<std::int64_t>(futures.size()) > static_cast<std::int64_t>(g_maxThreads.load())) {
     lf_collectOldest(futures, "inner");
   }
@@ -118,12 +95,19 @@ void lf_collectSections(SectionCollector& state, const std::vector<std::string>&
 void lf_searchLiveriesInFolder(std::int32_t priority, const fs::path& folder) {
   // A limit below one would never let a task start.
   if (g_maxThreads.load() < 1) g_maxThreads.store(1);
-  std::list<TaskFuture> futures;
   const std::string folderText = folder.string();
+  std::unique_ptr<ScanTaskPool> pool;
+  try {
+    pool = std::make_unique<ScanTaskPool>(g_maxThreads.load());
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("liveries search in {} aborted, cause: {}", folderText, e.what()));
+    return;
+  }
+  std::list<TaskFuture> futures;
   try {
     for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
       try {
-        lf_examineEntry(it, folderText, priority, futures);
+        lf_examineEntry(it, folderText, priority, *pool, futures);
       } catch (const std::exception& e) {
         gf_logError(
             fmt::format("liveries search in {} aborted, cause: {}", it->path().string(), e.what()));

@@ -1,12 +1,13 @@
 #pragma once
-// The parallel scan of one livery folder: a walk of the folder tree that starts one task per
-// aircraft.cfg / sim.cfg on a detached thread of its own, at most g_maxThreads at a time (the
-// slot counter g_numThreads is shared with the airports scan), and collects the tasks' liveries
-// into g_liveries in the order the tasks were started.
+// The parallel scan of one livery folder: a walk of the folder tree that hands one task per
+// aircraft.cfg / sim.cfg to a pool of g_maxThreads scan threads made for the folder
+// (foundation/scan_task_pool.h; each task runs holding a slot of the counter g_numThreads, which
+// is shared with the airports scan), and collects the tasks' liveries into g_liveries in the
+// order the tasks were started, waiting for the oldest once more than g_maxThreads are pending.
 //
 // Threads: the walk and all collection run on the worker thread; only the worker touches
-// g_liveries. A task takes its slot before its thread starts and gives it back exactly once, as
-// the last thing before its result becomes ready.
+// g_liveries. The scan threads live while one folder is scanned and are joined before
+// lf_searchLiveriesInFolder returns.
 
 #include <cstdint>
 #include <filesystem>

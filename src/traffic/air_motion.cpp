@@ -12,6 +12,7 @@
 
 namespace {
 
+constexpr double kTenThousandFt = 10000.0;
 constexpr double kLowFt = 1000.0;            // below this height above ground the climb floor holds
 constexpr double kMinClimbStepFt = 0.2;      // feet per step
 constexpr double kLevelVerticalSum = 100.0;  // feet per minute: two reports' sum that counts as level

@@ -50,6 +50,8 @@ enum class ReportFate {
 bool lf_takeNewAc();
 // Merges the report into the live aircraft with its key, or starts a new aircraft with it.
 ReportFate lf_takeReport(TrafficReport& report);
+// Light, HighPerf and Rotorcraft aircraft only with their settings on; no category above 5.
+bool lf_categoryAllowed(std::uint32_t category);
 // Advances every live aircraft, erases the dropped ones and hands this step's positions over.
 void lf_updateAllLiveAc();
 // Builds the create request of the live aircraft with the key into g_liveCreateWait.

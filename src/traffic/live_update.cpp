@@ -247,7 +247,7 @@ void lf_mergeInto(AiAircraft& a, PositionReport& r) {
 
 void updateLiveAc(AiAircraft& a) {
   if (a.st == kStBuffer) {
-    lf_spawnDecision(a);
+    if (!a.removedFromBuffer) lf_spawnDecision(a);  // a dropped one waits for the erase pass
     return;
   }
   if (a.st != kStActive) return;

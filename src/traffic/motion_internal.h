@@ -17,7 +17,6 @@ inline constexpr std::int32_t kBaseLimitSteps = 1000;     // retiming limits fal
 inline constexpr std::int32_t kLimitDecaySteps = 100;     // ... by this much per leg
 inline constexpr std::int32_t kRaisedLimitSteps = 3000;
 inline constexpr std::int32_t kTakeOffDelayLimitSteps = 5000;
-inline constexpr double kTenThousandFt = 10000.0;
 
 // Throttle steps and their THROTTLE_SET values; flaps steps and their FLAPS_SET values.
 inline constexpr std::array<std::uint32_t, 5> kThrottleValues{0, 4914, 8191, 11468, 16383};

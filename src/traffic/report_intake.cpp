@@ -84,19 +84,6 @@ ReportFate lf_merge(AiAircraft& a, TrafficReport& r) {
   return ReportFate::kMerged;
 }
 
-bool lf_categoryAllowed(std::uint32_t category) {
-  switch (category) {
-    case kCatLight:
-      return g_paramLightAircraft.value();
-    case kCatHighPerf:
-      return g_paramHighPerfAircraft.value();
-    case kCatRotorcraft:
-      return g_paramHelicopters.value();
-    default:
-      return category <= kCatRotorcraft;
-  }
-}
-
 ReportFate lf_newAircraft(TrafficReport& r) {
   if (!r.callsign.empty()) {
     for (const std::uint32_t i : gf_liveWithCallsign(r.callsign)) {
@@ -127,6 +114,19 @@ bool lf_finite(const TrafficReport& r) {
 }
 
 }  // namespace
+
+bool lf_categoryAllowed(std::uint32_t category) {
+  switch (category) {
+    case kCatLight:
+      return g_paramLightAircraft.value();
+    case kCatHighPerf:
+      return g_paramHighPerfAircraft.value();
+    case kCatRotorcraft:
+      return g_paramHelicopters.value();
+    default:
+      return category <= kCatRotorcraft;
+  }
+}
 
 ReportFate lf_takeReport(TrafficReport& r) {
   if (!lf_finite(r) || r.key < kFirstLiveKey) {

@@ -67,19 +67,6 @@ ParkPos* lf_stand(std::uint32_t standId) {
   return it == g_parkStands.end() ? nullptr : &*it;
 }
 
-bool lf_categoryAllowed(std::uint32_t category) {
-  switch (category) {
-    case kCatLight:
-      return g_paramLightAircraft.value();
-    case kCatHighPerf:
-      return g_paramHighPerfAircraft.value();
-    case kCatRotorcraft:
-      return g_paramHelicopters.value();
-    default:
-      return true;
-  }
-}
-
 bool lf_userNotPlaced() {
   const UserAcData& u = g_userAcSnapshot;
   return u.latitude >= 0.0 && u.latitude <= kUserNotPlacedLat && u.longitude >= 0.0 &&

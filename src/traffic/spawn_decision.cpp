@@ -120,7 +120,6 @@ Decision lf_decide(AiAircraft& a) {
   if (lf_mixedStream(a)) return Decision::kSkip;
   if (const Decision held = lf_holdBack(a); held != Decision::kGoOn) return held;
   if (g_liveCreateWait.size() > kMaxCreateBacklog && a.fs == kFsBirth) return Decision::kSkip;
-  if (lf_maxLiveRefuses(a)) return Decision::kDrop;
   const std::string blocked = g_paramBlockCallsign.value();
   if (!blocked.empty() && a.callsign == blocked) return Decision::kDrop;
   lf_identityFromDatabase(a);
@@ -130,7 +129,8 @@ Decision lf_decide(AiAircraft& a) {
   if (!a.callsign.empty() && a.callsign.back() == kGhostMark && lf_isUnderscoreCopy(a.callsign)) {
     return Decision::kDrop;
   }
-  return Decision::kGoOn;
+  // MAX_LIVE last: an aircraft that is dropped anyway must not take another one's place.
+  return lf_maxLiveRefuses(a) ? Decision::kDrop : Decision::kGoOn;
 }
 
 }  // namespace

@@ -55,8 +55,7 @@ void drive2Stand(AiAircraft& a, const StandPlace& stand) {
   PositionReport& last = a.stream.back();
   const bool same = last.lat == stand.lat && last.lon == stand.lon;
   const double v = a.taxiSpeed;
-  const std::int64_t steps =
-      std::max(lf_plannedSteps(gf_distanceNm(lf_pos(last), at), v), kMinDriveSteps);
+  const std::int64_t steps = std::max(lf_taxiSteps(a, gf_distanceNm(lf_pos(last), at)), kMinDriveSteps);
   last.groundSpeed = v;
   const PositionReport& f = a.stream.front();
   PositionReport onStand = lf_groundReport(at, v, lf_dueTime(f.dueTime + steps));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,32 @@ TEST_F(TextFileTest, EveryEncodingReadsIntoTheSameUtf8Lines) {
     Lines lines;
     EXPECT_TRUE(gf_readExtTextFileToStringVector("file with spaces.cfg", lines));
     EXPECT_EQ(lines, file.lines);
+  }
+}
+
+// Files are read in large pieces: lines and "\r\n" pairs that straddle a piece's end, empty
+// lines and zero bytes come out as std::getline would cut them.
+TEST_F(TextFileTest, NarrowLinesAreCutAsGetlineCutsThemAcrossLargeFiles) {
+  std::string text;
+  for (std::size_t n = 0; text.size() < 300 * 1024; ++n) {
+    text += std::string(n * 37 % 211, static_cast<char>('a' + n % 26));
+    if (n % 17 == 0) text += std::string(1, '\0');
+    text += n % 3 == 0 ? "\r\n" : "\n";
+  }
+  // The first piece is 64 KiB: a line whose "\r\n" pair it splits.
+  const std::string split = std::string(64 * 1024 - 1, 'x') + "\r\nnext\n";
+  const std::string cases[] = {text, text + "tail without a line end\r", text + "\n\n", split};
+  for (const std::string& bytes : cases) {
+    gf_testWriteFile("large.cfg", bytes);
+    Lines expected;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      expected.push_back(line);
+    }
+    Lines lines;
+    EXPECT_TRUE(gf_readTextFileToStringVector(kTextAnsi, "large.cfg", lines));
+    EXPECT_EQ(lines, expected);
   }
 }
 

@@ -43,11 +43,13 @@ class FltsimSection : public ::testing::Test {
   // Processes one section of an ordinary file; the livery made, if any.
   std::list<Livery> process(std::vector<std::string> lines, const std::string& type = "B738") {
     std::list<Livery> result;
-    lf_procesFltSimSection(result, 3, lines, type, cfgPath(), folder_);
+    FolderChecks checks;
+    lf_procesFltSimSection(result, 3, lines, type, cfgPath(), folder_, checks);
     return result;
   }
   Livery processMtl(std::vector<std::string> lines) {
-    return lf_procesMtlFltSimSection(2, lines, "B738", cfgPath(), folder_);
+    FolderChecks checks;
+    return lf_procesMtlFltSimSection(2, lines, "B738", cfgPath(), folder_, checks);
   }
   std::string cfgPath() const { return folder_ + "/aircraft.cfg"; }
   std::vector<std::string> reports() {

@@ -166,8 +166,9 @@ TEST(ReviewKeyPatterns, IvaoTitleAirlineAgreesWithItsPattern) {
     g_seenTitles.clear();
     g_incompleteSections.clear();
     std::vector<std::string> lines = {"[fltsim.0]", "title=" + text};
+    FolderChecks checks;
     const Livery made =
-        lf_procesMtlFltSimSection(1, lines, "B738", folder + "\\aircraft.cfg", folder);
+        lf_procesMtlFltSimSection(1, lines, "B738", folder + "\\aircraft.cfg", folder, checks);
     // A title the key line cannot carry (blank, or broken by a line end) is no title at all.
     std::string keyTitle;
     if (!lf_titleKey(lines[1], keyTitle)) continue;

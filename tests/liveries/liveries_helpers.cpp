@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "fixtures/ai_package_writer.h"
+#include "fixtures/livery_tables.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
@@ -156,16 +157,9 @@ void MatchingTest::useDbase(const fixtures::DbaseContent& content) {
 }
 
 void MatchingTest::build(const std::vector<Livery>& liveries) {
-  g_liveries.assign(liveries.begin(), liveries.end());
-  g_liveries.sort();
-  lf_buildLiveryAirlines();
-  lf_buildAirlineLiveries();
-  lf_inlineRegcodeClashes();
-  lf_buildTypeLiveries();
-  gf_buildSimilarTypes();
+  fixtures::gf_useLiveries(liveries);
   lf_logGenericLiveries();
   for (std::uint32_t category = 0; category < 6; ++category) lf_categorySummary(category);
-  g_liveries.clear();
 }
 
 Livery liv(const std::string& airl, const std::string& type, const std::string& title,

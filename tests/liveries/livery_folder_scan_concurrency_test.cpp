@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "foundation/scan_throttle.h"
@@ -76,6 +78,25 @@ TEST_F(FolderScan, SlotsStayWithinTheLimitAndRecordsComeInWalkOrder) {
   EXPECT_GE(lowest.load(), 0);
   EXPECT_EQ(titles(), walkOrder);
   for (const Livery& livery : g_liveries) EXPECT_EQ(livery.priority, 2);
+}
+
+// The counter is shared with the airports scan: while its tasks hold every slot, no file task
+// of the livery scan may run, and the scan goes on as the slots come back.
+TEST_F(FolderScan, SlotsHeldByAnotherScanHoldTheTasksBack) {
+  const fs::path root = env_.path() / "held";
+  for (int i = 0; i < 4; ++i) aircraft(root / fmt::format("a{}", i), {fmt::format("H{}", i)});
+  g_maxThreads.store(2);
+  g_numThreads.store(2);
+  auto scan = std::async(std::launch::async, [&root] { lf_searchLiveriesInFolder(1, root); });
+  EXPECT_EQ(scan.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  gf_threadDone();
+  gf_threadDone();
+  ASSERT_EQ(scan.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  scan.get();
+  EXPECT_EQ(g_numThreads.load(), 0);
+  std::vector<std::string> found = titles();
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{"H0", "H1", "H2", "H3"}));
 }
 
 TEST_F(FolderScan, AFailingTaskLosesOnlyItsOwnFile) {

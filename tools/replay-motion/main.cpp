@@ -9,6 +9,7 @@
 #include <string>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "foundation/log.h"
 #include "replay.h"
@@ -55,6 +56,9 @@ int main(int argc, char** argv) {
       for (const replay::Check& c : replay::gf_checkStandinTrace(run, options.standinTrace)) {
         checks.push_back(c);
       }
+    }
+    for (const auto& [callsign, life] : run.lives) {
+      std::printf("life %-9s %s\n", callsign.c_str(), fmt::format("{}", fmt::join(life, ", ")).c_str());
     }
     std::ofstream out(trackFile);
     replay::gf_writeTrack(run, out);

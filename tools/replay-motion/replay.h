@@ -16,9 +16,19 @@
 
 #include "fixtures/track_writer.h"
 #include "foundation/park_pos.h"
+#include "liveries/livery.h"
 #include "simlink/simlink.h"
 
 namespace replay {
+
+// From a recording second on, an aircraft reports another identity (empty: unchanged).
+struct IdentityChange {
+  std::uint32_t id = 0;
+  double fromS = 0.0;
+  std::string callsign;
+  std::string registration;
+  std::string to;
+};
 
 // One scenario: its aircraft, where the user is and what the checks expect.
 struct Scenario {
@@ -31,14 +41,25 @@ struct Scenario {
   std::vector<std::string> milestones;  // in order, over all aircraft
   bool straightCruiseLag = false;       // check the lag behind the track on straight legs
   double removalAfterLastReportS = 0.0;  // > 0: the aircraft leaves this long after its last report
+  // Traffic rules at work.
+  std::vector<std::uint32_t> noisy;     // aircraft whose records come twice, and with speed jumps
+  std::vector<IdentityChange> changes;
+  int maxLive = -1;                     // MAX_LIVE
+  std::string blockCallsign;            // BLOCK_CALLSIGN
+  std::string refusedTitle;             // the simulator refuses to create this livery
+  bool guidChanges = true;              // GUID_CHANGES
+  // The expected life of each callsign (spawn, drop, respawn, removal ...); empty: not checked.
+  std::map<std::string, std::vector<std::string>> lives;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "e"
+std::vector<std::string> scenarioNames();  // "a" .. "f"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
 inline constexpr double kFieldElevationFt = 400.0;
 extern const LatLon kFieldPos;
 void gf_setUpTestAirport();
+// The liveries installed for the replays.
+std::vector<Livery> gf_replayLiveries();
 
 // One position sent for one object, with the engine's state at that step.
 struct SentPosition {
@@ -80,6 +101,10 @@ struct ReplayRun {
   // With the stand-in: spoiler handle and both throttle levers (definition 401), in order.
   std::map<std::uint32_t, std::vector<std::array<double, 3>>> leverWrites;
   std::vector<std::string> logLines;  // error lines the engine wrote
+  // What became of each callsign, in order (repeats folded): spawn, spawn parked, respawn,
+  // buffer, removal, drop (never created), gone (removed by the simulator), erased.
+  std::map<std::string, std::vector<std::string>> lives;
+  std::vector<std::string> problems;  // broken invariants, each kind once
 };
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options);

@@ -19,7 +19,7 @@ constexpr double kMaxHeadingStepRad = 8.0 * kDegToRad;
 constexpr double kMaxNoseDownRad = 3.0 * kDegToRad;
 constexpr double kCruiseLagS = 30.0;
 constexpr double kCruiseLagNm = 0.3;
-constexpr double kStraightAroundS = 25.0;   // no turn this long before and after: straight cruise
+constexpr double kStraightAroundS = 15.0;   // no turn this long before and after: straight cruise
 constexpr double kHeadingHeldRad = 0.5 * kDegToRad;
 constexpr double kOnStandNm = 0.1 / kMetresPerNm;
 constexpr double kRemovalToleranceS = 10.0;
@@ -144,7 +144,8 @@ void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& o
       milestones("milestones in order"), descent("no climb on final"), errors("no engine errors");
   for (const auto& [key, count] : run.creations) {
     const int removed = run.removals.contains(key) ? run.removals.at(key) : 0;
-    once.expect(count == 1 && removed == 1, fmt::format("key {}: {} / {}", key, count, removed));
+    once.expect(!s.lives.empty() || (count == 1 && removed == 1),
+                fmt::format("key {}: {} / {}", key, count, removed));
     if (s.removalAfterLastReportS > 0.0 && run.removalStep.contains(key)) {
       const double after = s.startS + static_cast<double>(run.removalStep.at(key)) / 100.0 -
                            run.lastReportS.at(key);
@@ -216,6 +217,19 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   lf_checkPoses(run, checks);
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
   lf_checkLife(scenario, run, checks);
+  Checker records("every object created and removed once, no record stuck, no stand lost");
+  for (const std::string& p : run.problems) records.expect(false, p);
+  checks.push_back(records.check);
+  if (!scenario.lives.empty()) {
+    Checker lives("the life of every callsign");
+    for (const auto& [callsign, life] : run.lives) {
+      const auto expected = scenario.lives.find(callsign);
+      lives.expect(expected != scenario.lives.end() && expected->second == life,
+                   fmt::format("{}: {}", callsign, fmt::join(life, ", ")));
+    }
+    lives.expect(run.lives.size() == scenario.lives.size(), "callsigns missing");
+    checks.push_back(lives.check);
+  }
   return checks;
 }
 

@@ -1,20 +1,25 @@
-// The replay driver: the scenario's reports parsed at their time, the engine stepped with no real
-// time (g_tickCount = recording seconds x 100), the director's cues around the motion, and the
-// fake simulator that drains the link's queues in process.
+// The replay driver: the scenario's reports parsed at their time and put into the live-traffic
+// buffer as the traffic reader does, the engine stepped with no real time (g_tickCount =
+// recording seconds x 100), and after every step what the engine holds: the positions sent, the
+// life of each aircraft, and the invariants of its records.
 #include <algorithm>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <string_view>
 
+#include <fmt/format.h>
+
 #include "airports/airports.h"
+#include "fixtures/livery_tables.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
-#include "replay_cues.h"
 #include "replay_sim.h"
 #include "shell/intake/intake.h"
 #include "shell/intake/traffic_parser.h"
+#include "traffic/engine_index.h"
 #include "traffic/motion.h"
 
 namespace replay {
@@ -24,51 +29,40 @@ namespace {
 constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
-constexpr std::int64_t kRemovalEvery = 10;
-constexpr std::uint32_t kFirstObjectId = 101;
 
 struct Record {
   double t;  // recording seconds
   std::string line;
 };
 
-class FakeSim : public SimSide {
- public:
-  void create(const CreateAcRequest& request) override { m_created.push_back(request.tag); }
-  void remove(std::uint32_t objectId) override { m_removed.push_back(objectId); }
-  void afterStep(std::int64_t, ReplayRun& run, const SimCallbacks& callbacks) override {
-    std::vector<ClientEventRequest> events;
-    {
-      std::lock_guard lock(g_simMutex);
-      std::swap(g_posFillQueue, g_posQueue);
-      g_posQueue->clear();  // sent
-      events.swap(g_eventQueue);
-    }
-    for (const ClientEventRequest& e : events) {
-      run.events.push_back({m_keys[e.objectId], e.eventId, e.data});
-    }
-    for (const std::uint32_t tag : std::exchange(m_created, {})) {
-      m_keys[m_nextId] = tag;
-      callbacks.identified(tag, m_nextId++);
-    }
-    for (const std::uint32_t id : std::exchange(m_removed, {})) callbacks.removed(id);
+// The identity an aircraft reports at recording second t.
+fixtures::TrackAircraft lf_reported(const Scenario& s, const fixtures::TrackAircraft& a, double t) {
+  fixtures::TrackAircraft now = a;
+  for (const IdentityChange& c : s.changes) {
+    if (c.id != a.id || t < c.fromS) continue;
+    if (!c.callsign.empty()) now.callsign = c.callsign;
+    if (!c.registration.empty()) now.registration = c.registration;
+    if (!c.to.empty()) now.to = c.to;
   }
-  void finish(ReplayRun&) override {}
-
- private:
-  std::vector<std::uint32_t> m_created;
-  std::vector<std::uint32_t> m_removed;
-  std::map<std::uint32_t, std::uint32_t> m_keys;  // object id -> key
-  std::uint32_t m_nextId = kFirstObjectId;
-};
+  return now;
+}
 
 std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
   std::vector<Record> records;
   for (const fixtures::TrackAircraft& a : s.aircraft) {
     const fixtures::FlownTrack flown = fixtures::flyTrack(a);
-    for (const fixtures::TrackState& state : fixtures::sampleReports(a, flown, s.startS, s.durationS)) {
-      records.push_back({state.t, fixtures::rttfcRecord(a, state, 0.0)});
+    const bool noisy = std::find(s.noisy.begin(), s.noisy.end(), a.id) != s.noisy.end();
+    std::size_t count = 0;
+    for (fixtures::TrackState state : fixtures::sampleReports(a, flown, s.startS, s.durationS)) {
+      const fixtures::TrackAircraft reported = lf_reported(s, a, state.t);
+      records.push_back({state.t, fixtures::rttfcRecord(reported, state, 0.0)});
       run.topSpeedKt[a.id] = std::max(run.topSpeedKt[a.id], state.speedKt);
+      if (noisy && ++count % 3 == 0) {
+        records.push_back({state.t, records.back().line});  // the same record twice
+        state.t += 1.5;
+        state.speedKt = state.speedKt * 12.0 + 90.0;  // a speed nothing flies at
+        records.push_back({state.t, fixtures::rttfcRecord(reported, state, 0.0)});
+      }
     }
   }
   std::stable_sort(records.begin(), records.end(),
@@ -77,22 +71,42 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
 }
 
 void lf_resetWorld(const Scenario& s) {
-  g_liveAc.clear();
-  g_removeWait.clear();
-  g_newLiveIds.clear();
-  g_fastRangeRequest = false;
+  gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
+  gf_resetTraffic();
   g_tickCount = 0;
-  g_qnh = 1013;
   g_paramLightAircraft.setValue(true);
+  g_paramLog.setValue(true);  // the replay's Log.txt tells why
   g_paramRandom.setValue(false);
+  g_paramGuidChanges.setValue(s.guidChanges);
+  g_paramMaxLive.setValue(s.maxLive);
+  g_paramBlockCallsign.setValue(s.blockCallsign);
+  g_paramStraightPbsOnly.setValue(!s.turningPushback);
+  g_userOnGround = true;
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = s.user.lat;
   g_userAcSnapshot.longitude = s.user.lon;
   gf_setUpTestAirport();
-  std::lock_guard lock(g_simMutex);
-  g_posFillQueue->clear();
-  g_posQueue->clear();
-  g_eventQueue.clear();
+  fixtures::gf_useLiveries(gf_replayLiveries());
+}
+
+// The program's closing removes what is still in the simulator.
+void lf_closeRun() {
+  for (AiAircraft& a : g_liveAc) removeAircraftFromSim(a);
+}
+
+std::string_view lf_stateName(std::uint32_t st) {
+  switch (st) {
+    case kStBuffer:
+      return "buffer";
+    case kStAdding2Sim:
+      return "spawn";
+    case kStActive:
+      return "active";
+    case kStLiveryRespawn:
+      return "respawn";
+    default:
+      return "removal";
+  }
 }
 
 class Driver {
@@ -102,38 +116,34 @@ class Driver {
   ReplayRun run() {
     gf_markWorkerThread();
     lf_resetWorld(m_scenario);
-    m_sim = m_options.standin ? gf_standinSim(m_scenario, m_options) : gf_fakeSim();
+    m_sim = m_options.standin ? gf_standinSim(m_scenario, m_options) : gf_fakeSim(m_scenario);
     const std::vector<Record> records = lf_records(m_scenario, m_run);
     const double lastS = records.empty() ? m_scenario.startS : records.back().t;
-    const SimCallbacks callbacks{
-        [this](std::uint32_t key, std::uint32_t id) { identified(key, id); },
-        [this](std::uint32_t id) { removed(id); }};
     std::size_t next = 0;
     bool closed = false;
     for (std::int64_t step = 0;; ++step) {
       const double now = m_scenario.startS + static_cast<double>(step) / kStepsPerSecond;
       for (; next < records.size() && records[next].t <= now; ++next) feed(records[next]);
       if (!closed && now > lastS + kCloseAfterS) {
-        cueCloseRun();
+        lf_closeRun();
         closed = true;
       }
       if ((next == records.size() && g_liveAc.empty()) || now > lastS + kGiveUpAfterS) break;
-      stepAircraft(step);
-      if (step % kRemovalEvery == 0 && !g_removeWait.empty()) {
-        m_sim->remove(g_removeWait.front());
-        m_run.removalStep[m_keys[g_removeWait.front()]] = step;
-        ++m_run.removals[m_keys[g_removeWait.front()]];
-        g_removeWait.pop_front();
-      }
-      m_sim->afterStep(step, m_run, callbacks);
-      ++g_tickCount;
+      const bool fast = g_fastRangeRequest;
+      gf_liveTrafficStep();
+      m_sim->afterStep(step, fast, m_run);
+      observe(step);
     }
     m_sim->finish(m_run);
+    for (const AiAircraft& a : g_liveAc) {
+      m_run.problems.push_back(fmt::format("{} stuck in {}", a.callsign, lf_stateName(a.st)));
+    }
     lf_collectErrors(m_run);
     return std::move(m_run);
   }
 
  private:
+  // What the traffic reader does with a datagram.
   void feed(const Record& record) {
     std::vector<std::string_view> fields;
     gf_splitTrafficFields(record.line, fields);
@@ -152,69 +162,74 @@ class Driver {
     if (r.position.rollPresent) {
       m_run.maxRollRad[r.key] = std::max(m_run.maxRollRad[r.key], std::fabs(r.position.roll));
     }
-    const auto it = std::find_if(g_liveAc.begin(), g_liveAc.end(),
-                                 [&r](const AiAircraft& a) { return a.key == r.key; });
-    if (it != g_liveAc.end()) {
-      cueMergeReport(*it, r.position, m_scenario, m_memory[r.key]);
-      return;
-    }
-    if (m_run.creations.contains(r.key)) return;  // gone already
-    AircraftHead head = gf_initTrafficReport(r);
-    head.key = r.key;
-    gf_initLiveMotion(head);
-    g_liveAc.emplace_back(r.position, std::move(head), r.timeStamp);
+    std::lock_guard lock(g_trafficMutex);
+    g_liveTrafficBuffer.push_back(std::move(r));
   }
 
-  void stepAircraft(std::int64_t step) {
-    const bool ground = step % cueGroundContactEvery() == 0;
-    for (AiAircraft& a : g_liveAc) {
-      if (a.st == kStBuffer && cueBirthPose(a)) {
-        m_sim->create(cueCreateRequest(a));
-        ++m_run.creations[a.key];
-        m_run.climbPitch[a.key] = a.climbPitch;
-        m_run.pitchRate[a.key] = a.pitchRate;
-        m_run.category[a.key] = a.category;
+  // After each step: positions sent, the life of each aircraft, the records' invariants.
+  void observe(std::int64_t step) {
+    std::map<std::uint32_t, std::uint32_t> states;
+    for (const AiAircraft& a : g_liveAc) {
+      states[a.key] = a.st;
+      m_callsigns[a.key] = a.callsign;
+      if (a.objectId != 0) m_run.objectIds[a.key] = a.objectId;
+      if (a.st == kStActive && a.objectId != 0) {
+        const AcPositionUpdate p{a.lat,     a.lon,      a.pitch,         a.bank,
+                                 a.heading, a.altitude, a.verticalSpeed, a.trueAirspeed,
+                                 a.objectId};
+        const double gs = a.stream.empty() ? 0.0 : a.stream.front().groundSpeed;
+        m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs});
+        if (a.fs == kFsParked) m_run.parkedOn[a.key] = a.standPlace;
       }
-      if (a.st != kStActive) continue;
-      if (ground) cueGroundContact(a);
-      activeStep(a, step);
+      const std::uint32_t before = m_states.contains(a.key) ? m_states[a.key] : std::uint32_t{kStBuffer};
+      if (a.st != before) lifeEvent(step, a, a.st);
+    }
+    for (const auto& [key, st] : m_states) {
+      if (states.contains(key)) continue;
+      const char* what = st == kStBuffer ? "drop" : st == kStRemovingFromSim ? "gone" : "erased";
+      lifeEvent(m_callsigns[key], what);
+    }
+    m_states = std::move(states);
+    checkInvariants(step);
+  }
+
+  void lifeEvent(std::int64_t step, const AiAircraft& a, std::uint32_t st) {
+    std::string what(lf_stateName(st));
+    if (st == kStAdding2Sim) {
+      ++m_run.creations[a.key];
+      m_run.climbPitch[a.key] = a.climbPitch;
+      m_run.pitchRate[a.key] = a.pitchRate;
+      m_run.category[a.key] = a.category;
+      if (a.fs == kFsParked) what = "spawn parked";
+    }
+    if (st == kStRemovingFromSim) {
+      ++m_run.removals[a.key];
+      m_run.removalStep[a.key] = step;
+    }
+    if (st != kStActive) lifeEvent(a.callsign, what);
+  }
+
+  void lifeEvent(const std::string& callsign, const std::string& what) {
+    std::vector<std::string>& life = m_run.lives[callsign];
+    if (life.empty() || life.back() != what) life.push_back(what);
+  }
+
+  void checkInvariants(std::int64_t step) {
+    std::string why;
+    if (!gf_indexesMatchScan(why)) problem("indexes", fmt::format("step {}: {}", step, why));
+    for (const ParkPos& stand : g_parkStands) {
+      if (!stand.liveOccupied) continue;
+      const bool held = std::any_of(g_liveAc.begin(), g_liveAc.end(), [&stand](const AiAircraft& a) {
+        return a.standId == stand.number && a.fs == kFsParked;
+      });
+      if (!held) problem(stand.id, fmt::format("step {}: stand {} flagged without holder", step, stand.id));
     }
   }
 
-  // updateLiveAc's active branch.
-  void activeStep(AiAircraft& a, std::int64_t step) {
-    if (a.stream.empty()) {
-      removeAircraftFromSim(a);
-      return;
-    }
-    if (a.stream.front().dueTime <= static_cast<std::int64_t>(g_tickCount.load())) {
-      nextPosMain(a);
-      if (a.stream.empty()) return;
-      a.verticalSpeed = a.climbRate / 60.0;
-      a.trueAirspeed = a.stream.front().samePosition ? 0.0 : a.motionAirspeed;
-    }
-    if (a.st != kStActive) return;
-    if (!a.stream.front().samePosition) lf_stepMotion(a);
-    const AcPositionUpdate p{a.lat,      a.lon,           a.pitch,         a.bank,
-                             a.heading,  a.altitude,      a.verticalSpeed, a.trueAirspeed,
-                             a.objectId};
-    g_posFillQueue->push_back(p);
-    const bool curve = !std::isnan(a.curve.p1East);
-    m_run.positions.push_back({step, a.key, p, a.fs, curve, a.stream.front().groundSpeed});
-    if (a.fs == kFsParked) {
-      m_run.parkedOn[a.key] = a.standPlace;
-    }
+  // Each kind of problem once, at its first step.
+  void problem(const std::string& kind, std::string text) {
+    if (m_problemKinds.insert(kind).second) m_run.problems.push_back(std::move(text));
   }
-
-  void identified(std::uint32_t key, std::uint32_t objectId) {
-    m_keys[objectId] = key;
-    m_run.objectIds[key] = objectId;
-    for (AiAircraft& a : g_liveAc) {
-      if (a.key == key && a.st == kStAdding2Sim) cueIdentified(a, objectId);
-    }
-  }
-
-  void removed(std::uint32_t objectId) { cueObjectRemoved(objectId); }
 
   static void lf_collectErrors(ReplayRun& run) {
     std::ifstream log("Log.txt");
@@ -227,13 +242,12 @@ class Driver {
   const ReplayOptions& m_options;
   std::unique_ptr<SimSide> m_sim;
   ReplayRun m_run;
-  std::map<std::uint32_t, CueMemory> m_memory;
-  std::map<std::uint32_t, std::uint32_t> m_keys;  // object id -> key
+  std::map<std::uint32_t, std::uint32_t> m_states;  // key -> st after the previous step
+  std::map<std::uint32_t, std::string> m_callsigns;
+  std::set<std::string> m_problemKinds;
 };
 
 }  // namespace
-
-std::unique_ptr<SimSide> gf_fakeSim() { return std::make_unique<FakeSim>(); }
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options) {
   return Driver(scenario, options).run();

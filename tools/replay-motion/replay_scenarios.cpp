@@ -72,7 +72,7 @@ TrackAircraft lf_cruise(const LatLon& start) {
   return a;
 }
 
-// b): a 3-degree approach from 15 nm, the roll-out, a turn-off and a taxi with two turns to 10 m
+// b): a 3-degree approach from 15 nm, the roll-out, a turn-off and a taxi with two turns to 2 m
 // short of stand A1, reached at an angle. With d's extra legs it leaves again, straight back.
 TrackAircraft lf_arrival(bool leavesAgain) {
   TrackAircraft a = lf_aircraft(4000002, "KLM1234", "A320", "PH-EZA");
@@ -90,7 +90,7 @@ TrackAircraft lf_arrival(bool leavesAgain) {
             fixtures::taxiLeg(lf_at(900.0, -150.0), 15.0),
             fixtures::taxiLeg(lf_at(900.0, -300.0), 15.0),
             fixtures::taxiLeg(lf_at(953.0, -330.0), 8.0),
-            fixtures::taxiLeg(gf_destination(kStandA1, 1.75 * kPi, 10.0 * kMetresToFeet), 6.0),
+            fixtures::taxiLeg(gf_destination(kStandA1, 1.75 * kPi, 2.0 * kMetresToFeet), 6.0),
             fixtures::holdLeg(120.0)};
   if (leavesAgain) {
     a.legs.push_back(fixtures::pushbackLeg(40.0, 3.0));
@@ -149,6 +149,58 @@ TrackAircraft lf_departure() {
   return a;
 }
 
+// f): an overflight at a distance west of the user, heading east.
+TrackAircraft lf_overflight(std::uint32_t id, const char* callsign, const char* type,
+                            const char* registration, const LatLon& user, double westNm) {
+  TrackAircraft a = lf_aircraft(id, callsign, type, registration);
+  a.position = gf_destination(user, 1.5 * kPi, westNm * kFeetPerNm);
+  a.altitudeFt = kCruiseFt;
+  a.headingDeg = 90.0;
+  a.speedKt = 250.0;
+  a.onGround = false;
+  a.legs = {lf_leg(150.0)};
+  return a;
+}
+
+// f): the traffic rules at work around the arrival and the departure of b and c.
+Scenario lf_trafficRules(Scenario s) {
+  s.aircraft = {lf_arrival(false), lf_departure()};
+  TrackAircraft ghost = lf_arrival(false);
+  ghost.id = 4000012;
+  ghost.callsign = "KLM1234_";
+  ghost.seed = 12;
+  TrackAircraft twin = lf_departure();  // the same callsign and type from another transponder
+  twin.id = 4000014;
+  twin.startTime = -20.0;
+  twin.seed = 14;
+  s.aircraft.push_back(ghost);
+  s.aircraft.push_back(twin);
+  s.aircraft.push_back(lf_overflight(4000021, "OVR1", "A320", "D-AOVA", s.user, 3.0));
+  s.aircraft.push_back(lf_overflight(4000022, "OVR2", "A320", "D-AOVB", s.user, 25.0));
+  s.aircraft.push_back(lf_overflight(4000023, "OVR3", "A320", "D-AOVC", s.user, 35.0));
+  s.aircraft.push_back(lf_overflight(4000024, "BLK1", "A320", "D-AOVD", s.user, 12.0));
+  s.aircraft.push_back(lf_overflight(4000025, "RYR77", "B738", "EI-DAC", s.user, 8.0));
+  s.noisy = {4000002};
+  s.changes = {{4000021, 60.0, "OVR1X", "", ""}};
+  s.maxLive = 5;
+  s.blockCallsign = "BLK1";
+  s.refusedTitle = "Replay B738 Ryanair";
+  s.durationS = 900.0;
+  // MAX_LIVE makes room for the arrival by removing the farthest (OVR3), which comes back once
+  // the refused RYR77 is gone; the renamed OVR1 respawns; the ghost, the twin, the blocked
+  // callsign and the aircraft without a livery never reach the simulator.
+  s.lives = {{"BLK1", {"drop"}},
+             {"KLM1234", {"spawn", "removal", "gone"}},
+             {"KLM1234_", {"drop"}},
+             {"OVR1", {"spawn"}},
+             {"OVR1X", {"respawn", "spawn", "removal", "gone"}},
+             {"OVR2", {"spawn", "removal", "gone"}},
+             {"OVR3", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
+             {"RYR77", {"spawn", "erased", "drop"}},
+             {"SWR15", {"spawn parked", "removal", "gone"}}};
+  return s;
+}
+
 Scenario lf_named(const std::string& name) {
   Scenario s;
   s.name = name;
@@ -176,6 +228,8 @@ Scenario lf_named(const std::string& name) {
     s.durationS = 900.0;
     s.turningPushback = true;
     s.milestones = {"pushback", "taxi", "run", "gear up", "climb power", "lights at 10000 ft"};
+  } else if (name == "f") {
+    s = lf_trafficRules(s);
   } else {
     throw std::invalid_argument("unknown scenario " + name);
   }
@@ -184,14 +238,21 @@ Scenario lf_named(const std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e"}; }
+std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e", "f"}; }
+
+std::vector<Livery> gf_replayLiveries() {
+  return {{"KLM", "A320", "Replay A320 KLM", "", 0, false},
+          {"ZZZ", "A320", "Replay A320", "", 0, false},
+          {"ZZZ", "C172", "Replay C172", "", 0, false},
+          {"RYR", "B738", "Replay B738 Ryanair", "", 0, false}};
+}
 
 Scenario gf_scenario(const std::string& name) { return lf_named(name); }
 
 void gf_setUpTestAirport() {
-  g_dbaseTypes = {"A320", "C172"};
-  g_dbaseLarge = {"A320"};
-  g_dbaseWingspans = {{"A320", 34.1}, {"C172", 11.0}};
+  g_dbaseTypes = {"A320", "B738", "C172"};
+  g_dbaseLarge = {"A320", "B738"};
+  g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"C172", 11.0}};
   g_maxHalfWingspanNm = 34.1 * 0.5 / kMetresPerNm;
   g_parkAirportIcao = "ZRPL";
   g_parkAirportPos = kFieldPos;

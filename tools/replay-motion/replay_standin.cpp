@@ -1,8 +1,9 @@
 // The replay through the real simulator link: SimClient connects to an in-process stand-in
 // (SimConnect.cfg in the working folder points at it), the engine's queues go out on its Frame
-// events, identifications and removals come back as the link's notices. The replay's steps and
-// the stand-in's frames are sped up together: every few steps the driver waits until the pump
-// has sent the positions handed over, so a slow machine only makes the run take longer.
+// events, identifications, heights and removals come back as the link's notices, which the
+// engine takes. The replay's steps and the stand-in's frames are sped up together: every few
+// steps the driver waits until the pump has sent the positions handed over, so a slow machine
+// only makes the run take longer.
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -20,19 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr double kWaitSeconds = 20.0;  // for the link to connect, or the pump to send
-constexpr std::int64_t kRangeRequestEvery = 100;
-constexpr DWORD kRangeMetres = 74080;
-
-nlohmann::json lf_standinScenario(const Scenario& s) {
-  return {{"simulator", "v5"},
-          {"user",
-           {{"object_id", 1},
-            {"path",
-             {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", kFieldElevationFt},
-               {"heading_deg", 0}, {"gs_kt", 0}, {"on_ground", true}}}}}},
-          {"ground_elevation_ft", kFieldElevationFt},
-          {"static_cg", {{"default", {{"height_ft", 8.0}, {"pitch_deg", 0.5}}}}}};
-}
 
 bool lf_waitFor(const std::function<bool()>& done) {
   return p3d::P3dStandin::waitUntil(done, kWaitSeconds);
@@ -46,7 +34,7 @@ class StandinSim : public SimSide {
             std::chrono::duration<double>(1.0 / o.frameHz))) {
     p3d::StandinOptions so;
     so.port = 0;
-    so.scenario = lf_standinScenario(s);
+    so.scenario = gf_standinScenario(s);
     so.frameHz = o.frameHz;
     so.traceFile = o.standinTrace.string();
     m_standin = std::make_unique<p3d::P3dStandin>(so);
@@ -61,35 +49,10 @@ class StandinSim : public SimSide {
   }
   ~StandinSim() override { stop(); }
 
-  void create(const CreateAcRequest& request) override { gf_queueCreateAc(request); }
-  void remove(std::uint32_t objectId) override {
-    std::lock_guard lock(g_simMutex);
-    g_removeQueue.push_back(objectId);
-  }
-
-  void afterStep(std::int64_t step, ReplayRun&, const SimCallbacks& callbacks) override {
-    {
-      std::lock_guard lock(g_simMutex);
-      std::swap(g_posFillQueue, g_posQueue);
-      g_posFillQueue->clear();  // unsent positions of earlier steps are replaced
-      if (step % kRangeRequestEvery == 0) {
-        SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange,
-                                              kDefAcInRange, kRangeMetres,
-                                              SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
-      }
-    }
-    if ((step + 1) % m_options.stepsPerFrame == 0) {
+  void afterStep(std::int64_t n, bool, ReplayRun&) override {
+    if ((n + 1) % m_options.stepsPerFrame == 0) {
       pace();
       if (!lf_waitFor(lf_pumped)) throw std::runtime_error("the simulator link's pump stopped sending");
-    }
-    std::vector<SimObjectNotice> notices;
-    {
-      std::lock_guard lock(g_simNoticesMutex);
-      notices.swap(g_simNotices);
-    }
-    for (const SimObjectNotice& n : notices) {
-      if (n.kind == kNoticeLiveIdentified) callbacks.identified(n.tag, n.objectId);
-      if (n.kind == kNoticeObjectRemoved) callbacks.removed(n.objectId);
     }
   }
 
@@ -146,6 +109,17 @@ class StandinSim : public SimSide {
 };
 
 }  // namespace
+
+nlohmann::json gf_standinScenario(const Scenario& s) {
+  return {{"simulator", "v5"},
+          {"user",
+           {{"object_id", 1},
+            {"path",
+             {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", kFieldElevationFt},
+               {"heading_deg", 0}, {"gs_kt", 0}, {"on_ground", true}}}}}},
+          {"ground_elevation_ft", kFieldElevationFt},
+          {"static_cg", {{"default", {{"height_ft", 8.0}, {"pitch_deg", 0.5}}}}}};
+}
 
 std::unique_ptr<SimSide> gf_standinSim(const Scenario& scenario, const ReplayOptions& options) {
   return std::make_unique<StandinSim>(scenario, options);
