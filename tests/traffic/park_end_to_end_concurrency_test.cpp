@@ -10,6 +10,7 @@
 
 #include "airports/scan.h"
 #include "fixtures/airport_list_builder.h"
+#include "fixtures/livery_tables.h"
 #include "fixtures/stand_file_builder.h"
 #include "foundation/file_names.h"
 #include "foundation/settings_file.h"
@@ -17,9 +18,6 @@
 #include "foundation/temp_folder.h"
 #include "foundation/worker_thread.h"
 #include "liveries/aircraft_database.h"
-#include "liveries/livery.h"
-#include "liveries/livery_processing.h"
-#include "liveries/matching_tables.h"
 #include "rt-standin/rt_standin.h"
 #include "shell/intake/intake.h"
 #include "shell/intake/intake_socket_helpers.h"
@@ -113,11 +111,7 @@ class ParkEndToEndTest : public linktest::LinkTest {
                                                    at.day, at.hh, k + 1)};
     }
     fixtures::writeStandFile(g_learnedDir / "thirdparty/ARV/LEAB.xml", learned);
-    gf_clearLiveryTables();
-    g_liveriesScanDone = false;
-    g_liveries = {{"IBE", "B738", "Stand-in B738 Iberia", "", 1, false}};
-    gf_writeLiveriesScanned();
-    gf_processScannedLiveries();
+    fixtures::gf_useLiveries({{"IBE", "B738", "Stand-in B738 Iberia", "", 1, false}});
   }
 
   // The user parked at LEAB (not on a stand of the options), the simulator and the reader.
