@@ -3,12 +3,14 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -23,6 +25,8 @@ namespace {
 
 constexpr const char* kUserAgent = "Zendrik";
 constexpr long kStallBytesPerSecond = 1;
+constexpr long kMaxRedirects = 5;
+constexpr long kHttpOk = 200;
 
 // A positive number of seconds from the environment, else the fallback.
 long lf_envSeconds(const char* name, long fallback) {
@@ -35,8 +39,54 @@ long lf_envSeconds(const char* name, long fallback) {
   return value;
 }
 
-size_t lf_curlWrite(char* data, size_t size, size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<FILE*>(file));
+// Where one transfer writes, and how much it may write.
+struct WriteTarget {
+  FILE* file = nullptr;
+  std::uint64_t limit = kDownloadUnlimited;  // bytes
+  std::uint64_t written = 0;
+  bool overLimit = false;
+};
+
+size_t lf_curlWrite(char* data, size_t size, size_t count, void* target) {
+  auto& out = *static_cast<WriteTarget*>(target);
+  const std::uint64_t bytes = static_cast<std::uint64_t>(size) * count;
+  if (bytes > out.limit - out.written) {
+    out.overLimit = true;
+    return 0;  // ends the transfer
+  }
+  const size_t done = std::fwrite(data, size, count, out.file);
+  out.written += static_cast<std::uint64_t>(done) * size;
+  return done;
+}
+
+long lf_httpStatus(CURL* curl) {
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  return status;
+}
+
+// An HTTP(S) transfer succeeded only with a final 200: after the redirects, anything else (a
+// 3xx without a usable Location, a 204, a 206 ...) is no copy of the file asked for. Other
+// schemes (file://) have no status.
+std::optional<long> lf_badHttpStatus(CURL* curl) {
+  const char* scheme = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr)
+    return std::nullopt;
+  std::string name(scheme);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name != "http" && name != "https") return std::nullopt;
+  const long status = lf_httpStatus(curl);
+  return status == kHttpOk ? std::nullopt : std::optional<long>(status);
+}
+
+// The log's words for a failed transfer.
+std::string lf_failureReason(CURL* curl, CURLcode code, const WriteTarget& out,
+                             std::optional<long> badStatus) {
+  if (out.overLimit) return fmt::format("larger than {} bytes", out.limit);
+  if (code == CURLE_HTTP_RETURNED_ERROR) return fmt::format("HTTP status {}", lf_httpStatus(curl));
+  if (code != CURLE_OK) return curl_easy_strerror(code);
+  if (badStatus) return fmt::format("HTTP status {}", *badStatus);
+  return "file could not be written";
 }
 
 // What the progress callback watches during one transfer.
@@ -67,15 +117,19 @@ fs::path lf_partPath(const fs::path& file) {
   return part;
 }
 
-void lf_setOptions(CURL* curl, const std::string& url, FILE* out, TransferWatch& watch) {
+void lf_setOptions(CURL* curl, const std::string& url, WriteTarget& out, TransferWatch& watch) {
   const long stallSeconds =
       lf_envSeconds("ZENDRIK_DOWNLOAD_STALL_TIMEOUT", kDownloadStallTimeoutSec);
   watch = TransferWatch{std::chrono::steady_clock::now(), 0, std::chrono::seconds(stallSeconds)};
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &lf_curlWrite);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &out);
   curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+  // A server that moved a file answers 3xx; its body is no copy of the file.
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   // Without these a server that accepts and then goes silent would hold start-up for ever.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
@@ -115,24 +169,27 @@ std::string gf_downloadFolderUrl() {
   return gf_downloadBaseUrl() + "P3D/";
 }
 
-bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode) {
+bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode,
+                 std::uint64_t maxBytes) {
   CURL* curl = holder.handle();
   if (curl == nullptr) return false;
   const fs::path part = lf_partPath(file);
   try {
-    FILE* out = std::fopen(part.c_str(), byteMode ? "wb" : "w");
-    if (out == nullptr) {
+    WriteTarget out;
+    out.file = std::fopen(part.c_str(), byteMode ? "wb" : "w");
+    out.limit = maxBytes;
+    if (out.file == nullptr) {
       gf_log(fmt::format("could not open output file: {}", file.string()));
       return false;
     }
     TransferWatch watch;
     lf_setOptions(curl, url, out, watch);
     const CURLcode code = curl_easy_perform(curl);
-    const bool closed = std::fclose(out) == 0;
-    if (code != CURLE_OK || !closed) {
-      gf_log(
-          fmt::format("download of \"{}\" failed: {}", url,
-                      code != CURLE_OK ? curl_easy_strerror(code) : "file could not be written"));
+    const bool closed = std::fclose(out.file) == 0;
+    const std::optional<long> badStatus = code == CURLE_OK ? lf_badHttpStatus(curl) : std::nullopt;
+    if (code != CURLE_OK || !closed || badStatus) {
+      gf_log(fmt::format("download of \"{}\" failed: {}", url,
+                         lf_failureReason(curl, code, out, badStatus)));
       lf_removeQuietly(part);
       return false;
     }

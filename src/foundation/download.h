@@ -12,13 +12,17 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 // The download server and its downloads folder; paths below it are relative to this.
 inline constexpr const char* kDownloadBaseUrl = "https://download.ulvabrook.com/zendrik/";
 inline constexpr long kDownloadConnectTimeoutSec = 15;
 inline constexpr long kDownloadStallTimeoutSec = 60;
+// No limit on the size of a download.
+inline constexpr std::uint64_t kDownloadUnlimited = std::numeric_limits<std::uint64_t>::max();
 // Suffix of the file a transfer writes into; it is renamed to the real name on success.
 inline constexpr const char* kPartialDownloadSuffix = ".part";
 
@@ -42,10 +46,12 @@ std::string gf_downloadFolderUrl();
 
 // Downloads url into file (byteMode: binary, else text). The data goes to file + ".part" first
 // and replaces file only when the whole transfer succeeded; a failed transfer leaves no partial
-// file and the previous file untouched. Gives up when the server does not answer within the
-// connect timeout, when it stalls, or when the program is asked to exit.
+// file and the previous file untouched. Redirects are followed (at most five, HTTP(S) only); an
+// HTTP(S) transfer succeeds only with a final status of 200. Gives up when the server does not
+// answer within the connect timeout, when it stalls, when the file grows beyond maxBytes, or
+// when the program is asked to exit.
 bool gf_download(curlHolder& holder, const std::string& url, const std::filesystem::path& file,
-                 bool byteMode);
+                 bool byteMode, std::uint64_t maxBytes = kDownloadUnlimited);
 
 // Downloads base URL + zipName into the working folder, writes the text of its file entry into
 // destination and removes the zip again (also on failure). False when the download, the archive

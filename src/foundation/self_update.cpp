@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -23,6 +22,9 @@ namespace {
 
 constexpr const char* kVersionFile = "version.json";
 constexpr const char* kVersionPath = "release/version_P3D.json";
+// A version file holds a few dozen bytes; a larger answer is no version file (and read whole,
+// a huge one would cost many times its size in memory).
+constexpr std::uint64_t kVersionFileMaxBytes = 16384;
 
 bool lf_endsWithExe(const std::string& name) {
   if (name.size() < 4) return false;
@@ -80,14 +82,15 @@ bool lf_extractInstaller(ZipArchive& archive, const ZipEntry& entry) {
 
 Version gf_downloadVersion(curlHolder& holder, const std::string& url) {
   const fs::path local = kVersionFile;
-  if (!gf_download(holder, url, local, false)) {
+  if (!gf_download(holder, url, local, false, kVersionFileMaxBytes)) {
     gf_logError(fmt::format("downloading \"{}\" failed", url));
     return Version(std::string_view());
   }
-  std::string content;
+  std::string content(kVersionFileMaxBytes, '\0');
   {
     std::ifstream in(local, std::ios::binary);
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(in.gcount()));
   }
   fs::remove(local);
   // The first line holds the version; a JSON object spread over several lines is read whole.

@@ -82,12 +82,39 @@ fs::path lf_backupName(const fs::path& file) {
   return text.substr(0, dot) + g_zeroString + text.substr(dot);
 }
 
-// A settings file that exists but does not parse is about to be replaced: keep a copy first, so
-// the user's settings can still be recovered by hand.
-void lf_keepUnreadableFile(const fs::path& file, const pugi::xml_parse_result& result) {
-  if (result.status == pugi::status_file_not_found) return;
+// The file is there but cannot be opened: another user's after one elevated run, or locked.
+bool lf_existsUnopened(const fs::path& file, const pugi::xml_parse_result& result) {
+  if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error)
+    return false;
   std::error_code ec;
-  if (!fs::exists(file, ec)) return;
+  return fs::exists(file, ec);
+}
+
+// Moves a file that cannot be opened out of the way, to the name a copy would have (an older
+// one moves one step further). Copying is no option for a file nobody can read.
+bool lf_moveAside(const fs::path& file) {
+  const fs::path backup = lf_backupName(file);
+  std::error_code ec;
+  if (fs::exists(backup, ec)) fs::rename(backup, lf_backupName(backup), ec);
+  fs::rename(file, backup, ec);
+  if (ec) {
+    gf_logError(fmt::format("{} could not be opened nor moved aside: {}", file.string(),
+                            ec.message()));
+    return false;
+  }
+  gf_logError(fmt::format("{} could not be opened, it is moved aside as {}", file.string(),
+                          backup.string()));
+  return true;
+}
+
+// A settings file that exists but cannot be loaded is about to be replaced: keep it first, so
+// the user's settings can still be recovered by hand. False when it could not be kept; then
+// the file must not be replaced.
+bool lf_keepUnreadableFile(const fs::path& file, const pugi::xml_parse_result& result) {
+  if (lf_existsUnopened(file, result)) return lf_moveAside(file);
+  if (result.status == pugi::status_file_not_found) return true;
+  std::error_code ec;
+  if (!fs::exists(file, ec)) return true;
   try {
     gf_backupFile(file);
     gf_logError(fmt::format("{} could not be read ({}), a copy is kept as {}", file.string(),
@@ -96,6 +123,7 @@ void lf_keepUnreadableFile(const fs::path& file, const pugi::xml_parse_result& r
     gf_logError(fmt::format("{} could not be read ({}) nor copied: {}", file.string(),
                             result.description(), e.what()));
   }
+  return true;
 }
 
 void lf_logSaved(bool saved, const fs::path& file) {
@@ -151,7 +179,11 @@ void lf_addDefaults(pugi::xml_document& document, const ParameterGroups& groups)
   for (IntParameter* p : groups.ints) p->addDefault(document);
   for (EditParameter* p : groups.edits) p->addDefault(document);
   for (StringParameter* p : groups.strings) {
-    if (!gf_isFolderParameter(*p)) p->addDefault(document);
+    // Folder entries are not written, but a previous run's folders must not stay in use.
+    if (gf_isFolderParameter(*p))
+      p->setValue(p->defaultValue);
+    else
+      p->addDefault(document);
   }
   for (StringEditParameter* p : groups.stringEdits) p->addDefault(document);
 }
@@ -208,6 +240,13 @@ void lf_saveEntry(const P& parameter, const std::string& valueText, Append appen
   pugi::xml_document document;
   const pugi::xml_parse_result loaded = document.load_file(file.c_str(), kParseOptions);
   if (!loaded) {
+    // A file that cannot be opened is never overwritten: the settings in it would be lost.
+    if (lf_existsUnopened(file, loaded)) {
+      gf_logError(fmt::format("{} could not be opened, {} not saved", file.string(),
+                              parameter.name));
+      gf_logIfActive("saving xml did not work?");
+      return;
+    }
     lf_keepUnreadableFile(file, loaded);
     // The parser leaves what it read before the fault in the document. Kept, that torn
     // "parameters" element would come first in the saved file and shadow the entry saved here,
@@ -217,8 +256,13 @@ void lf_saveEntry(const P& parameter, const std::string& valueText, Append appen
   pugi::xml_node root = loaded ? document.child(kRootName) : pugi::xml_node();
   if (root) {
     if (pugi::xml_node entry = lf_findEntry(document, parameter.name)) {
-      // An entry without a "value" attribute is left as it is.
-      if (pugi::xml_attribute value = entry.attribute("value")) value.set_value(valueText.c_str());
+      // An entry without a "value" attribute is left as it is, and that is no save.
+      pugi::xml_attribute value = entry.attribute("value");
+      if (!value) {
+        gf_logIfActive("saving xml did not work?");
+        return;
+      }
+      value.set_value(valueText.c_str());
     } else {
       append(root);
     }
@@ -372,15 +416,16 @@ void gf_readParameters(const std::vector<BoolParameter*>& group1,
     const fs::path file = g_parametersFile;
     pugi::xml_document document;
     const pugi::xml_parse_result loaded = document.load_file(file.c_str(), kParseOptions);
+    bool replaceable = true;
     if (!loaded) {
-      lf_keepUnreadableFile(file, loaded);
+      replaceable = lf_keepUnreadableFile(file, loaded);
       gf_log(file.string() + " not found, default values taken:");
       lf_addDefaults(document, groups);
     } else {
       gf_log(fmt::format("from \"{}\"", file.string()));
       lf_readEntries(document, groups);
     }
-    lf_logSaved(lf_saveDocument(document, file), file);
+    lf_logSaved(replaceable && lf_saveDocument(document, file), file);
   }
   // The controls show the loaded values; before the window exists this does nothing.
   for (CheckBoxParameter* p : group2) lf_setCheck(*p);

@@ -45,7 +45,8 @@ void lf_initParameterGroups();
 
 // Loads every setting from parameters.xml (defaults for missing entries, which are added),
 // drops empty folder entries, pushes the values into existing controls and writes the file back.
-// A file that cannot be parsed is kept as a backup copy and replaced by defaults.
+// A file that cannot be parsed is kept as a backup copy, one that cannot be opened is moved
+// aside to the same name, and then defaults replace it.
 void gf_readParameters(const std::vector<BoolParameter*>& group1,
                        const std::vector<CheckBoxParameter*>& group2,
                        const std::vector<IntParameter*>& group3,
@@ -65,7 +66,9 @@ bool gf_appendStringParameter(pugi::xml_node node, const std::string& name,
 // Appends one integer attribute to node.
 bool gf_appendIntAttribute(pugi::xml_node node, const std::string& attributeName, int value);
 
-// Save one setting's current value (load, change, save); any thread.
+// Save one setting's current value (load, change, save); any thread. A file that exists but
+// cannot be opened is never written, and neither is an entry without a "value" attribute; both
+// are logged as failed saves.
 void gf_saveBoolParameter(BoolParameter& parameter);
 void gf_saveIntParameter(IntParameter& parameter);
 void gf_saveStringParameter(StringParameter& parameter);

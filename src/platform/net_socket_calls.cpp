@@ -257,3 +257,16 @@ int gf_wsaSetSockOpt(SOCKET s, int level, int option, const void* value, int len
   return ::setsockopt(fd, level, option, value, static_cast<socklen_t>(length)) == 0 ? 0
                                                                                      : SOCKET_ERROR;
 }
+
+int gf_wsaGetSockOpt(SOCKET s, int level, int option, void* value, int* length) {
+  const int fd = lf_fd(s);
+  if (fd < 0) return SOCKET_ERROR;
+  if (value == nullptr || length == nullptr || *length < 0) {
+    errno = EFAULT;
+    return SOCKET_ERROR;
+  }
+  auto size = static_cast<socklen_t>(*length);
+  if (::getsockopt(fd, level, option, value, &size) != 0) return SOCKET_ERROR;
+  *length = static_cast<int>(size);
+  return 0;
+}

@@ -144,6 +144,7 @@ int gf_wsaSendTo(SOCKET s, const void* buffer, int length, int flags, const sock
                  int toLength);
 int gf_wsaRecvFrom(SOCKET s, void* buffer, int length, int flags, sockaddr* from, int* fromLength);
 int gf_wsaSetSockOpt(SOCKET s, int level, int option, const void* value, int length);
+int gf_wsaGetSockOpt(SOCKET s, int level, int option, void* value, int* length);
 
 // Winsock-signature overloads, taken only when the first argument is a SOCKET (a plain int
 // descriptor still reaches the POSIX call); the length may be of any integer type.
@@ -174,6 +175,10 @@ int recvfrom(Socket s, void* buffer, Length length, int flags, sockaddr* from, i
 template <WinsockSocket Socket, std::integral Length>
 int setsockopt(Socket s, int level, int option, const void* value, Length length) {
   return gf_wsaSetSockOpt(s, level, option, value, static_cast<int>(length));
+}
+template <WinsockSocket Socket>
+int getsockopt(Socket s, int level, int option, void* value, int* length) {
+  return gf_wsaGetSockOpt(s, level, option, value, length);
 }
 
 // Named pipes are Unix-domain stream sockets. A pipe name "\\server\pipe\<name>" (UTF-8, with

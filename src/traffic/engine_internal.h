@@ -17,8 +17,6 @@
 inline constexpr std::uint32_t kFirstLiveKey = kLastStaticTag + 1;
 // Neighbours collide when their stands lie closer than this many times the two half spans.
 inline constexpr double kNeighbourSpanFactor = 1.1;
-inline constexpr double kBornParkedSearchNm = 0.029697624190064796;  // 55 m
-inline constexpr double kTicks100nsPerSecond = 10000000.0;
 
 // An angle brought into (-pi, pi].
 double lf_signedAngle(double radians);

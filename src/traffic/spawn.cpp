@@ -17,6 +17,7 @@
 namespace {
 
 constexpr double kParkAirportNearNm = 5.0;
+constexpr double kBornParkedSearchNm = 0.029697624190064796;  // 55 m
 constexpr double kCrawlKt = 5.0;
 constexpr double kCrawlNm = 0.018898488120950324;  // 35 m
 constexpr double kGroundPitch = 0.010471975511965976;  // 0.6 degrees

@@ -53,6 +53,7 @@ TEST_F(DaySlotsTest, SlotsBeginHalfAMinuteBeforeTheHalfHour) {
       {kMonday000000, {1, 0}},
       {kMonday102929, {1, 20}},
       {kMonday102929 + 1, {1, 21}},              // 10:29:30
+      {kMonday102929 + 31, {1, 21}},             // 10:30:00
       {kMonday102929 + 30 * 60 + 30, {1, 21}},   // 10:59:59
       {kMonday102929 + 30 * 60 + 31, {1, 22}},   // 11:00:00
       {kSunday235959 - 30 * 60 - 29, {7, 47}},   // 23:29:30

@@ -107,39 +107,57 @@ std::string LocalHttpServer::url() const {
   return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
-StallingHttpServer::StallingHttpServer(std::size_t promisedBytes) : m_promised(promisedBytes) {
+LoopbackListener::LoopbackListener() {
   m_listener = lf_listenLoopback(&m_port);
   if (m_listener < 0) throw std::runtime_error("no loopback listener");
-  m_thread = std::thread([this] { serve(); });
 }
 
-StallingHttpServer::~StallingHttpServer() {
+LoopbackListener::~LoopbackListener() {
   m_stop = true;
-  m_thread.join();
+  if (m_thread.joinable()) m_thread.join();
   ::close(m_listener);
 }
 
-std::string StallingHttpServer::url() const {
-  return "http://127.0.0.1:" + std::to_string(m_port) + "/stall.bin";
+void LoopbackListener::start(std::function<void()> serve) {
+  m_thread = std::thread(std::move(serve));
 }
 
-void StallingHttpServer::serve() {
-  int client = -1;
-  while (!m_stop && client < 0) {
-    pollfd p{m_listener, POLLIN, 0};
-    if (::poll(&p, 1, 50) > 0) client = ::accept(m_listener, nullptr, nullptr);
-  }
-  if (client < 0) return;
-  // Read the request head, then answer with half of the promised body.
+int LoopbackListener::acceptClient() const {
+  pollfd p{m_listener, POLLIN, 0};
+  return ::poll(&p, 1, 50) > 0 ? ::accept(m_listener, nullptr, nullptr) : -1;
+}
+
+std::string LoopbackListener::readRequest(int client) const {
   std::string request;
   char buffer[1024];
   while (!m_stop && request.find("\r\n\r\n") == std::string::npos) {
     pollfd p{client, POLLIN, 0};
     if (::poll(&p, 1, 50) <= 0) continue;
     const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
+    if (n <= 0) return {};
     request.append(buffer, static_cast<std::size_t>(n));
   }
+  return request;
+}
+
+std::string LoopbackListener::url() const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+StallingHttpServer::StallingHttpServer(std::size_t promisedBytes) : m_promised(promisedBytes) {
+  m_listener.start([this] { serve(); });
+}
+
+std::string StallingHttpServer::url() const {
+  return m_listener.url() + "stall.bin";
+}
+
+void StallingHttpServer::serve() {
+  int client = -1;
+  while (!m_listener.stopping() && client < 0) client = m_listener.acceptClient();
+  if (client < 0) return;
+  // Read the request head, then answer with half of the promised body.
+  m_listener.readRequest(client);
   const std::string head =
       "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
       "Content-Length: " +
@@ -147,8 +165,43 @@ void StallingHttpServer::serve() {
   const std::string body(m_promised / 2, 'x');
   ::send(client, head.data(), head.size(), MSG_NOSIGNAL);
   ::send(client, body.data(), body.size(), MSG_NOSIGNAL);
-  while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!m_listener.stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ::close(client);
+}
+
+ScriptedHttpServer::ScriptedHttpServer(Script script) : m_script(std::move(script)) {
+  m_listener.start([this] { serve(); });
+}
+
+std::string ScriptedHttpServer::response(const std::string& head, const std::string& body) {
+  return head + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
+}
+
+void ScriptedHttpServer::serve() {
+  while (!m_listener.stopping()) {
+    const int client = m_listener.acceptClient();
+    if (client < 0) continue;
+    answer(client);
+    ::close(client);
+  }
+}
+
+void ScriptedHttpServer::answer(int client) {
+  const std::string request = m_listener.readRequest(client);
+  if (request.empty()) return;
+  // "GET /path HTTP/1.1"
+  const std::size_t start = request.find(' ') + 1;
+  const std::string path = request.substr(start, request.find(' ', start) - start);
+  std::string reply = response("HTTP/1.1 404 Not Found", "not here");
+  for (const auto& [scripted, text] : m_script) {
+    if (scripted == path) reply = text;
+  }
+  for (std::size_t sent = 0; sent < reply.size();) {
+    const ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<std::size_t>(n);
+  }
 }
 
 void gf_testWriteZip(const std::filesystem::path& file,

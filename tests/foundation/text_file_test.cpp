@@ -147,6 +147,20 @@ TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
                              "cannot open file missing.cfg for character encoding, err: 2"));
 }
 
+TEST_F(TextFileTest, ExceptionWhileReadingIsAFailureAndKeepsTheLinesRead) {
+  gf_openLog();
+  // A name that is no UTF-8 cannot be handed to the system as UTF-16: the encoding test throws.
+  const std::string name = "pack\xFF name.cfg";
+  gf_testWriteFile(name, "[fltsim.0]\ntitle=x\n");
+  Lines lines = {"read before"};
+  EXPECT_FALSE(gf_readExtTextFileToStringVector(name, lines));
+  EXPECT_EQ(lines, Lines{"read before"});
+  gf_closeLog();
+  EXPECT_TRUE(gf_testHasLine(
+      gf_testReadLines("Log.txt"),
+      "gf_readExtTextFileToStringVector Invalid UTF-8 sequence found in input string."));
+}
+
 TEST_F(TextFileTest, TextFileRecordReadsLinesAsTheyStand) {
   gf_testWriteFile("regcodes.txt", "\xEF\xBB\xBFPH-BXA\r\nD-AIMA\n");
   TextFile record{"regcodes.txt", {}};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -86,4 +87,32 @@ TEST(ZipArchive, MissingTruncatedAndForeignFilesDoNotOpen) {
   gf_testWriteFile("half.zip", whole.substr(0, whole.size() / 2));
   ZipArchive half("half.zip");
   EXPECT_FALSE(half.open());
+}
+
+// An archive whose directory promises another size than its compressed data holds: libzip
+// inflates the data without complaint, so only the wrapper's own count tells.
+TEST(ZipArchive, EntryOfAnotherSizeThanItsDirectoryPromisesIsRefused) {
+  TempWorkingFolder work;
+  gf_testWriteZip("good.zip", {{"db.xml", kPayload}});
+  const std::string good = gf_testReadAll("good.zip");
+  const std::size_t directory = good.find("PK\x01\x02");
+  ASSERT_NE(directory, std::string::npos);
+  constexpr std::size_t kUncompressedSizeAt = 24;  // in a central directory header
+  for (const std::uint32_t promised : {static_cast<std::uint32_t>(kPayload.size() + 50),
+                                       static_cast<std::uint32_t>(kPayload.size() - 10)}) {
+    SCOPED_TRACE(promised);
+    std::string bytes = good;
+    for (std::size_t b = 0; b < 4; ++b)
+      bytes[directory + kUncompressedSizeAt + b] = static_cast<char>((promised >> (8 * b)) & 0xFF);
+    gf_testWriteFile("lying.zip", bytes);
+    ZipArchive archive("lying.zip");
+    ASSERT_TRUE(archive.open());
+    const auto entries = archive.getEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_EQ(entries[0].size, promised);
+    std::ostringstream out;
+    EXPECT_EQ(archive.readContent(entries[0], out), kZipSizeMismatch);
+    EXPECT_EQ(archive.readAsText(entries[0]), std::nullopt);
+    EXPECT_EQ(archive.errorText(), "entry size mismatch");
+  }
 }

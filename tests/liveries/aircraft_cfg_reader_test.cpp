@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <tuple>
+#include <utility>
 
 #include "fixtures/ai_package_writer.h"
 #include "foundation/file_names.h"
@@ -179,6 +181,16 @@ TEST_F(CfgReading, SectionBoundaries) {
                          "title=T", "//[fltsim.2]"},
                         false, folder),
       (std::vector<std::string>{f + " [fltsim.0] misses title", f + " [fltsim.1] misses title"}));
+  // The boundary exactly: a '[' in column 5 (0-based) still ends the section, which then misses
+  // the title after it; one in column 6 is part of the section, which has its title.
+  const std::string missesTitle = f + " [fltsim.0] misses title";
+  for (const auto& [line, ends] : {std::pair{"[x]", true}, std::pair{"     [x]", true},
+                                   std::pair{"      [x]", false}, std::pair{"\t\t\t\t\t[x]", true},
+                                   std::pair{"\t\t\t\t\t\t[x]", false}}) {
+    const auto reports = lf_sectionHeaders({"[fltsim.0]", line, "title=T"}, false, folder);
+    EXPECT_EQ(std::find(reports.begin(), reports.end(), missesTitle) != reports.end(), ends)
+        << "'" << line << "'";
+  }
   // In an IVAO model-set file any '[' ends it.
   EXPECT_EQ(lf_sectionHeaders({"[fltsim.0]", "description=abc [old]", "title=T"}, true, folder),
             (std::vector<std::string>{f + " [fltsim.0] misses title"}));

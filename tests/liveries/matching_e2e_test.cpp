@@ -158,6 +158,7 @@ const MatchCase kLiveCases[] = {
     {4, "KLM", "B738", "", true, "KLM 737-800 PH-BXA", 2},   // cargo takes a passenger livery
     {4, "XYZ", "A320", "OE-LBA", false, "easyJet A320", 2},  // operator known: registered airline
     {4, "XYZ", "A320", "D-ABCD", false, "", 0},              // no operator: no fallback
+    {4, "", "A320", "OE-LBA", false, "", 0},  // no airline: steps 2 and 3 skipped, operator too
     {4, "PVT", "PA28", "", false, "Piper Cherokee Private", 2},
     {4, "PVT", "C172", "", false, "Cessna 172 Generic", 4},  // "ZZZ" before "PVT"
     {4, "RYR", "B738", "", false, "FSLTL_B738_RYR", 2},

@@ -23,7 +23,7 @@ void gf_setAcceptTraffic(bool accept) {
   g_acceptTraffic = accept;
 }
 
-TrafficReader::TrafficReader() : UdpReader("Traffic Reader") {
+TrafficReader::TrafficReader() : UdpReader("Traffic Reader", kTrafficSocketBufferBytes) {
   fields_.reserve(kReservedFields);
 }
 

@@ -115,7 +115,8 @@ std::uint16_t gf_trafficPort() {
 
 // ---- UdpReader ----
 
-UdpReader::UdpReader(const char* name) : name_(name) {}
+UdpReader::UdpReader(const char* name, int socketBufferBytes)
+    : name_(name), socketBufferBytes_(socketBufferBytes) {}
 
 UdpReader::~UdpReader() {
   stop();
@@ -148,8 +149,29 @@ void UdpReader::openSocket() {
   if (s == INVALID_SOCKET)
     throw std::runtime_error(fmt::format("failed to create the socket with error: {}",
                                          gf_wsaErrorText(WSAGetLastError())));
+  requestSocketBuffer(s);
   std::lock_guard lock(socketMutex_);
   socket_ = s;
+}
+
+// The system may grant less than asked (Linux caps it at net.core.rmem_max): the log says what
+// the socket got, so lost bursts can be told from a small buffer.
+void UdpReader::requestSocketBuffer(SOCKET s) {
+  if (socketBufferBytes_ > 0 &&
+      setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&socketBufferBytes_),
+                 sizeof socketBufferBytes_) == SOCKET_ERROR) {
+    gf_log(fmt::format("{} receive buffer of {} bytes refused: {}", name_, socketBufferBytes_,
+                       gf_wsaErrorText(WSAGetLastError())));
+  }
+  int granted = 0;
+  int length = sizeof granted;
+  if (getsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) ==
+      SOCKET_ERROR)
+    return;
+  grantedBufferBytes_ = granted;
+  if (socketBufferBytes_ > 0)
+    gf_log(fmt::format("{} receive buffer: {} bytes asked, {} granted", name_, socketBufferBytes_,
+                       granted));
 }
 
 void UdpReader::bindSocket(std::uint16_t port) {

@@ -19,6 +19,10 @@
 inline constexpr std::uint16_t kWeatherPort = 49004;
 inline constexpr std::uint16_t kTrafficPort = 49005;
 inline constexpr std::size_t kReceiveBufferSize = 16384;  // bytes of one datagram, at most
+// The traffic socket's kernel buffer asked for, bytes. RealTraffic sends a full 100 nm radius
+// as one burst of back-to-back datagrams (2,000 and more over a busy area); the default buffer
+// (about 208 KB) drops part of it before the reader gets to run.
+inline constexpr int kTrafficSocketBufferBytes = 8 * 1024 * 1024;
 
 // Values of the window's traffic and weather lamps.
 inline constexpr std::uint32_t kLampReceiving = 1;  // green
@@ -33,8 +37,9 @@ std::uint16_t gf_trafficPort();
 // Owns the UDP socket, the receive buffer and the receive loop of one reader.
 class UdpReader {
  public:
-  // `name`: "Traffic Reader" / "QNH Reader" in the connect and stop lines.
-  explicit UdpReader(const char* name);
+  // `name`: "Traffic Reader" / "QNH Reader" in the connect and stop lines. socketBufferBytes:
+  // the kernel receive buffer to ask for; 0 keeps the system's default.
+  explicit UdpReader(const char* name, int socketBufferBytes = 0);
   virtual ~UdpReader();
   UdpReader(const UdpReader&) = delete;
   UdpReader& operator=(const UdpReader&) = delete;
@@ -50,6 +55,9 @@ class UdpReader {
   void receive(std::string_view datagram);
 
   std::int32_t datagramCount() const { return datagramCounter_.load(); }
+  // The kernel receive buffer the socket got (bytes, as the system reports it); 0 before the
+  // socket is open.
+  int socketBufferBytes() const { return grantedBufferBytes_.load(); }
   // Lamp watchdog state (worker).
   std::int32_t lastSeenCount = 0;
   bool shownReceiving = true;
@@ -68,11 +76,14 @@ class UdpReader {
  private:
   void run(std::uint16_t port);
   void openSocket();
+  void requestSocketBuffer(SOCKET s);
   void bindSocket(std::uint16_t port);
   void receiveLoop();
   void closeSocket();
 
   const char* name_;
+  const int socketBufferBytes_;
+  std::atomic<int> grantedBufferBytes_{0};
   std::array<char, kReceiveBufferSize + 1> buffer_{};
   std::string lastDatagram_;  // duplicate filter while RealTraffic runs on another PC
   WSADATA wsaData_{};

@@ -26,7 +26,6 @@ void gf_setSendCounter(HANDLE h, std::uint32_t counter) {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 16;
 constexpr std::uint32_t kTypeBase = 0xF0000000u;
 
 // Request numbers (added to kTypeBase) and packet sizes.
@@ -54,7 +53,8 @@ constexpr std::size_t kFlightPlanPathField = 260;
 // A packet under construction: a cursor over the reserved bytes of the send buffer.
 class Packet {
  public:
-  Packet(std::uint8_t* start, std::size_t size) : m_start(start), m_size(size) {}
+  // start: the bytes reserved for the packet, as many as its fields take.
+  explicit Packet(std::uint8_t* start) : m_start(start) {}
   void u32(std::uint32_t v) { put(&v, sizeof v); }
   void f32(float v) { put(&v, sizeof v); }
   void f64(double v) { put(&v, sizeof v); }
@@ -76,7 +76,6 @@ class Packet {
     m_pos += n;
   }
   std::uint8_t* m_start;
-  std::size_t m_size;
   std::size_t m_pos = 0;
 };
 
@@ -102,7 +101,7 @@ SimConnectConnection* lf_beginPacket(HANDLE h, std::uint32_t size, std::uint32_t
   if (id == 0) id = 1;  // 0 is never sent
   c->sendCounter = id;
   c->lastSendId = id;
-  packet = Packet(c->sendBuffer.data() + c->sendWritePos, size);
+  packet = Packet(c->sendBuffer.data() + c->sendWritePos);
   c->sendWritePos += size;
   packet.u32(size);
   packet.u32(kSimConnectProtocolVersion);
@@ -135,7 +134,7 @@ template <typename Fill>
 HRESULT lf_request(HANDLE h, std::uint32_t size, std::uint32_t request, Fill&& fill) {
   std::lock_guard lock(g_simConnectPacketMutex);
   HRESULT result = S_OK;
-  Packet packet(nullptr, 0);
+  Packet packet(nullptr);
   SimConnectConnection* c = lf_beginPacket(h, size, request, result, packet);
   if (c == nullptr) return result;
   if (!fill(packet)) {

@@ -6,7 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
@@ -90,6 +93,56 @@ TEST_F(ReaderSocketTest, CallsignsTakenWhileTheReaderInserts) {
   // Loopback UDP may drop under load; what arrived was collected exactly once.
   EXPECT_EQ(all.size(), bufferSize());
   EXPECT_GT(all.size(), 0u);
+}
+
+namespace {
+
+// The receive buffer Linux grants at most (net.core.rmem_max), bytes; 0 when unknown.
+long lf_systemBufferLimit() {
+  std::ifstream in("/proc/sys/net/core/rmem_max");
+  long limit = 0;
+  in >> limit;
+  return limit;
+}
+
+// What the kernel books for one small datagram waiting in a socket's buffer beyond its bytes,
+// with room to spare (its own bookkeeping is about 1 KB).
+constexpr std::size_t kKernelBytesPerDatagram = 2048;
+
+}  // namespace
+
+// RealTraffic sends a full radius at once: the socket asks for a buffer that holds the burst.
+TEST_F(ReaderSocketTest, BurstOfAFullRadiusArrivesWhole) {
+  constexpr int kBurst = 2000;
+  const long limit = lf_systemBufferLimit();
+  if (limit > 0) {
+    // Linux reports twice the granted value (its bookkeeping included).
+    EXPECT_GE(reader.socketBufferBytes(), std::min<long>(kTrafficSocketBufferBytes, limit))
+        << "the traffic socket kept a smaller buffer than the system allows";
+  }
+  std::vector<std::string> burst;
+  for (int i = 0; i < kBurst; ++i)
+    burst.push_back(Record().set(1, fmt::format("{}", 20000 + i)).set(9, fmt::format("B{}", i)).text());
+  const std::size_t needed = kBurst * (burst.front().size() + kKernelBytesPerDatagram);
+  if (static_cast<std::size_t>(reader.socketBufferBytes()) < needed) {
+    GTEST_SKIP() << fmt::format(
+        "the socket got {} bytes of receive buffer, a burst of {} needs about {}: raise "
+        "net.core.rmem_max to run this test",
+        reader.socketBufferBytes(), kBurst, needed);
+  }
+  // One sender, back to back, as RealTraffic sends.
+  const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  for (const std::string& datagram : burst)
+    ::sendto(sender, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
+  ::close(sender);
+  EXPECT_TRUE(waitUntil([this] { return reader.datagramCount() == kBurst; },
+                        std::chrono::seconds(20)))
+      << reader.datagramCount() << " of " << kBurst << " datagrams arrived";
 }
 
 // RealTraffic on this PC: the readers listen on loopback only; on another PC: on every address.
