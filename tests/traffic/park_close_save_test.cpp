@@ -13,12 +13,13 @@ namespace {
 
 class CloseSaveTest : public ParkTest {
  protected:
-  // A stand file with an option of its own on A1, an empty A2, a ramp A3 and a plain A4.
+  // A stand file with an option of its own on A1, a ramp A3 and plain A2, A4, A5 and A6.
   static void writeFile(const std::filesystem::path& file, const std::string& publisher) {
     fixtures::StandRow a1 = gf_standRow("A1", 0, 100), a3 = gf_standRow("A3", 180, 100);
     a1.options = {R"(<opt reg="" airl="KLM" type="B738" day="1" hh="20" cs="KLM9" />)"};
     a3.ramp = true;
-    gf_writeParkFile(file, publisher, {a1, gf_standRow("A2", 90, 100), a3, gf_standRow("A4", 270, 100)});
+    gf_writeParkFile(file, publisher, {a1, gf_standRow("A2", 90, 100), a3, gf_standRow("A4", 270, 100),
+                                       gf_standRow("A5", 45, 200), gf_standRow("A6", 135, 200)});
   }
   static void open() {
     ASSERT_TRUE(lf_setCurrentParkAirport("EHAM"));
@@ -53,6 +54,7 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     learn(4, 2, 3);
     learn(4, 3, 4);
     g_parkStands[1].radius_change = true;  // A2: corrected, nothing else
+    g_parkStands[4].manual = true;         // A5: as if made by hand
     g_dayHhNow = DayHh{1, 21};
     lf_calcStaticParking();  // a calculation in between loses nothing
     const auto before = options();
@@ -68,7 +70,9 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     EXPECT_TRUE(logged(fmt::format("\"{}\" saved with 3 updates \n", learned))) << learned;
     const std::string saved = gf_testReadAll(learned);
     EXPECT_EQ(saved.find("KLM9"), std::string::npos);  // the stand file's own option
-    EXPECT_TRUE(saved.find("\"A2\"") != std::string::npos && saved.find("\"A3\"") != std::string::npos);
+    for (const char* stand : {"\"A2\"", "\"A3\"", "\"A5\"", "\"A6\""}) {  // A6: nothing to keep
+      EXPECT_EQ(saved.find(stand) != std::string::npos, std::string(stand) != "\"A6\"") << stand;
+    }
     open();
     EXPECT_EQ(options(), before);
     std::filesystem::remove(learned);
