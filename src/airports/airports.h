@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -54,22 +53,9 @@ struct ApfHeader {
 using QfPair = std::pair<std::int32_t, std::int32_t>;  // Qf_real, Qf_soft; -1 = not given
 
 extern std::string g_parkAirportIcao;         // current park airport, empty when none
-extern std::string g_parkAirportName;         // its IATA code, empty when none
+extern std::string g_parkAirportName;         // its IATA code from the airport list; set with it
 extern LatLon g_parkAirportPos;              // its position (degrees); set with the code
 extern double g_parkAirportElev;              // feet; the stand file's "altitude" replaces it
-extern std::string g_reservedStand;           // stand kept free for the user aircraft; "" = none
-// An airport has just become the park airport: the next park-airport step reads its stands.
-extern bool g_parkCalcPending;
-
-// One airport of my_park_airports.txt (or of the my_thirdparty folder).
-struct ParkAirport {
-  std::string icao;
-  std::string reservedStand;  // "" = none
-  LatLon pos;                 // degrees, from the airport list
-  double distance = 0.0;      // nm from the user aircraft; 0 when added
-};
-// The park airports; the first is the candidate the park-airport step looks at.
-extern std::list<ParkAirport> g_parkAirports;
 extern std::vector<ParkPos> g_parkStands;     // the park airport's stands
 extern std::atomic<bool> g_parkStandsReady;   // true while g_parkStands holds a read list (GUI reads)
 extern bool g_parkStandsChanged;              // changes that the next save must write
@@ -86,6 +72,28 @@ extern bool g_parkStandFileHandmade;          // the merged learned file was han
 // A setting that the park airport's stand file records changed. Set by the stand-file reader
 // (worker) and the window's handlers (GUI thread); consumed by the engine's save (worker).
 extern std::atomic<bool> g_standFileParamsChanged;
+
+// ---- The park airports: candidates of my_park_airports.txt and my_thirdparty (worker only) ----
+
+struct ParkAirport {
+  std::string icao;           // as written in the file, or the my_thirdparty folder's name
+  std::string reservedStand;  // stand kept free for the user aircraft; empty when none
+  LatLon position;            // degrees, from the airport list
+  double distance = 0.0;      // nm from the user aircraft, refreshed by the park-airport step
+};
+
+// The candidates; the front is the one the park-airport step looks at: the nearest, or the
+// destination while DESTINATION is set. Worker only (the link's stand check and the window's
+// destination reach it through the worker).
+extern std::vector<ParkAirport> g_parkAirports;
+// Name of the stand reserved for the user aircraft at the current park airport; "" = none.
+// Worker only.
+extern std::string g_reservedStand;
+// User position (degrees) at which the distances of g_parkAirports were last computed. Worker.
+extern LatLon g_parkListUserPos;
+// An airport has just become current: the next park-airport step reads its stands and
+// calculates its static parking. Worker only.
+extern bool g_parkCalcPending;
 
 // What the stand-file reader calls in the shell (filled by the shell; an empty slot is skipped).
 struct AirportsShellHooks {

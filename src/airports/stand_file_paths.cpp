@@ -1,5 +1,8 @@
 // Where an airport's stand file is: the local folders of generated and linked files, link files,
 // the update server's archive, and the learned file that belongs to a stand file.
+#include <algorithm>
+#include <vector>
+
 #include <fmt/format.h>
 
 #include "airports/airports.h"
@@ -29,6 +32,28 @@ void lf_replaceAll(std::string& text, const std::string& what, const std::string
 // "airports\learned", the learned root as the stand-file paths spell it.
 std::string lf_learnedDirText() {
   return g_airportsDir.string() + g_pathSeparator + g_learnedName;
+}
+
+// A learned file always lies under airports\learned: a path text of another form (a server path
+// of a link file without "archive", a drive path) goes below it, and ".." never climbs out.
+std::string lf_underLearned(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const auto end = std::min(text.find_first_of("\\/", start), text.size());
+    std::string part = text.substr(start, end - start);
+    const bool drive = parts.empty() && !part.empty() && part.back() == ':';
+    if (!part.empty() && part != "." && part != ".." && !drive) {
+      parts.push_back(std::move(part));
+    }
+    start = end + 1;
+  }
+  std::string result = lf_learnedDirText();
+  const bool learned = parts.size() >= 2 && parts[0] == g_airportsDir.string() && parts[1] == g_learnedName;
+  for (std::size_t i = learned ? 2 : 0; i < parts.size(); ++i) {
+    result += g_pathSeparator + parts[i];
+  }
+  return result;
 }
 
 }  // namespace
@@ -110,8 +135,10 @@ std::string lf_apfPathText(const std::string& standFilePath, const std::string& 
     } else {
       lf_replaceFirst(text, "my_thirdparty", thirdparty);
     }
+  } else {
+    lf_replaceAll(text, "%20", " ");
   }
-  return text;
+  return lf_underLearned(text);
 }
 
 std::filesystem::path lf_pathFromText(const std::string& text) { return gf_winPath(text); }

@@ -19,12 +19,8 @@
 #include "platform/win32.h"
 
 std::string g_parkAirportIcao;
-std::string g_parkAirportName;
 LatLon g_parkAirportPos;
 double g_parkAirportElev = 0.0;
-std::string g_reservedStand;
-bool g_parkCalcPending = false;
-std::list<ParkAirport> g_parkAirports;
 std::vector<ParkPos> g_parkStands;
 std::atomic<bool> g_parkStandsReady{false};
 bool g_parkStandsChanged = false;

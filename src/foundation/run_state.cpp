@@ -34,6 +34,7 @@ void gf_forceStop(std::uint32_t reason, std::uint32_t restartDelaySec) {
 std::atomic<bool> g_rtProfessional{false};
 std::atomic<double> g_trafficTimeSec{0.0};
 
+std::atomic<int> g_userMaxLive{-1};
 std::atomic<DayHh> g_dayHhNow{DayHh{}};
 
 namespace {

@@ -45,6 +45,10 @@ extern std::atomic<bool> g_rtProfessional;
 // traffic reader thread; read by the time source (gf_dayHhNow, gf_trafficTimeNow) and the worker.
 extern std::atomic<double> g_trafficTimeSec;
 
+// The user's own MAX_LIVE: the value set outside a park airport, put back when the park airport
+// is left. Written by the MAX_LIVE field (GUI) and the engine (worker); -1 = no limit.
+extern std::atomic<int> g_userMaxLive;
+
 // Current day of the week and half-hour slot. Written by the worker's tick; read by the engine.
 extern std::atomic<DayHh> g_dayHhNow;
 

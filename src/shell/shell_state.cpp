@@ -15,7 +15,6 @@ std::atomic<bool> g_enforceMaxLiveRequested{false};
 std::atomic<bool> g_autoRangeRequested{false};
 std::atomic<bool> g_clearLiveryTablesRequested{false};
 
-std::atomic<int> g_userMaxLive{-1};
 std::atomic<std::uint32_t> g_reportSeconds{0};
 
 namespace {

@@ -31,9 +31,6 @@ extern std::atomic<bool> g_clearLiveryTablesRequested;
 void gf_requestDestination(const std::string& code);
 std::optional<std::string> gf_takeDestinationRequest();
 
-// The user's own MAX_LIVE: the value set outside a park airport, put back when the park airport
-// is left. Written by the MAX_LIVE field (GUI) and the engine (worker); -1 = no limit.
-extern std::atomic<int> g_userMaxLive;
 // User-aircraft reports counted in this run; every duty modulus counts on it. Written by the
 // worker's tick; read by the parking announcement (GUI).
 extern std::atomic<std::uint32_t> g_reportSeconds;

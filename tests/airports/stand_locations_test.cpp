@@ -88,7 +88,10 @@ TEST(StandLocationsRuleTest, LearnedPathTexts) {
       {"airports\\my_thirdparty\\EDDF.xml", "Aerosoft", "airports\\learned\\thirdparty\\Aerosoft\\EDDF.xml"},
       {"airports\\my_thirdparty2024\\X.xml", "Pub", "airports\\learned\\thirdparty\\Pub\\X.xml"},
       {"airports\\my_ORBX\\EGLL.xml", "simaddon", "airports\\learned\\my_ORBX\\EGLL.xml"},
-      {"D:\\elsewhere\\EDDF.xml", "x", "D:\\elsewhere\\EDDF.xml"},
+      // Always under the learned folder: a link's server path without "archive", a drive, "..".
+      {"D:\\elsewhere\\EDDF.xml", "x", "airports\\learned\\elsewhere\\EDDF.xml"},
+      {"thirdparty/Pub/EDDF.xml", "Pub", "airports\\learned\\thirdparty\\Pub\\EDDF.xml"},
+      {"archive/../../EDDF.xml", "stock", "airports\\learned\\EDDF.xml"},
       {"", "x", ""},
   };
   for (const auto& [path, publisher, learned] : cases) {
