@@ -35,8 +35,8 @@ using WallClockFn = std::int64_t (*)();
 extern std::atomic<WallClockFn> g_wallClock;
 std::int64_t gf_wallClockNow();
 // The system clock in ticks of 100 ns since 1970 UTC: the unit of the engine's parked and arrival
-// times (a minute is 600000000 ticks). Tests put in their own clock; every other caller leaves
-// the default. Any thread.
+// times (a minute is 600000000 ticks). Tests put in their own clock and give it back with null;
+// every other caller leaves the default. Any thread.
 using Ticks100nsFn = std::uint64_t (*)();
 extern std::atomic<Ticks100nsFn> g_ticks100nsClock;
 std::uint64_t gf_nowTicks100ns();

@@ -15,6 +15,7 @@
 #include "liveries/matching_tables.h"
 #include "platform/win32.h"
 #include "shell/intake/intake.h"
+#include "traffic/park_airports.h"
 #include "traffic/engine_internal.h"
 
 namespace {
@@ -87,10 +88,7 @@ void lf_recordKeptStatic(const StaticAircraft& s, bool recreate) {
 }
 
 void gf_resetTraffic() {
-  g_parkAirportIcao.clear();
-  g_parkAirportName.clear();
-  g_parkAirportPos = {};
-  g_parkAirportElev = 0.0;
+  gf_resetParkAirports();
   lf_clearWindowCounters();
   {
     std::lock_guard lock(g_simNoticesMutex);
@@ -100,13 +98,11 @@ void gf_resetTraffic() {
   g_ghostTexts.clear();
   g_staticCandidates.clear();
   g_liveToCreate.clear();
-  g_staticRemovals.clear();
   g_staticAc.clear();
   g_parkedKeySlots.clear();
   g_liveAc.clear();
   g_parkStands.clear();
   g_liveryById.clear();
-  g_parkAirports.clear();
   g_removeWait.clear();
   g_liveCreateWait.clear();
   g_staticCreateWait.clear();
@@ -117,10 +113,7 @@ void gf_resetTraffic() {
   // Keys of the aircraft just forgotten, and the parking adjustments' lists of them.
   g_newLiveIds.clear();
   g_parkAdjustBuffer.clear();
-  g_parkOptionCandidates.clear();
   g_fastRangeRequest = false;
-  g_parkCalcPending = false;
-  g_learnSoftAllowed = false;
   g_busy.exchange(false);
   if (HWND window = g_hWnd.load(); window != nullptr) InvalidateRect(window, nullptr, TRUE);
   g_qnh.store(kStandardQnh);
