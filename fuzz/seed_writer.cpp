@@ -240,6 +240,13 @@ void lf_zipSeeds() {
   lf_seed("zip_archive", "aig_regcodes", lf_readBack(g_scratch / "AIG-regcodes.zip"), lf_byte(1));
 }
 
+void lf_myParkAirportsSeeds() {
+  lf_seed("my_park_airports", "two_airports", "EGLL,A12\nLEAB\n", lf_byte(0));
+  lf_seed("my_park_airports", "bom_crlf_unknown", "\xef\xbb\xbfKLAX,\r\nEGLL,,\r\nXXXX,3\r\nkjfk\r\n",
+          lf_byte(1));
+  lf_seed("my_park_airports", "utf16", std::string("\xff\xfe" "E\0G\0L\0L\0\n\0", 12), lf_byte(1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,6 +269,7 @@ int main(int argc, char** argv) {
   lf_parametersSeeds();
   lf_registrySeeds();
   lf_zipSeeds();
+  lf_myParkAirportsSeeds();
   fs::remove_all(g_scratch);
   return 0;
 }
