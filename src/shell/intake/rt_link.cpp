@@ -68,8 +68,13 @@ void lf_setRtLamp(bool on) {
   g_mainWindowState.invalidate(kLampsArea);
 }
 
-// Collects the version reply until a whole JSON value has arrived, the link closes or two
-// seconds pass: a stream may deliver the object in pieces.
+bool lf_atParkedStart(const RtUserState& user) {
+  return user.latitude >= 0.0 && user.latitude <= kParkedStartMaxLatitude &&
+         user.longitude >= 0.0 && user.longitude <= kParkedStartMaxLongitude;
+}
+
+}  // namespace
+
 std::string lf_receiveVersionReply() {
   std::string reply;
   const auto deadline =
@@ -95,12 +100,6 @@ std::string lf_receiveVersionReply() {
   return reply;
 }
 
-bool lf_atParkedStart(const RtUserState& user) {
-  return user.latitude >= 0.0 && user.latitude <= kParkedStartMaxLatitude &&
-         user.longitude >= 0.0 && user.longitude <= kParkedStartMaxLongitude;
-}
-
-}  // namespace
 
 void gf_setRtLinkHooks(RtLinkHooks hooks) {
   g_hooks = std::move(hooks);

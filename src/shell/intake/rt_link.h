@@ -52,6 +52,10 @@ bool sendDataPacket(const std::string& text);
 bool gf_realTrafficLinkWanted();
 // Run start: waits for RealTraffic, asks its version and reads the reply.
 void lf_waitForRealTraffic();
+// Collects the version reply on the client socket until a whole JSON value has arrived, the
+// link closes or two seconds pass (a stream may deliver the object in pieces). Empty when the
+// reply fills the receive buffer. Called by lf_waitForRealTraffic; public for the fuzz target.
+std::string lf_receiveVersionReply();
 // Reads RealTraffic's version reply: edition and the window's version text.
 void lf_readRealTrafficVersion(const std::string& reply);
 // Sends "Qs121=" and handles the loss and the return of the connection.
