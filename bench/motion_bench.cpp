@@ -7,7 +7,11 @@
 
 #include "bench_table.h"
 
+#include <unistd.h>
+
 #include <ctime>
+#include <filesystem>
+#include <string>
 
 #include "foundation/worker_thread.h"
 #include "replay-motion/replay.h"
@@ -121,6 +125,12 @@ double lf_threadCpuSeconds() {
 // to the quiet stand-in (about 1 s a replay) are sleeps, not engine work.
 void BM_ReplayScenarioB(benchmark::State& state) {
   const replay::Scenario scenario = replay::gf_scenario("b");
+  // The replay writes its SimConnect.cfg and log into the current folder: a temporary one.
+  const std::filesystem::path previous = std::filesystem::current_path();
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("zendrik-motion-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::filesystem::current_path(folder);
   std::int64_t steps = 0;
   for (auto _ : state) {
     const double start = lf_threadCpuSeconds();
@@ -128,6 +138,8 @@ void BM_ReplayScenarioB(benchmark::State& state) {
     state.SetIterationTime(lf_threadCpuSeconds() - start);
     steps += run.positions.empty() ? 0 : run.positions.back().step;
   }
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
   state.SetItemsProcessed(steps);
   // One aircraft's whole arrival: its share per simulated step.
   bench::shareOfTick(state, steps > 0 ? static_cast<double>(state.iterations()) / steps : 1.0);
