@@ -7,3 +7,5 @@ bool lf_engineBusy() { return false; }
 UserSituation lf_userSituation() { return UserSituation{}; }
 
 void lf_makeParkAirport(const std::string&, const LatLon&) {}
+
+void lf_publishEngineTexts() {}
