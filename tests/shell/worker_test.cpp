@@ -130,7 +130,9 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
     EXPECT_FALSE(g_stopRequested.load());  // the run reset
     EXPECT_EQ(g_exitReason.load(), 0u);
   }
-  if (c.reason == kExitSystemError) EXPECT_EQ(status(), "User closed Zendrik_P3D");
+  if (c.reason == kExitSystemError) {
+    EXPECT_EQ(status(), "User closed Zendrik_P3D");
+  }
   if (c.reason == kExitNewFlight) {
     EXPECT_EQ(waits_.back(),
               "10000: New flight detected, Zendrik_P3D will close, please restart manually ...");
