@@ -131,6 +131,9 @@ UserSituation lf_userSituation();
 // The destination becomes the park airport at the head of the park-airport list. Worker.
 void lf_makeParkAirport(const std::string& code, const LatLon& position);
 
+// The engine's texts of the park statistics for the painter. Worker, once per user report.
+void lf_publishEngineTexts();
+
 // ---- Worker (worker.cpp) ----------------------------------------------------------------------
 
 // The worker of the current start or restart. Written by the GUI thread only (WM_APP+1 and the
