@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <png.h>
+
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -81,6 +83,19 @@ bool lf_waitFor(const std::function<bool()>& done, std::chrono::seconds timeout)
     std::this_thread::sleep_for(50ms);
   }
   return true;
+}
+
+// The colour of a pixel of the saved window as 0xRRGGBB; 0 when the file cannot be read.
+std::uint32_t lf_pngPixel(const fs::path& file, int x, int y) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, file.c_str())) return 0;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return 0;
+  if (static_cast<png_uint_32>(x) >= image.width || static_cast<png_uint_32>(y) >= image.height) return 0;
+  const unsigned char* p = &pixels[(static_cast<std::size_t>(y) * image.width + x) * 3];
+  return static_cast<std::uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
 }
 
 // The processes of one test, killed by their ids at its end.
@@ -200,7 +215,11 @@ TEST(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
   EXPECT_LE(sent, 8u);
 
   ::kill(pid, SIGUSR1);
-  EXPECT_TRUE(lf_waitFor([&] { return fs::exists(root.path() / "window.png"); }, 10s));
+  const fs::path png = root.path() / "window.png";
+  EXPECT_TRUE(lf_waitFor([&] { return fs::exists(png); }, 10s));
+  constexpr std::uint32_t kGreen = 0x32CD32;
+  EXPECT_EQ(lf_pngPixel(png, 410, 40), kGreen);  // simulator connected, flight running
+  EXPECT_EQ(lf_pngPixel(png, 440, 40), kGreen);  // RealTraffic connected, traffic arriving
   EXPECT_EQ(processes.wait(processes.start({(program / "zendrik_p3d").string()},
                                            root.path() / "second.out", program), 5000ms), 255);
 

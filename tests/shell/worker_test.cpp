@@ -229,6 +229,22 @@ TEST_F(WorkerTest, SimClientHasEndedBeforeTheRunIsReset) {
   EXPECT_EQ(posts_, std::vector<UINT>{kStartWorkerMessage});
 }
 
+std::size_t lf_threadCount() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                                std::filesystem::directory_iterator{}));
+}
+
+TEST_F(WorkerTest, NoThreadOfARunOutlivesIt) {
+  const std::size_t before = lf_threadCount();
+  runBody_ = [] {
+    g_simThread = std::jthread(g_workerSeams.simClient);
+    gf_requestStop(kExitSimConnectError, 1);
+  };
+  runWorker();
+  EXPECT_EQ(posts_, std::vector<UINT>{kStartWorkerMessage});
+  EXPECT_EQ(lf_threadCount(), before);
+}
+
 TEST_F(WorkerTest, UnknownExceptionsAndUserErrorsTakeOverTheStop) {
   runBody_ = [] {
     gf_requestStop(kExitSimClosed, 0);
