@@ -62,9 +62,9 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
     return;
   }
   const double c = (s.altitude - a.altitude) / dt;
-  if (a.heightAboveGround > kLowFt || s.altitude < f.altitude) {
-    // The climb floor would carry a descending aircraft back up: only level and climbing legs
-    // keep it.
+  if (a.heightAboveGround > kLowFt || c <= 0.0) {
+    // The climb floor only hurries a climb on: altitudes come in 25-ft steps, so a descending
+    // aircraft meets level pairs of reports, and the floor would carry it up on each.
     a.altitudeChange = std::min(c, a.climbStep);
   } else {
     a.altitudeChange = std::min(a.climbStep, std::max(c, kMinClimbStepFt));
@@ -136,7 +136,8 @@ double lf_legTurn(const AiAircraft& a) {
     return gf_angleDiff(a.heading, lf_wrapHeading(s.trueHeading));
   }
   if (a.stream.size() < 3) {
-    return 0.0;
+    // Sparse reports seldom leave three in the stream: head for the one ahead.
+    return gf_angleDiff(a.heading, gf_bearing(lf_pos(a), lf_pos(s)));
   }
   return gf_angleDiff(a.heading, gf_bearing(lf_pos(s), lf_pos(a.stream[2])));
 }

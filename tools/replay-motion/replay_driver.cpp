@@ -14,6 +14,7 @@
 #include "fixtures/livery_tables.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/random_pick.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
 #include "replay_sim.h"
@@ -29,6 +30,7 @@ namespace {
 constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
+constexpr std::uint32_t kRandomSeed = 1;  // every replay of a scenario sends the same track
 
 struct Record {
   double t;  // recording seconds
@@ -74,6 +76,7 @@ void lf_resetWorld(const Scenario& s) {
   gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
   gf_resetTraffic();
   g_tickCount = 0;
+  gf_rng().seed(kRandomSeed);  // the pitches each new aircraft varies by
   g_paramLightAircraft.setValue(true);
   g_paramLog.setValue(true);  // the replay's Log.txt tells why
   g_paramRandom.setValue(false);
@@ -86,6 +89,10 @@ void lf_resetWorld(const Scenario& s) {
   g_userAcSnapshot.latitude = s.user.lat;
   g_userAcSnapshot.longitude = s.user.lon;
   gf_setUpTestAirport();
+  g_reservedStand = s.reservedStand;
+  if (const StandIter stand = gf_findStandByName(s.reservedStand); stand != g_parkStands.end()) {
+    stand->reserved = true;
+  }
   fixtures::gf_useLiveries(gf_replayLiveries());
 }
 
