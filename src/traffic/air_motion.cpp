@@ -62,9 +62,11 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
     return;
   }
   const double c = (s.altitude - a.altitude) / dt;
-  if (a.heightAboveGround > kLowFt || c <= 0.0) {
-    // The climb floor only hurries a climb on: altitudes come in 25-ft steps, so a descending
-    // aircraft meets level pairs of reports, and the floor would carry it up on each.
+  // The climb floor only hurries a climb on. Altitudes come in 25-ft steps, so a descending
+  // aircraft meets level pairs of reports; the altitude summed step by step ends a hair below
+  // such a pair, and the floor would carry it far above.
+  const bool climbs = c > 0.0 && s.altitude > f.altitude;
+  if (a.heightAboveGround > kLowFt || !climbs) {
     a.altitudeChange = std::min(c, a.climbStep);
   } else {
     a.altitudeChange = std::min(a.climbStep, std::max(c, kMinClimbStepFt));

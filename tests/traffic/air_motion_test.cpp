@@ -196,4 +196,10 @@ TEST_F(AirTest, ClimbFloorOnlyWhenNotDescending) {
     lf_airLegSetup(a);
     EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-12) << c.heightFt << " " << c.secondAlt;
   }
+  // The altitude summed over the last leg ends a hair below the level pair it reached.
+  g_liveAc.clear();
+  AiAircraft& a = flying("C172", 800, -480, 1200, -480, 1000, 1200);
+  a.altitude = 1200.0 - 1e-9;
+  lf_airLegSetup(a);
+  EXPECT_NEAR(a.altitudeChange, 0.0, 1e-11);
 }

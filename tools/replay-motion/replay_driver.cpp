@@ -17,6 +17,7 @@
 #include "foundation/random_pick.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "liveries/match_summary.h"
 #include "replay_sim.h"
 #include "shell/intake/intake.h"
 #include "shell/intake/traffic_parser.h"
@@ -75,6 +76,10 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
 void lf_resetWorld(const Scenario& s) {
   gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
   gf_resetTraffic();
+  // What the program keeps for its whole life starts afresh too: titles the simulator refused.
+  g_failedLiveries.clear();
+  g_notCreated.clear();
+  g_matchSteps = {};
   g_tickCount = 0;
   gf_rng().seed(kRandomSeed);  // the pitches each new aircraft varies by
   g_paramLightAircraft.setValue(true);
