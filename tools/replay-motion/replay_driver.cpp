@@ -80,6 +80,7 @@ void lf_resetWorld(const Scenario& s) {
   g_failedLiveries.clear();
   g_notCreated.clear();
   g_matchSteps = {};
+  g_flightPlanFolder.clear();  // flight plans go to the current folder, as on a first run
   g_tickCount = 0;
   gf_rng().seed(kRandomSeed);  // the pitches each new aircraft varies by
   g_paramLightAircraft.setValue(true);
