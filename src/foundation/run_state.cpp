@@ -31,6 +31,40 @@ void gf_forceStop(std::uint32_t reason, std::uint32_t restartDelaySec) {
   g_stopRequested.store(true);
 }
 
+bool gf_replaceStop(std::uint32_t stoppedWith, std::uint32_t reason,
+                    std::uint32_t restartDelaySec) {
+  std::lock_guard lock(g_stopSetterMutex);
+  if (g_exitRequested.load() || g_closeRequested.load()) return false;
+  if (g_stopRequested.load() && g_exitReason.load() != stoppedWith) return false;
+  g_exitReason.store(reason);
+  g_restartDelaySec.store(restartDelaySec);
+  g_stopRequested.store(true);
+  return true;
+}
+
+void gf_requestExit() {
+  std::lock_guard lock(g_stopSetterMutex);
+  g_exitRequested.store(true);
+  g_stopRequested.store(true);
+}
+
+void gf_requestClose() {
+  std::lock_guard lock(g_stopSetterMutex);
+  g_closeRequested.store(true);
+  g_exitRequested.store(true);
+  g_stopRequested.store(true);
+}
+
+void gf_clearStop() {
+  std::lock_guard lock(g_stopSetterMutex);
+  g_exitRequested.store(false);
+  g_stopRequested.store(false);
+  g_exitReason.store(kExitNotYetSet);
+  g_restartDelaySec.store(0);
+}
+
+std::atomic<bool> g_closeRequested{false};
+
 std::atomic<bool> g_rtProfessional{false};
 std::atomic<double> g_trafficTimeSec{0.0};
 

@@ -38,6 +38,22 @@ bool gf_requestStop(std::uint32_t reason, std::uint32_t restartDelaySec);
 // Stops the run with this reason and delay whatever stopped it before (the worker's exception
 // handlers, the install-path restart).
 void gf_forceStop(std::uint32_t reason, std::uint32_t restartDelaySec);
+// Replaces the reason of a stop that holds `stoppedWith` (or sets it when no stop is under way),
+// unless the user closed the window; true when it did. The install path typed after a SYSTEM
+// ERROR turns the waiting run into a restart this way.
+bool gf_replaceStop(std::uint32_t stoppedWith, std::uint32_t reason, std::uint32_t restartDelaySec);
+// Sets g_exitRequested and g_stopRequested; the reason stays as it is (NOT YET SET for a run
+// that had none).
+void gf_requestExit();
+// The user closed the window (close box, SIGTERM): g_closeRequested, then as gf_requestExit.
+void gf_requestClose();
+// The run reset: both requests cleared, reason 0, delay 0. g_closeRequested stays.
+void gf_clearStop();
+
+// The user closed the window. Unlike g_exitRequested, which the start-up also sets before its
+// restarts, it survives the run reset: once set, the program quits at the end of the run, and
+// the long waits of a run (countdowns, first traffic) end early on it.
+extern std::atomic<bool> g_closeRequested;
 
 // RealTraffic reported its professional edition. Written by the RealTraffic link (worker).
 extern std::atomic<bool> g_rtProfessional;

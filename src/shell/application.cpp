@@ -31,8 +31,7 @@ LRESULT lf_controlColours(WPARAM wParam) {
 
 void lf_onClose() {
   gf_showMessage(gf_withProgramName("Close window button clicked, closing {} ..."), false);
-  g_exitRequested.store(true);
-  g_stopRequested.store(true);
+  gf_requestClose();
 }
 
 void lf_onQuit() {

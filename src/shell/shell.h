@@ -9,8 +9,10 @@
 // than one file of the program calls them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -131,7 +133,10 @@ UserSituation lf_userSituation();
 // The destination becomes the park airport at the head of the park-airport list. Worker.
 void lf_makeParkAirport(const std::string& code, const LatLon& position);
 
-// ---- Worker (worker.cpp) ----------------------------------------------------------------------
+// The engine's texts of the park statistics for the painter. Worker, once per user report.
+void lf_publishEngineTexts();
+
+// ---- Worker (worker.cpp, startup.cpp) ---------------------------------------------------------
 
 // The worker of the current start or restart. Written by the GUI thread only (WM_APP+1 and the
 // end of the message loop).
@@ -140,5 +145,83 @@ extern std::jthread g_workerThread;
 void lf_startWorker();
 // After the message loop: sets the stop and exit requests and joins the worker. GUI.
 void lf_stopWorker();
-// The worker's thread entry.
+// The worker's thread entry: start-up, one run, closing; its exception handlers turn every
+// failure into SYSTEM ERROR with the error shown.
 void lf_worker();
+// The ending run restarts: the next start-up skips the update check. Worker (one at a time).
+extern std::atomic<bool> g_restarting;
+// The aircraft database was read; it is read once per process, not again on a restart. Worker.
+extern bool g_dbaseRead;
+// Settings, folders, update check, database, detection, airport list. Worker.
+void lf_startup();
+// The controls the run may use are enabled, the others disabled. Worker.
+void lf_enableControlsAfterStartup();
+// The rest of the start-up after lf_startup: scenery folder, liveries, airports scan, flight-plan
+// folder, park airports, destination, always-on-top and auto range; false when a stop or exit
+// came during the scans (both requests are then set). Worker.
+bool lf_prepareRun();
+
+// ---- Runs (run.cpp, main_loop.cpp, tick_duties.cpp, worker) -----------------------------------
+
+// One run: the simulator link, RealTraffic, the readers, then the main loop.
+void lf_run();
+// Waits for a running flight and a known user position; false on a stop or exit.
+bool lf_requestUserAcOnGround();
+// The 10 ms loop of the run.
+void lf_mainLoop();
+// Calls tick every 10 ms on a steady-clock deadline until it returns false; a user report
+// re-bases the deadline on the present. Clock and sleep are the worker seams'.
+void lf_tickLoop(const std::function<bool()>& tick);
+// One tick; false ends the run.
+bool lf_tick();
+void lf_flightRunning();
+void lf_flightNotRunning();
+void lf_periodicDuties();
+void lf_handleReread();
+
+// What a user report with counter n (after its increment) runs besides the per-report checks.
+struct ReportDuties {
+  bool every15 = false;      // user position, sim time, reserved stand, Re-read, adjustment
+  bool parkStep = false;     // 16: the park-airport step
+  bool lamps = false;        // 59: reader lamps
+  bool duplicates = false;   // 61: live versus static duplicates
+  bool periodic = false;     // 30: lf_periodicDuties
+  bool minutes = false;      // 60: minutes to the next renewal
+  bool renewal = false;      // 1200: the 20-minute renewal
+  bool dayOver = false;      // 86400: the counter starts again
+};
+ReportDuties gf_reportDuties(std::uint32_t n, bool adjustmentCollecting);
+// Minutes to the next 20-minute renewal after n reports (n a multiple of 60).
+std::uint32_t gf_minutesToRenewal(std::uint32_t n);
+
+// The collect phase of the parking adjustment is under way. Worker (read by tests).
+extern std::atomic<bool> g_parkAdjustCollecting;
+// Once per 15 reports while an adjustment is asked for: the first call starts collecting live
+// callsigns, the next one (15 reports later) runs the adjustment.
+void lf_parkingAdjustmentPhase();
+// Every 61 reports: a static aircraft that is the same as an active live one is removed.
+void lf_removeLiveStaticDuplicates();
+// The previous tick found the flight not running.
+bool lf_flightPaused();
+// The tick's own state of a run (paused flag, countdown, per-aircraft marks), for the run reset.
+void lf_resetTickState();
+// The first of the keys of g_newLiveIds: its coupled callsigns and static duplicates; a key
+// whose aircraft has gone is dropped. Worker.
+void lf_checkNewLiveAircraft();
+// The window's requests that are not tied to a user report (nav lights, MAX_LIVE, auto range,
+// destination). Worker: every tick, and once after the start-up.
+void lf_takeWindowRequests();
+// The window's aircraft counters. Worker.
+void lf_refreshCounts();
+
+// ---- Closing (closing.cpp, run_reset.cpp, worker) ---------------------------------------------
+
+// The end of every run: readers, link and RealTraffic stopped, parked aircraft removed, then a
+// restart (WM_APP+1) or the quit (WM_APP+2).
+void lf_closingDown();
+// The text of an exit reason; std::out_of_range for a code outside the table.
+const std::string& gf_exitReasonText(std::uint32_t reason);
+void lf_restartCountdown();
+void lf_resetRun();
+// The run's SimClient thread. Worker.
+extern std::jthread g_simThread;

@@ -19,21 +19,8 @@ std::atomic<std::uint32_t> g_reportSeconds{0};
 
 namespace {
 
-constexpr std::uint32_t kReasonNewSettings = 3;
-constexpr std::uint32_t kReasonSystemError = 7;
-
-std::mutex s_destinationMutex;                // guards s_destination
-std::optional<std::string> s_destination;     // the entry not yet taken by the worker
-
-// Serialises this file's stop writers, so that reason and delay are stored before the flag and
-// two handlers never mix their values.
-std::mutex s_stopMutex;
-
-void lf_storeRestart(std::uint32_t delaySec) {
-  g_exitReason.store(kReasonNewSettings);
-  g_restartDelaySec.store(delaySec);
-  g_stopRequested.store(true);
-}
+std::mutex s_destinationMutex;             // guards s_destination
+std::optional<std::string> s_destination;  // the entry not yet taken by the worker
 
 }  // namespace
 
@@ -49,15 +36,8 @@ std::optional<std::string> gf_takeDestinationRequest() {
   return taken;
 }
 
-void gf_requestRestart(std::uint32_t delaySec) {
-  std::lock_guard lock(s_stopMutex);
-  if (!g_stopRequested.load()) lf_storeRestart(delaySec);
-}
+void gf_requestRestart(std::uint32_t delaySec) { gf_requestStop(kExitNewSettings, delaySec); }
 
 void gf_requestRestartAfterError(std::uint32_t delaySec) {
-  std::lock_guard lock(s_stopMutex);
-  if (g_exitRequested.load()) return;
-  if (!g_stopRequested.load() || g_exitReason.load() == kReasonSystemError) {
-    lf_storeRestart(delaySec);
-  }
+  gf_replaceStop(kExitSystemError, kExitNewSettings, delaySec);
 }

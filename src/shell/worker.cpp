@@ -1,25 +1,48 @@
-// The worker thread: one per start or restart, started by WM_APP+1. It loads the settings and
-// keeps the window until the user closes it, then asks the window to save its position and quit.
-#include <chrono>
-#include <exception>
+// The worker thread: one per start or restart, started by WM_APP+1. It checks where it runs, runs
+// the start-up and one run, and always ends in the closing sequence, which posts the next
+// WM_APP+1 (restart) or WM_APP+2 (quit). Its exception handlers turn every failure of the
+// start-up or the run into SYSTEM ERROR with the error shown in the window.
+#include <fmt/format.h>
 
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+
+#include "foundation/errors.h"
+#include "foundation/file_names.h"
 #include "foundation/log.h"
-#include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
-#include "foundation/settings_file.h"
+#include "foundation/worker_thread.h"
 #include "shell/shell.h"
+#include "shell/worker_seams.h"
 
 std::jthread g_workerThread;
+std::atomic<bool> g_restarting{false};
 
 namespace {
 
-constexpr auto kCloseCheck = std::chrono::milliseconds(100);
-
-void lf_waitForClose() {
-  while (!g_stopRequested.load() && !g_exitRequested.load()) {
-    std::this_thread::sleep_for(kCloseCheck);
+void lf_checkProgramFolder() {
+  std::error_code error;
+  const bool isFolder = std::filesystem::is_directory(g_docsDir, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    throw std::filesystem::filesystem_error("status", g_docsDir, error);
   }
+  if (!isFolder) {
+    throw qvb::UserErrorException(41, gf_withProgramName("{} must be run from the {} folder!"));
+  }
+}
+
+void lf_workerSteps() {
+  lf_checkProgramFolder();
+  lf_startup();
+  if (lf_prepareRun()) g_workerSeams.run();
+}
+
+// A failure that ends the run with SYSTEM ERROR, unless a stop was requested before.
+void lf_systemError(const std::string& text) {
+  gf_showError(text);
+  gf_requestStop(kExitSystemError, 0);
 }
 
 }  // namespace
@@ -30,18 +53,31 @@ void lf_startWorker() {
 }
 
 void lf_stopWorker() {
-  g_exitRequested.store(true);
-  g_stopRequested.store(true);
+  gf_requestExit();
   if (g_workerThread.joinable()) g_workerThread.join();
 }
 
 void lf_worker() {
+  gf_markWorkerThread();
   try {
-    lf_initParameterGroups();
-    g_mainWindowState.invalidate(kSettingsArea);
-  } catch (const std::exception& e) {
+    lf_workerSteps();
+  } catch (const qvb::UserErrorException& e) {
     gf_showError(e.what());
+    gf_forceStop(kExitSystemError, 0);
+  } catch (const fmt::format_error& e) {
+    gf_showError(fmt::format("std::format error: {}", e.what()));
+    lf_systemError(e.what());
+  } catch (const std::bad_alloc& e) {
+    lf_systemError(e.what());
+  } catch (const std::out_of_range& e) {
+    lf_systemError(e.what());
+  } catch (const std::runtime_error& e) {
+    lf_systemError(e.what());
+  } catch (const std::exception& e) {
+    lf_systemError(e.what());
+  } catch (...) {
+    gf_showError("Unknown exception");
+    gf_forceStop(kExitSystemError, 0);
   }
-  lf_waitForClose();
-  if (HWND window = g_hWnd.load(); window != nullptr) PostMessageW(window, kQuitMessage, 0, 0);
+  lf_closingDown();
 }

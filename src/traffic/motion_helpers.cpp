@@ -7,10 +7,10 @@
 #include "shell/intake/intake.h"
 #include "traffic/motion_internal.h"
 
-std::int64_t lf_tick() { return static_cast<std::int64_t>(g_tickCount.load()); }
+std::int64_t lf_stepNow() { return static_cast<std::int64_t>(g_tickCount.load()); }
 
 std::int64_t lf_stepsUntil(std::int32_t due) {
-  return std::max<std::int64_t>(due - lf_tick(), kMinLegSteps);
+  return std::max<std::int64_t>(due - lf_stepNow(), kMinLegSteps);
 }
 
 std::int64_t lf_plannedSteps(double distNm, double speedKt) {

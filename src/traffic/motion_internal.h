@@ -34,7 +34,7 @@ extern const CategoryTable g_catBirthTaxiSpeedKt;  // knots
 
 // ---- Small helpers ------------------------------------------------------------------------------
 
-std::int64_t lf_tick();  // g_tickCount as a signed count
+std::int64_t lf_stepNow();  // g_tickCount as a signed count
 // Steps until the due time, at least kMinLegSteps (also when overdue).
 std::int64_t lf_stepsUntil(std::int32_t due);
 // round(distNm x 360000 / speedKt), at least kMinLegSteps; a speed that gives no finite time

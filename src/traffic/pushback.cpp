@@ -30,7 +30,7 @@ void lf_pullOut(AiAircraft& a) {
   a.stream.at(0).groundSpeed = v;
   a.stream.resize(1);
   const std::int64_t steps = lf_taxiSteps(a, gf_distanceNm(lf_pos(a), ahead));
-  a.stream.push_back(lf_groundReport(ahead, v, lf_dueTime(lf_tick() + steps)));
+  a.stream.push_back(lf_groundReport(ahead, v, lf_dueTime(lf_stepNow() + steps)));
   lf_setPhase(a, kFsTaxi);
   a.bearing = a.heading;
   // Straight out: a turn flag left from driving onto the stand would swing the nose round.
@@ -61,13 +61,13 @@ void lf_pushbackWithTurn(AiAircraft& a) {
   a.taxiTurn = false;
   const std::int64_t s1 = lf_taxiSteps(a, gf_distanceNm(lf_pos(a), p1));
   a.stream.resize(1);
-  a.stream.push_back(lf_groundReport(p1, v, lf_dueTime(lf_tick() + s1)));
+  a.stream.push_back(lf_groundReport(p1, v, lf_dueTime(lf_stepNow() + s1)));
   lf_insertMidpoint(a);
   const double sideFt = a.halfWingspan * kFeetPerNm;
   const LatLon p2 = gf_destination(p1, lf_wrapHeading(back + kPi / 2.0), sideFt);
   const LatLon p3 = gf_destination(p1, lf_wrapHeading(back - kPi / 2.0), sideFt);
   const std::int64_t due =
-      lf_tick() + s1 / 2 + lf_taxiSteps(a, gf_distanceNm(lf_pos(a.stream[1]), p2));
+      lf_stepNow() + s1 / 2 + lf_taxiSteps(a, gf_distanceNm(lf_pos(a.stream[1]), p2));
   a.embeddedReport = lf_groundReport(p2, v, lf_dueTime(due));
   a.stream.push_back(lf_groundReport(p3, v, lf_dueTime(due)));
   lf_queueLights(a, kLightsLeavingStand);

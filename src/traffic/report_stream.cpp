@@ -90,11 +90,11 @@ bool lf_holdOrGiveUp(AiAircraft& a) {
     return false;
   }
   if (a.holding) {
-    if ((lf_tick() - a.holdStart) / kStepsPerMinute > g_paramMaxHoldingMinutes.value()) {
+    if ((lf_stepNow() - a.holdStart) / kStepsPerMinute > g_paramMaxHoldingMinutes.value()) {
       return false;
     }
   } else {
-    a.holdStart = static_cast<std::int32_t>(lf_tick());
+    a.holdStart = static_cast<std::int32_t>(lf_stepNow());
   }
   a.holding = true;
   PositionReport wait = a.stream.front();

@@ -62,7 +62,7 @@ double lf_speedEstimate(const AiAircraft& a) {
 
 void lf_retimeSecond(AiAircraft& a, std::int64_t plannedSteps) {
   PositionReport& s = a.stream.at(1);
-  const std::int64_t now = lf_tick();
+  const std::int64_t now = lf_stepNow();
   const std::int64_t due = s.dueTime;
   if (a.predictedReports > 0) {
     s.dueTime = lf_dueTime(std::max(now + plannedSteps, now));  // predicted: no limits
@@ -109,7 +109,7 @@ void lf_turnAndRetime(AiAircraft& a) {
     return;
   }
   // The aircraft is to stand: for as long as the reports stood, within the limits.
-  const std::int64_t now = lf_tick();
+  const std::int64_t now = lf_stepNow();
   const std::int64_t dt =
       std::max<std::int64_t>(static_cast<std::int64_t>(s.dueTime) - f.dueTime, kMinLegSteps);
   std::int64_t c = now + std::max<std::int64_t>(f.dueTime - now + dt, kMinLegSteps);

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 
+#include "airports/scan.h"
 #include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/registry_lookup.h"
 #include "foundation/run_state.h"
+#include "foundation/scan_throttle.h"
 #include "platform/files_test_support.h"
 #include "shell/shell.h"
 #include "shell_test_helpers.h"
@@ -94,13 +96,30 @@ TEST_F(ShellWindowTest, AutoRangeAndRadius) {
   }
 }
 
-TEST_F(ShellWindowTest, FoldersAndSceneryOnAFreshWorkingFolder) {
-  lf_createFolders();
+// On a fresh working folder the airports scan meets no my_ORBX or my_thirdparty folder: it still
+// ends with its own warning and switches SCAN_AIRPORTS off, before and after the start-up's folders.
+TEST_F(ShellWindowTest, FoldersAndScansOnAFreshWorkingFolder) {
+  platform_test::EnvGuard env;
+  env.set("ZENDRIK_DRIVE_C", folder_.path().string());
+  fs::create_directories(folder_.path() / "Addons");
+  g_paramAfgAutomatic.setValue(false);
+  g_paramAfolder[3].setValue("C:\\Addons");
+  g_paramSimInstallPath.setValue("C:\\P3D v5\\");
+  g_maxThreads = 2, g_numThreads = 0;
+  for (const bool created : {false, true}) {
+    SCOPED_TRACE(created);
+    if (created) lf_createFolders();
+    g_paramScanAirports.setValue(true);
+    EXPECT_NO_THROW(gf_scanAirports());
+    EXPECT_EQ(status(), "Warning: Scan has not found any add-on airports");
+    EXPECT_EQ(fileEntry("SCAN_AIRPORTS"), "false");
+  }
   for (const fs::path* folder : {&g_learnedStockDir, &g_learnedSimaddonDir, &g_learnedThirdpartyDir,
                                  &g_myORBXDir, &g_myThirdpartyDir, &g_infoDir, &g_errorsDir,
                                  &g_myRegcodesDir}) {
     EXPECT_TRUE(fs::is_directory(*folder)) << *folder;
   }
+  g_paramAfolder[3].setValue("");
   g_paramSimInstallPath.setValue((folder_.path() / "sim").string());
   lf_setSimSceneryDir();
   EXPECT_EQ(status(), "Stock airports path does not exist: " +

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
+
+#include <png.h>
 
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
@@ -104,7 +107,22 @@ TEST_F(StatusPanelTest, ErrorLineAndWindowPng) {
   platform::gf_requestWindowPng();
   EXPECT_FALSE(std::filesystem::exists(png));  // not before the window is painted again
   platform::gf_pumpMessages();
-  EXPECT_GT(std::filesystem::file_size(png), 1000u);
+  // Read back: the red error line, the red simulator lamp and the waiting (black) RealTraffic lamp.
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str()));
+  image.format = PNG_FORMAT_BGR;  // byte order of a COLORREF read from the low byte
+  std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+  const auto at = [&](int x, int y) {
+    const unsigned char* p = &pixels[(static_cast<std::size_t>(y) * image.width + x) * 3];
+    return static_cast<COLORREF>(p[2] | p[1] << 8 | p[0] << 16);
+  };
+  ASSERT_GT(image.width, 870u);  // the client area: the outer 880 less the frame
+  for (const auto& [x, y] : {std::pair{870, 460}, {410, 40}, {440, 40}}) {
+    EXPECT_EQ(at(x, y), pixel(x, y)) << x << "," << y;
+  }
+  EXPECT_EQ(at(870, 460), kRed);
 }
 
 }  // namespace

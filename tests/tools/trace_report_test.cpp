@@ -13,6 +13,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <tuple>
 
 #include "trace_map.h"
 
@@ -167,6 +168,96 @@ TEST(TraceReport, MapShowsTheRunwayAndTheTrack) {
   EXPECT_EQ(colourAt(airportView(in), lf_east(2200.0, 100.0)), kMapBackground);
   EXPECT_EQ(colourAt(areaView(in), lf_east(-2000.0)), kMapArrival);  // on the approach
   EXPECT_EQ(colourAt(areaView(in), in.airport.user), kMapUser);
+}
+
+// Frames of one object OVR1 flying east from the threshold: (seconds, metres east, feet).
+std::string lf_flightTrace(const std::vector<std::tuple<double, double, double>>& places) {
+  std::string lines =
+      Json{{"kind", "created"}, {"t", 0.0}, {"client", 1}, {"id", 7}, {"tail_number", "OVR1"}}
+          .dump() +
+      "\n";
+  for (const auto& [t, east, alt] : places) {
+    const LatLon at = lf_east(east);
+    const Json object = {{"id", 7},           {"tail_number", "OVR1"},
+                         {"lat", at.lat},     {"lon", at.lon},
+                         {"alt", alt},        {"pitch", 0.0},
+                         {"bank", 0.0},       {"heading", kRunwayHeadingDeg * kDegToRad},
+                         {"on_ground", false}};
+    lines += Json{{"kind", "frame"}, {"t", t}, {"objects", {object}}}.dump() + "\n";
+  }
+  return lines + Json{{"kind", "removed"}, {"t", 99.0}, {"id", 7}, {"reason", "request"}}.dump() +
+         "\n";
+}
+
+bool lf_failed(const CheckResult& result, const std::string& check) {
+  return std::any_of(result.failures.begin(), result.failures.end(),
+                     [&](const Finding& f) { return f.check == check; });
+}
+
+// An overflight judged against its level: off by 500 ft either way fails, 100 ft holds.
+TEST(TraceReport, OverflightAtItsLevel) {
+  Inputs in = lf_inputs();
+  ManifestAircraft a;
+  a.callsign = "OVR1";
+  a.kind = "overflight";
+  a.levelFt = 35000.0;
+  in.manifest = {a};
+  for (const auto& [offsetFt, fails] :
+       std::vector<std::pair<double, bool>>{{100.0, false}, {-500.0, true}, {500.0, true}}) {
+    std::vector<std::tuple<double, double, double>> places;
+    for (int k = 0; k <= 60; ++k) places.emplace_back(k, k * 230.0, 35000.0 + (k > 30) * offsetFt);
+    EXPECT_EQ(lf_failed(runChecks(lf_read(lf_flightTrace(places)), in), "flew at its level"), fails)
+        << offsetFt << " ft";
+  }
+}
+
+// Frames 10 ms apart, as the stand-in draws them: a position that moves 0.01 nm in one frame is
+// no jump, 0.3 nm in one frame is (far over 700 kt for half a second), and so is a steady 900 kt.
+TEST(TraceReport, JumpsAreJudgedAsSpeedsOverHalfASecond) {
+  const Inputs in = lf_inputs();
+  const auto failsJump = [&](double stepAtOneSecondM, double metresPerSecond) {
+    std::vector<std::tuple<double, double, double>> places;
+    for (int k = 0; k <= 300; ++k) {
+      const double t = k * 0.01;
+      places.emplace_back(t, t * metresPerSecond + (t >= 1.0) * stepAtOneSecondM, 3000.0);
+    }
+    return lf_failed(runChecks(lf_read(lf_flightTrace(places)), in), "no jump");
+  };
+  EXPECT_FALSE(failsJump(0.0, 0.0));
+  EXPECT_FALSE(failsJump(0.01 * kMetresPerNm, 0.0));
+  EXPECT_FALSE(failsJump(0.01 * kMetresPerNm, 250.0));  // 486 kt
+  EXPECT_TRUE(failsJump(0.3 * kMetresPerNm, 0.0));
+  EXPECT_TRUE(failsJump(0.0, 900.0 / 3600.0 * kMetresPerNm));
+  EXPECT_TRUE(failsJump(1.0 * kMetresPerNm, 0.0));
+}
+
+// A run in which nothing happened fails: no frame, no aircraft, no radius to judge against;
+// the radius of the program's range requests is the run's, the one it asked for most often.
+TEST(TraceReport, NothingHappenedFailsAndTheRadiusIsTheRuns) {
+  Inputs in = lf_inputs();
+  in.radiusNm.reset();
+  in.recorded["ARR1"] = {{0.0, lf_east(-3000.0), 90.0}};
+  const Trace empty = lf_read("");
+  const CheckResult result = runChecks(empty, in);
+  EXPECT_TRUE(lf_failed(result, "aircraft created"));
+  EXPECT_TRUE(lf_failed(result, "created within the radius only"));
+  const std::string summary = summaryText(empty, in, result);
+  EXPECT_EQ(summary.find(" 0 nm"), std::string::npos) << summary;
+  EXPECT_EQ(radiusFromTrace(empty), std::nullopt);
+
+  const auto range = [](double t, int metres) {
+    return Json{{"kind", "request"}, {"t", t},
+                {"client", 1},       {"type", "RequestDataOnSimObjectType"},
+                {"send_id", 9},      {"request_id", 101},
+                {"radius_m", metres}}
+               .dump() +
+           "\n";
+  };
+  const Trace trace =
+      lf_read(range(1.0, 74080) + range(2.0, 18520) + range(3.0, 18520) + lf_arrivalTrace({}));
+  EXPECT_DOUBLE_EQ(radiusFromTrace(trace).value_or(0.0), 10.0);
+  in.radiusNm = radiusFromTrace(trace);
+  EXPECT_TRUE(runChecks(trace, in).failures.empty());
 }
 
 }  // namespace

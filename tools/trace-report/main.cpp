@@ -19,7 +19,8 @@ int lf_usage() {
       "                    [--log FILE] [--cut SECONDS] [--radius NM] [--summary FILE]\n"
       "                    [--map FILE]\n"
       "prints what the simulator stand-in saw (and writes it to --summary), draws the map\n"
-      "PNG and runs the checks; the radius comes from the program's Log.txt unless given\n");
+      "PNG and runs the checks; the traffic radius is the one the program asked the\n"
+      "simulator for, unless given\n");
   return 2;
 }
 
@@ -54,8 +55,8 @@ int main(int argc, char** argv) {
     if (files.contains("recording"))
       inputs.recorded = tracereport::readRecording(files["recording"], inputs.cutS);
     if (files.contains("log")) inputs.logLines = tracereport::readLogLines(files["log"]);
-    inputs.radiusNm = radius ? radius : tracereport::radiusFromLog(inputs.logLines);
     const tracereport::Trace trace = tracereport::readTrace(files["trace"]);
+    inputs.radiusNm = radius ? radius : tracereport::radiusFromTrace(trace);
     const tracereport::CheckResult checks = tracereport::runChecks(trace, inputs);
     const std::string summary = tracereport::summaryText(trace, inputs, checks);
     std::fputs(summary.c_str(), stdout);

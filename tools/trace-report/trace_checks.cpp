@@ -66,6 +66,7 @@ class Checks {
 
   std::vector<std::pair<std::string, Check>> all() {
     return {
+        {"aircraft created", [this](const Fail& f) { return anyCreated(f); }},
         {"created once", [this](const Fail& f) { return createdOnce(f); }},
         {"removed once", [this](const Fail& f) { return removedOnce(f); }},
         {"no refused creation",
@@ -94,6 +95,15 @@ class Checks {
     return std::nullopt;
   }
 
+  // A run in which the simulator drew nothing proves nothing.
+  std::optional<std::string> anyCreated(const Fail& fail) {
+    if (m_trace.frames == 0) fail("the run", "the trace holds no frame");
+    const bool any = std::any_of(m_trace.objects.begin(), m_trace.objects.end(),
+                                 [](const auto& entry) { return entry.second.createdAt; });
+    if (!any) fail("the run", "no aircraft was created");
+    return std::nullopt;
+  }
+
   std::optional<std::string> createdOnce(const Fail& fail) {
     std::map<std::string, std::vector<std::uint32_t>> byTail;
     for (const auto& [id, o] : m_trace.objects) {
@@ -116,13 +126,6 @@ class Checks {
     return std::nullopt;
   }
 
-  std::optional<std::string> manifestAndRadius() const {
-    if (m_in.manifest.empty()) return "no manifest";
-    if (m_in.recorded.empty()) return "no recording";
-    if (!m_in.radiusNm) return "the program's log names no traffic radius";
-    return std::nullopt;
-  }
-
   // The recorded reports of an aircraft within the radius (less the margin) before the cut
   // less the lead the program needs.
   std::size_t reportsInside(const ManifestAircraft& a) const {
@@ -136,7 +139,14 @@ class Checks {
   }
 
   std::optional<std::string> radius(const Fail& fail) {
-    if (auto why = manifestAndRadius()) return why;
+    if (m_in.manifest.empty()) return "no manifest";
+    if (m_in.recorded.empty()) return "no recording";
+    if (!m_in.radiusNm) {
+      fail("the run",
+           "its traffic radius is unknown (the program never asked for the aircraft "
+           "around the user)");
+      return std::nullopt;
+    }
     for (const ManifestAircraft& a : m_in.manifest) {
       const std::optional<double> closest = closestRecordedNm(a, m_in);
       const bool created = m_objectsOf.contains(a.callsign);
@@ -177,24 +187,28 @@ class Checks {
     return best;
   }
 
-  // Calls judge for every manifest aircraft of the kind that reached the outcome within the cut
-  // and was created.
+  // Calls judge for every manifest aircraft of the kind that reached the outcome within the cut;
+  // one that was never created fails.
   std::optional<std::string> reached(
-      const char* kind, const char* outcome,
+      const char* kind, const char* outcome, const Fail& fail,
       const std::function<void(const ManifestAircraft&, const TracedObject&, const Outcomes&)>&
           judge) {
     if (m_in.manifest.empty()) return "no manifest";
     for (const ManifestAircraft& a : m_in.manifest) {
       const auto t = a.outcomes.find(outcome);
       if (a.kind != kind || t == a.outcomes.end() || t->second >= m_in.cutS) continue;
-      if (const TracedObject* o = drawnMost(a.callsign)) judge(a, *o, m_outcomes.at(o->id));
+      if (const TracedObject* o = drawnMost(a.callsign))
+        judge(a, *o, m_outcomes.at(o->id));
+      else
+        fail(a.callsign, fmt::format("never created, though it was to have {} by {:.0f} s", outcome,
+                                     t->second));
     }
     return std::nullopt;
   }
 
   std::optional<std::string> landed(const Fail& fail) {
     return reached(
-        "arrival", "landed",
+        "arrival", "landed", fail,
         [&](const ManifestAircraft& a, const TracedObject&, const Outcomes& out) {
           if (!out.firstGroundAfterAir) return fail(a.callsign, "never touched down");
           if (out.landedOn != a.runway) {
@@ -209,7 +223,7 @@ class Checks {
 
   std::optional<std::string> parked(const Fail& fail) {
     return reached(
-        "arrival", "parked",
+        "arrival", "parked", fail,
         [&](const ManifestAircraft& a, const TracedObject&, const Outcomes& out) {
           const auto stand = std::find_if(m_in.airport.stands.begin(), m_in.airport.stands.end(),
                                           [&](const Stand& s) { return s.name == a.stand; });
@@ -226,7 +240,7 @@ class Checks {
   }
 
   std::optional<std::string> pushedBack(const Fail& fail) {
-    return reached("departure", "pushback",
+    return reached("departure", "pushback", fail,
                    [&](const ManifestAircraft& a, const TracedObject&, const Outcomes& out) {
                      if (!out.tailFirst)
                        return fail(a.callsign, "never moved from where it was created");
@@ -243,7 +257,7 @@ class Checks {
 
   std::optional<std::string> liftedOff(const Fail& fail) {
     return reached(
-        "departure", "takeoff",
+        "departure", "takeoff", fail,
         [&](const ManifestAircraft& a, const TracedObject&, const Outcomes& out) {
           if (!out.lastGroundBeforeAir) return fail(a.callsign, "never lifted off");
           if (out.liftedOffFrom != a.runway) {
@@ -256,11 +270,19 @@ class Checks {
         });
   }
 
+  // Every aircraft with a level that was drawn keeps it; one that was to have passed within
+  // the cut was drawn.
   std::optional<std::string> level(const Fail& fail) {
     if (m_in.manifest.empty()) return "no manifest";
     for (const ManifestAircraft& a : m_in.manifest) {
       if (!a.levelFt) continue;
-      if (const TracedObject* o = drawnMost(a.callsign)) {
+      const auto overflew = a.outcomes.find("overflew");
+      const TracedObject* o = drawnMost(a.callsign);
+      if (o == nullptr && overflew != a.outcomes.end() && overflew->second < m_in.cutS) {
+        fail(a.callsign, fmt::format("never created, though it was to have passed by {:.0f} s",
+                                     overflew->second));
+      }
+      if (o != nullptr) {
         double worst = 0.0;
         for (const Sample& s : o->samples)
           worst = std::max(worst, std::abs(s.altitudeFt - *a.levelFt));

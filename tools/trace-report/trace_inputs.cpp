@@ -21,7 +21,6 @@ using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
 constexpr double kAirportMarginNm = 0.3;  // around the farthest runway end or stand
-constexpr std::string_view kRadiusSetting = "LATERAL_RANGE=";
 
 Json lf_readJson(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -144,19 +143,6 @@ std::vector<std::string> readLogLines(const fs::path& file) {
     lines.push_back(std::move(line));
   }
   return lines;
-}
-
-std::optional<double> radiusFromLog(const std::vector<std::string>& lines) {
-  std::optional<double> radius;
-  for (const std::string& line : lines) {
-    const auto at = line.find(kRadiusSetting);
-    double value = 0.0;
-    if (at != std::string::npos &&
-        lf_number(std::string_view(line).substr(at + kRadiusSetting.size()), value)) {
-      radius = value;
-    }
-  }
-  return radius;
 }
 
 }  // namespace tracereport

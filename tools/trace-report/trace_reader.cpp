@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -84,6 +85,8 @@ class TraceReader {
 
   void request(const Json& j) {
     const std::string type = j.value("type", "");
+    if (type == "RequestDataOnSimObjectType" && j.value("radius_m", Json()).is_number_unsigned())
+      ++m_trace.rangeRequestsM[j["radius_m"].get<std::uint32_t>()];
     if (type != "AICreateNonATCAircraft" && type != "AIRemoveObject") return;
     m_requests[{j.value("client", 0), j.value("send_id", std::uint32_t{0})}] =
         Asked{type, j.value("tail_number", ""), j.value("object_id", std::uint32_t{0})};
@@ -147,28 +150,50 @@ class TraceReader {
     }
   }
 
+  // A single step over the limit, or a speed over the limit from the start of the object's
+  // current window once that window spans kJumpWindowS.
   void checkJump(const TracedObject& o, const Sample& s) {
     const auto last = m_lastSeen.find(o.id);
     if (last != m_lastSeen.end()) {
-      const double nm = gf_distanceNm(last->second.position, s.position);
-      const double dt = s.t - last->second.t;
-      const bool tooFast = dt > 0.0 && nm / dt * 3600.0 > kMaxImpliedSpeedKt;
-      if ((nm > kMaxStepNm || tooFast) && m_jumps[o.id]++ < kJumpsReportedPerObject) {
-        find("no jump", lf_objectName(o),
-             fmt::format("{:.2f} nm in {:.2f} s at {:.1f} s", nm, dt, s.t));
+      const double step = gf_distanceNm(last->second.position, s.position);
+      const Sample& from = m_windowStart.at(o.id);
+      const double nm = gf_distanceNm(from.position, s.position), dt = s.t - from.t;
+      const bool windowDone = dt >= kJumpWindowS;
+      if (step > kMaxStepNm) {
+        jump(o, fmt::format("{:.2f} nm in one step of {:.2f} s at {:.1f} s", step,
+                            s.t - last->second.t, s.t));
+      } else if (windowDone && nm / dt * 3600.0 > kMaxImpliedSpeedKt) {
+        jump(o, fmt::format("{:.2f} nm in {:.2f} s ({:.0f} kt) at {:.1f} s", nm, dt,
+                            nm / dt * 3600.0, s.t));
       }
+      if (windowDone || step > kMaxStepNm) m_windowStart[o.id] = s;
+    } else {
+      m_windowStart[o.id] = s;
     }
     m_lastSeen[o.id] = s;
+  }
+
+  void jump(const TracedObject& o, const std::string& detail) {
+    if (m_jumps[o.id]++ < kJumpsReportedPerObject) find("no jump", lf_objectName(o), detail);
   }
 
   Trace m_trace;
   std::map<std::pair<int, std::uint32_t>, Asked> m_requests;  // by client and send id
   std::map<std::uint32_t, Sample> m_lastSeen;                 // every frame, for the jump check
+  std::map<std::uint32_t, Sample> m_windowStart;              // where its speed is judged from
   std::map<std::uint32_t, std::size_t> m_jumps;
   std::set<std::pair<std::uint32_t, std::string>> m_nonFinite;
 };
 
 }  // namespace
+
+std::optional<double> radiusFromTrace(const Trace& trace) {
+  const auto most =
+      std::max_element(trace.rangeRequestsM.begin(), trace.rangeRequestsM.end(),
+                       [](const auto& a, const auto& b) { return a.second < b.second; });
+  if (most == trace.rangeRequestsM.end()) return std::nullopt;
+  return most->first / kMetresPerNm;
+}
 
 Trace readTrace(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -54,11 +54,17 @@ struct Trace {
   std::size_t peakObjects = 0;
   double peakAt = 0.0;
   std::size_t badLines = 0;  // lines that are not JSON objects of a known shape
+  // The radii (metres) of the program's requests for the aircraft around the user, and how
+  // often each was asked: the traffic radius the run used.
+  std::map<std::uint32_t, std::size_t> rangeRequestsM;
 };
 
-// Jump limits between two frames of an object.
+// Jumps: no single step between two frames over kMaxStepNm, and no implied speed over
+// kMaxImpliedSpeedKt, judged over at least kJumpWindowS (frames 10 ms apart are too close for
+// a speed: a position rounded once more in one of them would read as thousands of knots).
 inline constexpr double kMaxImpliedSpeedKt = 700.0;
 inline constexpr double kMaxStepNm = 0.5;
+inline constexpr double kJumpWindowS = 0.5;
 
 // Reads the trace; throws std::runtime_error when the file cannot be opened.
 Trace readTrace(const std::filesystem::path& file);
@@ -107,7 +113,7 @@ struct Inputs {
   Airport airport;
   std::vector<ManifestAircraft> manifest;                      // empty without a manifest
   std::map<std::string, std::vector<RecordedPoint>> recorded;  // by callsign, within the cut
-  std::optional<double> radiusNm;                              // from Log.txt (or given)
+  std::optional<double> radiusNm;                              // the run's (or given)
   std::vector<std::string> logLines;                           // Log.txt
   double cutS = 1e9;                                           // recording seconds played
 };
@@ -119,8 +125,9 @@ std::vector<ManifestAircraft> readManifest(const std::filesystem::path& file);
 std::map<std::string, std::vector<RecordedPoint>> readRecording(const std::filesystem::path& file,
                                                                 double cutS);
 std::vector<std::string> readLogLines(const std::filesystem::path& file);
-// The traffic radius the program logged last ("LATERAL_RANGE=10").
-std::optional<double> radiusFromLog(const std::vector<std::string>& lines);
+// The traffic radius the run used: the radius the program asked the simulator for most often
+// (the settings dump in Log.txt gives LATERAL_RANGE, not what auto range chose).
+std::optional<double> radiusFromTrace(const Trace& trace);
 
 // ---- What each aircraft did ---------------------------------------------------------------------
 

@@ -51,7 +51,9 @@ std::string lf_whyNotCreated(const ManifestAircraft& a, const Inputs& inputs) {
   }
   const std::optional<double> closest = closestRecordedNm(a, inputs);
   if (!closest) return "no report in the played part of the recording";
-  const double radius = inputs.radiusNm.value_or(0.0);
+  if (!inputs.radiusNm)
+    return fmt::format("closest {:.1f} nm; the run's radius is unknown", *closest);
+  const double radius = *inputs.radiusNm;
   if (*closest > radius) {
     return fmt::format("stayed beyond the {:.0f} nm radius (closest {:.1f} nm)", radius, *closest);
   }
@@ -90,9 +92,9 @@ std::string lf_objects(const Trace& trace) {
 std::string summaryText(const Trace& trace, const Inputs& inputs, const CheckResult& checks) {
   std::string text = fmt::format("What the simulator saw at {}\n\n", inputs.airport.icao);
   text += lf_objects(trace);
-  text += inputs.radiusNm ? fmt::format("Traffic radius: {:.0f} nm (from the program's log)\n",
-                                        *inputs.radiusNm)
-                          : std::string("Traffic radius: not found in the program's log\n");
+  text += inputs.radiusNm
+              ? fmt::format("Traffic radius: {:.0f} nm\n", *inputs.radiusNm)
+              : std::string("Traffic radius: unknown (no range request in the trace)\n");
   text += fmt::format("User aircraft: stand {}\n\n",
                       inputs.airport.userStand.empty() ? "?" : inputs.airport.userStand);
 
