@@ -1,6 +1,7 @@
 // The traffic reader's record handling (reader thread) and the live-traffic buffer it fills.
 #include <fmt/format.h>
 
+#include "foundation/day_slots.h"
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
@@ -52,6 +53,7 @@ TrafficFilterContext TrafficReader::filterContext() const {
     context = context_;
   }
   context.radiusNm = g_trafficRadiusNm.load();
+  context.clockSec = gf_wallClockNow();
   return context;
 }
 
