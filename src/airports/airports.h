@@ -69,6 +69,13 @@ extern std::string g_parkApfPath;
 extern QfPair g_parkAirportQf;                // its quality factors
 extern std::int32_t g_parkRtTrafficWeek;      // its "RT_traffic_week", 0 when absent
 extern bool g_parkStandFileHandmade;          // the merged learned file was handmade
+// A learned option that the same use in the stand file itself covers: left out of the look-ups
+// (the stand file's option answers them), kept so that the next save writes it again.
+struct CoveredOption {
+  std::string standId;
+  ParkPosOption option;
+};
+extern std::vector<CoveredOption> g_parkCoveredOptions;  // of the last read; worker only
 // A setting that the park airport's stand file records changed. Set by the stand-file reader
 // (worker) and the window's handlers (GUI thread); consumed by the engine's save (worker).
 extern std::atomic<bool> g_standFileParamsChanged;
@@ -112,15 +119,31 @@ bool gf_writeApf(const AirportFile& file, const std::filesystem::path& path, boo
 QfPair gf_qualityFactor();
 // Reads the park airport's stand file (local, or downloaded from the server path) into stands,
 // merges its learned file and publishes the result. result is empty on success, else the reason.
+// downloaded: a copy of the server file fetched before (gf_fetchApf); no download then.
 // Throws UserErrorException 65 (no altitude) and 94 (repeated stand id).
 void gf_readApf(std::string& result, const std::string& path, ApfHeader& header, QfPair& qf,
-                std::vector<ParkPos>& stands);
+                std::vector<ParkPos>& stands, const std::filesystem::path& downloaded = {});
 
 // File names and places.
 std::filesystem::path gf_apfFileName(const std::string& icao);  // "<icao>.xml"
 bool gf_existsApf(const std::string& icao);
 // A local path ("airports..."), the server path "archive/stock/<icao>.xml", or "".
 std::string gf_apfPath(const std::string& icao);
+
+// An airport's stand file as found once for the run: path as gf_apfPath gives it ("" when there
+// is none) and, for a file on the server, the local copy downloaded for it.
+struct ApfSource {
+  std::string path;
+  std::filesystem::path downloaded;
+};
+// Whether the stand-file path names a file on the update server.
+bool gf_isServerApfPath(const std::string& path);
+// The answer of the local folders alone; nullopt when only the server can answer.
+std::optional<ApfSource> gf_localApfSource(const std::string& icao);
+// Finds the stand file and downloads a server file once, into "park_airport_<icao>.xml" of the
+// airports folder; path is "" when there is none or the download failed. May wait for the
+// download: callers on the worker run it as a background task. One call per airport at a time.
+ApfSource gf_fetchApf(const std::string& icao);
 // The learned file that belongs to a stand file (stand file path text and its publisher); the
 // one rule for reading and for saving learned files.
 std::filesystem::path gf_learnedApfPath(const std::string& standFilePath, const std::string& publisher);

@@ -155,15 +155,27 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
     return;
   }
   const std::size_t before = g_parkStands.size();
-  lf_readParkPos(parkpos, id, 0);
+  lf_readParkPos(parkpos, id, 0, path.string());
   if (g_parkStands.size() > before) {
     g_parkStands.back().manual = true;
   }
 }
 
+// Keeps a learned option that an option of the stand file covers, once per stand and use.
+void lf_keepCovered(const std::string& standId, ParkPosOption option) {
+  const bool kept = std::any_of(g_parkCoveredOptions.begin(), g_parkCoveredOptions.end(),
+                                [&](const CoveredOption& c) {
+                                  return c.standId == standId && gf_sameUse(c.option, option);
+                                });
+  if (!kept) {
+    g_parkCoveredOptions.push_back({standId, std::move(option)});
+  }
+}
+
 }  // namespace
 
-bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand) {
+bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand,
+                          const std::string& file) {
   if (stand.id != id) {
     return false;
   }
@@ -179,6 +191,9 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
   for (const pugi::xml_node& opt : parkpos.children("opt")) {
     ParkPosEntry entry;
     lf_readParkPosEntry(entry, opt);
+    if (!lf_optionFits(entry, file, id)) {
+      continue;
+    }
     ParkPosOption option;
     option.airline = entry.airl;
     option.type = entry.type;
@@ -190,11 +205,13 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
     option.day = static_cast<std::uint32_t>(opt.attribute("day").as_int());
     option.origin = 0;
     option.id = nextId;
-    const bool known = std::any_of(stand.options.begin(), stand.options.end(),
+    const auto same = std::find_if(stand.options.begin(), stand.options.end(),
                                    [&option](const ParkPosOption& o) { return gf_sameUse(o, option); });
-    if (!known) {
+    if (same == stand.options.end()) {
       stand.options.push_back(std::move(option));
       ++nextId;
+    } else if (same->origin != 0) {
+      lf_keepCovered(stand.id, std::move(option));
     }
   }
   return true;
@@ -226,7 +243,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
     if (const auto handmade = lf_readBoolParameter(document, "handmade")) {
       g_parkStandFileHandmade = true;
       g_parkStands.clear();
-      lf_readParkPositions(document);
+      lf_readParkPositions(document, path.string());
       gf_logIndented(fmt::format("{:24}: {}", "handmade", *handmade));
       return;
     }
@@ -238,7 +255,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
         continue;
       }
       const bool found = std::any_of(g_parkStands.begin(), g_parkStands.end(),
-                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s); });
+                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s, path.string()); });
       if (!found) {
         gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
       }

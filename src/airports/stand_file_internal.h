@@ -34,16 +34,22 @@ std::optional<int> lf_readIntParameter(const pugi::xml_document& document, const
 std::optional<std::string> lf_readTextParameter(const pugi::xml_document& document,
                                                 const std::string& name);
 // Appends the stand of one "parkpos" element to g_parkStands (none at latitude = longitude = 0).
-void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
+// file names the stand file in log lines.
+void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin,
+                    const std::string& file);
 void lf_readParkPosEntry(ParkPosEntry& entry, const pugi::xml_node& opt);
+// Whether a static aircraft made from the option could be created: its callsign, with the '*'
+// of a static, must fit the tail number. Logs the refusal, naming the file and the stand.
+bool lf_optionFits(const ParkPosEntry& entry, const std::string& file, const std::string& id);
 // Appends every "parkpos" of the file's "parkpositions"; a repeated id throws user error 94.
-void lf_readParkPositions(const pugi::xml_document& document);
+void lf_readParkPositions(const pugi::xml_document& document, const std::string& file);
 // Downloads the server path below the download folder into localFile; "" or the failure text.
 std::string lf_download(const std::string& serverPath, const std::filesystem::path& localFile);
 
 // ---- learned files ----
 void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header);
-bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand);
+bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand,
+                          const std::string& file);
 
 // ---- locations ----
 std::string lf_apfName(const std::string& icao);

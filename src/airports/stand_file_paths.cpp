@@ -1,6 +1,8 @@
 // Where an airport's stand file is: the local folders of generated and linked files, link files,
 // the update server's archive, and the learned file that belongs to a stand file.
 #include <algorithm>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include <fmt/format.h>
@@ -83,7 +85,11 @@ bool gf_existsApf(const std::string& icao) {
          fs::exists(g_myORBXDir / lf_linkFileName(icao)) || lf_downloadStockApf(icao);
 }
 
-std::string gf_apfPath(const std::string& icao) {
+namespace {
+
+// The answer of the local folders: a link file's name or a stand file's path text; nullopt when
+// they have nothing for the airport (the server is asked next).
+std::optional<std::string> lf_localApfPath(const std::string& icao) {
   namespace fs = std::filesystem;
   for (const fs::path& folder : {g_myThirdpartyDir, g_myORBXDir}) {
     const fs::path link = folder / lf_linkFileName(icao);
@@ -97,10 +103,49 @@ std::string gf_apfPath(const std::string& icao) {
              lf_apfName(icao);
     }
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string gf_apfPath(const std::string& icao) {
+  if (std::optional<std::string> local = lf_localApfPath(icao)) {
+    return *local;
+  }
   if (lf_downloadStockApf(icao)) {
     return kStockArchive + lf_apfName(icao);
   }
   return {};
+}
+
+bool gf_isServerApfPath(const std::string& path) {
+  return !path.empty() && !path.starts_with(g_airportsDir.string());
+}
+
+std::optional<ApfSource> gf_localApfSource(const std::string& icao) {
+  std::optional<std::string> local = lf_localApfPath(icao);
+  if (!local || gf_isServerApfPath(*local)) {
+    return std::nullopt;
+  }
+  return ApfSource{*local, {}};
+}
+
+ApfSource gf_fetchApf(const std::string& icao) {
+  if (std::optional<ApfSource> local = gf_localApfSource(icao)) {
+    return *local;
+  }
+  ApfSource source{lf_localApfPath(icao).value_or(kStockArchive + lf_apfName(icao)), {}};
+  if (source.path.empty()) {
+    return source;  // a link file that names nothing
+  }
+  const std::filesystem::path file = g_airportsDir / fmt::format("park_airport_{}.xml", icao);
+  if (!lf_download(source.path, file).empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    return {};
+  }
+  source.downloaded = file;
+  return source;
 }
 
 bool lf_readLinkFile(const std::filesystem::path& path, std::string& out) {

@@ -30,6 +30,7 @@ std::string g_parkApfPath;
 QfPair g_parkAirportQf{-1, -1};
 std::int32_t g_parkRtTrafficWeek = 0;
 bool g_parkStandFileHandmade = false;
+std::vector<CoveredOption> g_parkCoveredOptions;
 std::atomic<bool> g_standFileParamsChanged{false};
 AirportsShellHooks g_airportsShellHooks;
 
@@ -126,7 +127,27 @@ void lf_readParkPosEntry(ParkPosEntry& entry, const pugi::xml_node& opt) {
   }
 }
 
-void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin) {
+bool lf_optionFits(const ParkPosEntry& entry, const std::string& file, const std::string& id) {
+  constexpr std::size_t kTailNumberChars = 11;  // the creation request's field, '*' included
+  for (const std::string& callsign : {entry.cs, entry.cs2}) {
+    std::string tail = callsign;
+    while (!tail.empty() && tail.back() == '_') {
+      tail.pop_back();
+    }
+    if (!tail.empty() && tail.back() != '*') {
+      tail += '*';
+    }
+    if (tail.size() > kTailNumberChars) {
+      gf_logError(fmt::format("option of stand {} in {} refused: callsign \"{}\" is too long", id,
+                              file, callsign));
+      return false;
+    }
+  }
+  return true;
+}
+
+void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin,
+                    const std::string& file) {
   const double lat = parkpos.attribute("latitude").as_double();
   const double lon = parkpos.attribute("longitude").as_double();
   if (lat == 0.0 && lon == 0.0) {
@@ -139,6 +160,9 @@ void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::u
   for (const pugi::xml_node& opt : parkpos.children("opt")) {
     ParkPosEntry entry;
     lf_readParkPosEntry(entry, opt);
+    if (!lf_optionFits(entry, file, id)) {
+      continue;
+    }
     ParkPosOption& option = options.emplace_back();
     option.airline = entry.airl;
     option.type = entry.type;
@@ -160,14 +184,14 @@ void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::u
                             radiusMetres, !cargo, !ramp, !heli);
 }
 
-void lf_readParkPositions(const pugi::xml_document& document) {
+void lf_readParkPositions(const pugi::xml_document& document, const std::string& file) {
   std::set<std::string> ids;
   for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos")) {
     const std::string id = parkpos.attribute("id").as_string();
     if (!ids.insert(id).second) {
       throw qvb::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
     }
-    lf_readParkPos(parkpos, id, 1);
+    lf_readParkPos(parkpos, id, 1, file);
   }
 }
 
@@ -183,7 +207,7 @@ std::string lf_download(const std::string& serverPath, const std::filesystem::pa
 }
 
 void gf_readApf(std::string& result, const std::string& path, ApfHeader& header, QfPair& qf,
-                std::vector<ParkPos>& stands) {
+                std::vector<ParkPos>& stands, const std::filesystem::path& downloaded) {
   try {
     if (path.empty()) {
       result = fmt::format("{} xml is empty...", "gf_readApf");
@@ -194,8 +218,10 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
       return;
     }
     std::filesystem::path file;
-    if (path.starts_with(g_airportsDir.string())) {
+    if (!gf_isServerApfPath(path)) {
       file = lf_pathFromText(path);
+    } else if (!downloaded.empty()) {
+      file = downloaded;
     } else {
       file = g_airportsDir / "park_airport.xml";
       result = lf_download(path, file);
@@ -204,6 +230,7 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
       }
     }
     g_parkStandFileHandmade = false;
+    g_parkCoveredOptions.clear();
 
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(file.c_str());
@@ -226,7 +253,7 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     g_parkAirportElev = *altitude;
     header.airport_name = lf_readTextParameter(document, "airport_name").value_or("");
 
-    lf_readParkPositions(document);
+    lf_readParkPositions(document, file.string());
     qf = {lf_readIntParameter(document, "Qf_real").value_or(-1),
           lf_readIntParameter(document, "Qf_soft").value_or(-1)};
 

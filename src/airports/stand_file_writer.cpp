@@ -104,8 +104,11 @@ void lf_writeParkPosOptions(pugi::xml_node parkpos, const ParkPosOption& option)
 void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, bool generated) {
   pugi::xml_node parkpos = parkpositions.append_child("parkpos");
   parkpos.append_attribute("id") = stand.id.c_str();
-  const bool changes = !generated && !stand.manual && (stand.radius_change || stand.cargo_change);
-  const bool full = generated || (!changes && (stand.manual || g_parkStandFileHandmade));
+  // A handmade file replaces the stand file, so every stand it keeps needs its position: the
+  // changes form is only for a file merged over the stand file that holds the stand.
+  const bool whole = generated || stand.manual || g_parkStandFileHandmade;
+  const bool changes = !whole && (stand.radius_change || stand.cargo_change);
+  const bool full = whole;
   if (full) {
     parkpos.append_attribute("latitude") = fmt::format("{:.6f}", stand.lat).c_str();
     parkpos.append_attribute("longitude") = fmt::format("{:.6f}", stand.lon).c_str();

@@ -52,6 +52,33 @@ std::string lf_lineIcao(const std::string& line) {
   return fields.empty() ? std::string() : fields.front();
 }
 
+// Whether the reader takes the line as it stands: empty, or a known airport with at most a
+// reserved stand, in plain text.
+bool lf_lineUnderstood(const std::string& line) {
+  const std::string trimmed = gf_trim(line);
+  if (trimmed.empty()) {
+    return true;
+  }
+  const bool control = std::any_of(trimmed.begin(), trimmed.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t';
+  });
+  const std::vector<std::string> fields = gf_split(trimmed, ',');
+  return !control && !fields.empty() && fields.size() <= 2 && gf_findAirport(fields.front()).has_value();
+}
+
+// A file with lines the reader did not understand (another encoding, a damaged file) may hold
+// what the user cannot get back once rewritten: a copy of it is kept beside it first.
+void lf_keepMisunderstoodFile(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+  if (std::all_of(lines.begin(), lines.end(), lf_lineUnderstood)) {
+    return;
+  }
+  gf_backupFile(path);
+  const std::string text = path.string();
+  const auto dot = text.rfind('.');
+  const std::string copy = dot == std::string::npos ? text : text.substr(0, dot) + "0" + text.substr(dot);
+  gf_logError(fmt::format("{} holds lines that were not understood, a copy is kept as {}", text, copy));
+}
+
 }  // namespace
 
 ParkAirport* lf_findParkAirport(const std::string& icao) {
@@ -137,6 +164,12 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   // A file read only in part would lose the rest when written back.
   if (exists && !gf_readExtTextFileToStringVector(path, lines)) {
     gf_logError(fmt::format("{} could not be read whole, it is left as it is", path.string()));
+    return;
+  }
+  try {
+    lf_keepMisunderstoodFile(path, lines);
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("{} could not be copied ({}), it is left as it is", path.string(), e.what()));
     return;
   }
   const auto match = std::find_if(lines.begin(), lines.end(), [&airport](const std::string& l) {

@@ -3,9 +3,12 @@
 // run's reset. Worker thread; the stand-file presence check of a new airport runs as a
 // background task (it may download).
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <optional>
+#include <set>
+#include <system_error>
 
 #include <fmt/format.h>
 
@@ -19,35 +22,64 @@
 
 namespace {
 
-// What the presence check knows of the airports of this run: code -> a stand file is there.
-std::map<std::string, bool> g_standFileKnown;
-// The one check under way (code and its answer to come). Worker only.
+// The stand files found in this run: code -> where (path "" = none). A file on the server is
+// downloaded once, by the fetch, and read from its copy; the local folders are asked each time.
+std::map<std::string, ApfSource> g_standFileKnown;
+// Airports whose stand file could not be read: not chosen again in this run.
+std::set<std::string> g_standFileUnusable;
+// The one fetch under way (code and its answer to come). Worker only.
 struct StandFileCheck {
   std::string icao;
-  std::future<bool> answer;
+  std::future<ApfSource> answer;
 };
 std::optional<StandFileCheck> g_standFileCheck;
 
-bool lf_ready(const std::future<bool>& answer) {
+bool lf_ready(const std::future<ApfSource>& answer) {
   return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
-// Whether the airport has a stand file; nullopt while the answer is not in. The check may
-// download (and wait up to the connect timeout), so it never runs on the worker itself.
-std::optional<bool> lf_standFileExists(const std::string& icao) {
+bool lf_standFileExists(const std::string& icao) {
+  const auto known = g_standFileKnown.find(icao);
+  return !g_standFileUnusable.contains(icao) &&
+         (known == g_standFileKnown.end() || !known->second.path.empty());
+}
+
+}  // namespace
+
+const ApfSource* lf_standFileSource(const std::string& icao) {
   if (g_standFileCheck && lf_ready(g_standFileCheck->answer)) {
     g_standFileKnown[g_standFileCheck->icao] = g_standFileCheck->answer.get();
     g_standFileCheck.reset();
   }
+  static const ApfSource kNone;
+  if (g_standFileUnusable.contains(icao)) {
+    return &kNone;
+  }
+  // The local folders answer at once; the server may keep a download waiting up to the connect
+  // timeout, so that never runs on the worker itself.
+  if (std::optional<ApfSource> local = gf_localApfSource(icao)) {
+    return &(g_standFileKnown[icao] = std::move(*local));
+  }
   if (const auto known = g_standFileKnown.find(icao); known != g_standFileKnown.end()) {
-    return known->second;
+    return &known->second;
   }
   if (!g_standFileCheck) {
     g_standFileCheck =
-        StandFileCheck{icao, std::async(std::launch::async, [icao] { return gf_existsApf(icao); })};
+        StandFileCheck{icao, std::async(std::launch::async, [icao] { return gf_fetchApf(icao); })};
   }
-  return std::nullopt;
+  return nullptr;
 }
+
+const ApfSource& lf_standFileSourceWaiting(const std::string& icao) {
+  const ApfSource* source = lf_standFileSource(icao);
+  while (source == nullptr) {  // a fetch is under way: this one's or another airport's
+    g_standFileCheck->answer.wait();
+    source = lf_standFileSource(icao);
+  }
+  return *source;
+}
+
+namespace {
 
 void lf_enableDestinationField() {
   if (HWND field = g_paramDestination.hwnd.load()) {
@@ -70,11 +102,11 @@ void lf_chooseOnGround(const LatLon& user, bool showMessage) {
     gf_showMessage("User aircraft on the ground, no airport in sight", true);
     return;
   }
-  const std::optional<bool> hasFile = lf_standFileExists(closest->code);
-  if (!hasFile) {
+  const ApfSource* source = lf_standFileSource(closest->code);
+  if (source == nullptr) {
     return;  // asked; the next step goes on
   }
-  if (!*hasFile) {
+  if (source->path.empty()) {
     gf_showMessage(fmt::format("User aircraft on the ground at {}, no airport file found",
                                closest->code),
                    true);
@@ -94,8 +126,7 @@ void lf_chooseInTheAir() {
   }
   const ParkAirport& first = g_parkAirports.front();
   // A stand file that could not be read is not asked for again in this run.
-  const auto known = g_standFileKnown.find(first.icao);
-  if (!lf_inSight(first.distance) || (known != g_standFileKnown.end() && !known->second)) {
+  if (!lf_inSight(first.distance) || !lf_standFileExists(first.icao)) {
     return;
   }
   const std::string icao = first.icao;
@@ -137,7 +168,7 @@ void gf_clearCurrentParkAirport() {
   g_mainWindowState.storeText(&MainWindowState::reservedStandText, "", kParkArea);
 }
 
-void gf_noteStandFileUnusable(const std::string& icao) { g_standFileKnown[icao] = false; }
+void gf_noteStandFileUnusable(const std::string& icao) { g_standFileUnusable.insert(icao); }
 
 void lf_refreshParkDistances(const LatLon& user) {
   if (g_parkAirports.empty()) {
@@ -256,12 +287,17 @@ bool gf_checkParkAirports(bool applyStand, std::string& message) {
 }
 
 void gf_reserveUserStand(const std::string& name) {
-  ParkAirport* current = lf_findParkAirport(g_parkAirportIcao);
-  if (name.empty() || current == nullptr || current->reservedStand == name) {
+  // Only the first candidate: the one the file's rewrite names and the park step looks at.
+  if (name.empty() || g_parkAirports.empty() || g_parkAirportIcao.empty() ||
+      g_parkAirports.front().icao != g_parkAirportIcao) {
     return;
   }
-  current->reservedStand = name;
-  lf_writeParkAirportLine(*current);
+  ParkAirport& current = g_parkAirports.front();
+  if (current.reservedStand == name) {
+    return;
+  }
+  current.reservedStand = name;
+  lf_writeParkAirportLine(current);
 }
 
 void gf_setEngineSimLinkHooks() {
@@ -272,8 +308,13 @@ void gf_setEngineSimLinkHooks() {
 }
 
 void gf_resetParkAirports() {
-  g_standFileCheck.reset();  // waits for a check under way
+  g_standFileCheck.reset();  // waits for a fetch under way
+  for (const auto& [icao, source] : g_standFileKnown) {
+    std::error_code ignored;
+    if (!source.downloaded.empty()) std::filesystem::remove(source.downloaded, ignored);
+  }
   g_standFileKnown.clear();
+  g_standFileUnusable.clear();
   g_parkAirports.clear();
   g_parkListUserPos = {};
   g_parkCalcPending = false;

@@ -62,6 +62,11 @@ void lf_refreshParkDistances(const LatLon& user);
 // The two halves of the park-airport step with the user aircraft's position.
 void lf_chooseParkAirport(const LatLon& user, bool showMessage);
 void lf_checkParkAirportSight(const LatLon& user);
+// Where the airport's stand file is, found once per run; nullptr while a fetch from the server
+// is under way (a background task; the next call takes its answer).
+const ApfSource* lf_standFileSource(const std::string& icao);
+// The same, waiting for a fetch under way (never on the tick: the park step fetches first).
+const ApfSource& lf_standFileSourceWaiting(const std::string& icao);
 // The stand file of this airport could not be read: it is not chosen again in this run.
 void gf_noteStandFileUnusable(const std::string& icao);
 // After a stand-file read: the stand under the user aircraft becomes the current airport's
@@ -75,6 +80,7 @@ void gf_resetParkAirports();
 // ---- Static parking calculation (static_parking_calc.cpp) ----------------------------------------
 
 // Reads the current park airport's stand file into g_parkStands; message is empty on success.
+// A stand file not fetched yet is fetched here, waiting for it; the park step fetches first.
 void lf_readParkedFile(std::string& message);
 // Chooses the static-parking candidates for now and hands them to the engine.
 void lf_calcStaticParking();

@@ -1,5 +1,6 @@
 // Saving the park airport's stands as its learned stand file when the park airport is closed,
 // so that the next visit starts from what was learned. Worker thread.
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -32,6 +33,14 @@ std::string lf_localTimeText() {
 std::optional<ParkPos> lf_learnedStand(const ParkPos& stand) {
   ParkPos learned = stand;
   std::erase_if(learned.options, [](const ParkPosOption& o) { return o.origin == 1; });
+  // What the read left out of the look-ups because the stand file covers it is still learned.
+  for (const CoveredOption& covered : g_parkCoveredOptions) {
+    const bool present = std::any_of(learned.options.begin(), learned.options.end(),
+                                     [&](const ParkPosOption& o) { return gf_sameUse(o, covered.option); });
+    if (covered.standId == stand.id && !present) {
+      learned.options.push_back(covered.option);
+    }
+  }
   const bool flagged = learned.cargo || learned.ramp || learned.heli;
   // Stands made by hand and corrected ones carry what the stand file lacks.
   const bool corrected = learned.manual || learned.radius_change || learned.cargo_change;

@@ -67,6 +67,18 @@ bool lf_thinned(const AiAircraft& a, const PositionReport& r, double dt) {
   return dt <= limit;
 }
 
+// Runs one step of taking a report; a failure is logged under the step's name and passed on,
+// as decodeExisting does, so that the caller drops the report.
+template <typename Step>
+auto lf_logFailure(const char* name, Step&& step) {
+  try {
+    return step();
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("{} exception {}", name, e.what()));
+    throw;
+  }
+}
+
 ReportFate lf_merge(AiAircraft& a, TrafficReport& r) {
   if (a.st == kStLiveryRespawn || a.st == kStRemovingFromSim) return ReportFate::kOnItsWayOut;
   if (!a.stream.empty()) {
@@ -78,7 +90,9 @@ ReportFate lf_merge(AiAircraft& a, TrafficReport& r) {
     if (lf_thinned(a, r.position, dt)) return ReportFate::kThinned;
   }
   if (a.st == kStBuffer && lf_onParkGround(r.position)) return ReportFate::kOnParkGround;
-  if (!lf_identityChange(a, r)) return ReportFate::kIdentityRefused;
+  if (!lf_logFailure("lf_identityChange", [&] { return lf_identityChange(a, r); })) {
+    return ReportFate::kIdentityRefused;
+  }
   a.lastReportTime = r.timeStamp;
   decodeExisting(a, r.position);
   return ReportFate::kMerged;
@@ -135,7 +149,7 @@ ReportFate lf_takeReport(TrafficReport& r) {
     return ReportFate::kBadNumbers;
   }
   if (AiAircraft* a = gf_liveByKey(r.key)) return lf_merge(*a, r);
-  return lf_newAircraft(r);
+  return lf_logFailure("lf_takeNewAc", [&] { return lf_newAircraft(r); });
 }
 
 bool lf_takeNewAc() {
@@ -153,7 +167,7 @@ bool lf_takeNewAc() {
   } catch (const qvb::UserErrorException&) {
     throw;
   } catch (const std::exception&) {
-    // decodeExisting logged it; one bad report is dropped and the run goes on.
+    // Logged where it arose; one bad report is dropped and the run goes on.
   }
   return true;
 }

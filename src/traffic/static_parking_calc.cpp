@@ -98,7 +98,8 @@ void gf_clearStandMarks() {
 void lf_readParkedFile(std::string& message) {
   message.clear();
   g_parkStands.clear();
-  const std::string path = gf_apfPath(g_parkAirportIcao);
+  const ApfSource source = lf_standFileSourceWaiting(g_parkAirportIcao);
+  const std::string& path = source.path;
   if (path.empty()) {
     message = fmt::format("{} {} not found", "lf_readParkedFile", g_parkAirportIcao);
   } else if (path.find("unknown") != std::string::npos) {
@@ -106,7 +107,7 @@ void lf_readParkedFile(std::string& message) {
                           "unknown", path);
   } else {
     g_parkApfHeader = ApfHeader{};
-    gf_readApf(message, path, g_parkApfHeader, g_parkAirportQf, g_parkStands);
+    gf_readApf(message, path, g_parkApfHeader, g_parkAirportQf, g_parkStands, source.downloaded);
     gf_forgetStandNames();  // the cache may name a stand of the list before
   }
   if (message.empty()) {

@@ -78,6 +78,10 @@ void gf_handleParkAirport(bool showMessage) {
     gf_staticParkedStats(true);
     gf_liveParkedStats(true);
   }
+  // A stand file on the server is fetched in the background first: the tick never waits for it.
+  if (g_parkCalcPending && lf_standFileSource(g_parkAirportIcao) == nullptr) {
+    return;
+  }
   if (g_parkCalcPending) {
     gf_clearMessage();
     g_parkCalcPending = false;
@@ -140,6 +144,7 @@ void lf_closeParkAirport() {
     g_mainWindowState.standUpdates.store(0);
   }
   g_parkStandFileHandmade = false;
+  g_parkCoveredOptions.clear();
   g_parkStandsReady.store(false);
   g_parkRtTrafficWeek = 0;
   g_mainWindowState.parkTrafficWeek.store(0);

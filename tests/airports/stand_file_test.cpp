@@ -395,6 +395,20 @@ TEST_F(StandFileTest, HandmadeAndBrokenLearnedFiles) {
   EXPECT_TRUE(m_folder.logHas("A handmade airport file overruled the archived file!"));
   EXPECT_TRUE(m_folder.logHas("Airport file read from \"airports\\learned\\my_ORBX\\EGLL.xml\" for Heathrow"));
 
+  // A stand the engine corrects stays whole in the handmade file, position included.
+  g_parkStands[1].radius = 37.0 / kMetresPerNm;
+  g_parkStands[1].radius_change = true;
+  g_parkStands[1].cargo = true;
+  g_parkStands[1].cargo_change = true;
+  AirportFile save{"EGLL", "Heathrow", "", "simaddon", 0, 0, 0, 83, g_parkStands};
+  ASSERT_TRUE(gf_writeApf(save, learnedPath, false));
+  g_parkStands.clear();
+  EXPECT_EQ(read(path), "");
+  ASSERT_THAT(ids(g_parkStands), ElementsAre("H1", "H2"));
+  EXPECT_NEAR(g_parkStands[1].lat, 51.481, 1e-6);
+  EXPECT_NEAR(g_parkStands[1].radius * kMetresPerNm, 37.0, 0.05);
+  EXPECT_TRUE(g_parkStands[1].cargo);
+
   {
     std::ofstream broken(learnedPath, std::ios::trunc);
     broken << "<parameters><parameter name=";
@@ -405,6 +419,39 @@ TEST_F(StandFileTest, HandmadeAndBrokenLearnedFiles) {
   EXPECT_THAT(ids(g_parkStands), ElementsAre("A1"));
   EXPECT_TRUE(std::filesystem::exists("airports/learned/my_ORBX/EGLL0.xml"));
   EXPECT_TRUE(m_folder.logHas("could not be loaded, saved as *.0.xml"));
+}
+
+// A callsign that the static's tail number could not carry: the option is refused with a log
+// line, the stand and the other options stay.
+TEST_F(StandFileTest, OptionsWithCallsignsTooLongForATailNumberAreRefused) {
+  const std::string path = "airports/my_thirdparty/LEMD.xml";
+  const auto opt = [](const std::string& cs, int day = 1) {
+    return fmt::format(R"(<opt reg="" airl="IBE" type="A320" day="{}" hh="10" cs="{}" />)", day, cs);
+  };
+  StandFileLayout archive;
+  archive.parameters = {{"airport_name", "Madrid"}, {"publisher", "Aerosoft"}, {"altitude", "1998"}};
+  archive.stands = {{"T1", 40.47, -3.56}};
+  archive.stands[0].options = {opt("IBE12345678"), opt("IBE1234567"), opt("IBE1:IBE12345678X"),
+                               opt("IBE123456789*"), opt("IBE1234567___")};
+  fixtures::writeStandFile(path, archive);
+  StandFileLayout learned;
+  learned.parameters = {{"airport_name", "Madrid"}};
+  learned.stands = {{"T1", 0, 0}};
+  learned.stands[0].options = {opt("VLG12345678", 2)};
+  fixtures::writeStandFile("airports/learned/thirdparty/Aerosoft/LEMD.xml", learned);
+  g_parkAirportIcao = "LEMD";
+
+  EXPECT_EQ(read(path), "");
+  ASSERT_EQ(g_parkStands.size(), 1u);
+  std::vector<std::string> kept;
+  for (const ParkPosOption& o : g_parkStands[0].options) kept.push_back(o.cs);
+  EXPECT_THAT(kept, ElementsAre("IBE1234567", "IBE1234567___"));
+  for (const char* cs : {"IBE12345678", "IBE1:IBE12345678X", "IBE123456789*"}) {
+    EXPECT_TRUE(m_folder.logHas(fmt::format("option of stand T1 in airports/my_thirdparty/LEMD.xml refused: "
+                                            "callsign \"{}\" is too long", cs == std::string("IBE1:IBE12345678X") ? "IBE12345678X" : cs)))
+        << cs;
+  }
+  EXPECT_TRUE(m_folder.logHas("option of stand T1 in airports/learned/thirdparty/Aerosoft/LEMD.xml refused"));
 }
 
 // The traffic radius a learned file records: the setting and its copies are clamped alike, a

@@ -76,6 +76,15 @@ TEST_F(ParkAirportsTest, RewriteReplacesOrSortsInAndNeverLosesAFileReadInPart) {
   gf_setParkAirport("EHLE", {52.46, 5.53});
   EXPECT_EQ(file(), broken);
   EXPECT_TRUE(logged("could not be read whole, it is left as it is"));
+
+  // UTF-16 without a mark reads as lines not understood: the rewrite keeps the file first.
+  const std::string wide("E\0H\0A\0M\0,\0B\0" "2\0\n\0", 16);
+  gf_testWriteFile(g_myParkAirportsFile, wide);
+  EXPECT_FALSE(lf_readMyParkAirports());
+  gf_setParkAirport("EHLE", {52.46, 5.53});
+  EXPECT_EQ(gf_testReadAll("airports/my_park_airports0.txt"), wide);
+  EXPECT_TRUE(logged("my_park_airports.txt holds lines that were not understood, a copy is kept as "
+                     "airports/my_park_airports0.txt"));
 }
 
 
@@ -103,6 +112,8 @@ TEST_F(ParkAirportsTest, OnTheGroundAtAnAirportWithAndWithoutAStandFile) {
   gf_userAt(kEham, true);
   ASSERT_TRUE(stepUntil([] { return !g_parkAirportIcao.empty(); }));
   EXPECT_TRUE(g_parkCalcPending && g_busy && g_trafficReader.collecting());
+  // Downloaded once, by the presence check: the read needs the server no more.
+  std::filesystem::remove("server/P3D/archive/stock/EHAM.xml");
   gf_handleParkAirport(false);  // reads the stock file and calculates
   EXPECT_EQ(g_parkStands.size(), 2u);
   EXPECT_TRUE(g_parkStandsReady && g_trafficReader.filterContext().parkElevationFt == -11.0);
@@ -167,6 +178,31 @@ TEST_F(ParkAirportsTest, RereadMovesTheReservedStand) {
   message.clear();
   ASSERT_TRUE(gf_checkParkAirports(true, message));
   EXPECT_EQ(message, "park airports and stands are okay");
+}
+
+// The stand the user stands on becomes the reserved stand of the first candidate only when
+// that is the current airport; behind the destination the current airport keeps second place.
+TEST_F(ParkAirportsTest, TheUserStandIsReservedForTheFirstCandidateOnly) {
+  gf_writeParkFile(g_myThirdpartyDir / "EHAM.xml", "Aerosoft", {gf_standRow("A1", 0, 100), gf_standRow("A2", 90, 100)});
+  const auto file = [] { return gf_testReadAll(g_myParkAirportsFile); };
+  gf_testWriteFile(g_myParkAirportsFile, "EHAM,A1\nEHLE\n");
+  ASSERT_TRUE(lf_readMyParkAirports() && lf_setCurrentParkAirport("EHAM"));
+  std::swap(g_parkAirports[0], g_parkAirports[1]);  // EHLE first, nearer
+  gf_reserveUserStand("A2");
+  EXPECT_EQ(lf_listed() + file(), "EHLE, EHAM,A1 EHAM,A1\nEHLE\n");
+  std::swap(g_parkAirports[0], g_parkAirports[1]);
+  gf_reserveUserStand("A2");
+  EXPECT_EQ(lf_listed() + file(), "EHAM,A2 EHLE, EHAM,A2\nEHLE\n");
+
+  // Reading the stands with the user on A1 and the destination EHLE first.
+  g_paramDestination.setValue("EHLE");
+  std::swap(g_parkAirports[0], g_parkAirports[1]);
+  const ParkPos a1 = gf_standAt("A1", 0, 100, 20.0);
+  gf_userAt({a1.lat, a1.lon}, true);
+  std::string message;
+  lf_readParkedFile(message);
+  ASSERT_EQ(message, "");
+  EXPECT_EQ(lf_listed() + file(), "EHLE, EHAM,A1 EHAM,A1\nEHLE\n");
 }
 
 }  // namespace

@@ -61,10 +61,12 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     gf_addStatic("A320", "TRA1*", 1, {1, 21}, 41);
     gf_addParkedLive("KLM5", 2, 45);
     g_liveAc.back().fs = kFsParking;  // driving to its stand, it holds one too
+    gf_addParkedLive("KLM6", 3, 46);
+    g_liveAc.back().fs = kFsBirth;  // born parked: so does it
     gf_removeParkedAc();
     EXPECT_TRUE(g_parkAirportIcao.empty() && g_parkStands.empty() && !g_parkStandsReady);
-    EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{41, 45}));
-    EXPECT_EQ(g_liveAc.back().standId, 0u);
+    EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{41, 45, 46}));
+    EXPECT_TRUE(g_liveAc[0].standId == 0 && g_liveAc[1].standId == 0);
     g_removeWait.clear();
     g_liveAc.clear();
     EXPECT_TRUE(logged(fmt::format("\"{}\" saved with 3 updates \n", learned))) << learned;
@@ -77,6 +79,28 @@ TEST_F(CloseSaveTest, LearnedOptionsComeBackForAStockAndAThirdPartyFile) {
     EXPECT_EQ(options(), before);
     std::filesystem::remove(learned);
     lf_closeParkAirport();
+  }
+}
+
+// A learned use that the stand file's own option covers answers no look-up, yet every save
+// keeps it, once.
+TEST_F(CloseSaveTest, ALearnedOptionTheStandFileCoversOutlivesTheSaves) {
+  writeFile(g_myThirdpartyDir / "EHAM.xml", "Aerosoft");
+  fixtures::StandFileLayout learned;
+  learned.parameters = {{"airport_name", "Schiphol"}};
+  learned.stands = {{"A1", 0, 0}};
+  learned.stands[0].options = {R"(<opt reg="" airl="KLM" type="B738" day="1" hh="20,21,22,23" cs="KLM7" />)"};
+  fixtures::writeStandFile(kLearned, learned);
+  for (int visit = 0; visit < 2; ++visit) {
+    SCOPED_TRACE(visit);
+    open();
+    ASSERT_EQ(g_parkStands[0].options.size(), 1u);
+    EXPECT_EQ(g_parkStands[0].options[0].cs, "KLM9");
+    g_standFileParamsChanged = true;
+    lf_closeParkAirport();
+    const std::string saved = gf_testReadAll(kLearned);
+    EXPECT_NE(saved.find("KLM7"), std::string::npos);
+    EXPECT_EQ(saved.find("KLM7"), saved.rfind("KLM7"));
   }
 }
 

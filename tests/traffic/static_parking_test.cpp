@@ -149,6 +149,38 @@ TEST_F(RenewalTest, KeptReplacedAndRemovedAcrossTheWeeksEnd) {
   EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{35, 32, 36}));
 }
 
+// Kept aircraft come latest parked first, counted back from now, in the middle of the week too.
+TEST_F(RenewalTest, KeptAircraftSortedByAgeMidweek) {
+  g_dayHhNow = DayHh{3, 10};
+  const std::tuple<const char*, DayHh, std::uint32_t> parked[] = {
+      {"KLM1", {2, 40}, 1}, {"KLM2", {3, 5}, 3}, {"KLM3", {1, 30}, 1}, {"KLM4", {3, 9}, 3}};
+  std::uint32_t stand = 1, objectId = 31;
+  for (const auto& [callsign, when, day] : parked) {
+    gf_addStatic("B738", std::string(callsign) + "*", stand, when, objectId++);
+    option(stand++, gf_option("KLM", "B738", callsign, 3, 10));
+  }
+  gf_parkingAdjustments();
+  std::string kept;
+  for (const KeptStatic& k : g_parkOptionCandidates) kept += k.callsign + " ";
+  EXPECT_EQ(kept, "KLM4* KLM2* KLM1* KLM3* ");
+}
+
+// Statics on their stands count while present; the average fit shown is that of the time of day
+// and is left alone with WEEK on.
+TEST_F(RenewalTest, StaticParkedStatsWithWeekOnAndOff) {
+  g_dayHhNow = DayHh{3, 10};
+  gf_addStatic("B738", "KLM1*", 1, {3, 8}, 31);
+  gf_addStatic("B738", "KLM2*", 2, {3, 4}, 32).st = kStRemovingFromSim;
+  gf_addStatic("B738", "KLM3*", 3, {3, 0}, 33).st = kStAdding2Sim;
+  for (const bool week : {true, false}) {
+    g_paramWeek.setValue(week);
+    g_mainWindowState.staticAverageFit = -1.0f;
+    EXPECT_EQ(gf_staticParkedStats(true), 2u);
+    // Slots 2 and 6 behind: (2 + 6) / 4 + 0.5 hours.
+    EXPECT_FLOAT_EQ(g_mainWindowState.staticAverageFit.load(), week ? -1.0f : 2.5f) << week;
+  }
+}
+
 TEST_F(RenewalTest, NothingToChangeThenTheControlsComeBack) {
   gf_addStatic("B738", "KLM1*", 1, {1, 20}, 31);
   option(1, gf_option("KLM", "B738", "KLM1", 1, 20));
