@@ -48,7 +48,7 @@ TbloOutcome lf_copyForLearning(const fs::path& folder, const std::vector<std::st
     }
     const fs::path source = folder / gf_apfFileName(code);
     const fs::path target = g_tbloFolder / gf_apfFileName(code);
-    if (fs::copy_file(source, target, fs::copy_options::overwrite_existing)) {
+    if (gf_copyFileOver(source, target)) {
       gf_log(fmt::format("{} copied to {}", code, target.string()));
       ++outcome.copied;
       if (fs::exists(folder / lf_linkFileName(code))) {

@@ -10,6 +10,7 @@
 #include "airports/airports.h"
 #include "airports/stand_file_internal.h"
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
 #include "foundation/meta_block.h"
@@ -135,7 +136,7 @@ void lf_keepBrokenCopy(const std::filesystem::path& path) {
     return;
   }
   const std::string copy = text.substr(0, dot) + "0" + text.substr(dot);
-  std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+  gf_copyFileOver(path, copy);
 }
 
 void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,

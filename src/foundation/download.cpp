@@ -18,6 +18,7 @@
 #include "foundation/run_state.h"
 #include "foundation/text_file.h"
 #include "foundation/zip_archive.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -176,7 +177,7 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
   const fs::path part = lf_partPath(file);
   try {
     WriteTarget out;
-    out.file = std::fopen(part.c_str(), byteMode ? "wb" : "w");
+    out.file = gf_openFile(part, byteMode ? "wb" : "w");
     out.limit = maxBytes;
     if (out.file == nullptr) {
       gf_log(fmt::format("could not open output file: {}", file.string()));

@@ -20,6 +20,14 @@ constexpr std::size_t kAirportCodeLength = 4;
 constexpr int kFolderErrorCode = 5;  // UserErrorException of a failed folder clean-up
 }  // namespace
 
+bool gf_copyFileOver(const fs::path& from, const fs::path& to) {
+  std::error_code ignored;
+  if (fs::weakly_canonical(from, ignored) != fs::weakly_canonical(to, ignored)) {
+    fs::remove(to, ignored);
+  }
+  return fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
 bool gf_removeFile(const fs::path& file) {
   if (!fs::exists(file)) {
     return true;

@@ -14,6 +14,10 @@ class xml_node;
 
 // True when the file does not exist, else the result of std::filesystem::remove.
 bool gf_removeFile(const std::filesystem::path& file);
+// Copies `from` over `to`, as copy_file with overwrite_existing. The target is removed first:
+// the Windows build's std::filesystem cannot tell two files apart and refuses every existing
+// target. Copying a file onto itself still fails as copy_file does.
+bool gf_copyFileOver(const std::filesystem::path& from, const std::filesystem::path& to);
 // Regular files directly in the folder; 0 when the folder does not exist.
 std::size_t gf_countFiles(const std::filesystem::path& folder);
 // Deletes the regular files directly in the folder; folders in it stay (a user's own park

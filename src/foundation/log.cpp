@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "foundation/day_slots.h"
+#include "foundation/file_helpers.h"
 #include "foundation/file_names.h"
 #include "foundation/run_state.h"
 #include "foundation/version.h"
@@ -57,10 +58,10 @@ void gf_backupFile(const fs::path& file) {
   const std::string name0 = fmt::format("{}0{}", head, tail);
   const std::string name00 = fmt::format("{}00{}", head, tail);
   if (fs::exists(name0)) {
-    fs::copy_file(name0, name00, fs::copy_options::overwrite_existing);
+    gf_copyFileOver(name0, name00);
   }
   if (fs::exists(file)) {
-    fs::copy_file(file, name0, fs::copy_options::overwrite_existing);
+    gf_copyFileOver(file, name0);
   }
 }
 

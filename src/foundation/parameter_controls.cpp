@@ -35,7 +35,7 @@ HWND lf_createChild(const WCHAR* className, const WString& caption, DWORD style,
 }  // namespace
 
 void CheckBoxParameter::createCheckBox(HWND parent, HINSTANCE instance, int x) {
-  HWND window = lf_createChild(u"button", WString(), kCheckBoxStyle, x,
+  HWND window = lf_createChild(WIDE("button"), WString(), kCheckBoxStyle, x,
                                static_cast<int>(y) + kCheckBoxOffsetY, kCheckBoxSize, kCheckBoxSize,
                                parent, controlId, instance, name);
   hwnd.store(window);
@@ -45,15 +45,16 @@ void CheckBoxParameter::createCheckBox(HWND parent, HINSTANCE instance, int x) {
 }
 
 void ButtonParameter::createButton(HWND parent, HINSTANCE instance, int x, int width) {
-  HWND window = lf_createChild(u"button", Utf8ToUtf16(name), kButtonStyle, x, static_cast<int>(y),
-                               width, kButtonHeight, parent, controlId, instance, name);
+  HWND window = lf_createChild(WIDE("button"), Utf8ToUtf16(name), kButtonStyle, x,
+                               static_cast<int>(y), width, kButtonHeight, parent, controlId,
+                               instance, name);
   hwnd.store(window);
   if (window != nullptr) EnableWindow(window, FALSE);
 }
 
 void GuiControl::createEdit(HWND parent, HINSTANCE instance, int x, int width, ControlProc proc) {
   HWND window =
-      lf_createChild(u"Edit", WString(), kEditStyle, x, static_cast<int>(y), width, kEditHeight,
+      lf_createChild(WIDE("Edit"), WString(), kEditStyle, x, static_cast<int>(y), width, kEditHeight,
                      parent, controlId, instance, fmt::format("control {}", controlId));
   hwnd.store(window);
   if (window == nullptr) return;

@@ -40,8 +40,8 @@ struct StandSighting {
 struct AircraftKeyHash {
   std::size_t operator()(std::uint32_t key) const noexcept {
     std::uint32_t hash = 2166136261u;
-    for (int byte = 0; byte < 4; ++byte) {
-      hash ^= (key >> (8 * byte)) & 0xFFu;
+    for (int index = 0; index < 4; ++index) {
+      hash ^= (key >> (8 * index)) & 0xFFu;
       hash *= 16777619u;
     }
     return hash;

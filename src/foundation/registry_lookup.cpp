@@ -42,8 +42,8 @@ class RegKey {
 };
 
 const WCHAR* lf_p3dSubkey(int version) {
-  return version == 6 ? u"SOFTWARE\\Lockheed Martin\\Prepar3D v6"
-                      : u"SOFTWARE\\Lockheed Martin\\Prepar3D v5";
+  return version == 6 ? WIDE("SOFTWARE\\Lockheed Martin\\Prepar3D v6")
+                      : WIDE("SOFTWARE\\Lockheed Martin\\Prepar3D v5");
 }
 
 void lf_openP3DKey(int version, RegKey& key) {
@@ -105,7 +105,7 @@ std::string gf_getP3DSetupPath(int version) {
   try {
     RegKey key;
     lf_openP3DKey(version, key);
-    return Utf16ToUtf8(lf_regGetString(key, u"SetupPath"));
+    return Utf16ToUtf8(lf_regGetString(key, WIDE("SetupPath")));
   } catch (const winreg::RegException&) {
     return std::string();
   }

@@ -134,3 +134,7 @@ fs::path gf_winPath(std::string_view text) {
   if (!normal.empty()) result /= normal;
   return gf_resolvePathCase(result);
 }
+
+std::FILE* gf_openFile(const fs::path& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}

@@ -5,8 +5,10 @@
 // Drive letters: "X:\..." is rooted at the folder named by ZENDRIK_DRIVE_X (X upper-case),
 // else at "$XDG_DATA_HOME/zendrik/drive_x" (XDG_DATA_HOME defaulting to ~/.local/share).
 // Names are matched case-insensitively against existing entries, as Windows does.
+// On Windows the texts are native paths already: they are used as they stand.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,3 +26,6 @@ std::filesystem::path gf_driveRoot(char letter);
 // once an element is not found at all the rest is kept as written. A path that exists as
 // written is returned unchanged; nothing is created.
 std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path);
+
+// fopen of a native path (on Windows through its wide name, so that any name opens).
+std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode);

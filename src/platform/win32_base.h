@@ -39,6 +39,9 @@ using HANDLE = void*;
 // UTF-16 string as used at every Win32 boundary.
 using WString = std::basic_string<WCHAR>;
 
+// A wide string literal: WIDE("text") is u"text" here and L"text" on Windows.
+#define WIDE(text) u##text
+
 #ifndef TRUE
 #define TRUE 1
 #endif

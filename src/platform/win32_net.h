@@ -145,6 +145,9 @@ int gf_wsaSendTo(SOCKET s, const void* buffer, int length, int flags, const sock
 int gf_wsaRecvFrom(SOCKET s, void* buffer, int length, int flags, sockaddr* from, int* fromLength);
 int gf_wsaSetSockOpt(SOCKET s, int level, int option, const void* value, int length);
 int gf_wsaGetSockOpt(SOCKET s, int level, int option, void* value, int* length);
+// Beyond Winsock: the largest receive buffer the system gives a socket whatever it asks for
+// (Linux: net.core.rmem_max), bytes; 0 when the system does not say. Windows has no such cap.
+int gf_socketReceiveBufferLimit();
 
 // Winsock-signature overloads, taken only when the first argument is a SOCKET (a plain int
 // descriptor still reaches the POSIX call); the length may be of any integer type.

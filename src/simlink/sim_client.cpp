@@ -156,9 +156,10 @@ void lf_dispatchLoop(HANDLE h, const std::stop_token& stop) {
   }
 }
 
-// Opens the connection and dispatches on it. Returns after one connection has ended, or when
-// a stop came before the simulator answered.
-void lf_connectAndDispatch(const std::stop_token& stop) {
+// Opens the connection and dispatches on it; `opened` receives the handle as soon as the
+// simulator answered. Returns after one connection has ended, or when a stop came before the
+// simulator answered.
+void lf_connectAndDispatch(const std::stop_token& stop, HANDLE& opened) {
   bool firstPass = true;
   while (!lf_stopWanted(stop)) {
     if (firstPass) {
@@ -171,6 +172,7 @@ void lf_connectAndDispatch(const std::stop_token& stop) {
       lf_waitBeforeRetry(stop);
       continue;
     }
+    opened = h;
     g_hSimConnect.store(h);
     lf_setupSimConnect();
     lf_dispatchLoop(h, stop);
@@ -178,13 +180,14 @@ void lf_connectAndDispatch(const std::stop_token& stop) {
   }
 }
 
-// The closing steps, whatever ended the thread.
-void lf_closeLink() {
+// The closing steps, whatever ended the thread. The connection closed is the one this thread
+// opened: the global handle may have been cleared meanwhile by a reset.
+void lf_closeLink(HANDLE opened) {
   g_parkStandCheckRequested.store(true);  // carried out by the worker (gf_parkStandCheck)
   g_simConnected.store(0);
   g_mainWindowState.invalidate(kLampsArea);
-  if (HANDLE h = g_hSimConnect.load()) {
-    if (SimConnect_Close(h) < 0) {
+  if (opened != nullptr) {
+    if (SimConnect_Close(opened) < 0) {
       gf_logError("Closing SimConnect failed?!");
     } else {
       gf_log("SimConnect closed ok");
@@ -234,8 +237,9 @@ void lf_setupSimConnect() {
 }
 
 void SimClient(std::stop_token stop) {
+  HANDLE opened = nullptr;
   try {
-    lf_connectAndDispatch(stop);
+    lf_connectAndDispatch(stop, opened);
   } catch (const qvb::UserErrorException& e) {
     // The run goes on without a link; the user can correct the setting or the aircraft.
     gf_showError(e.what());
@@ -244,5 +248,5 @@ void SimClient(std::stop_token stop) {
   } catch (...) {
     lf_linkLost(fmt::format("Exception in {}", "SimClient"));
   }
-  lf_closeLink();
+  lf_closeLink(opened);
 }

@@ -62,9 +62,11 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
     return;
   }
   const double c = (s.altitude - a.altitude) / dt;
-  if (a.heightAboveGround > kLowFt || s.altitude < f.altitude) {
-    // The climb floor would carry a descending aircraft back up: only level and climbing legs
-    // keep it.
+  // The climb floor only hurries a climb on. Altitudes come in 25-ft steps, so a descending
+  // aircraft meets level pairs of reports; the altitude summed step by step ends a hair below
+  // such a pair, and the floor would carry it far above.
+  const bool climbs = c > 0.0 && s.altitude > f.altitude;
+  if (a.heightAboveGround > kLowFt || !climbs) {
     a.altitudeChange = std::min(c, a.climbStep);
   } else {
     a.altitudeChange = std::min(a.climbStep, std::max(c, kMinClimbStepFt));
@@ -136,7 +138,8 @@ double lf_legTurn(const AiAircraft& a) {
     return gf_angleDiff(a.heading, lf_wrapHeading(s.trueHeading));
   }
   if (a.stream.size() < 3) {
-    return 0.0;
+    // Sparse reports seldom leave three in the stream: head for the one ahead.
+    return gf_angleDiff(a.heading, gf_bearing(lf_pos(a), lf_pos(s)));
   }
   return gf_angleDiff(a.heading, gf_bearing(lf_pos(s), lf_pos(a.stream[2])));
 }

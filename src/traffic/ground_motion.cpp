@@ -185,6 +185,9 @@ void nextPosGround(AiAircraft& a) {
       if (a.stream.size() < 2) {
         throw std::out_of_range("fewer than 2 reports");
       }
+      // Born where it stands (the reserved stand or the user's): from its first leg on it is a
+      // taxiing aircraft, or it would never start its run nor park.
+      if (a.fs == kFsBirth) lf_setPhase(a, kFsTaxi);
       if (!a.stream[1].samePosition) {
         lf_shapeLeg(a);
       }

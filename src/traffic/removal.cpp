@@ -69,9 +69,13 @@ void removeAircraftFromSim(StaticAircraft& aircraft) {
       stand->liveOccupied = false;
     }
   }
+  // A livery respawn has queued the object already: its removal notice now ends the record.
+  const bool queued =
+      aircraft.st == kStLiveryRespawn ||
+      std::find(g_removeWait.begin(), g_removeWait.end(), aircraft.objectId) != g_removeWait.end();
   gf_setState(aircraft, kStRemovingFromSim);
   if (aircraft.objectId != 0) {
-    g_removeWait.push_back(aircraft.objectId);
+    if (!queued) g_removeWait.push_back(aircraft.objectId);
     return;
   }
   gf_logError(fmt::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim",

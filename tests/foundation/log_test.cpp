@@ -82,6 +82,9 @@ TEST_F(LogTest, LogIfActiveIsSilentWhileAStopOrExitIsRequested) {
 }
 
 TEST_F(LogTest, OpeningFailsWhenLogTxtCannotBeWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
   // A link into a folder that does not exist: nothing to back up, and nothing can be created.
   std::filesystem::create_symlink("missing_folder/Log.txt", "Log.txt");
   EXPECT_THROW(

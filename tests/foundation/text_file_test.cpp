@@ -18,6 +18,13 @@
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
+// Text-mode files end their lines as the platform does.
+#ifdef _WIN32
+const std::string kEol = "\r\n";
+#else
+const std::string kEol = "\n";
+#endif
+
 namespace {
 
 // UTF-16 bytes of a text given as code units, in either byte order, with a mark in front.
@@ -148,6 +155,9 @@ TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
 }
 
 TEST_F(TextFileTest, ExceptionWhileReadingIsAFailureAndKeepsTheLinesRead) {
+#ifdef _WIN32
+  GTEST_SKIP() << "narrow names are in the ANSI code page on Windows: any byte names a file";
+#endif
   gf_openLog();
   // A name that is no UTF-8 cannot be handed to the system as UTF-16: the encoding test throws.
   const std::string name = "pack\xFF name.cfg";
@@ -199,9 +209,9 @@ TEST_F(TextFileTest, WritersReplaceTheWholeFile) {
   EXPECT_TRUE(gf_writeStringToFile("abc", "out.txt", false));
   EXPECT_EQ(gf_testReadAll("out.txt"), "abc");
   EXPECT_TRUE(gf_writeStringToFile("abc", "out.txt", true));
-  EXPECT_EQ(gf_testReadAll("out.txt"), "abc\n");
+  EXPECT_EQ(gf_testReadAll("out.txt"), "abc" + kEol);
   EXPECT_TRUE(gf_writeStringVectorToFile({"x", "", "z"}, "out.txt"));
-  EXPECT_EQ(gf_testReadAll("out.txt"), "x\n\nz\n");
+  EXPECT_EQ(gf_testReadAll("out.txt"), "x" + kEol + kEol + "z" + kEol);
   EXPECT_FALSE(gf_writeStringToFile("abc", "no_such_folder/out.txt", false));
   EXPECT_FALSE(gf_writeStringVectorToFile({"abc"}, "no_such_folder/out.txt"));
   // Nothing but the target is left in the folder.
@@ -229,8 +239,8 @@ TEST(UtfConversion, InvalidInputThrowsWithCode1113AndTheDirection) {
     lf_expectConversionError([&] { Utf8ToUtf16(bad); }, 0u,
                              "Invalid UTF-8 sequence found in input string.");
   }
-  for (const std::u16string& bad : {std::u16string(1, u'\xD800'), std::u16string(1, u'\xDC00'),
-                                    std::u16string(u"a") + u'\xDBFF' + u"b"}) {
+  for (const WString& bad : {WString(1, WCHAR{0xD800}), WString(1, WCHAR{0xDC00}),
+                             WString(WIDE("a")) + WCHAR{0xDBFF} + WIDE("b")}) {
     lf_expectConversionError([&] { Utf16ToUtf8(bad); }, 1u,
                              "Invalid UTF-16 sequence found in input string.");
   }

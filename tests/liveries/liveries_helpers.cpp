@@ -122,6 +122,9 @@ std::string LiveriesEnv::log() const {
   return fileText(dir_ / "Log.txt");
 }
 
+// The simulated install rests on the Linux layer's drive mapping, and the download server is
+// python3 in a forked child: both exist in the Linux tree only.
+#ifndef _WIN32
 void LiveriesEnv::useWorld(const fs::path& appData, const fs::path& driveC, const fs::path& driveD,
                            const std::string& simInstallPath) {
   setenv("APPDATA", appData.c_str(), 1);
@@ -140,6 +143,7 @@ DownloadServer::~DownloadServer() {
   std::error_code ec;
   fs::remove_all(folder_, ec);
 }
+#endif
 
 void MatchingTest::useDbase(const fixtures::DbaseContent& content) {
   auto toSet = [](const std::vector<std::string>& codes) {

@@ -2,7 +2,11 @@
 // overrides that are undone at the end of a test.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,12 +18,26 @@
 
 namespace platform_test {
 
+#ifdef _WIN32
+inline int lf_processId() { return ::_getpid(); }
+inline void lf_setEnv(const std::string& name, const std::string& value) {
+  ::_putenv_s(name.c_str(), value.c_str());
+}
+inline void lf_unsetEnv(const std::string& name) { ::_putenv_s(name.c_str(), ""); }
+#else
+inline int lf_processId() { return ::getpid(); }
+inline void lf_setEnv(const std::string& name, const std::string& value) {
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+inline void lf_unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
+#endif
+
 class TempDir {
  public:
   TempDir() {
     std::random_device seed;
     path_ = std::filesystem::temp_directory_path() /
-            ("zendrik-sys-" + std::to_string(::getpid()) + "-" + std::to_string(seed()));
+            ("zendrik-sys-" + std::to_string(lf_processId()) + "-" + std::to_string(seed()));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
@@ -45,19 +63,19 @@ class EnvGuard {
   ~EnvGuard() {
     for (const auto& [name, value] : saved_) {
       if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
+        lf_setEnv(name, *value);
       } else {
-        ::unsetenv(name.c_str());
+        lf_unsetEnv(name);
       }
     }
   }
   void set(const std::string& name, const std::string& value) {
     remember(name);
-    ::setenv(name.c_str(), value.c_str(), 1);
+    lf_setEnv(name, value);
   }
   void unset(const std::string& name) {
     remember(name);
-    ::unsetenv(name.c_str());
+    lf_unsetEnv(name);
   }
 
  private:

@@ -7,6 +7,8 @@
 
 #include "foundation/parameters.h"
 #include "liveries/aircraft_database.h"
+#include "platform/headless.h"
+#include "platform/win32.h"
 #include "simlink/simlink_test_helpers.h"
 
 using namespace linktest;
@@ -38,7 +40,39 @@ Bytes lf_event(std::uint32_t eventId, std::uint32_t data = 0) {
 #define EXPECT_LOGGED_ONCE(fragment) \
   EXPECT_TRUE(*(fragment) == '\0' || logLines(fragment).size() == 1) << (fragment)
 
+LRESULT lf_windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The install-path field on a headless window, disabled as the window creates it.
+class InstallPathField {
+ public:
+  InstallPathField() {
+    platform::gf_setBackendChoice(platform::BackendChoice::headless);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &lf_windowProc;
+    windowClass.lpszClassName = u"ZendrikDispatchTest";
+    RegisterClassExW(&windowClass);
+    m_parent = CreateWindowExW(0, u"ZendrikDispatchTest", u"dispatch", WS_OVERLAPPEDWINDOW, 0, 0,
+                               880, 516, nullptr, nullptr, nullptr, nullptr);
+    g_paramAllInstallPath.createEdit(m_parent, nullptr, 10, 200, &lf_windowProc);
+  }
+  ~InstallPathField() {
+    g_paramAllInstallPath.hwnd = nullptr;
+    DestroyWindow(m_parent);
+    platform::gf_pumpMessages();
+  }
+  bool enabled() const { return IsWindowEnabled(g_paramAllInstallPath.hwnd.load()) != FALSE; }
+  void disable() { EnableWindow(g_paramAllInstallPath.hwnd.load(), FALSE); }
+
+ private:
+  HWND m_parent = nullptr;
+};
+
 TEST_F(Dispatch, OpenAcceptsOnlyTheExpectedSimulator) {
+  InstallPathField installPath;
+  ASSERT_FALSE(installPath.enabled());
   const struct {
     std::string name, plain, installPath;
     std::uint32_t version;
@@ -55,6 +89,7 @@ TEST_F(Dispatch, OpenAcceptsOnlyTheExpectedSimulator) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     gf_resetForRun();
+    installPath.disable();
     g_paramSimInstallPath.setValue(c.installPath);
     g_p3dMajorVersion.store(c.version);
     gf_showMessage("Waiting for Prepar3Dv5 ...", false);
@@ -68,6 +103,8 @@ TEST_F(Dispatch, OpenAcceptsOnlyTheExpectedSimulator) {
     EXPECT_EQ(window(&MainWindowState::simName), simName);
     EXPECT_EQ(g_simConnected.load(), c.outcome == 'e' ? 0 : 1);
     EXPECT_EQ(window(&MainWindowState::statusText).empty(), c.outcome == 'a');
+    // Only a wrong version lets the user type the path of the right simulator.
+    EXPECT_EQ(installPath.enabled(), c.outcome == 'w');
   }
   EXPECT_LOGGED_ONCE("Lockheed Martin Prepar3D v5 (5.3.17.28160) connected");
   EXPECT_LOGGED_ONCE("! Simulator name empty?");
@@ -139,11 +176,17 @@ TEST_F(Dispatch, EventsAndOtherKinds) {
 
 TEST_F(Dispatch, UserSamplesTeleportsAndSimulatorTime) {
   g_rtProfessional.store(true);
-  // Not placed, then from a not-placed sample, then 10.0 nm, then 10.01 nm north.
-  for (const double lat : {0.0005, 50.0, 50.0 + 10.0 / 60, 50.0 + 20.01 / 60}) {
+  // Not placed, then from a not-placed sample, then exactly 10.0 nm (the longitude's last digits
+  // make the distance exact), then 10.01 nm north.
+  const LatLon samples[] = {{0.0005, 0.02},
+                            {50.0, 8.0},
+                            {50.166666666666664, 8.0000000391537451},
+                            {50.0 + 20.01 / 60, 8.0}};
+  ASSERT_EQ(gf_distanceNm(samples[1], samples[2]), 10.0);
+  for (const auto& [lat, lon] : samples) {
     UserAcData d;
     d.latitude = lat;
-    d.longitude = lat < 1.0 ? 0.02 : 8.0;
+    d.longitude = lon;
     d.altitude = -12.0;
     d.zuluYear = 2024;
     d.zuluDayOfYear = 61;
@@ -199,6 +242,28 @@ TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
   EXPECT_EQ(logLines("SimConnect: User aircraft model deduced from title: A32").size(), 2u);
   EXPECT_EQ(dispatchError(gf_data(kRequestUserModel, lf_text("", 32))),
             "71: atc_model= in [General] section of your aircraft.cfg is empty or missing");
+}
+
+// Replies 102 and 108: the static CG goes to the engine; the user's on-ground state counts only
+// once the user aircraft is placed, though every reply says a report arrived.
+TEST_F(Dispatch, StaticCgAndOnGroundReplies) {
+  gf_dispatch(gf_data(kRequestStaticCg, gf_bytes(std::array<double, 2>{6.25, -0.03}), 101));
+  const auto notices = takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(notices[0].objectId == 101 && notices[0].kind == kNoticeStaticCg);
+  EXPECT_TRUE(notices[0].value1 == 6.25 && notices[0].value2 == -0.03);
+
+  const auto onGround = [](std::int64_t value) {
+    gf_dispatch(gf_data(kRequestUserOnGround, gf_bytes(value)));
+  };
+  onGround(1);
+  EXPECT_TRUE(g_userReportArrived.load());
+  EXPECT_FALSE(g_userOnGroundKnown.load() || g_userOnGround.load()) << "not placed yet";
+  gf_dispatch(gf_sample(52.3, 4.76));
+  onGround(1);
+  EXPECT_TRUE(g_userOnGroundKnown.load() && g_userOnGround.load());
+  onGround(0);
+  EXPECT_TRUE(g_userOnGroundKnown.load() && !g_userOnGround.load());
 }
 
 TEST_F(Dispatch, ObjectsInRange) {

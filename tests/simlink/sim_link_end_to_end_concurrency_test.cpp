@@ -278,7 +278,8 @@ TEST_F(LinkEndToEnd, NoSimulatorWaitsWithOneMessageUntilAStop) {
   worker.start();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two retries or more
   EXPECT_EQ(logLines("Waiting for Prepar3Dv5 ...").size(), 1u);
-  g_stopRequested.store(true);  // ends the waiting without the thread's token
+  g_stopRequested.store(true);  // the run's stop ends the waiting without the thread's token
+  EXPECT_TRUE(gf_waitUntil([&] { return worker.finished(); }));
   worker.stop();
   EXPECT_TRUE(logLines("SimConnect closed").empty());
   closesocket(refusing);
@@ -318,6 +319,29 @@ TEST_F(LinkEndToEnd, EmptyAtcModelRestartsAndTheNextRunStartsClean) {
   EXPECT_EQ(setupOf(2), lf_expectedSetup());
   EXPECT_TRUE(window(&MainWindowState::errorText).empty());
   EXPECT_FALSE(g_stopRequested.load());
+
+  // A reset that clears the shared handle before the join: the link still closes its own.
+  g_hSimConnect.store(nullptr);
+  worker.stop();
+  EXPECT_EQ(logLines("SimConnect closed ok").size(), 2u);
+  EXPECT_TRUE(gf_waitUntil([&] { return standin->connectedClients() == 0; }));
+}
+
+// The simulator goes and the worker's request fails before the link has noticed: the request
+// leaves the stop to the link, which ends the run with SIM WAS CLOSED (above), not a restart.
+TEST_F(LinkEndToEnd, RequestFailingWithTheLostConnectionLeavesTheStopToTheLink) {
+  startStandin(gf_parkedScenario());
+  HANDLE h = nullptr;  // opened here: no link thread notices the loss first
+  ASSERT_GE(SimConnect_Open(&h, "Zendrik_P3D", nullptr, 0, nullptr, 0), 0);
+  g_hSimConnect.store(h);
+  ASSERT_TRUE(gf_waitUntil([&] { return standin->connectedClients() == 1; }));
+  standin->dropClients();
+  ASSERT_TRUE(gf_waitUntil([h] { return gf_simConnectFailedResult(h) < 0; }));
+  gf_getUserAcData();
+  EXPECT_EQ(logLines("SimConnect request user ac position fails").size(), 1u);
+  EXPECT_TRUE(g_simRequestError.load());
+  EXPECT_FALSE(g_stopRequested.load());
+  SimConnect_Close(h);
 }
 
 }  // namespace

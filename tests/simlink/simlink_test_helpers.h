@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -64,8 +65,14 @@ class TestWorker {
   ~TestWorker() { stop(); }
   void start(std::uint32_t majorVersion = 5) {
     gf_initSimConnect(majorVersion);
-    m_thread = std::jthread(SimClient);
+    m_finished.store(false);
+    m_thread = std::jthread([this](std::stop_token stop) {
+      SimClient(stop);
+      m_finished.store(true);
+    });
   }
+  // SimClient has returned, whatever ended it.
+  bool finished() const { return m_finished.load(); }
   void stop() {  // on the thread's token, as the closing sequence asks it
     m_thread.request_stop();
     if (m_thread.joinable()) m_thread.join();
@@ -75,7 +82,8 @@ class TestWorker {
   bool startFlight();
 
  private:
-  std::jthread m_thread;
+  std::atomic<bool> m_finished{false};
+  std::jthread m_thread;  // last: joined before the flag it sets goes
 };
 
 inline bool gf_waitUntil(const std::function<bool()>& pred, double seconds = 10) {

@@ -1,6 +1,9 @@
 // Air motion: the pitch that follows the vertical speed, the QNH descent, the lights at 10000 ft,
 // approach and go-around, the bank from the turn, the shortened stream and the climb floor.
 #include <algorithm>
+#include <tuple>
+
+#include <fmt/format.h>
 
 #include "airports/airports.h"
 #include "motion_test_support.h"
@@ -19,14 +22,6 @@ AiAircraft& flying(const std::string& type, double heightFt, double frontVs, dou
                                gf_rep(0, 3000, 200, dueIn, secondAlt, secondVs)});
   a.heightAboveGround = heightFt;
   return a;
-}
-
-std::vector<std::uint32_t> lights(const std::vector<ClientEventRequest>& events) {
-  std::vector<std::uint32_t> on;
-  for (const ClientEventRequest& e : events) {
-    if (e.eventId >= kEventBeaconLightsSet && e.eventId <= kEventLogoLightsSet) on.push_back(e.data);
-  }
-  return on;
 }
 
 }  // namespace
@@ -63,22 +58,27 @@ TEST_F(AirTest, LightsAtTenThousandFeet) {
   struct Case {
     double frontAlt;
     bool above, below;  // light bands already sent
-    std::vector<std::uint32_t> lights;  // beacon, nav, taxi, strobes, landing, cabin, logo
+    const char* lights;  // "event=value" in the order queued
   };
-  for (const Case& c : {Case{9800, true, false, {1, 1, 1, 1, 1, 1, 1}}, Case{9800, false, true, {}},
-                        Case{10200, false, true, {1, 1, 0, 0, 0, 1, 0}},
-                        Case{10200, true, false, {}}}) {
+  // Nav 208, beacon 207, landing 211, taxi 209, strobes 210, logo 213, cabin 212. Crossing
+  // 10000 ft down everything is lit, up only nav, beacon and cabin; below it the high
+  // configuration sends the cabin on every leg.
+  for (const Case& c :
+       {Case{9800, true, false, "208=1 207=1 211=1 209=1 210=1 213=1 212=1 212=1"},
+        Case{9800, false, true, "212=1"},
+        Case{10200, false, true, "208=1 207=1 211=0 209=0 210=0 213=0 212=1"},
+        Case{10200, true, false, ""}}) {
     g_liveAc.clear();
     AiAircraft& a = flying("A320", 2500, 0, c.frontAlt, 0, 1000, c.frontAlt);
     a.above10000 = c.above;
     a.below10000 = c.below;
     lf_airLegSetup(a);
-    std::vector<std::uint32_t> sent = lights(gf_events());
-    std::sort(sent.begin(), sent.end());  // cabin lights follow in the high configuration
-    std::vector<std::uint32_t> expected = c.lights;
-    if (c.frontAlt < 10000) expected.push_back(1);
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(sent, expected) << c.frontAlt << " " << c.above;
+    std::string sent;
+    for (const ClientEventRequest& e : gf_events()) {
+      if (e.eventId < kEventBeaconLightsSet || e.eventId > kEventLogoLightsSet) continue;
+      sent += fmt::format("{}{}={}", sent.empty() ? "" : " ", e.eventId, e.data);
+    }
+    EXPECT_EQ(sent, c.lights) << c.frontAlt << " " << c.above;
   }
 }
 
@@ -133,6 +133,27 @@ TEST_F(AirTest, BankFromTheTurn) {
   }
 }
 
+TEST_F(AirTest, HeadingTurnsTowardsTheReportAhead) {
+  // The aircraft, heading north, stands 3 km north of its front report; the second report lies
+  // 3 km east of it. With a third report the heading aims at the leg after; with only two, at
+  // the second report itself (sparse reports seldom leave three in the stream).
+  struct Case {
+    std::vector<PositionReport> after;  // reports after the second
+    double turnDeg;                     // over the leg's 1000 steps
+  };
+  for (const Case& c : {Case{{}, 90.0}, Case{{gf_rep(3000, 6000, 200, 2000, 3000)}, 0.0},
+                        Case{{gf_rep(6000, 3000, 200, 2000, 3000)}, 90.0}}) {
+    g_liveAc.clear();
+    std::vector<PositionReport> reports{gf_rep(0, 0, 200, 0, 3000),
+                                        gf_rep(3000, 3000, 200, 1000, 3000)};
+    reports.insert(reports.end(), c.after.begin(), c.after.end());
+    AiAircraft& a = gf_ac("A320", reports);
+    std::tie(a.lat, a.lon) = std::pair(gf_at(0, 3000).lat, gf_at(0, 3000).lon);
+    lf_airLegSetup(a);
+    EXPECT_NEAR(a.headingChange * 1000.0 * kRadToDeg, c.turnDeg, 0.1) << reports.size();
+  }
+}
+
 TEST_F(AirTest, ShortenedStream) {
   struct Case {
     std::vector<double> altitudes;  // of the reports after the front, 0 on the ground
@@ -162,10 +183,23 @@ TEST_F(AirTest, ShortenedStream) {
 // The 0.2 ft a step climb floor below 1000 ft would carry a descending light aircraft up: it holds
 // for level and climbing legs only.
 TEST_F(AirTest, ClimbFloorOnlyWhenNotDescending) {
-  for (const double second : {1100.0, 1200.0}) {
+  struct Case {
+    double heightFt, secondAlt;
+    double altitudeChange;  // feet per step, over 1000 steps from 1200 ft
+  };
+  // Below 1000 ft a climb goes on at 0.2 ft a step at least; a level or descending pair of
+  // reports (25-ft steps make level pairs on every final) never climbs.
+  for (const Case c : {Case{800, 1100, -0.1}, Case{800, 1200, 0.0}, Case{800, 1210, 0.2},
+                       Case{800, 1600, 0.4}, Case{1500, 1210, 0.01}}) {
     g_liveAc.clear();
-    AiAircraft& a = flying("C172", 800, -480, second, -480, 1000, 1200);
+    AiAircraft& a = flying("C172", c.heightFt, -480, c.secondAlt, -480, 1000, 1200);
     lf_airLegSetup(a);
-    EXPECT_NEAR(a.altitudeChange, second < 1200 ? -0.1 : 0.2, 1e-12) << second;
+    EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-12) << c.heightFt << " " << c.secondAlt;
   }
+  // The altitude summed over the last leg ends a hair below the level pair it reached.
+  g_liveAc.clear();
+  AiAircraft& a = flying("C172", 800, -480, 1200, -480, 1000, 1200);
+  a.altitude = 1200.0 - 1e-9;
+  lf_airLegSetup(a);
+  EXPECT_NEAR(a.altitudeChange, 0.0, 1e-11);
 }

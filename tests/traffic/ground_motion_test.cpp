@@ -4,6 +4,8 @@
 #include <functional>
 #include <mutex>
 
+#include <fmt/format.h>
+
 #include "airports/airports.h"
 #include "motion_test_support.h"
 #include "shell/intake/intake.h"
@@ -64,6 +66,22 @@ TEST_F(GroundTest, HowATaxiLegIsFlown) {
     nextPos(a);
     EXPECT_EQ(lf_curveUnderWay(a), c.curve) << c.turnDeg;
     EXPECT_EQ(a.stream.size(), c.reportsLeft) << c.turnDeg;
+  }
+}
+
+TEST_F(GroundTest, FirstGroundLegMakesATaxiingAircraft) {
+  // Born on the reserved stand or the user's, an aircraft keeps phase birth until its first
+  // leg, standing still or moving; a landed one leaves phase flying on its first moving leg.
+  for (const auto& [born, metres] :
+       {std::pair{kFsBirth, 0.0}, {kFsBirth, 40.0}, {kFsFlying, 40.0}}) {
+    g_liveAc.clear();
+    const PositionReport f = gf_rep(0, 0, 0, 0);
+    PositionReport s = toward(90, f, metres, metres > 0 ? 8 : 0, 1000);
+    s.samePosition = metres == 0.0;
+    AiAircraft& a = gf_ac("A320", {f, s});
+    a.fs = born;
+    nextPos(a);
+    EXPECT_EQ(a.fs, kFsTaxi) << born << " " << metres;
   }
 }
 
@@ -146,9 +164,13 @@ TEST_F(GroundTest, PullOut) {
   EXPECT_EQ(a.stream.front().dueTime - kNow, 700);  // round(0.0194 nm / 10 kt x 360000)
   EXPECT_EQ(a.fs, kFsTaxi);
   EXPECT_FALSE(a.taxiTurn || a.pushbackPending);
-  std::vector<std::uint32_t> ids;
-  for (const ClientEventRequest& e : gf_events()) ids.push_back(e.eventId);
-  EXPECT_EQ(ids, (std::vector<std::uint32_t>{208, 207, 211, 209, 210, 213, 212, 221, 223, 218}));
+  // Leaving-stand lights (nav, beacon, taxi and logo on; landing, strobes and cabin off), the
+  // engines started, throttle idle, flaps 1.
+  std::string sent;
+  for (const ClientEventRequest& e : gf_events()) {
+    sent += fmt::format("{}{}={}", sent.empty() ? "" : " ", e.eventId, e.data);
+  }
+  EXPECT_EQ(sent, "208=1 207=1 211=0 209=1 210=0 213=1 212=0 221=0 223=0 218=3072");
 }
 
 TEST_F(GroundTest, Pushbacks) {

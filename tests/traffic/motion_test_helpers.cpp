@@ -1,6 +1,7 @@
 // The motion tests' shared set-up.
 #include <mutex>
 
+#include "airports/airports.h"
 #include "foundation/parameters.h"
 #include "motion_test_support.h"
 #include "shell/intake/intake.h"
@@ -14,6 +15,12 @@ void MotionTest::SetUp() {
   g_fastRangeRequest = false;
   g_qnh = 1013;
   g_paramRandom.setValue(false);
+  g_reservedStand.clear();  // earlier tests in the process may have left these
+  g_parkStandsReady = false;
+  {
+    std::lock_guard lock(g_simMutex);
+    g_userAc = {};
+  }
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = traffictest::kField.lat;
   g_userAcSnapshot.longitude = traffictest::kField.lon;

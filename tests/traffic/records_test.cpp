@@ -3,6 +3,9 @@
 #include <array>
 #include <cmath>
 #include <tuple>
+#include <vector>
+
+#include <fmt/format.h>
 
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
@@ -31,6 +34,40 @@ TEST_F(RecordsTest, NewRecords) {
   copy.stream.clear();
   copy.callsign.clear();
   EXPECT_EQ(std::tuple(a.stream.size(), a.callsign), std::tuple(std::size_t{1}, "KLM1"));
+}
+
+TEST_F(RecordsTest, MovedRecordsKeepTheirContent) {
+  // The engine's containers move records when they grow and when one is erased.
+  const auto content = [](const AiAircraft& a) {
+    return std::tuple(a.callsign, a.registration, a.key, a.category, a.halfWingspan, a.climbPitch,
+                      a.objectId, a.st, a.standId, a.fs, a.stream.size(), a.stream.back().lat,
+                      a.respawnHeading, a.curve.p1East, a.lastReportTime);
+  };
+  AiAircraft a(lf_reportAt(52.1), gf_head("B744", "KLM1", "PH-BFA", 10001), 17.5);
+  a.stream.push_back(lf_reportAt(52.2));
+  std::tie(a.objectId, a.st, a.standId, a.fs, a.respawnHeading, a.curve.p1East) =
+      std::tuple(42u, 2u, 7u, 6u, std::optional<double>(1.5), 3.0);
+  const auto before = content(a);
+  AiAircraft moved = std::move(a);
+  EXPECT_EQ(content(moved), before);
+  AiAircraft assigned(lf_reportAt(0.0), gf_head("C172", "X", "", 1), 0.0);
+  assigned = std::move(moved);
+  EXPECT_EQ(content(assigned), before);
+
+  std::vector<AiAircraft> records;
+  for (std::uint32_t k = 0; k < 40; ++k) {
+    records.emplace_back(lf_reportAt(50.0 + k), gf_head("A320", fmt::format("KLM{}", k), "", k + 1),
+                         0.0);
+  }
+  records.erase(records.begin());
+  EXPECT_EQ(std::tuple(records.front().callsign, records.front().stream.front().lat),
+            std::tuple("KLM1", 51.0));
+
+  StaticAircraft s(gf_head("A320", "KLM12", "PH-EZA", 7), 3, {52.0, 4.0, 1.0}, true);
+  s.objectId = 9;
+  StaticAircraft t = std::move(s);
+  EXPECT_EQ(std::tuple(t.callsign, t.objectId, t.standId, t.standPlace.heading, t.standFlag),
+            std::tuple("KLM12", 9u, 3u, 1.0, true));
 }
 
 // Integers exactly from the tables; each pitch one of its two varied values.

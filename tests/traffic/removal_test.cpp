@@ -23,7 +23,9 @@ TEST_F(RemovalTest, EveryStateOnceAndTwice) {
     if (st == kStBuffer) return {"100", st, 0, false, queued};
     if (st == kStAdding2Sim) return {where == kHandedOver ? "001" : "010", st, 0, false, 0};
     if (st == kStRemovingFromSim) return {"000", st, 0, false, queued};
-    return {objectId ? "000" : "010", kStRemovingFromSim, objectId ? 1 : 0, true, queued};
+    // A livery respawn queued its object when it began.
+    const std::size_t ids = objectId != 0 && st != kStLiveryRespawn ? 1 : 0;
+    return {objectId ? "000" : "010", kStRemovingFromSim, ids, true, queued};
   };
   for (std::uint32_t st = kStBuffer; st <= kStRemovingFromSim; ++st) {
     for (const Request where : {kLiveQueue, kStaticQueue, kHandedOver}) {
@@ -48,6 +50,25 @@ TEST_F(RemovalTest, EveryStateOnceAndTwice) {
     }
   }
   EXPECT_TRUE(logged("===> removeAircraftFromSim removing act KLM5     PH-EZC   "));
+}
+
+TEST_F(RemovalTest, RemovalDuringALiveryRespawnQueuesTheObjectOnce) {
+  // The ghost check and the update's removals reach a record whose respawn has queued its
+  // object: one AIRemoveObject, and the removal notice then ends the record.
+  for (const bool parked : {false, true}) {
+    gf_resetEngine();
+    ParkPos& stand = gf_addStand(gf_standAt("G1", 0, 0, 20));
+    stand.liveOccupied = true;
+    AiAircraft a({52.0, 4.0}, gf_head("A320", "KLM5", "PH-EZC", 5), 1.0);
+    std::tie(a.st, a.objectId, a.standId) = std::tuple(kStActive, 42u, stand.number);
+    a.fs = parked ? kFsParked : kFsTaxi;
+    liveryRespawn(a);
+    removeAircraftFromSim(a);
+    removeAircraftFromSim(a);
+    EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{42})) << parked;
+    EXPECT_EQ(a.st, kStRemovingFromSim);
+    EXPECT_FALSE(g_parkStands[0].liveOccupied);
+  }
 }
 
 TEST_F(RemovalTest, ParkedStateEvents) {

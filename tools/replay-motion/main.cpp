@@ -1,7 +1,7 @@
-// replay-motion --scenario NAME [--from SECONDS] [--standin] [--track FILE]: replays one scenario
+// replay-motion --scenario NAME [--from SECONDS] [--standin] [--out FILE]: replays one scenario
 // (from a recording second on) through the engine's motion, prints each check and writes the
-// sent track as JSON lines. Exits 1 when a
-// check fails, 2 on bad arguments.
+// sent track as JSON lines (by default replay-NAME.jsonl beside the program, in the build
+// tree). Exits 1 when a check fails, 2 on bad arguments.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--scenario" && i + 1 < argc) {
       name = argv[++i];
-    } else if (arg == "--track" && i + 1 < argc) {
+    } else if (arg == "--out" && i + 1 < argc) {
       trackFile = argv[++i];
     } else if (arg == "--from" && i + 1 < argc) {
       fromS = std::stod(argv[++i]);
@@ -35,13 +35,20 @@ int main(int argc, char** argv) {
     }
   }
   if (name.empty()) {
-    std::fprintf(stderr, "usage: replay-motion --scenario a|b|c|d|e [--from SECONDS] [--standin] [--track FILE]\n");
+    std::fprintf(stderr,
+                 "usage: replay-motion --scenario a|b|c|d|e|f|g|h [--from SECONDS] [--standin] "
+                 "[--out FILE]\n");
     return 2;
   }
   try {
     replay::Scenario scenario = replay::gf_scenario(name);
     scenario.startS = std::max(scenario.startS, fromS);
-    if (trackFile.empty()) trackFile = fmt::format("replay-{}.jsonl", name);
+    if (trackFile.empty()) {
+      const std::filesystem::path program = std::filesystem::absolute(argv[0]);
+      const std::filesystem::path beside =
+          program.parent_path() / fmt::format("replay-{}.jsonl", name);
+      trackFile = beside.lexically_normal().string();
+    }
     trackFile = std::filesystem::absolute(trackFile).string();
     // The engine's Log.txt and the link's SimConnect.cfg go into a folder of their own.
     const std::filesystem::path work =

@@ -48,10 +48,12 @@ struct Scenario {
   std::string blockCallsign;            // BLOCK_CALLSIGN
   std::string refusedTitle;             // the simulator refuses to create this livery
   bool guidChanges = true;              // GUID_CHANGES
+  std::string reservedStand;            // the park airport's stand kept for the user
+  bool noseAlongMotion = false;         // check that the nose points where a flying aircraft goes
   // The expected life of each callsign (spawn, drop, respawn, removal ...); empty: not checked.
   std::map<std::string, std::vector<std::string>> lives;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "f"
+std::vector<std::string> scenarioNames();  // "a" .. "h"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.

@@ -24,6 +24,8 @@ constexpr double kHeadingHeldRad = 0.5 * kDegToRad;
 constexpr double kOnStandNm = 0.1 / kMetresPerNm;
 constexpr double kRemovalToleranceS = 10.0;
 constexpr double kClimbOnFinalFt = 20.0;
+constexpr std::size_t kNoseWindowSteps = 100;   // the motion's direction over one second
+constexpr double kNoseOffMotionRad = 30.0 * kDegToRad;
 
 // Collects the first failure of a check.
 struct Checker {
@@ -108,6 +110,27 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
   for (Checker* c : {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked}) {
     out.push_back(c->check);
   }
+}
+
+// A flying aircraft's nose points where it goes: never sideways along its reports.
+void lf_checkNose(const ReplayRun& run, std::vector<Check>& out) {
+  Checker nose("nose along the motion");
+  for (const auto& [key, track] : lf_byKey(run)) {
+    for (std::size_t i = kNoseWindowSteps; i < track.size(); ++i) {
+      const SentPosition& p = *track[i];
+      const SentPosition& b = *track[i - kNoseWindowSteps];
+      if (p.fs != kFsFlying || b.fs != kFsFlying ||
+          p.step - b.step != static_cast<std::int64_t>(kNoseWindowSteps)) {
+        continue;
+      }
+      const double motion = gf_bearing({b.pose.latitude, b.pose.longitude},
+                                       {p.pose.latitude, p.pose.longitude});
+      const double off = std::fabs(gf_angleDiff(motion, p.pose.heading));
+      nose.expect(off <= kNoseOffMotionRad,
+                  fmt::format("{}: {:.1f} degrees off", lf_at(p), off * kRadToDeg));
+    }
+  }
+  out.push_back(nose.check);
 }
 
 // The aircraft follows its reports 30 s late: on straight cruise it stands near where the track
@@ -216,6 +239,7 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   std::vector<Check> checks;
   lf_checkPoses(run, checks);
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
+  if (scenario.noseAlongMotion) lf_checkNose(run, checks);
   lf_checkLife(scenario, run, checks);
   Checker records("every object created and removed once, no record stuck, no stand lost");
   for (const std::string& p : run.problems) records.expect(false, p);

@@ -14,8 +14,10 @@
 #include "fixtures/livery_tables.h"
 #include "foundation/log.h"
 #include "foundation/parameters.h"
+#include "foundation/random_pick.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "liveries/match_summary.h"
 #include "replay_sim.h"
 #include "shell/intake/intake.h"
 #include "shell/intake/traffic_parser.h"
@@ -29,6 +31,7 @@ namespace {
 constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
+constexpr std::uint32_t kRandomSeed = 1;  // every replay of a scenario sends the same track
 
 struct Record {
   double t;  // recording seconds
@@ -73,7 +76,13 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
 void lf_resetWorld(const Scenario& s) {
   gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
   gf_resetTraffic();
+  // What the program keeps for its whole life starts afresh too: titles the simulator refused.
+  g_failedLiveries.clear();
+  g_notCreated.clear();
+  g_matchSteps = {};
+  g_flightPlanFolder.clear();  // flight plans go to the current folder, as on a first run
   g_tickCount = 0;
+  gf_rng().seed(kRandomSeed);  // the pitches each new aircraft varies by
   g_paramLightAircraft.setValue(true);
   g_paramLog.setValue(true);  // the replay's Log.txt tells why
   g_paramRandom.setValue(false);
@@ -86,6 +95,10 @@ void lf_resetWorld(const Scenario& s) {
   g_userAcSnapshot.latitude = s.user.lat;
   g_userAcSnapshot.longitude = s.user.lon;
   gf_setUpTestAirport();
+  g_reservedStand = s.reservedStand;
+  if (const StandIter stand = gf_findStandByName(s.reservedStand); stand != g_parkStands.end()) {
+    stand->reserved = true;
+  }
   fixtures::gf_useLiveries(gf_replayLiveries());
 }
 

@@ -149,6 +149,35 @@ TrackAircraft lf_departure() {
   return a;
 }
 
+// g): reports 20 s apart, as RealTraffic gives them for aircraft few receivers see, on a
+// track that curves right round: a gentle turn, a straight piece, a tighter turn back.
+TrackAircraft lf_sparseCruise(const LatLon& start) {
+  TrackAircraft a = lf_aircraft(4000005, "AFR9SP", "A320", "F-HEPA");
+  a.position = start;
+  a.altitudeFt = kCruiseFt;
+  a.headingDeg = 90.0;
+  a.speedKt = 250.0;
+  a.onGround = false;
+  a.minIntervalS = a.maxIntervalS = 20.0;
+  TrackLeg gentle = lf_leg(240.0);
+  gentle.turnDegPerS = 0.75;
+  TrackLeg back = lf_leg(60.0);
+  back.turnDegPerS = -1.0;
+  a.legs = {lf_leg(60.0), gentle, lf_leg(60.0), back, lf_leg(60.0)};
+  return a;
+}
+
+// h): born on the stand reserved for the user, it drives out nose first, taxis and departs.
+TrackAircraft lf_departureFromTheReservedStand() {
+  TrackAircraft a = lf_departure();
+  a.id = 4000006;
+  a.callsign = "SWR27";
+  a.registration = "HB-JLQ";
+  a.seed = 6;
+  a.legs.erase(a.legs.begin() + 1, a.legs.begin() + 3);  // no pushback: it drives out north
+  return a;
+}
+
 // f): an overflight at a distance west of the user, heading east.
 TrackAircraft lf_overflight(std::uint32_t id, const char* callsign, const char* type,
                             const char* registration, const LatLon& user, double westNm) {
@@ -230,6 +259,18 @@ Scenario lf_named(const std::string& name) {
     s.milestones = {"pushback", "taxi", "run", "gear up", "climb power", "lights at 10000 ft"};
   } else if (name == "f") {
     s = lf_trafficRules(s);
+  } else if (name == "g") {
+    const LatLon start = gf_destination(s.user, 1.5 * kPi, 10.0 * kFeetPerNm);
+    s.aircraft = {lf_sparseCruise(start)};
+    s.durationS = 540.0;
+    s.milestones = {"lights at 10000 ft"};
+    s.straightCruiseLag = true;
+    s.noseAlongMotion = true;
+  } else if (name == "h") {
+    s.aircraft = {lf_departureFromTheReservedStand()};
+    s.reservedStand = "B2";
+    s.durationS = 900.0;
+    s.milestones = {"run", "gear up", "climb power", "lights at 10000 ft"};
   } else {
     throw std::invalid_argument("unknown scenario " + name);
   }
@@ -238,7 +279,7 @@ Scenario lf_named(const std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e", "f"}; }
+std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e", "f", "g", "h"}; }
 
 std::vector<Livery> gf_replayLiveries() {
   return {{"KLM", "A320", "Replay A320 KLM", "", 0, false},

@@ -142,7 +142,8 @@ void startServer(const std::string& port) {
   if (ioctlsocket(g_rtListenSocket, FIONBIO, &blocking) == SOCKET_ERROR)
     fail("ioctlsocket failed with error " + gf_wsaErrorText(WSAGetLastError()));
   const int reuse = 1;
-  if (setsockopt(g_rtListenSocket, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse)) == SOCKET_ERROR)
+  if (setsockopt(g_rtListenSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                 sizeof(reuse)) == SOCKET_ERROR)
     fail("setsockopt(SO_REUSEADDR) failed");
   if (bind(static_cast<int>(g_rtListenSocket), result->ai_addr, result->ai_addrlen) == SOCKET_ERROR)
     fail("Bind failed at port " + port + " with error " + gf_wsaErrorText(WSAGetLastError()));
@@ -160,7 +161,8 @@ bool lf_acceptClient() {
   if (accepted < 0) return false;
   g_rtClientSocket = static_cast<SOCKET>(accepted);
   const int noDelay = 1;
-  if (setsockopt(g_rtClientSocket, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof(noDelay)) ==
+  if (setsockopt(g_rtClientSocket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                 sizeof(noDelay)) ==
       SOCKET_ERROR) {
     gf_logIfActive(fmt::format("waitForClient interrupted: {}",
                                fmt::format("{} setsockopt failed with error {}", gf_timeNow(),

@@ -21,6 +21,9 @@ constexpr double kNearZeroLatitude = 0.0009;  // degrees: the box at 0,0 holds n
 constexpr double kNearZeroLongitude = 0.05;
 constexpr double kParkGroundRadiusNm = 5.0;  // ground traffic counts only this near the park
 constexpr double kNoAirspeed = -1.0;
+// Altitudes no aircraft reports (feet): below the deepest land, above any airliner's ceiling.
+constexpr double kLowestAltitudeFt = -2000.0;
+constexpr double kHighestAltitudeFt = 100000.0;
 constexpr double kNoRollA = -1.0;
 constexpr double kNoRollB = 0.0;
 
@@ -85,6 +88,8 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "too few fields";
     case TrafficVerdict::kBadTimeStamp:
       return "bad time stamp";
+    case TrafficVerdict::kFutureTimeStamp:
+      return "time stamp in the future";
     case TrafficVerdict::kBadPosition:
       return "bad position";
     case TrafficVerdict::kOutsideWorld:
@@ -107,6 +112,8 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "identifier 10000 or less";
     case TrafficVerdict::kBadSpeedOrAltitude:
       return "bad ground speed or altitude";
+    case TrafficVerdict::kAltitudeOutOfRange:
+      return "altitude out of range";
     case TrafficVerdict::kBlockedCallsign:
       return "blocked callsign";
     case TrafficVerdict::kNoName:
@@ -185,6 +192,10 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
 
   double timeStamp = 0.0;
   if (!lf_readNumber(f[kFieldTimeStamp], timeStamp)) return TrafficVerdict::kBadTimeStamp;
+  // A stamp from the future would hold its aircraft (every later report looks too old) and
+  // move the traffic time: it is refused before the traffic time takes it.
+  if (context.clockSec && timeStamp > static_cast<double>(*context.clockSec) + kReportDelaySec)
+    return TrafficVerdict::kFutureTimeStamp;
   out.timeStamp = timeStamp;
 
   TrafficReport& r = out.report;
@@ -233,6 +244,8 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
   if (!lf_readNumber(f[kFieldGroundSpeed], p.groundSpeed) ||
       !lf_readNumber(f[kFieldAltitude], altitude))
     return TrafficVerdict::kBadSpeedOrAltitude;
+  if (altitude < kLowestAltitudeFt || altitude > kHighestAltitudeFt)
+    return TrafficVerdict::kAltitudeOutOfRange;
   p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt);
   p.airborne = p.altitude > 0.0;
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,6 +34,8 @@ enum TrafficField : std::size_t {
   kFieldTrueHeading = 25,   // degrees
   kFieldCategory = 28,      // ADS-B emitter category
 };
+// Seconds a report waits before the engine stands at its position (the intake's report delay).
+inline constexpr double kReportDelaySec = 30.0;
 // A record with fewer fields than this is malformed.
 inline constexpr std::size_t kTrafficFieldsRead = kFieldCategory + 1;
 
@@ -41,6 +44,7 @@ enum class TrafficVerdict {
   kReady,               // a report was built
   kTooFewFields,        // fewer than kTrafficFieldsRead fields
   kBadTimeStamp,        // field 14 unreadable or not finite
+  kFutureTimeStamp,     // field 14 later than the reader's clock plus the report delay
   kBadPosition,         // latitude or longitude unreadable or not finite
   kOutsideWorld,        // latitude outside [-90, 90] or longitude outside [-180, 180]
   kNearZeroZero,        // at or next to 0,0: no real position
@@ -52,6 +56,7 @@ enum class TrafficVerdict {
   kBadKey,              // identifier unreadable
   kKeyTooLow,           // identifier 10000 or less
   kBadSpeedOrAltitude,  // ground speed or altitude unreadable
+  kAltitudeOutOfRange,  // altitude below -2,000 ft or above 100,000 ft
   kBlockedCallsign,     // "ERARMTR0" or "AIRPORT1"
   kNoName,              // neither callsign nor registration
   kGroundAwayFromPark,  // on the ground and not within 5 nm of the park airport
@@ -72,6 +77,9 @@ struct TrafficFilterContext {
   std::string parkIcao;                   // empty: no park airport
   double parkLatitude = 0.0;
   double parkLongitude = 0.0;
+  // The reader's clock, seconds since 1970 UTC: a record stamped more than the report delay
+  // after it is refused. Unset: no record is too new.
+  std::optional<std::int64_t> clockSec{};
 };
 
 // The result of one record. Kept by the reader and reused, so its strings keep their storage.

@@ -98,6 +98,15 @@ std::optional<std::int32_t> lf_qnhValue(const nlohmann::json& weather, const std
   return std::nullopt;
 }
 
+// The cap the system puts on any socket's receive buffer, bytes; 0 where there is none.
+int lf_receiveBufferCap() {
+#ifdef _WIN32
+  return 0;
+#else
+  return gf_socketReceiveBufferLimit();
+#endif
+}
+
 }  // namespace
 
 TrafficReader g_trafficReader;
@@ -154,8 +163,9 @@ void UdpReader::openSocket() {
   socket_ = s;
 }
 
-// The system may grant less than asked (Linux caps it at net.core.rmem_max): the log says what
-// the socket got, so lost bursts can be told from a small buffer.
+// The system may grant less than asked (Linux caps it at net.core.rmem_max and reports twice
+// what it books): the log says what the socket got and the cap, so lost bursts can be told
+// from a small buffer.
 void UdpReader::requestSocketBuffer(SOCKET s) {
   if (socketBufferBytes_ > 0 &&
       setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&socketBufferBytes_),
@@ -169,9 +179,15 @@ void UdpReader::requestSocketBuffer(SOCKET s) {
       SOCKET_ERROR)
     return;
   grantedBufferBytes_ = granted;
-  if (socketBufferBytes_ > 0)
+  if (socketBufferBytes_ <= 0) return;
+  const int cap = lf_receiveBufferCap();
+  if (cap > 0 && cap < socketBufferBytes_) {
+    gf_log(fmt::format("{} receive buffer: {} bytes asked, {} granted (the system caps it at {})",
+                       name_, socketBufferBytes_, granted, cap));
+  } else {
     gf_log(fmt::format("{} receive buffer: {} bytes asked, {} granted", name_, socketBufferBytes_,
                        granted));
+  }
 }
 
 void UdpReader::bindSocket(std::uint16_t port) {

@@ -11,7 +11,7 @@ namespace simconnect {
 namespace {
 
 constexpr DWORD kValueChars = 256;
-constexpr char16_t kAbsent[] = u"\x01<absent>";  // default that no real value equals
+constexpr WCHAR kAbsent[] = WIDE("\x01<absent>");  // default that no real value equals
 constexpr std::size_t kPortChars = 10;
 
 std::filesystem::path lf_folder(int csidl) {
@@ -30,7 +30,7 @@ std::filesystem::path lf_currentFolder() {
 }
 
 // One key of a section: true and the value when the file has it.
-bool lf_readKey(const WString& section, const char16_t* key, const WString& file,
+bool lf_readKey(const WString& section, LPCWSTR key, const WString& file,
                 std::string& value) {
   std::array<WCHAR, kValueChars> buffer{};
   GetPrivateProfileStringW(section.c_str(), key, kAbsent, buffer.data(),
@@ -66,14 +66,14 @@ bool gf_readSimConnectConfig(DWORD configIndex, SimConnectConfig& config) {
     const WString file = gf_toUtf16(path.string());
     if (!lf_sectionExists(section, file)) continue;
     found = true;
-    lf_readKey(section, u"Protocol", file, config.protocol);
-    lf_readKey(section, u"Address", file, config.address);
-    lf_readKey(section, u"Port", file, config.port);
-    const UINT maxSize = GetPrivateProfileIntW(section.c_str(), u"MaxReceiveSize",
+    lf_readKey(section, WIDE("Protocol"), file, config.protocol);
+    lf_readKey(section, WIDE("Address"), file, config.address);
+    lf_readKey(section, WIDE("Port"), file, config.port);
+    const UINT maxSize = GetPrivateProfileIntW(section.c_str(), WIDE("MaxReceiveSize"),
                                                static_cast<INT>(config.maxReceiveSize),
                                                file.c_str());
     config.maxReceiveSize = std::max<std::uint32_t>(config.maxReceiveSize, maxSize);
-    config.disableNagle = GetPrivateProfileIntW(section.c_str(), u"DisableNagle",
+    config.disableNagle = GetPrivateProfileIntW(section.c_str(), WIDE("DisableNagle"),
                                                 config.disableNagle ? 1 : 0, file.c_str()) != 0;
   }
   return found;
@@ -81,8 +81,8 @@ bool gf_readSimConnectConfig(DWORD configIndex, SimConnectConfig& config) {
 
 std::string gf_registryPort(const char* valueName) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Lockheed Martin\\Prepar3D v5", 0, KEY_READ,
-                    &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, WIDE("SOFTWARE\\Lockheed Martin\\Prepar3D v5"), 0,
+                    KEY_READ, &key) != ERROR_SUCCESS) {
     return {};
   }
   std::array<WCHAR, kPortChars + 1> buffer{};

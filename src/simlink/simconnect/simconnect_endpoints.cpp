@@ -51,7 +51,8 @@ class SocketEndpoint final : public StreamEndpoint {
   explicit SocketEndpoint(SOCKET s) : m_socket(s) {}
   long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
     for (;;) {
-      const auto n = ::recv(static_cast<int>(m_socket), buffer, size, 0);
+      const auto n = ::recv(static_cast<int>(m_socket), reinterpret_cast<char*>(buffer),
+                             static_cast<int>(size), 0);
       if (n >= 0) return static_cast<long>(n);
       error = static_cast<DWORD>(WSAGetLastError());
       if (error != static_cast<DWORD>(WSAEINTR)) return -1;
@@ -59,7 +60,7 @@ class SocketEndpoint final : public StreamEndpoint {
   }
   bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
     while (size > 0) {
-      const int n = send(m_socket, data, size, 0);
+      const int n = send(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
       if (n == SOCKET_ERROR) {
         error = static_cast<DWORD>(WSAGetLastError());
         if (error == static_cast<DWORD>(WSAEINTR)) continue;
@@ -72,7 +73,7 @@ class SocketEndpoint final : public StreamEndpoint {
   }
   void setNoDelay() override {
     const int one = 1;
-    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
   }
   void shutdownBoth() override { shutdown(m_socket, SD_BOTH); }
   void closeHandle() override {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "foundation/geometry.h"
@@ -93,6 +94,10 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
       {8, {"nan"}, V::kBadSpeedOrAltitude},
       {5, {"nan"}, V::kBadVerticalSpeed},
       {7, {"x"}, V::kBadTrack},
+      // Altitudes no aircraft reports; the limits themselves pass.
+      {4, {"1e300", "100000.01", "-2000.01", "-1e300"}, V::kAltitudeOutOfRange},
+      {4, {"100000"}, V::kReady},
+      {4, {"-2000"}, V::kGroundAwayFromPark},
   };
   for (const Case& c : cases) {
     for (const char* value : c.values) {
@@ -111,6 +116,30 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
   EXPECT_TRUE(gf_acceptTraffic(ident, std::string("A3")));
   ident.type.clear();
   EXPECT_FALSE(gf_acceptTraffic(ident, std::string()));
+}
+
+// A record stamped more than the report delay after the reader's clock is refused, and its
+// stamp is not taken as the traffic time.
+TEST(TrafficParser, TimeStampFromTheFuture) {
+  const Record record;  // stamped 1724517659.49
+  const struct {
+    std::optional<std::int64_t> clock;
+    const char* stamp;
+    TrafficVerdict verdict;
+  } cases[] = {{1724517630, "1724517659.49", TrafficVerdict::kReady},  // 29.49 s ahead
+               {1724517629, "1724517659.49", TrafficVerdict::kFutureTimeStamp},
+               {1724517659, "1800000000", TrafficVerdict::kFutureTimeStamp},
+               {1724517659, "1e300", TrafficVerdict::kFutureTimeStamp},
+               {1724517659, "1000000000", TrafficVerdict::kReady},  // old stamps are RealTraffic's
+               {std::nullopt, "1e300", TrafficVerdict::kReady}};
+  for (const auto& c : cases) {
+    auto context = defaultContext();
+    context.clockSec = c.clock;
+    ParsedTraffic out;
+    const TrafficVerdict verdict = Record(record).set(14, c.stamp).parse(context, out);
+    EXPECT_EQ(gf_trafficVerdictName(verdict), gf_trafficVerdictName(c.verdict)) << c.stamp;
+    EXPECT_EQ(out.timeStamp.has_value(), c.verdict == TrafficVerdict::kReady) << c.stamp;
+  }
 }
 
 TEST(TrafficParser, PositionNearZeroZero) {

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
 
+#include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "shell/intake/intake.h"
@@ -20,6 +22,7 @@
 using intake_test::Record;
 using intake_test::sendUdp;
 using intake_test::waitUntil;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -105,6 +108,41 @@ long lf_systemBufferLimit() {
   return limit;
 }
 
+// The receive buffer of a socket that asks for none, bytes, as the system reports it.
+int lf_defaultReceiveBuffer() {
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  int size = 0;
+  socklen_t length = sizeof size;
+  ::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, &length);
+  ::close(s);
+  return size;
+}
+
+// Log.txt opened in a folder of its own, made the current folder while it lives.
+class LogInFolder {
+ public:
+  LogInFolder() {
+    fs::create_directories(m_folder);
+    fs::current_path(m_folder);
+    gf_openLog();
+  }
+  ~LogInFolder() {
+    gf_closeLog();
+    fs::current_path(m_saved);
+    fs::remove_all(m_folder);
+  }
+  std::string lineWith(const std::string& fragment) const {
+    std::ifstream in(m_folder / "Log.txt");
+    for (std::string line; std::getline(in, line);)
+      if (line.find(fragment) != std::string::npos) return line;
+    return {};
+  }
+
+ private:
+  fs::path m_saved = fs::current_path();
+  fs::path m_folder = fs::temp_directory_path() / fmt::format("zendrik-intake-log-{}", ::getpid());
+};
+
 // What the kernel books for one small datagram waiting in a socket's buffer beyond its bytes,
 // with room to spare (its own bookkeeping is about 1 KB).
 constexpr std::size_t kKernelBytesPerDatagram = 2048;
@@ -114,6 +152,8 @@ constexpr std::size_t kKernelBytesPerDatagram = 2048;
 // RealTraffic sends a full radius at once: the socket asks for a buffer that holds the burst.
 TEST_F(ReaderSocketTest, BurstOfAFullRadiusArrivesWhole) {
   constexpr int kBurst = 2000;
+  EXPECT_GT(reader.socketBufferBytes(), lf_defaultReceiveBuffer())
+      << "the traffic socket kept the system's default buffer";
   const long limit = lf_systemBufferLimit();
   if (limit > 0) {
     // Linux reports twice the granted value (its bookkeeping included).
@@ -145,6 +185,26 @@ TEST_F(ReaderSocketTest, BurstOfAFullRadiusArrivesWhole) {
       << reader.datagramCount() << " of " << kBurst << " datagrams arrived";
 }
 
+// The log tells what the socket got and, where the system cut the request, the cap that did.
+TEST(ReaderSocketBuffer, GrantAndCapLogged) {
+  LogInFolder log;
+  TrafficReader reader;
+  intake_test::prepareIntake(reader);
+  reader.start(intake_test::freeUdpPort());
+  const std::string fragment = "Traffic Reader receive buffer: ";
+  ASSERT_TRUE(waitUntil([&] { return !log.lineWith(fragment).empty(); }));
+  reader.stop();
+  gf_setAcceptTraffic(false);
+  g_rtOnThisPc = false;
+  const int cap = gf_socketReceiveBufferLimit();
+  std::string expected = fmt::format("{}{} bytes asked, {} granted", fragment,
+                                     kTrafficSocketBufferBytes, reader.socketBufferBytes());
+  if (cap > 0 && cap < kTrafficSocketBufferBytes)
+    expected += fmt::format(" (the system caps it at {})", cap);
+  const std::string line = log.lineWith(fragment);
+  EXPECT_EQ(line.substr(line.find(fragment)), expected);
+}
+
 // RealTraffic on this PC: the readers listen on loopback only; on another PC: on every address.
 // A second socket on 127.0.0.2 with the same port tells the two apart.
 TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
@@ -167,4 +227,24 @@ TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
     reader.stop();
   }
   g_rtOnThisPc = false;
+}
+
+// Records refused as impossible say that the feed or this PC's clock is wrong: the first of a
+// run is logged with its aircraft, the rest are not, and a new run logs again.
+TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
+  LogInFolder log;
+  TrafficReader reader;
+  intake_test::prepareIntake(reader);
+  const WallClockFn saved = g_wallClock.exchange([] { return std::int64_t{1724517659}; });
+  reader.receive(intake_test::Record().set(1, "20001").set(14, "1800000000").text());
+  reader.receive(intake_test::Record().set(1, "20002").set(4, "1e300").text());
+  const std::string fragment = "Traffic record of ";
+  EXPECT_NE(log.lineWith(fragment + "20001 refused: ").find("later ones are refused"),
+            std::string::npos);
+  EXPECT_EQ(log.lineWith(fragment + "20002"), "");
+  reader.resetIntake();
+  reader.receive(intake_test::Record().set(1, "20003").set(4, "1e300").text());
+  EXPECT_NE(log.lineWith(fragment + "20003 refused: "), "");
+  g_wallClock.store(saved);
+  gf_setAcceptTraffic(false);
 }

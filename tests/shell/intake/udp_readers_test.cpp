@@ -3,6 +3,7 @@
 // watchdog.
 #include <gtest/gtest.h>
 
+#include "foundation/day_slots.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "shell/intake/intake.h"
@@ -59,6 +60,24 @@ TEST_F(IntakeTest, TrafficTimeFollowsEvenWhileIntakeIsOff) {
   EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), 1700000001.0);
   feed(Record().set(14, "nan").text());
   EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), 1700000001.0);
+}
+
+// One report stamped in the future must neither be taken nor move the traffic time, which the
+// time functions and the engine's report ages read.
+TEST_F(IntakeTest, FutureStampJudgedByTheReadersClock) {
+  static constexpr std::int64_t kNow = 1724517659;
+  const WallClockFn saved = g_wallClock.exchange([] { return kNow; });
+  feed(Record().set(14, "1724517659.5").text());
+  EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), 1724517659.5);
+  for (const char* stamp : {"1800000000", "1e300", "1724517690"}) {
+    feed(Record().set(14, stamp).text());
+    EXPECT_EQ(reader.lastVerdict(), TrafficVerdict::kFutureTimeStamp) << stamp;
+  }
+  feed(Record().set(14, "1724517689").set(1, "20000").text());  // within the delay
+  EXPECT_EQ(reader.lastVerdict(), TrafficVerdict::kReady);
+  EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), 1724517689.0);
+  EXPECT_EQ(bufferSize(), 2u);
+  g_wallClock.store(saved);
 }
 
 TEST_F(IntakeTest, VehiclesAreIgnored) {
