@@ -58,7 +58,8 @@ void lf_waitForRealTraffic();
 std::string lf_receiveVersionReply();
 // Reads RealTraffic's version reply: edition and the window's version text.
 void lf_readRealTrafficVersion(const std::string& reply);
-// Sends "Qs121=" and handles the loss and the return of the connection.
+// Sends "Qs121=" and handles the loss and the return of the connection. Called from the tick:
+// while RealTraffic is away it takes a connection that is already waiting and never waits for one.
 void gf_sendUserPosition();
 // Sends "Qs123=" with the simulator time (seconds since 1970) when connected and t > 0.
 void lf_sendSimTime(std::int64_t seconds);
