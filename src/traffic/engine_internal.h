@@ -50,6 +50,13 @@ bool lf_takeNewAc();
 ReportFate lf_takeReport(TrafficReport& report);
 // Light, HighPerf and Rotorcraft aircraft only with their settings on; no category above 5.
 bool lf_categoryAllowed(std::uint32_t category);
+// The simulator has not placed the user aircraft yet: it still stands at about 0,0.
+bool lf_userNotPlaced();
+// The simulator names the object of a created aircraft only among the aircraft within the traffic
+// radius: one created beyond it would hang where it appeared, never identified and never removed.
+// So nothing is created beyond it (reports taken while the radius was larger, or before the user
+// aircraft moved away). False while the user aircraft is not placed.
+bool lf_beyondTrafficRadius(const LatLon& at);
 // Advances every live aircraft, erases the dropped ones and hands this step's positions over.
 void lf_updateAllLiveAc();
 // Builds the create request of the live aircraft with the key into g_liveCreateWait.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -53,13 +54,25 @@ void lf_handOverRemoval() {
   g_removeWait.pop_front();
 }
 
+// The radius shrank, or the user aircraft moved away, while the request waited: the record waits
+// in the buffer again, for a report inside the radius.
+void lf_backToSpawnDecision(std::uint32_t key) {
+  AiAircraft* a = gf_liveByKey(key);
+  if (a != nullptr && a->st == kStAdding2Sim) gf_setState(*a, kStBuffer);
+}
+
 // One creation, a live one first; a static one only when no live one waits, and with it the
 // next static candidate is taken. Without a waiting static request the next candidate is taken
 // at once, so that the static parking starts and goes on after a dropped candidate.
 void lf_handOverCreation() {
   if (!g_liveCreateWait.empty()) {
-    gf_queueCreateAc(g_liveCreateWait.front());
+    const CreateAcRequest request = std::move(g_liveCreateWait.front());
     g_liveCreateWait.pop_front();
+    if (lf_beyondTrafficRadius({request.latitude, request.longitude})) {
+      lf_backToSpawnDecision(request.tag);
+      return;
+    }
+    gf_queueCreateAc(request);
     return;
   }
   if (!g_staticCreateWait.empty()) {

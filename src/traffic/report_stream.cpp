@@ -67,12 +67,6 @@ ParkPos* lf_stand(std::uint32_t standId) {
   return it == g_parkStands.end() ? nullptr : &*it;
 }
 
-bool lf_userNotPlaced() {
-  const UserAcData& u = g_userAcSnapshot;
-  return u.latitude >= 0.0 && u.latitude <= kUserNotPlacedLat && u.longitude >= 0.0 &&
-         u.longitude <= kUserNotPlacedLon;
-}
-
 // Another active taxiing aircraft so close that this one cannot wait where it is.
 bool lf_taxiNeighbourTooClose(const AiAircraft& a) {
   return std::any_of(g_liveAc.begin(), g_liveAc.end(), [&a](const AiAircraft& o) {
@@ -143,6 +137,12 @@ double lf_predictedAirSpeed(const AiAircraft& a, std::int32_t counter) {
 }
 
 }  // namespace
+
+bool lf_userNotPlaced() {
+  const UserAcData& u = g_userAcSnapshot;
+  return u.latitude >= 0.0 && u.latitude <= kUserNotPlacedLat && u.longitude >= 0.0 &&
+         u.longitude <= kUserNotPlacedLon;
+}
 
 void nextPosMain(AiAircraft& a) {
   try {

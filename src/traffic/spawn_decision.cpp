@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "airports/airports.h"
+#include "foundation/run_state.h"
 #include "liveries/database_queries.h"
 #include "liveries/match_summary.h"
 #include "shell/intake/intake.h"
@@ -117,6 +118,7 @@ Decision lf_decide(AiAircraft& a) {
   const std::int64_t lead = movingOnGround ? kGroundLeadSteps : kLeadSteps;
   if (static_cast<std::int64_t>(g_tickCount.load()) < front.dueTime - lead) return Decision::kWait;
   if (a.stream.size() == 1 || lf_isGhostText(a.callsign)) return Decision::kDrop;
+  if (lf_beyondTrafficRadius(lf_pos(front))) return Decision::kSkip;
   if (lf_mixedStream(a)) return Decision::kSkip;
   if (const Decision held = lf_holdBack(a); held != Decision::kGoOn) return held;
   if (g_liveCreateWait.size() > kMaxCreateBacklog && a.fs == kFsBirth) return Decision::kSkip;
@@ -134,6 +136,12 @@ Decision lf_decide(AiAircraft& a) {
 }
 
 }  // namespace
+
+bool lf_beyondTrafficRadius(const LatLon& at) {
+  if (lf_userNotPlaced()) return false;
+  const LatLon user{g_userAcSnapshot.latitude, g_userAcSnapshot.longitude};
+  return gf_distanceNm(user, at) > g_trafficRadiusNm.load();
+}
 
 void lf_spawnDecision(AiAircraft& a) {
   switch (lf_decide(a)) {

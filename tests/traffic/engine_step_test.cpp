@@ -19,6 +19,8 @@ CreateAcRequest lf_request(const std::string& callsign, std::uint32_t tag) {
   CreateAcRequest r;
   r.callsign = callsign;
   r.tag = tag;
+  r.latitude = traffictest::kField.lat;  // at the user aircraft: within the traffic radius
+  r.longitude = traffictest::kField.lon;
   return r;
 }
 
@@ -197,6 +199,41 @@ TEST_F(EngineStepTest, MaxLive) {
   EXPECT_TRUE(lf_removeFarthestLiveAc(29.95));   // 30 nm is not 0.1 nm farther
   EXPECT_FALSE(lf_removeFarthestLiveAc(20.0));   // 30 nm is
   EXPECT_EQ(g_removeWait.back(), 103u);
+}
+
+// A create request that waited while the traffic radius shrank is not sent: the simulator would
+// never name an object beyond the radius. The aircraft goes back to the spawn decision, which
+// skips its reports out there and creates it at its first report inside.
+TEST_F(EngineStepTest, NoCreationBeyondTheTrafficRadius) {
+  g_tickCount = 0;
+  const std::uint32_t near = gf_live("A320", "NEAR", gf_at(0, 5 * 1852.0), kStAdding2Sim,
+                                     kFsFlying, 5000.0).key;
+  AiAircraft& far = gf_live("A320", "FAR", gf_at(0, 30 * 1852.0), kStAdding2Sim, kFsFlying, 5000.0);
+  const std::uint32_t farKey = far.key;
+  for (const double nm : {8.0, 7.0}) {
+    PositionReport inside = far.stream.back();
+    const LatLon at = gf_at(0, nm * 1852.0);
+    inside.lat = at.lat;
+    inside.lon = at.lon;
+    far.stream.push_back(inside);
+  }
+  for (std::int32_t i = 0; PositionReport& r : far.stream) r.dueTime = i++;
+  for (AiAircraft& a : g_liveAc) a.livery = "Test A320";
+  lf_queueLiveCreate(farKey);
+  lf_queueLiveCreate(near);
+  gf_setTrafficRadius(10.0);
+  std::vector<CreateAcRequest> sent;
+  for (int n = 0; n <= 100; ++n) {
+    gf_liveTrafficStep();
+    std::lock_guard lock(g_simMutex);
+    sent.insert(sent.end(), g_createQueue.begin(), g_createQueue.end());
+    g_createQueue.clear();
+  }
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].tag, near);
+  EXPECT_EQ(sent[1].tag, farKey);
+  EXPECT_DOUBLE_EQ(sent[1].latitude, gf_at(0, 8 * 1852.0).lat);
+  EXPECT_EQ(gf_liveByKey(farKey)->st, kStAdding2Sim);
 }
 
 // The reset empties every container of the engine and the park airport; the step count runs on.

@@ -1,9 +1,13 @@
 // The replay scenarios: each one's reports through the parser and the motion, every check on
-// what the simulator was sent; b from 4 nm out and e also through SimClient and the stand-in.
+// what the simulator was sent; b from 4 nm out and e also through SimClient and the stand-in, and
+// a cruise reported beyond a shrunk traffic radius.
 #include <sstream>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "foundation/random_pick.h"
+#include "foundation/run_state.h"
 #include "replay.h"
 #include "traffic_test_support.h"
 
@@ -51,6 +55,41 @@ TEST_F(ReplayTest, ThroughTheStandin) {
     options.standinTrace = folder.path() / ("trace-" + name + ".jsonl");
     const replay::ReplayRun run = replay::gf_replay(scenario, options);
     SCOPED_TRACE(name);
+    expectPassed(replay::gf_checkRun(scenario, run));
+    expectPassed(replay::gf_checkStandinTrace(run, options.standinTrace));
+  }
+}
+
+// The simulator names a created object only among the aircraft within the traffic radius. With
+// reports taken at 40 nm and the radius down to 10 nm, an aircraft is created only from its
+// first report inside 10 nm (before, it hung unidentified where it appeared for the whole run),
+// then flies and leaves about 92 s after its last report; one that stays outside never comes in.
+TEST_F(ReplayTest, ReportsTakenBeyondAShrunkRadius) {
+  struct Case {
+    double userEastNm;  // of the cruise's start, on its first heading
+    double reportedS;
+    bool comesIn;
+  };
+  gf_setTrafficRadius(10.0);
+  for (const Case c : {Case{14.0, 120.0, true}, Case{30.0, 20.0, false}}) {
+    replay::Scenario scenario = replay::gf_scenario("a");
+    scenario.user = gf_destination(scenario.aircraft.at(0).position, kPi / 2.0,
+                                   c.userEastNm * kFeetPerNm);
+    scenario.durationS = c.reportedS;
+    replay::ReplayOptions options;
+    options.standin = true;
+    options.stepsPerFrame = 25;
+    options.standinTrace = folder.path() / fmt::format("trace-{}.jsonl", c.userEastNm);
+    const replay::ReplayRun run = replay::gf_replay(scenario, options);
+    SCOPED_TRACE(c.userEastNm);
+    EXPECT_TRUE(run.problems.empty()) << run.problems.front();
+    if (!c.comesIn) {
+      EXPECT_TRUE(run.creations.empty() && run.positions.empty());
+      continue;
+    }
+    ASSERT_FALSE(run.positions.empty());
+    const AcPositionUpdate& first = run.positions.front().pose;
+    EXPECT_LE(gf_distanceNm(scenario.user, {first.latitude, first.longitude}), 10.0);
     expectPassed(replay::gf_checkRun(scenario, run));
     expectPassed(replay::gf_checkStandinTrace(run, options.standinTrace));
   }

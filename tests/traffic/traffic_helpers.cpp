@@ -4,6 +4,7 @@
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/random_pick.h"
+#include "foundation/run_state.h"
 #include "foundation/settings_reset.h"
 #include "foundation/worker_thread.h"
 #include "liveries/aircraft_database.h"
@@ -30,9 +31,11 @@ void TrafficTest::SetUp() {
   gf_testResetRunState();
   gf_resetEngine();
   gf_useTrafficDatabase();
+  radiusBeforeNm = g_trafficRadiusNm.load();
 }
 
 void TrafficTest::TearDown() {
+  gf_setTrafficRadius(radiusBeforeNm);
   gf_resetEngine();
   gf_testResetSettings();
   gf_closeLog();

@@ -20,6 +20,7 @@ class TrafficTest : public ::testing::Test {
   void TearDown() override;
   bool logged(const std::string& text) const;
   TempWorkingFolder folder;
+  double radiusBeforeNm = 0.0;  // the traffic radius, set back after each test
 };
 
 ParkPos gf_standAt(const std::string& name, double bearingDeg, double metres, double radiusM,
