@@ -27,6 +27,9 @@ class Row:
         self.workers = int(entry.get("workers", 1))
         self.per_tick = entry.get("per_tick", 1.0)
         self.megabytes = entry.get("megabytes")
+        # A row timed step by step gives its median as the time and the 99th percentile apart.
+        p99 = entry.get("p99_us")
+        self.p99_ns = p99 * 1e3 if p99 is not None else None
 
     @property
     def base_name(self):
@@ -91,7 +94,28 @@ def show_time(ns):
 
 
 def show_figure(row):
-    return f"{row.megabytes:.1f} MB" if row.megabytes is not None else show_time(row.ns)
+    if row.megabytes is not None:
+        return f"{row.megabytes:.1f} MB"
+    if row.p99_ns is not None:
+        return f"median {show_time(row.ns)}, p99 {show_time(row.p99_ns)}"
+    return show_time(row.ns)
+
+
+def tick_share(row):
+    share = f"{100.0 * row.ns * row.per_tick / TICK_NS:.3g} %"
+    if row.p99_ns is not None:
+        share += f", p99 {100.0 * row.p99_ns * row.per_tick / TICK_NS:.3g} %"
+    return share + " of tick"
+
+
+def efficiency(row, rows):
+    """Time on one worker / (time on N workers x N), against the row of the same family."""
+    if row.workers <= 1 or row.megabytes is not None or row.error or row.ns <= 0:
+        return "-"
+    single = one_worker_row(row, rows)
+    if single is None:
+        return "-"
+    return f"{100.0 * single.ns / (row.ns * row.workers):.0f} %"
 
 
 def show_cpu_ratio(row, base):
@@ -104,20 +128,23 @@ def show_cpu_ratio(row, base):
 
 
 def table_lines(rows):
-    header = ("what", "figure", "baseline", "ratio", "cpu ratio", "threads", "par. eff.")
+    header = ("what", "figure", "baseline", "ratio", "cpu ratio", "threads", "par. eff.",
+              "base eff.")
     lines = [header]
     for row in rows:
         role = row.role()
         if role == "baseline":
             continue
-        baseline, ratio, cpu_ratio = "-", "-", "-"
+        baseline, ratio, cpu_ratio, base_efficiency = "-", "-", "-", "-"
         if row.error:
             baseline, ratio = "failed", row.error
         elif role == "tick":
             baseline = "10 ms tick" + (f" / {row.per_tick:g}" if row.per_tick != 1 else "")
-            ratio = f"{100.0 * row.ns * row.per_tick / TICK_NS:.3g} % of tick"
+            ratio = tick_share(row)
         elif role == "vs":
             base = find_baseline(row, rows)
+            if base is not None:
+                base_efficiency = efficiency(base, rows)
             if base is None:
                 baseline = f"missing {row.label[3:]}"
             elif base.figure() > 0:
@@ -126,13 +153,8 @@ def table_lines(rows):
                 cpu_ratio = show_cpu_ratio(row, base)
         else:
             baseline = "no role declared"
-        efficiency = "-"
-        if row.workers > 1 and row.megabytes is None and not row.error:
-            single = one_worker_row(row, rows)
-            if single is not None and row.ns > 0:
-                efficiency = f"{100.0 * single.ns / (row.ns * row.workers):.0f} %"
         lines.append((f"{row.program}: {row.base_name}", show_figure(row), baseline, ratio,
-                      cpu_ratio, str(row.workers), efficiency))
+                      cpu_ratio, str(row.workers), efficiency(row, rows), base_efficiency))
     return lines
 
 

@@ -1,14 +1,18 @@
 // The airports scan over a generated tree of 500 add-on airports (BGL files read, stands made,
 // stand files generated), with 1, 2 and all hardware threads, beside the machine's limit for
 // the same work: reading the same bytes and writing and renaming as many files of the same sizes
-// into one folder. The reader alone is set beside reading the bytes, and a crafted file whose
-// section table lists thousands of airport sections beside reading that file.
+// into one folder. The scan and its baseline also run on a copy of the tree in /dev/shm, where
+// the file system's share is smallest and the program's own work shows. The reader alone is set
+// beside reading the bytes, and a crafted file whose section table lists thousands of airport
+// sections beside reading that file.
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <string_view>
 #include <thread>
 
 #include <benchmark/benchmark.h>
@@ -42,8 +46,8 @@ struct Tree {
   std::vector<std::uintmax_t> writtenSizes;  // of every file one scan writes
   std::int64_t bytes = 0;
 
-  Tree() {
-    root = fs::temp_directory_path() / ("zendrik_bgl_bench_" + std::to_string(::getpid()));
+  explicit Tree(const fs::path& base) {
+    root = base / ("zendrik_bgl_bench_" + std::to_string(::getpid()));
     fs::remove_all(root);
     for (int k = 0; k < kAirports; ++k) {
       const std::string icao = {static_cast<char>('A' + k / 260 % 26), static_cast<char>('A' + k / 26 % 10),
@@ -57,11 +61,15 @@ struct Tree {
       bytes += static_cast<std::int64_t>(data.size());
     }
     fs::create_directories(root / "work");
-    fs::current_path(root / "work");
     output = root / "work" / "airports";
+    enter();
+    measureWrites();
+  }
+  // The scan writes into the current folder, and takes the simulator's install path.
+  void enter() const {
+    fs::current_path(root / "work");
     g_simulatorName = "P3D";
     g_paramSimInstallPath.setValue((root / "simulator").string() + "/");
-    measureWrites();
   }
   ~Tree() {
     std::error_code ignored;
@@ -81,8 +89,15 @@ struct Tree {
 };
 
 Tree& tree() {
-  static Tree instance;
+  static Tree instance(fs::temp_directory_path());
   return instance;
+}
+
+// The same tree in /dev/shm; null when there is no memory folder.
+Tree* memoryTree() {
+  static const std::unique_ptr<Tree> instance =
+      ::access("/dev/shm", W_OK) == 0 ? std::make_unique<Tree>("/dev/shm") : nullptr;
+  return instance.get();
 }
 
 // Runs work(w) on `workers` threads and waits for them.
@@ -93,49 +108,65 @@ void lf_onThreads(int workers, const Work& work) {
   for (std::thread& thread : threads) thread.join();
 }
 
-void BM_ScanTree(benchmark::State& state) {
-  Tree& t = tree();
+void lf_scanTree(benchmark::State& state, Tree* t, std::string_view baseline) {
+  if (t == nullptr) {
+    state.SkipWithError("no memory folder");
+    return;
+  }
+  t->enter();
   const int workers = bench::workersOf(state);
   g_maxThreads = workers;
   for (auto _ : state) {
     state.PauseTiming();
-    fs::remove_all(t.output);
+    fs::remove_all(t->output);
     lf_clearScanLog();
     state.ResumeTiming();
-    lf_scanBglFolder(t.root / "scenery");
+    lf_scanBglFolder(t->root / "scenery");
   }
   state.SetItemsProcessed(state.iterations() * kAirports);
-  state.SetBytesProcessed(state.iterations() * t.bytes);
-  bench::compareWith(state, "BM_ReadWriteRename");
+  state.SetBytesProcessed(state.iterations() * t->bytes);
+  bench::compareWith(state, baseline);
   bench::setWorkers(state, workers);
 }
 
 // What the scan cannot do faster than: reading every BGL file, and writing each file the scan
 // writes as a temporary file renamed over its name, all into one folder.
-void BM_ReadWriteRename(benchmark::State& state) {
-  Tree& t = tree();
+void lf_readWriteRename(benchmark::State& state, Tree* t) {
+  if (t == nullptr) {
+    state.SkipWithError("no memory folder");
+    return;
+  }
   const int workers = bench::workersOf(state);
-  const fs::path folder = t.root / "baseline-out";
+  const fs::path folder = t->root / "baseline-out";
   for (auto _ : state) {
     state.PauseTiming();
     fs::remove_all(folder);
     fs::create_directories(folder);
     state.ResumeTiming();
     lf_onThreads(workers, [&](int w) {
-      for (std::size_t k = static_cast<std::size_t>(w); k < t.files.size(); k += workers)
-        benchmark::DoNotOptimize(bench::readFileBytes(t.files[k]).size());
-      for (std::size_t k = static_cast<std::size_t>(w); k < t.writtenSizes.size(); k += workers) {
+      for (std::size_t k = static_cast<std::size_t>(w); k < t->files.size(); k += workers)
+        benchmark::DoNotOptimize(bench::readFileBytes(t->files[k]).size());
+      for (std::size_t k = static_cast<std::size_t>(w); k < t->writtenSizes.size(); k += workers) {
         const fs::path target = folder / fmt::format("F{}.xml", k);
         const fs::path temporary = folder / fmt::format("F{}.xml.tmp", k);
-        std::ofstream(temporary, std::ios::binary) << std::string(t.writtenSizes[k], 'x');
+        std::ofstream(temporary, std::ios::binary) << std::string(t->writtenSizes[k], 'x');
         fs::rename(temporary, target);
       }
     });
   }
   state.SetItemsProcessed(state.iterations() * kAirports);
-  state.SetBytesProcessed(state.iterations() * t.bytes);
+  state.SetBytesProcessed(state.iterations() * t->bytes);
   bench::markBaseline(state);
   bench::setWorkers(state, workers);
+}
+
+void BM_ScanTree(benchmark::State& state) { lf_scanTree(state, &tree(), "BM_ReadWriteRename"); }
+void BM_ReadWriteRename(benchmark::State& state) { lf_readWriteRename(state, &tree()); }
+void BM_ScanTreeInMemory(benchmark::State& state) {
+  lf_scanTree(state, memoryTree(), "BM_ReadWriteRenameInMemory");
+}
+void BM_ReadWriteRenameInMemory(benchmark::State& state) {
+  lf_readWriteRename(state, memoryTree());
 }
 
 void BM_ReadBytesOnly(benchmark::State& state) {
@@ -220,6 +251,10 @@ BENCHMARK(BM_ReadAirportsOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadWriteRename)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_ScanTree)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_ReadWriteRenameInMemory)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_ScanTreeInMemory)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_ReadCraftedBytes)->Arg(kHalfMegabyte)->Arg(kTwoMegabytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CraftedSectionTable)->Arg(kHalfMegabyte)->Arg(kTwoMegabytes)->Unit(benchmark::kMillisecond);

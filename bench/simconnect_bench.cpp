@@ -1,9 +1,12 @@
 // SimConnect client: batches of position updates (SetDataOnSimObject of 64 bytes) sent to the
-// simulator stand-in over loopback, beside a loopback TCP connection pushing the same bytes; and
+// simulator stand-in over loopback until it has decoded each, beside a loopback TCP connection
+// pushing the same bytes until the peer has them, both with Nagle's algorithm on (the default
+// SimConnect.cfg) and off (DisableNagle=1); and
 // the client's message reassembly beside copying the same stream in the same chunks.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "bench_table.h"
+#include <fmt/format.h>
 
 #include "p3d-standin/p3d_standin.h"
 #include "simlink/simconnect/message_assembler.h"
@@ -37,7 +41,7 @@ constexpr std::size_t kUpdatePacketBytes = 36 + sizeof(PositionRecord);
 // temporary current folder.
 class LoopbackLink {
  public:
-  LoopbackLink() {
+  explicit LoopbackLink(bool disableNagle) {
     m_root = fs::temp_directory_path() / ("zsc-bench-" + std::to_string(::getpid()));
     fs::create_directories(m_root / "cwd");
     ::setenv("PUBLIC", (m_root / "public").c_str(), 1);
@@ -49,7 +53,8 @@ class LoopbackLink {
     m_standin = std::make_unique<p3d::P3dStandin>(o);
     m_standin->start();
     std::ofstream(m_root / "cwd" / "SimConnect.cfg")
-        << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << m_standin->port() << "\n";
+        << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << m_standin->port() << "\n"
+        << (disableNagle ? "DisableNagle=1\n" : "");
     m_previous = fs::current_path();
     fs::current_path(m_root / "cwd");
     if (SimConnect_Open(&m_handle, "Zendrik_P3D", nullptr, 0, nullptr, 0) != S_OK) {
@@ -90,11 +95,11 @@ class LoopbackLink {
 
 void lf_drain(SIMCONNECT_RECV*, DWORD, void*) {}
 
-// Each iteration times the batch of update calls as the engine's thread makes them (packet
-// building and queueing for the client's writer thread); waiting until the stand-in has decoded
-// every update, which is the peer's work, is left out of the time.
+// Each iteration times the batch of update calls as the engine's thread makes them and the wait
+// until the stand-in has decoded every update. Arguments: the batch, then 1 for DisableNagle=1.
 void BM_PositionUpdatesOverLoopback(benchmark::State& state) {
-  LoopbackLink link;
+  const bool disableNagle = state.range(1) != 0;
+  LoopbackLink link(disableNagle);
   if (link.handle() == nullptr || link.objectId() == 0) {
     state.SkipWithError("no connection to the stand-in");
     return;
@@ -108,25 +113,23 @@ void BM_PositionUpdatesOverLoopback(benchmark::State& state) {
       SimConnect_SetDataOnSimObject(link.handle(), 402, link.objectId(), 0, 0, sizeof r, &r);
     }
     sent += batch;
-    state.PauseTiming();
     while (link.standin().requestCount(p3d::RequestKind::SetDataOnSimObject) < sent) {
       SimConnect_CallDispatch(link.handle(), lf_drain, nullptr);
       std::this_thread::yield();
     }
-    state.ResumeTiming();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(sent));
   state.counters["updates_per_s"] =
       benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
-  bench::compareWith(state, "BM_LoopbackSameBytes/" + std::to_string(batch));
+  bench::compareWith(state, fmt::format("BM_LoopbackSameBytes/{}/{}", batch, disableNagle ? 1 : 0));
 }
-BENCHMARK(BM_PositionUpdatesOverLoopback)->Arg(1)->Arg(64)->Arg(1000)->UseRealTime();
+BENCHMARK(BM_PositionUpdatesOverLoopback)->ArgsProduct({{1, 64, 1000}, {0, 1}})->UseRealTime();
 
 // A connected pair of loopback TCP sockets whose receiving end a thread of its own drains,
 // counting the bytes that arrived.
 class SocketPair {
  public:
-  SocketPair() {
+  explicit SocketPair(bool noDelay) {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -139,6 +142,8 @@ class SocketPair {
       return;
     }
     m_sender = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int on = noDelay ? 1 : 0;
+    ::setsockopt(m_sender, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (::connect(m_sender, reinterpret_cast<sockaddr*>(&address), length) == 0)
       m_receiver = ::accept(listener, nullptr, nullptr);
     ::close(listener);
@@ -169,10 +174,10 @@ class SocketPair {
   std::thread m_drain;
 };
 
-// The same batches of update packets sent on a loopback TCP connection, one send each; waiting
-// until the peer has every byte is left out of the time, as above.
+// The same batches of update packets sent on a loopback TCP connection, one send each, until the
+// peer has every byte; with Nagle's algorithm on (0) or off (1), as above.
 void BM_LoopbackSameBytes(benchmark::State& state) {
-  SocketPair pair;
+  SocketPair pair(state.range(1) != 0);
   if (!pair.connected()) {
     state.SkipWithError("no loopback connection");
     return;
@@ -189,14 +194,12 @@ void BM_LoopbackSameBytes(benchmark::State& state) {
       }
     }
     sent += batch * packet.size();
-    state.PauseTiming();
     while (pair.received() < sent) std::this_thread::yield();
-    state.ResumeTiming();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
   bench::markBaseline(state);
 }
-BENCHMARK(BM_LoopbackSameBytes)->Arg(1)->Arg(64)->Arg(1000)->UseRealTime();
+BENCHMARK(BM_LoopbackSameBytes)->ArgsProduct({{1, 64, 1000}, {0, 1}})->UseRealTime();
 
 // A received stream as the simulator sends it during traffic: Frame events, user data and
 // by-type answers.

@@ -1,6 +1,7 @@
 // The simulator link's work on the SimClient thread: one pump pass of a busy engine step (300
-// positions and 50 client events) to the stand-in over loopback, and the dispatch of the range
-// replies for 300 aircraft around the user.
+// positions and 50 client events) until the stand-in has every packet, over loopback with the
+// default SimConnect.cfg (Nagle's algorithm on) and with DisableNagle=1; and the dispatch of the
+// range replies for 300 aircraft around the user.
 #include <benchmark/benchmark.h>
 
 #include "bench_table.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "p3d-standin/p3d_standin.h"
 #include "simlink/sim_internal.h"
@@ -27,7 +29,7 @@ void lf_ignoreMessage(SIMCONNECT_RECV*, DWORD, void*) {}
 // A stand-in on a free port with 300 AI aircraft, and the link's connection to it.
 class LinkedStandin {
  public:
-  LinkedStandin() {
+  explicit LinkedStandin(bool disableNagle) {
     m_root = fs::temp_directory_path() / ("zsl-bench-" + std::to_string(::getpid()));
     fs::create_directories(m_root / "cwd");
     ::setenv("PUBLIC", (m_root / "public").c_str(), 1);
@@ -39,7 +41,8 @@ class LinkedStandin {
     m_standin = std::make_unique<p3d::P3dStandin>(options);
     m_standin->start();
     std::ofstream(m_root / "cwd" / "SimConnect.cfg")
-        << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << m_standin->port() << "\n";
+        << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << m_standin->port() << "\n"
+        << (disableNagle ? "DisableNagle=1\n" : "");
     m_previous = fs::current_path();
     fs::current_path(m_root / "cwd");
     HANDLE h = nullptr;
@@ -66,6 +69,11 @@ class LinkedStandin {
   bool ready() const { return g_hSimConnect.load() != nullptr && ids.size() == kAircraft; }
   // Delivers what the stand-in sent (Frame events) so that nothing piles up.
   void drain() { SimConnect_CallDispatch(g_hSimConnect.load(), lf_ignoreMessage, nullptr); }
+  // The position and event packets the stand-in has decoded so far.
+  std::size_t arrived() const {
+    return m_standin->requestCount(p3d::RequestKind::SetDataOnSimObject) +
+           m_standin->requestCount(p3d::RequestKind::TransmitClientEvent);
+  }
 
   std::vector<std::uint32_t> ids;
 
@@ -75,28 +83,37 @@ class LinkedStandin {
   std::unique_ptr<p3d::P3dStandin> m_standin;
 };
 
+// One pass timed from the queues' hand-over until the stand-in has decoded every packet of it.
+// Argument: 1 with DisableNagle=1, 0 with the default configuration (Nagle's algorithm on).
 void BM_PumpPass300Positions50Events(benchmark::State& state) {
-  LinkedStandin link;
+  LinkedStandin link(state.range(0) != 0);
   if (!link.ready()) {
     state.SkipWithError("stand-in not reachable");
     return;
   }
   double step = 0;
   for (auto _ : state) {
+    state.PauseTiming();
     step += 1.0;
+    const std::size_t expected = link.arrived() + kAircraft + kEvents;
     for (const std::uint32_t id : link.ids) {
       g_posQueue->push_back({52.31, 4.76, 0.01, 0.0, 1.5, step, 0.0, 140.0, id});
     }
     for (int i = 0; i < kEvents; ++i) {
       g_eventQueue.push_back({link.ids[i], kEventNavLightsSet, static_cast<std::uint32_t>(i % 2)});
     }
+    state.ResumeTiming();
     lf_processSimQueues();
-    link.drain();
+    while (link.arrived() < expected) {
+      link.drain();
+      std::this_thread::yield();
+    }
   }
   state.SetItemsProcessed(state.iterations() * (kAircraft + kEvents));
   bench::shareOfTick(state);
 }
-BENCHMARK(BM_PumpPass300Positions50Events)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PumpPass300Positions50Events)->ArgName("disable_nagle")->Arg(0)->Arg(1)
+    ->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 std::vector<std::uint8_t> lf_rangeReply(std::uint32_t objectId, std::uint32_t entry) {
   std::vector<std::uint8_t> m(kSimObjectDataOffset + sizeof(AcInRangeRecord), 0);

@@ -16,6 +16,7 @@
 #include "fixtures/airport_list_builder.h"
 #include "fixtures/bgl_builder.h"
 #include "fixtures/dbase_builder.h"
+#include "fixtures/demo_world.h"
 #include "fixtures/stand_file_builder.h"
 #include "simlink/sim_internal.h"
 #include "simlink/simconnect/simconnect.h"
@@ -247,6 +248,37 @@ void lf_myParkAirportsSeeds() {
   lf_seed("my_park_airports", "utf16", std::string("\xff\xfe" "E\0G\0L\0L\0\n\0", 12), lf_byte(1));
 }
 
+// The demo world's scenery configuration and version file, and hand-made variants.
+void lf_configSeeds() {
+  DemoWorldOptions options;
+  options.root = g_scratch / "demo";
+  options.simConnectPort4 = 500;
+  options.simConnectPort6 = 501;
+  const DemoWorld world = writeDemoWorld(options);
+  const fs::path config = world.driveC / "ProgramData" / "Lockheed Martin" / "Prepar3D v5";
+  lf_seed("scenery_cfg", "demo_stock_areas", lf_readBack(config / "scenery.cfg"));
+  lf_seed("scenery_cfg", "addon_areas",
+          "[General]\r\nTitle=Prepar3D Scenery\r\n\r\n[Area.001]\r\nTitle=Default Terrain\r\n"
+          "Local=Scenery\\World\r\nActive=TRUE\r\n\r\n[Area.120]\r\nTitle=Fuzz Field\r\n"
+          "Local=D:\\Addons\\Fuzz Field\\Scenery\r\nLayer=120\r\nActive=TRUE\r\n"
+          "Required=FALSE\r\n\r\n[Area.121]\r\nLocal=Addons\\Relative\r\nactive=true\r\n");
+  lf_seed("scenery_addons_xml", "demo_utf16", lf_readBack(config / "scenery_add-ons.xml"));
+  lf_seed("scenery_addons_xml", "split_path",
+          "<SceneryAddOns>\n  <AddOn>\n    <Path>D:\\Addons\\One</Path>\n  </AddOn>\n"
+          "  <AddOn>\n    <Path>\nD:\\Addons\\Two</Path>\n  </AddOn>\n</SceneryAddOns>\n");
+  lf_seed("version_text", "demo_json",
+          lf_readBack(world.downloadFolder / "release" / "version_P3D.json"));
+  lf_seed("version_text", "dotted", "10.10.9\r\n");
+  lf_seed("version_text", "json_lines", "{\n  \"major\": 11,\n  \"minor\": 0,\n  \"patch\": 2\n}\n");
+  // Control: the configuration index.
+  lf_seed("simconnect_cfg", "standin_ipv4",
+          "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=500\n", lf_byte(0));
+  lf_seed("simconnect_cfg", "indexed_no_nagle",
+          "[SimConnect]\r\nProtocol=Pipe\r\n[SimConnect.2]\r\nProtocol=IPv6\r\nAddress=::1\r\n"
+          "Port=501\r\nMaxReceiveSize=4096000\r\nDisableNagle=1\r\n",
+          lf_byte(2));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,6 +302,7 @@ int main(int argc, char** argv) {
   lf_registrySeeds();
   lf_zipSeeds();
   lf_myParkAirportsSeeds();
+  lf_configSeeds();
   fs::remove_all(g_scratch);
   return 0;
 }

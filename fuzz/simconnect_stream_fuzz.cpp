@@ -1,11 +1,14 @@
 // The simulator's side of a SimConnect connection as the program receives it: the byte stream
-// cut into reads of varying length, reassembled into messages, queued on a connection and
-// delivered by SimConnect_CallDispatch to the simulator link's dispatch (the SimClient thread's
-// handlers of every message kind: the simulator check, exceptions, events, new flights, objects
-// added and removed, the user aircraft's data and the objects in range).
+// cut into reads of varying length, read by the transport's own reader loop, reassembled into
+// messages, queued on the connection and delivered by SimConnect_CallDispatch to the simulator
+// link's dispatch (the SimClient thread's handlers of every message kind: the simulator check,
+// exceptions, events, new flights, objects added and removed, the user aircraft's data and the
+// objects in range).
 // Input: the stream, then two control bytes (the read length, then the message size limit).
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "foundation/errors.h"
@@ -38,8 +41,30 @@ void lf_resetRun() {
   g_simNotices.clear();
 }
 
-// A connection without a transport behind it, listed like an open one so that
-// SimConnect_CallDispatch serves it.
+// The stream end of the connection: serves the input in reads of a fixed length, then reports
+// the end of the stream as a simulator that closes its side would. Writes are accepted unread.
+class InputEndpoint : public StreamEndpoint {
+ public:
+  InputEndpoint(std::string_view stream, std::size_t readLength)
+      : m_stream(stream), m_readLength(readLength) {}
+  long readSome(std::uint8_t* buffer, std::size_t size, DWORD&) override {
+    const std::string_view piece = m_stream.substr(0, std::min(size, m_readLength));
+    std::memcpy(buffer, piece.data(), piece.size());
+    m_stream.remove_prefix(piece.size());
+    return static_cast<long>(piece.size());
+  }
+  bool writeAll(const std::uint8_t*, std::size_t, DWORD&) override { return true; }
+  void shutdownBoth() override {}
+  void closeHandle() override {}
+  DWORD endOfStreamError() const override { return kEndOfStream; }
+
+ private:
+  static constexpr DWORD kEndOfStream = 109;  // the pipe has been ended
+  std::string_view m_stream;
+  std::size_t m_readLength;
+};
+
+// A connection over the input, listed like an open one so that SimConnect_CallDispatch serves it.
 struct ListedConnection {
   SimConnectConnection connection{nullptr, 0, nullptr};
   ListedConnection() {
@@ -56,22 +81,17 @@ struct ListedConnection {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::InputCursor input(data, size);
-  MessageAssembler assembler;
-  assembler.setMaxMessageSize(kSizeLimits[input.takeByte() % 4]);
+  const std::uint32_t sizeLimit = kSizeLimits[input.takeByte() % 4];
   const std::size_t readLength = 1 + input.takeByte() * 16u;
   ListedConnection listed;
   lf_resetRun();
-  while (!input.empty()) {
-    const std::span<std::uint8_t> room = assembler.freeSpace();
-    if (room.empty()) break;
-    const std::string_view piece = input.take(std::min(room.size(), readLength));
-    std::memcpy(room.data(), piece.data(), piece.size());
-    const AssembleError framing =
-        assembler.commit(piece.size(), [&](const std::uint8_t* message, std::uint32_t length) {
-          listed.connection.onReceived(message, length);
-        });
-    SimConnect_CallDispatch(&listed.connection, &lf_deliver, nullptr);
-    if (framing != AssembleError::None) break;  // the transport closes here
-  }
+  SimConnectConnection& connection = listed.connection;
+  connection.setup(std::make_unique<InputEndpoint>(input.rest(), readLength),
+                   TransportKind::Socket, sizeLimit, false);
+  // The transport's own reader, on this thread: it fails at the end of the stream or at a framing
+  // error. The link then dispatches every message queued, as its polling loop would.
+  connection.readOnCallingThread();
+  SimConnect_CallDispatch(&connection, &lf_deliver, nullptr);
+  connection.close(false, S_OK);
   return 0;
 }

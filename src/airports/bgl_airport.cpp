@@ -72,9 +72,15 @@ void lf_walkSectionRecords(const BglWords& words, std::int64_t i, std::vector<bo
 
 bool lf_hasAirportSection(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return false;
-  }
+  return file && lf_hasAirportSection(file);
+}
+
+bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words) {
+  std::ifstream file(path, std::ios::binary);
+  return file && lf_hasAirportSection(file) && gf_readBglWords(file, words);
+}
+
+bool lf_hasAirportSection(std::ifstream& file) {
   file.seekg(0, std::ios::end);
   const std::streamoff length = file.tellg();
   if (length < kMinHeaderTestBytes) {

@@ -47,6 +47,10 @@ struct BglAirportState {
 
 // Quick look at the header: does the section table list an airport section?
 bool lf_hasAirportSection(const std::filesystem::path& path);
+bool lf_hasAirportSection(std::ifstream& file);
+// The file's words when its header lists an airport section, with one opening of the file (the
+// scan task's read); false when it lists none or cannot be read.
+bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words);
 
 // Identifier packed in base 38 into the upper 27 bits; valid when it has exactly four
 // characters none of which is a blank.

@@ -43,10 +43,13 @@ std::int64_t BglWords::recordStep(std::int64_t index) const {
 }
 
 bool gf_readBglWords(const std::filesystem::path& path, BglWords& out) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) {
-    return false;
-  }
+  std::ifstream file(path, std::ios::binary);
+  return file && gf_readBglWords(file, out);
+}
+
+bool gf_readBglWords(std::ifstream& file, BglWords& out) {
+  file.clear();
+  file.seekg(0, std::ios::end);
   const std::streamoff length = file.tellg();
   if (length < 0) {
     return false;

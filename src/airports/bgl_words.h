@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -42,3 +43,5 @@ class BglWords {
 
 // Reads the whole file into words; false when it cannot be opened or read.
 bool gf_readBglWords(const std::filesystem::path& path, BglWords& out);
+// The same from an open file, whatever was read from it before.
+bool gf_readBglWords(std::ifstream& file, BglWords& out);

@@ -41,9 +41,11 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simSc
   if (error && error != std::errc::no_such_file_or_directory) {
     throw fs::filesystem_error("status", path, error);
   }
+  // The header's look for an airport section is the task's, on the file it reads: the walk
+  // opens no file.
   const bool candidate = fs::is_regular_file(status) && lf_isBglFile(path.extension().string()) &&
                          text.find("statics") == std::string::npos &&
-                         text.find("_heliports") == std::string::npos && lf_hasAirportSection(path);
+                         text.find("_heliports") == std::string::npos;
   if (!candidate) {
     return false;
   }
@@ -130,7 +132,7 @@ void lf_scanBglFolder(const fs::path& folder) {
 void lf_toParkingPositions(const fs::path& bglPath) {
   try {
     BglWords words;
-    if (gf_readBglWords(bglPath, words)) {
+    if (lf_readAirportBglWords(bglPath, words)) {
       const std::string pathText = bglPath.string();
       lf_walkBglAirports(words, [&](const BglAirportRecord& record) { lf_toAirport(words, record, pathText); });
     }

@@ -1,7 +1,9 @@
 // The stand file writer (generated files from the airports scan, learned files of the park
 // airport) and the quality factor of the park airport's stands.
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <set>
 #include <system_error>
@@ -42,6 +44,21 @@ bool lf_appendSettings(pugi::xml_node parameters) {
          gf_appendIntParameter(parameters, g_paramMaxFit.name, g_paramMaxFit.value()) &&
          gf_appendIntParameter(parameters, g_paramMaxLive.name, g_paramMaxLive.value()) &&
          gf_appendBoolParameter(parameters, g_paramLearnSoft.name, g_paramLearnSoft.value());
+}
+
+// Sets the attribute to the value in fixed notation with the given decimals, as "{:.Nf}" writes
+// it: std::to_chars rounds alike and builds no string, and a scan writes four numbers for each of
+// tens of thousands of stands. What does not fit (non-finite, huge) keeps fmt's spelling.
+void lf_setFixed(pugi::xml_attribute attribute, double value, int decimals) {
+  std::array<char, 64> text{};
+  const std::to_chars_result r = std::to_chars(text.data(), text.data() + text.size() - 1, value,
+                                               std::chars_format::fixed, decimals);
+  if (std::isfinite(value) && r.ec == std::errc()) {
+    *r.ptr = '\0';
+    attribute.set_value(text.data());
+  } else {
+    attribute.set_value(fmt::format("{:.{}F}", value, decimals).c_str());
+  }
 }
 
 // A generated file is never a handmade one, whatever the park airport's file was.
@@ -110,10 +127,10 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, bool ge
   const bool changes = !whole && (stand.radius_change || stand.cargo_change);
   const bool full = whole;
   if (full) {
-    parkpos.append_attribute("latitude") = fmt::format("{:.6f}", stand.lat).c_str();
-    parkpos.append_attribute("longitude") = fmt::format("{:.6f}", stand.lon).c_str();
-    parkpos.append_attribute("heading") = fmt::format("{:.1F}", stand.heading * kRadToDeg).c_str();
-    parkpos.append_attribute("radius") = fmt::format("{:.1F}", stand.radius * kMetresPerNm).c_str();
+    lf_setFixed(parkpos.append_attribute("latitude"), stand.lat, 6);
+    lf_setFixed(parkpos.append_attribute("longitude"), stand.lon, 6);
+    lf_setFixed(parkpos.append_attribute("heading"), stand.heading * kRadToDeg, 1);
+    lf_setFixed(parkpos.append_attribute("radius"), stand.radius * kMetresPerNm, 1);
     if (stand.heli) {
       parkpos.append_attribute("heli") = "true";
     } else {
@@ -126,7 +143,7 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, bool ge
   } else if (changes) {
     if (stand.radius_change) {
       parkpos.append_attribute("radius_change") = "true";
-      parkpos.append_attribute("radius") = fmt::format("{:.1F}", stand.radius * kMetresPerNm).c_str();
+      lf_setFixed(parkpos.append_attribute("radius"), stand.radius * kMetresPerNm, 1);
     }
     if (stand.cargo_change) {
       parkpos.append_attribute("cargo_change") = "true";

@@ -93,6 +93,10 @@ Version gf_downloadVersion(curlHolder& holder, const std::string& url) {
     content.resize(static_cast<std::size_t>(in.gcount()));
   }
   fs::remove(local);
+  return gf_versionOfFileText(content);
+}
+
+Version gf_versionOfFileText(const std::string& content) {
   // The first line holds the version; a JSON object spread over several lines is read whole.
   const Version firstLine(gf_trim(content.substr(0, content.find('\n'))));
   return firstLine != Version() ? firstLine : Version(gf_trim(content));

@@ -10,6 +10,8 @@
 
 // The version named by the version file at url; 0.0.0 (with a log line) when it cannot be had.
 Version gf_downloadVersion(curlHolder& holder, const std::string& url);
+// The version a downloaded version file's text names: its first line, else the whole text.
+Version gf_versionOfFileText(const std::string& content);
 // The server's program version ("release/version_P3D.json").
 Version gf_remoteVersion();
 // Downloads "release/setup_Zendrik_P3D_d_v<version>.zip" and writes its installer entry to

@@ -96,10 +96,9 @@ bool lf_readAllBytes(std::ifstream& in, std::string& bytes) {
   return size == 0 || static_cast<bool>(in.read(bytes.data(), size));
 }
 
-bool lf_readUtf16File(const fs::path& file, std::vector<std::string>& lines) {
-  std::ifstream in(file, std::ios::binary);
+bool lf_readUtf16Stream(std::ifstream& in, const fs::path& file, std::vector<std::string>& lines) {
   std::string bytes;
-  if (!in || !lf_readAllBytes(in, bytes)) return false;
+  if (!lf_readAllBytes(in, bytes)) return false;
   try {
     gf_wideLinesToUtf8(lf_decodeUtf16(bytes, file), lines);
   } catch (const win32::Utf8ConversionException& e) {
@@ -113,15 +112,37 @@ bool lf_readUtf16File(const fs::path& file, std::vector<std::string>& lines) {
   return true;
 }
 
-bool lf_readUtf8BomFile(const fs::path& file, std::vector<std::string>& lines) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
+bool lf_readUtf8BomStream(std::istream& in, std::vector<std::string>& lines) {
   const std::size_t first = lf_readNarrowLines(in, lines);
   // Only the first line of this file can carry the mark, and only a real one is removed.
   if (first < lines.size() && lines[first].starts_with(kUtf8Bom)) {
     lines[first].erase(0, kUtf8Bom.size());
   }
   return true;
+}
+
+// The lines of an open stream in the encoding of the code.
+bool lf_readLinesOfStream(int code, std::ifstream& in, const fs::path& file,
+                          std::vector<std::string>& lines) {
+  switch (code) {
+    case kTextUtf16Le:
+    case kTextUtf16Be:
+      return lf_readUtf16Stream(in, file, lines);
+    case kTextUtf8Bom:
+      return lf_readUtf8BomStream(in, lines);
+    default:
+      lf_readNarrowLines(in, lines);
+      return true;
+  }
+}
+
+// The encoding code of the first two bytes (fewer bytes: kTextAnsi).
+int lf_encodingOfHead(const unsigned char* head, std::size_t count) {
+  if (count < 2) return kTextAnsi;
+  if (head[0] == 0xFF && head[1] == 0xFE) return kTextUtf16Le;
+  if (head[0] == 0xFE && head[1] == 0xFF) return kTextUtf16Be;
+  if (head[0] == 0xEF && head[1] == 0xBB) return kTextUtf8Bom;
+  return kTextAnsi;
 }
 
 // A name for a temporary file beside file, unique within this process.
@@ -175,28 +196,28 @@ int gf_textFileEncoding(const fs::path& file) {
   DWORD read = 0;
   const BOOL ok = ReadFile(handle, head, sizeof head, &read, nullptr);
   CloseHandle(handle);
-  if (!ok || read < 2) return kTextAnsi;
-  if (head[0] == 0xFF && head[1] == 0xFE) return kTextUtf16Le;
-  if (head[0] == 0xFE && head[1] == 0xFF) return kTextUtf16Be;
-  if (head[0] == 0xEF && head[1] == 0xBB) return kTextUtf8Bom;
-  return kTextAnsi;
+  return ok ? lf_encodingOfHead(head, read) : kTextAnsi;
 }
 
 bool gf_readTextFileToStringVector(int code, const fs::path& file,
                                    std::vector<std::string>& lines) {
-  switch (code) {
-    case kTextUtf16Le:
-    case kTextUtf16Be:
-      return lf_readUtf16File(file, lines);
-    case kTextUtf8Bom:
-      return lf_readUtf8BomFile(file, lines);
-    default: {
-      std::ifstream in(file, std::ios::binary);
-      if (!in) return false;
-      lf_readNarrowLines(in, lines);
-      return true;
-    }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  return lf_readLinesOfStream(code, in, file, lines);
+}
+
+bool gf_readTextFileOnce(const fs::path& file, std::vector<std::string>& lines, int& code) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    code = kTextCannotOpen;
+    return false;
   }
+  unsigned char head[2] = {0, 0};
+  in.read(reinterpret_cast<char*>(head), sizeof head);
+  code = lf_encodingOfHead(head, static_cast<std::size_t>(in.gcount()));
+  in.clear();
+  in.seekg(0);
+  return lf_readLinesOfStream(code, in, file, lines);
 }
 
 bool gf_readExtTextFileToStringVector(const fs::path& file, std::vector<std::string>& lines) {

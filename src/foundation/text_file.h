@@ -35,6 +35,13 @@ int gf_textFileEncoding(const std::filesystem::path& file);
 bool gf_readTextFileToStringVector(int code, const std::filesystem::path& file,
                                    std::vector<std::string>& lines);
 
+// gf_textFileEncoding and gf_readTextFileToStringVector with one opening of the file, for the
+// scans that read thousands: code is set to the encoding, or to kTextCannotOpen (nothing
+// logged) when the file cannot be opened. The lines and the result are those of
+// gf_readTextFileToStringVector.
+bool gf_readTextFileOnce(const std::filesystem::path& file, std::vector<std::string>& lines,
+                         int& code);
+
 // gf_textFileEncoding, then gf_readTextFileToStringVector; false when the file cannot be opened
 // or read (an exception while reading is logged; the lines read before it are kept).
 bool gf_readExtTextFileToStringVector(const std::filesystem::path& file,

@@ -14,6 +14,7 @@
 #include "foundation/scan_task_pool.h"
 #include "foundation/scan_throttle.h"
 #include "foundation/strings.h"
+#include "foundation/text_file.h"
 #include "liveries/aircraft_cfg_reader.h"
 
 namespace {
@@ -126,9 +127,15 @@ std::list<Livery> lf_searchLiveriesinFile(std::int32_t priority, const fs::path&
   const std::string pathText = file.string();
   try {
     std::list<Livery> result;
-    if (!fs::exists(file)) return result;
+    // One opening of the file for its encoding and its lines: the scan reads thousands. A file
+    // gone since the walk found it is passed over quietly; one that cannot be opened is logged.
     std::vector<std::string> lines;
-    if (!lf_readCfgLines(pathText, lines, false)) return result;
+    lines.reserve(kCfgLinesReserve);
+    int encoding = kTextAnsi;
+    if (!gf_readTextFileOnce(file, lines, encoding)) {
+      if (encoding == kTextCannotOpen && fs::exists(file)) gf_textFileEncoding(file);
+      return result;
+    }
     if (!lf_checkFltsimNumbers(lines, pathText)) return result;
     SectionCollector state;
     state.type = lf_modelFromAtcModel(pathText, lines);

@@ -2,6 +2,7 @@
 // codes and leniency, and the merge of learned and handmade files.
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <tuple>
 
@@ -139,6 +140,24 @@ TEST_F(StandFileTest, GeneratedFileIsWrittenExactlyAndNeverMarkedHandmade) {
   known.publisher = "Aerosoft";
   ASSERT_TRUE(gf_writeApf(known, "EDDF.xml", true));
   EXPECT_THAT(readText("EDDF.xml"), ::testing::Not(HasSubstr("BGLpath")));
+}
+
+// Each number reads as printf's fixed notation writes it, also at the edges: a negative zero,
+// halves on the rounding digit, a value too long for a short buffer, non-finite values.
+TEST_F(StandFileTest, NumbersAreWrittenInFixedNotationAtTheEdges) {
+  AirportFile file = generatedFile();
+  file.stands.clear();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  file.stands.push_back(makeStand("E1", -0.0, 0.0000125, 0.0, 0.0, false, false, false));
+  file.stands.push_back(makeStand("E2", 1e300, -179.9999995, nan, inf, false, false, false));
+  ASSERT_TRUE(gf_writeApf(file, "EDGE.xml", true));
+  const std::string text = readText("EDGE.xml");
+  EXPECT_THAT(text, HasSubstr("id=\"E1\" latitude=\"-0.000000\" longitude=\"0.000013\" "
+                              "heading=\"0.0\" radius=\"0.0\""));
+  EXPECT_THAT(text, HasSubstr(fmt::format("id=\"E2\" latitude=\"{:.6f}\" longitude=\"{:.6f}\" "
+                                          "heading=\"NAN\" radius=\"INF\"",
+                                          1e300, -179.9999995)));
 }
 
 TEST_F(StandFileTest, LearnedFileForms) {

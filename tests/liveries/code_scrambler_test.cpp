@@ -76,6 +76,13 @@ TEST(CodeScrambler, ShiftWrapsAndThePlusSign) {
   EXPECT_EQ(gf_decryptReg("++" + stored.substr(2)), "++" + std::string("+CD"));
 }
 
+// A stored registration as the published files hold it, decoded to its known text: the round
+// trips above use the builder's copy of the key and cannot see a key entry moved.
+TEST(CodeScrambler, KnownStoredRegistrationDecodes) {
+  EXPECT_EQ(gf_decryptReg("SH=Y6FJLVO<VBQ<Q@6C1ZULB"), "N12345-D-AIBA-PHBXR-G-EU");
+  EXPECT_EQ(gf_decryptReg("SH=Y6"), "N1234");
+}
+
 TEST(CodeScrambler, RegistrationLengthLimit) {
   const std::string plain24(24, 'K');
   EXPECT_EQ(gf_decryptReg(scrambleReg(plain24)), plain24);

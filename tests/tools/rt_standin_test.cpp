@@ -175,7 +175,8 @@ TEST(RtStandinRecording, WildTimeStampWaitsUntilStopped) {
 
 // The stand-in program against a test server: version reply, logged lines, a replay held until
 // SIGUSR1 of a recording that opens with a weather line (stamped like the first traffic record),
-// a dropped link that it connects again, and "exit" ending it with its report.
+// a dropped link that it connects again, "exit" after which it serves the next run (with the
+// replay once more), and SIGTERM ending it with its report.
 TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
 #ifndef ZENDRIK_RT_STANDIN
   GTEST_SKIP() << "rt-standin was not built";
@@ -226,6 +227,16 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   link = server.accept();
   ASSERT_GE(link, 0);
   lf_send(link, "Qs123=1700000000000\r\nexit\r\n");
+  ::close(link);
+  // The run has ended: RealTraffic waits for the next one, which gets the replay once more.
+  link = server.accept();
+  ASSERT_GE(link, 0);
+  lf_send(link, "Qs999=version\r\n");
+  EXPECT_EQ(nlohmann::json::parse(lf_readJson(link)).at("version"), "9.0.7");
+  std::size_t again = 0;
+  for (int i = 0; i < 50 && again < 5; ++i) again += trafficSink.drain().size();
+  EXPECT_EQ(again, 5u);
+  ::kill(pid, SIGTERM);
   int status = 0;
   EXPECT_TRUE(lf_waitExit(pid, status, std::chrono::seconds(10)));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -237,8 +248,10 @@ TEST(RtStandinProgram, ServesTheLinkAndReplaysTraffic) {
   EXPECT_NE(text.find("received Qs123=1700000000000"), std::string::npos) << text;
   EXPECT_NE(text.find("received exit"), std::string::npos) << text;
   EXPECT_NE(text.find("link lost, connecting again"), std::string::npos) << text;
-  EXPECT_NE(text.find("replay finished: 5 traffic and 2 weather"), std::string::npos) << text;
-  EXPECT_NE(text.find("1 version queries"), std::string::npos) << text;
+  EXPECT_NE(text.find("run ended, connecting for the next run"), std::string::npos) << text;
+  const std::string finished = "replay finished: 5 traffic and 2 weather";
+  EXPECT_NE(text.find(finished), text.rfind(finished)) << "two replays: " << text;
+  EXPECT_NE(text.find("2 version queries"), std::string::npos) << text;
   std::filesystem::remove_all(dir);
 #endif
 }

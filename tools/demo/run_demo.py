@@ -8,7 +8,8 @@ Steps (the program is expected installed in <out>/program, which scripts/demo do
   1. demo-world lays out the world; python3 -m http.server serves its download folder;
   2. p3d-standin runs on the world's SimConnect ports with the user aircraft parked at KLAX;
   3. the program starts from its folder; rt-standin connects to it and holds its replay;
-  4. once the program has made KLAX its park airport, the recording plays at real pace;
+  4. once the program has made KLAX its park airport and auto range has set the radius, the
+     recording plays at real pace;
      SIGUSR1 saves the window whenever more aircraft are live than ever before;
   5. after the recording and the removals it causes, SIGTERM closes the program;
   6. trace-report prints the summary, writes the map and runs the checks.
@@ -33,6 +34,10 @@ MANIFEST = REPO / "tools" / "demo" / "klax_manifest.json"
 RT_PORT, WEATHER_PORT, TRAFFIC_PORT = 10747, 49004, 49005
 PARK_AIRPORT_LINE = "The park airport is KLAX"
 STANDS_READ_S = 3.0         # after that line, for the stand file and the park elevation
+# Auto range sets the traffic radius from the user aircraft only every 30 of its reports; until
+# then the program filters with the radius it started with. The replay waits for that radius.
+RADIUS_SETTLED_S = 32.0
+RADIUS_TIMEOUT_S = 120.0
 PARK_AIRPORT_TIMEOUT_S = 300.0
 REMOVALS_AFTER_REPLAY_S = 120.0
 LISTENING_TIMEOUT_S = 30.0
@@ -164,6 +169,19 @@ class TraceWatcher:
     def __init__(self, path):
         self.path, self.offset, self.partial = path, 0, ""
         self.live, self.in_frame, self.peak = set(), 0, 0
+        self.radius_m, self.radius_since, self.radius_changed, self.now = None, 0.0, False, 0.0
+
+    def radius_settled(self):
+        """True once the program's range requests show the radius auto range chose."""
+        self.poll()
+        return self.radius_m is not None and (
+            self.radius_changed or self.now - self.radius_since >= RADIUS_SETTLED_S)
+
+    def range_request(self, entry):
+        radius = entry.get("radius_m")
+        if radius != self.radius_m:
+            self.radius_changed = self.radius_m is not None
+            self.radius_m, self.radius_since = radius, entry.get("t", 0.0)
 
     def poll(self):
         try:
@@ -181,7 +199,10 @@ class TraceWatcher:
             except ValueError:
                 continue
             kind = entry.get("kind")
-            if kind == "created":
+            self.now = entry.get("t", self.now)
+            if kind == "request" and entry.get("type") == "RequestDataOnSimObjectType":
+                self.range_request(entry)
+            elif kind == "created":
                 self.live.add(entry.get("id"))
             elif kind == "removed":
                 self.live.discard(entry.get("id"))
@@ -247,10 +268,14 @@ def run_traffic(args, processes, program, out, ports, cut_file, log_file):
     wait_for(f'"{PARK_AIRPORT_LINE}" in {log_file}', lambda: file_has(log_file, PARK_AIRPORT_LINE),
              PARK_AIRPORT_TIMEOUT_S, processes, "zendrik_p3d", "p3d-standin", "rt-standin")
     time.sleep(STANDS_READ_S)
-    print("demo: KLAX is the park airport; the recording plays")
+    watcher = TraceWatcher(out / "trace.jsonl")
+    wait_for("the program's traffic radius", watcher.radius_settled, RADIUS_TIMEOUT_S, processes,
+             "zendrik_p3d", "p3d-standin", "rt-standin")
+    print(f"demo: KLAX is the park airport, the traffic radius {watcher.radius_m / 1852:.0f} nm; "
+          "the recording plays")
     rt.send_signal(signal.SIGUSR1)
 
-    watcher, saved_peak, last_save = TraceWatcher(out / "trace.jsonl"), 0, 0.0
+    saved_peak, last_save = 0, 0.0
     deadline = None
     while deadline is None or time.monotonic() < deadline:
         processes.check_alive("zendrik_p3d", "p3d-standin")

@@ -29,6 +29,30 @@ void lf_waitForRelease(const rtstandin::Options& options, rtstandin::LineLog& lo
   }
 }
 
+void lf_addReport(rtstandin::ReplayReport& total, const rtstandin::ReplayReport& once) {
+  total.trafficSent += once.trafficSent;
+  total.weatherSent += once.weatherSent;
+  total.sendErrors += once.sendErrors;
+  total.rounds += once.rounds;
+}
+
+// Keeps the link up until a signal stops the stand-in: RealTraffic connects again when the
+// program drops the link, and after "exit" it waits for the program's next run. `runs` counts
+// the runs served after the first.
+void lf_serveRuns(rtstandin::Session& session, std::atomic<int>& runs, rtstandin::LineLog& log) {
+  bool waiting = false;  // said once per wait, not at every attempt
+  while (!g_stop.load()) {
+    if (session.exitReceived() || !session.connected()) {
+      const bool ended = session.exitReceived();
+      if (!waiting)
+        log.write(ended ? "run ended, connecting for the next run" : "link lost, connecting again");
+      waiting = !session.connect(500);
+      if (!waiting && ended) ++runs;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,23 +72,25 @@ int main(int argc, char** argv) {
     while (!g_stop.load() && !session.connect(500)) {
     }
 
-    // RealTraffic connects again whenever the program drops the link, until it says "exit".
+    // The replay goes on whatever the link does, as live traffic would; a run that connects
+    // after it has ended gets it once more.
+    std::atomic<int> runs{0};
     rtstandin::ReplayReport report;
     std::thread replayer([&] {
       lf_waitForRelease(*options, log);
-      if (g_stop.load()) return;
-      log.write("replay starts");
-      report = rtstandin::replay(recording, *options, g_stop);
-      log.write(fmt::format("replay finished: {} traffic and {} weather datagrams",
-                            report.trafficSent, report.weatherSent));
-    });
-    while (!g_stop.load() && !session.exitReceived()) {
-      if (!session.connected() && !session.exitReceived()) {
-        log.write("link lost, connecting again");
-        session.connect(500);
+      while (!g_stop.load()) {
+        log.write("replay starts");
+        const auto once = rtstandin::replay(recording, *options, g_stop);
+        lf_addReport(report, once);
+        log.write(fmt::format("replay finished: {} traffic and {} weather datagrams",
+                              once.trafficSent, once.weatherSent));
+        const int ended = runs.load();
+        while (!g_stop.load() && runs.load() == ended) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    });
+    lf_serveRuns(session, runs, log);
     g_stop = true;
     replayer.join();
     const auto received = session.received();

@@ -35,7 +35,10 @@ std::string lf_story(const TracedObject& o, const ManifestAircraft* a, const Out
     parts.push_back(out.parkedAt.empty() ? "came to rest off the stands"
                                          : "parked at " + out.parkedAt);
   }
-  if (out.levelFt) parts.push_back(fmt::format("overflew at {:.0f} ft", *out.levelFt));
+  const bool flightToOrFrom = a != nullptr && (a->kind == "arrival" || a->kind == "departure");
+  if (out.levelFt && flightToOrFrom) parts.push_back("in the air throughout");
+  if (out.levelFt && !flightToOrFrom)
+    parts.push_back(fmt::format("overflew at {:.0f} ft", *out.levelFt));
   if (parts.empty()) parts.push_back(o.samples.empty() ? "was never drawn" : "moved on the ground");
   return fmt::format("{}", fmt::join(parts, ", "));
 }

@@ -68,8 +68,13 @@ void lf_setRtLamp(bool on) {
   g_mainWindowState.invalidate(kLampsArea);
 }
 
-// Collects the version reply until a whole JSON value has arrived, the link closes or two
-// seconds pass: a stream may deliver the object in pieces.
+bool lf_atParkedStart(const RtUserState& user) {
+  return user.latitude >= 0.0 && user.latitude <= kParkedStartMaxLatitude &&
+         user.longitude >= 0.0 && user.longitude <= kParkedStartMaxLongitude;
+}
+
+}  // namespace
+
 std::string lf_receiveVersionReply() {
   std::string reply;
   const auto deadline =
@@ -95,12 +100,6 @@ std::string lf_receiveVersionReply() {
   return reply;
 }
 
-bool lf_atParkedStart(const RtUserState& user) {
-  return user.latitude >= 0.0 && user.latitude <= kParkedStartMaxLatitude &&
-         user.longitude >= 0.0 && user.longitude <= kParkedStartMaxLongitude;
-}
-
-}  // namespace
 
 void gf_setRtLinkHooks(RtLinkHooks hooks) {
   g_hooks = std::move(hooks);
@@ -153,19 +152,10 @@ void startServer(const std::string& port) {
     fail("listen failed with error " + gf_wsaErrorText(WSAGetLastError()));
 }
 
-bool waitForClient() {
-  if (g_rtConnected.load()) return false;
-  if (g_rtListenSocket == INVALID_SOCKET) return false;
-  // accept blocks without end; waiting for readability in slices lets a close end the wait.
-  for (;;) {
-    const auto ready = lf_waitReadable(g_rtListenSocket, kWaitSliceMs);
-    if (ready == Readiness::kReady) break;
-    if (ready == Readiness::kError) {
-      gf_logIfActive(fmt::format("waitForClient: {}", gf_wsaErrorText(WSAGetLastError())));
-      return false;
-    }
-    if (lf_stopOrExit()) return false;
-  }
+namespace {
+
+// Accepts the connection that is waiting on the listening socket.
+bool lf_acceptClient() {
   const int accepted = accept(static_cast<int>(g_rtListenSocket), nullptr, nullptr);
   if (accepted < 0) return false;
   g_rtClientSocket = static_cast<SOCKET>(accepted);
@@ -182,6 +172,36 @@ bool waitForClient() {
   }
   g_rtConnected = true;
   return true;
+}
+
+// Accepts a connection when one is waiting, without waiting for one: the engine step asks this
+// while RealTraffic is away, and the tick must keep its pace meanwhile.
+bool lf_acceptWaitingClient() {
+  if (g_rtConnected.load() || g_rtListenSocket == INVALID_SOCKET) return false;
+  const auto ready = lf_waitReadable(g_rtListenSocket, 0);
+  if (ready == Readiness::kError) {
+    gf_logIfActive(fmt::format("waitForClient: {}", gf_wsaErrorText(WSAGetLastError())));
+    return false;
+  }
+  return ready == Readiness::kReady && lf_acceptClient();
+}
+
+}  // namespace
+
+bool waitForClient() {
+  if (g_rtConnected.load()) return false;
+  if (g_rtListenSocket == INVALID_SOCKET) return false;
+  // accept blocks without end; waiting for readability in slices lets a close end the wait.
+  for (;;) {
+    const auto ready = lf_waitReadable(g_rtListenSocket, kWaitSliceMs);
+    if (ready == Readiness::kReady) break;
+    if (ready == Readiness::kError) {
+      gf_logIfActive(fmt::format("waitForClient: {}", gf_wsaErrorText(WSAGetLastError())));
+      return false;
+    }
+    if (lf_stopOrExit()) return false;
+  }
+  return lf_acceptClient();
 }
 
 std::string receiveDataPacket() {
@@ -287,7 +307,7 @@ void gf_sendUserPosition() {
     return;
   }
   if (g_exitReason.load() != 0) return;
-  if (waitForClient()) {
+  if (lf_acceptWaitingClient()) {
     lf_setRtLamp(true);
     gf_showMessage(fmt::format("{} RealTraffic re-connected", gf_timeNow()), true);
     gf_clearMessage();

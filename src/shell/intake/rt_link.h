@@ -52,9 +52,14 @@ bool sendDataPacket(const std::string& text);
 bool gf_realTrafficLinkWanted();
 // Run start: waits for RealTraffic, asks its version and reads the reply.
 void lf_waitForRealTraffic();
+// Collects the version reply on the client socket until a whole JSON value has arrived, the
+// link closes or two seconds pass (a stream may deliver the object in pieces). Empty when the
+// reply fills the receive buffer. Called by lf_waitForRealTraffic; public for the fuzz target.
+std::string lf_receiveVersionReply();
 // Reads RealTraffic's version reply: edition and the window's version text.
 void lf_readRealTrafficVersion(const std::string& reply);
-// Sends "Qs121=" and handles the loss and the return of the connection.
+// Sends "Qs121=" and handles the loss and the return of the connection. Called from the tick:
+// while RealTraffic is away it takes a connection that is already waiting and never waits for one.
 void gf_sendUserPosition();
 // Sends "Qs123=" with the simulator time (seconds since 1970) when connected and t > 0.
 void lf_sendSimTime(std::int64_t seconds);

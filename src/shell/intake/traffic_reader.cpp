@@ -73,6 +73,14 @@ void TrafficReader::resetIntake() {
   resetReceiveState();
   g_trafficTimeSec = 0.0;
   clearLiveCallsigns();
+  implausibleLogged_ = false;
+}
+
+void TrafficReader::logImplausible(TrafficVerdict verdict) {
+  if (implausibleLogged_.exchange(true)) return;
+  const std::string_view id = fields_.size() > kFieldId ? fields_[kFieldId] : std::string_view{};
+  gf_log(fmt::format("Traffic record of {} refused: {} (later ones are refused without a line)",
+                     id, gf_trafficVerdictName(verdict)));
 }
 
 void TrafficReader::onConnected() {
@@ -101,6 +109,10 @@ void TrafficReader::processLine() {
     const TrafficFilterContext context = filterContext();
     const TrafficVerdict verdict = gf_parseTrafficRecord(fields_, context, parsed_);
     lastVerdict_ = verdict;
+    if (verdict == TrafficVerdict::kFutureTimeStamp ||
+        verdict == TrafficVerdict::kAltitudeOutOfRange) {
+      logImplausible(verdict);
+    }
     // The traffic time follows every readable time stamp, whatever becomes of the record.
     if (parsed_.timeStamp) g_trafficTimeSec = *parsed_.timeStamp;
     if (!parsed_.callsignToCollect.empty() && collecting_.load()) {

@@ -135,6 +135,10 @@ class TrafficReader final : public UdpReader {
   std::atomic<bool> collecting_{false};
   ParsedTraffic parsed_;
   std::atomic<TrafficVerdict> lastVerdict_{TrafficVerdict::kReady};
+  // A record stamped in the future or at an impossible altitude has been logged in this run:
+  // such records say the feed or this PC's clock is wrong, so the first one is worth a line.
+  std::atomic<bool> implausibleLogged_{false};
+  void logImplausible(TrafficVerdict verdict);
 };
 
 // Weather datagrams: the QNH into g_qnh.

@@ -67,6 +67,11 @@ class SimConnectTransport {
   // One complete received message (reader thread).
   virtual void onReceived(const std::uint8_t* data, std::uint32_t size);
 
+  // Test seam (the receive stream's fuzz target): marks the transport open without starting its
+  // threads and runs the reader's loop on the calling thread until the stream ends or fails.
+  // Packets queued meanwhile are not sent.
+  void readOnCallingThread();
+
   // Queues one packet; the writer thread sends it after the ones before it.
   void queueWrite(IoBufferPtr packet);
 

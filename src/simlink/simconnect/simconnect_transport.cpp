@@ -62,6 +62,12 @@ bool SimConnectTransport::open() {
   return true;
 }
 
+void SimConnectTransport::readOnCallingThread() {
+  if (!m_endpoint) return;
+  m_state.store(kStateOpen);
+  readerLoop();
+}
+
 void SimConnectTransport::close(bool recordError, HRESULT result) {
   if (recordError && !m_failClaimed.exchange(true)) {
     m_storedResult.store(result);

@@ -148,6 +148,39 @@ TEST_F(RtLinkTest, LostAndReturningRealTraffic) {
   EXPECT_TRUE(again.received().versionQueries.empty());  // no second version query
 }
 
+// The position goes out from the tick: while RealTraffic is away the tick keeps going, and a
+// connection that arrives meanwhile is taken by the next call.
+TEST_F(RtLinkTest, TheTickKeepsGoingWhileRealTrafficIsAway) {
+  rtstandin::Session session(options, nullptr);
+  connectAndWait(session);
+  session.disconnect();
+  std::atomic<int> ticks{0};
+  std::atomic<bool> quit{false};
+  std::thread tick([&] {
+    while (!quit.load()) {
+      gf_sendUserPosition();
+      ++ticks;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  ASSERT_TRUE(waitUntil([] { return !g_rtConnected.load(); }, std::chrono::seconds(5)));
+  const int lostAt = ticks.load();
+  // Nobody connects: the calls go on (a blocking accept would hold the tick at one call).
+  const bool kept = waitUntil([&] { return ticks.load() >= lostAt + 50; }, std::chrono::seconds(30));
+  if (!kept) g_stopRequested = true;  // a blocked wait ends on the stop
+  EXPECT_TRUE(kept);
+  EXPECT_EQ(lostCount.load(), 1);
+
+  rtstandin::Session again(options, nullptr);
+  ASSERT_TRUE(again.connect(5000));
+  EXPECT_TRUE(waitUntil([] { return g_rtConnected.load(); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(again.waitFor([](const auto& r) { return !r.positions.empty(); }, 5000));
+  quit = true;
+  tick.join();
+  EXPECT_EQ(g_rtLamp.load(), 1);
+  EXPECT_TRUE(again.received().versionQueries.empty());
+}
+
 TEST_F(RtLinkTest, StopRequestEndsTheWaitForRealTraffic) {
   std::atomic<bool> done{false};
   std::chrono::steady_clock::time_point stoppedAt;

@@ -228,3 +228,23 @@ TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
   }
   g_rtOnThisPc = false;
 }
+
+// Records refused as impossible say that the feed or this PC's clock is wrong: the first of a
+// run is logged with its aircraft, the rest are not, and a new run logs again.
+TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
+  LogInFolder log;
+  TrafficReader reader;
+  intake_test::prepareIntake(reader);
+  const WallClockFn saved = g_wallClock.exchange([] { return std::int64_t{1724517659}; });
+  reader.receive(intake_test::Record().set(1, "20001").set(14, "1800000000").text());
+  reader.receive(intake_test::Record().set(1, "20002").set(4, "1e300").text());
+  const std::string fragment = "Traffic record of ";
+  EXPECT_NE(log.lineWith(fragment + "20001 refused: ").find("later ones are refused"),
+            std::string::npos);
+  EXPECT_EQ(log.lineWith(fragment + "20002"), "");
+  reader.resetIntake();
+  reader.receive(intake_test::Record().set(1, "20003").set(4, "1e300").text());
+  EXPECT_NE(log.lineWith(fragment + "20003 refused: "), "");
+  g_wallClock.store(saved);
+  gf_setAcceptTraffic(false);
+}
