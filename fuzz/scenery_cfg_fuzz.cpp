@@ -9,14 +9,13 @@
 #include "airports/scan.h"
 #include "foundation/parameters.h"
 #include "fuzz_support.h"
+#include "simulator_world.h"
 #include "platform/paths.h"
 
 namespace {
 
-// Drive C inside the work folder, and a version 5 simulator installed on it.
 bool lf_setUpWorld() {
-  setenv("ZENDRIK_DRIVE_C", (fuzz::workFolder() / "C").c_str(), 1);
-  g_paramSimInstallPath.setValue("C:\\Prepar3D v5");
+  fuzz::useSimulatorOnDriveC();
   return true;
 }
 
