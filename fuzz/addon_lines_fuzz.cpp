@@ -9,6 +9,7 @@
 
 #include "foundation/parameters.h"
 #include "fuzz_support.h"
+#include "simulator_world.h"
 #include "liveries/addon_discovery.h"
 
 namespace fs = std::filesystem;
@@ -17,11 +18,8 @@ namespace {
 
 // APPDATA and drive C inside the work folder, and a version 5 simulator.
 bool lf_setUpWorld() {
-  const fs::path appData = fuzz::workFolder() / "AppData";
-  const fs::path driveC = fuzz::workFolder() / "C";
-  setenv("APPDATA", appData.c_str(), 1);
-  setenv("ZENDRIK_DRIVE_C", driveC.c_str(), 1);
-  g_paramSimInstallPath.setValue("C:\\Prepar3D v5");
+  setenv("APPDATA", (fuzz::workFolder() / "AppData").c_str(), 1);
+  fuzz::useSimulatorOnDriveC();
   return true;
 }
 

@@ -155,6 +155,9 @@ void lf_run() {
   lf_fillRunHooks();
   g_simThread = std::jthread(g_workerSeams.simClient);
   if (!lf_requestUserAcOnGround()) return;
+  // The start-up chose its radius before the user aircraft was known; now that it is, the
+  // first traffic is filtered with the radius of the user's real situation.
+  if (g_paramAutoRange.value()) gf_autoRange();
   lf_openRealTraffic();
   if (lf_stopOrExit()) return;
   g_rtLampWaiting.store(0);

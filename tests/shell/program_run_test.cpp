@@ -266,6 +266,12 @@ TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
       << lf_read(log());
   // The main loop: traffic becomes AI objects, and the position goes out about once a second.
   EXPECT_TRUE(lf_waitFor([&] { return lf_read(trace()).find("\"created\"") != std::string::npos; }, 120s));
+  // Auto range knows the user is parked before the first traffic is filtered: the very first
+  // range request already asks for the ground radius of 10 nm.
+  const std::string traced = lf_read(trace());
+  const auto radius = traced.find("\"radius_m\":");
+  ASSERT_NE(radius, std::string::npos);
+  EXPECT_EQ(std::stoul(traced.substr(radius + 11)), 10u * 1852u);
   const std::size_t before = lf_count(lf_read(rtLog()), "Qs121=");
   std::this_thread::sleep_for(5s);
   const std::size_t sent = lf_count(lf_read(rtLog()), "Qs121=") - before;
