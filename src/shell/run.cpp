@@ -45,22 +45,6 @@ void lf_setLamps(std::uint8_t rtLamp, std::uint8_t simConnected) {
   g_mainWindowState.invalidate(kLampsArea);
 }
 
-// RealTraffic is gone: its live aircraft leave the simulator, or their creation is withdrawn.
-void lf_removeLiveAircraft() {
-  for (AiAircraft& aircraft : g_liveAc) {
-    if (aircraft.st == kStActive) {
-      removeAircraftFromSim(aircraft);
-    } else if (aircraft.st == kStAdding2Sim && !aircraft.eraseMe && !aircraft.removalPending) {
-      if (gf_removeFromCreateWait(g_liveCreateWait, aircraft.callsign)) {
-        aircraft.eraseMe = true;
-      } else {
-        aircraft.removalPending = true;
-      }
-    }
-  }
-  std::erase_if(g_liveAc, [](const AiAircraft& aircraft) { return aircraft.eraseMe; });
-}
-
 RtUserState lf_rtUserState() {
   const UserAcData& user = g_userAcSnapshot;
   return RtUserState{user.pitch,    user.bank,           user.heading, user.altitude,
@@ -68,7 +52,7 @@ RtUserState lf_rtUserState() {
 }
 
 void lf_fillRunHooks() {
-  gf_setRtLinkHooks({.userState = lf_rtUserState, .removeLiveAircraft = lf_removeLiveAircraft});
+  gf_setRtLinkHooks({.userState = lf_rtUserState, .removeLiveAircraft = gf_removeAllLiveAc});
   gf_setEngineSimLinkHooks();
 }
 

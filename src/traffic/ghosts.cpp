@@ -71,25 +71,36 @@ bool gf_removeStaticDuplicate(const StaticDuplicateContext& context, StaticAircr
   return true;
 }
 
-void gf_removeAllStaticAc() {
+namespace {
+
+// Active records leave the simulator; a creation still waiting is withdrawn, one already handed
+// to the link is removed once the link reports its object.
+template <typename Record>
+void lf_removeAll(std::vector<Record>& records, std::deque<CreateAcRequest>& createWait) {
   bool erase = false;
-  for (StaticAircraft& s : g_staticAc) {
-    if (s.st == kStActive) {
-      removeAircraftFromSim(s);
-    } else if (s.st == kStAdding2Sim && !s.removalPending && !s.eraseMe) {
-      if (gf_removeFromCreateWait(g_staticCreateWait, s.callsign)) {
-        s.eraseMe = true;
+  for (Record& record : records) {
+    if (record.st == kStActive) {
+      removeAircraftFromSim(record);
+    } else if (record.st == kStAdding2Sim && !record.removalPending && !record.eraseMe) {
+      if (gf_removeFromCreateWait(createWait, record.callsign)) {
+        record.eraseMe = true;
       } else {
-        s.removalPending = true;  // removed once the link reports its object
+        record.removalPending = true;
       }
     }
-    erase = erase || s.eraseMe;
+    erase = erase || record.eraseMe;
   }
   if (erase) {
-    std::erase_if(g_staticAc, [](const StaticAircraft& s) { return s.eraseMe; });
+    std::erase_if(records, [](const Record& record) { return record.eraseMe; });
     gf_recordsReordered();
   }
 }
+
+}  // namespace
+
+void gf_removeAllStaticAc() { lf_removeAll(g_staticAc, g_staticCreateWait); }
+
+void gf_removeAllLiveAc() { lf_removeAll(g_liveAc, g_liveCreateWait); }
 
 std::string lf_detcs(const StaticCandidate& candidate) {
   std::string cs = candidate.continues ? candidate.cs : candidate.cs2;

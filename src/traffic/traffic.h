@@ -260,6 +260,8 @@ struct StaticDuplicateContext {
 bool gf_removeStaticDuplicate(const StaticDuplicateContext& context, StaticAircraft& aircraft);
 // Removes every static aircraft (withdraws waiting creations).
 void gf_removeAllStaticAc();
+// Removes every live aircraft (withdraws waiting creations): RealTraffic is gone.
+void gf_removeAllLiveAc();
 // The callsign of a static aircraft made from the candidate: no '_' at the end, a '*' added; ""
 // when the candidate has no callsign.
 std::string lf_detcs(const StaticCandidate& candidate);
