@@ -1,5 +1,6 @@
 // The RealTraffic stand-in: the peer that the program's RealTraffic link and UDP readers talk to
-// in tests and in the demo. A tool, so it uses POSIX sockets directly.
+// in tests and in the demo. Its sockets are Winsock's, as the program's are, so the library
+// builds on Windows too (the tests run it in-process under Wine).
 #pragma once
 
 #include <atomic>
@@ -12,7 +13,19 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32.h"
+
 namespace rtstandin {
+
+// Holds the socket layer started while it lives: Winsock counts its users, and closes every
+// socket of the process when the last one leaves. Throws std::runtime_error when it cannot start.
+class WinsockUse {
+ public:
+  WinsockUse();
+  ~WinsockUse();
+  WinsockUse(const WinsockUse&) = delete;
+  WinsockUse& operator=(const WinsockUse&) = delete;
+};
 
 struct Options {
   std::string serverHost = "127.0.0.1";
@@ -98,16 +111,18 @@ class Session {
   bool waitFor(Pred predicate, int timeoutMs) const;
 
  private:
-  void serve(int fd);
-  void handleLine(int fd, const std::string& line);
+  void serve(SOCKET s);
+  void handleLine(SOCKET s, const std::string& line);
 
+  WinsockUse winsock_;
   Options options_;
   LineLog* log_;
-  int fd_ = -1;
+  SOCKET socket_ = INVALID_SOCKET;
   std::thread thread_;
   std::atomic<bool> connected_{false};
   std::atomic<bool> exitReceived_{false};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> leaving_{false};  // disconnect() ends the session thread
   mutable std::mutex mutex_;
   Received received_;
 };

@@ -1,10 +1,5 @@
 // Loading and replaying a traffic recording over UDP, and the stand-in's line log.
-#include <arpa/inet.h>
 #include <fmt/format.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -124,10 +119,12 @@ std::string retimeRecord(const std::string& record, double stamp) {
 ReplayReport replay(const Recording& recording, const Options& options,
                     const std::atomic<bool>& stop) {
   ReplayReport report;
-  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) throw std::runtime_error("cannot create the UDP socket");
+  const WinsockUse winsock;
+  // Resolved first: a host that cannot be resolved leaves no socket behind.
   const sockaddr_in trafficTo = lf_udpAddress(options.udpHost, options.trafficPort);
   const sockaddr_in weatherTo = lf_udpAddress(options.udpHost, options.weatherPort);
+  const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+  if (s == INVALID_SOCKET) throw std::runtime_error("cannot create the UDP socket");
   const double firstStamp = recording.records.empty() ? 0.0 : recording.records.front().stamp;
   do {
     const auto start = std::chrono::steady_clock::now();
@@ -140,9 +137,9 @@ ReplayReport replay(const Recording& recording, const Options& options,
       const std::string text =
           record.weather ? record.text : retimeRecord(record.text, lf_epochNow());
       const sockaddr_in& to = record.weather ? weatherTo : trafficTo;
-      ssize_t sent = ::sendto(fd, text.data(), text.size(), 0,
+      const int sent = sendto(s, text.data(), text.size(), 0,
                               reinterpret_cast<const sockaddr*>(&to), sizeof(to));
-      if (sent != static_cast<ssize_t>(text.size()))
+      if (sent != static_cast<int>(text.size()))
         ++report.sendErrors;
       else if (record.weather)
         ++report.weatherSent;
@@ -151,7 +148,7 @@ ReplayReport replay(const Recording& recording, const Options& options,
     }
     ++report.rounds;
   } while (options.loop && !stop.load() && !recording.records.empty());
-  ::close(fd);
+  closesocket(s);
   return report;
 }
 

@@ -16,6 +16,7 @@
 #include "foundation/run_state.h"
 #include "foundation/strings.h"
 #include "shell/intake/intake.h"
+#include "shell/intake/socket_wait.h"
 
 SOCKET g_rtListenSocket = INVALID_SOCKET;
 SOCKET g_rtClientSocket = INVALID_SOCKET;
@@ -46,23 +47,6 @@ void lf_closeSocket(SOCKET& s) {
   }
 }
 
-enum class Readiness { kReady, kTimeout, kError };
-
-// Waits up to timeoutMs for the socket to become readable (a listening socket: to have a
-// connection waiting).
-Readiness lf_waitReadable(SOCKET s, int timeoutMs) {
-  // An fd_set holds descriptors below FD_SETSIZE only; a larger one would be written past it.
-  if (s == INVALID_SOCKET || s >= static_cast<SOCKET>(FD_SETSIZE)) return Readiness::kError;
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(static_cast<int>(s), &set);
-  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  const int result = select(static_cast<int>(s) + 1, &set, nullptr, nullptr, &timeout);
-  if (result > 0) return Readiness::kReady;
-  if (result == 0 || WSAGetLastError() == WSAEINTR) return Readiness::kTimeout;
-  return Readiness::kError;
-}
-
 void lf_setRtLamp(bool on) {
   g_rtLamp = on ? 1 : 0;
   g_mainWindowState.invalidate(kLampsArea);
@@ -84,7 +68,7 @@ std::string lf_receiveVersionReply() {
                           deadline - std::chrono::steady_clock::now())
                           .count();
     if (left <= 0) break;
-    const auto ready = lf_waitReadable(g_rtClientSocket,
+    const auto ready = gf_waitReadable(g_rtClientSocket,
                                        static_cast<int>(std::min<long long>(left, kWaitSliceMs)));
     if (ready == Readiness::kError) break;
     if (ready == Readiness::kTimeout) continue;
@@ -178,7 +162,7 @@ bool lf_acceptClient() {
 // while RealTraffic is away, and the tick must keep its pace meanwhile.
 bool lf_acceptWaitingClient() {
   if (g_rtConnected.load() || g_rtListenSocket == INVALID_SOCKET) return false;
-  const auto ready = lf_waitReadable(g_rtListenSocket, 0);
+  const auto ready = gf_waitReadable(g_rtListenSocket, 0);
   if (ready == Readiness::kError) {
     gf_logIfActive(fmt::format("waitForClient: {}", gf_wsaErrorText(WSAGetLastError())));
     return false;
@@ -193,7 +177,7 @@ bool waitForClient() {
   if (g_rtListenSocket == INVALID_SOCKET) return false;
   // accept blocks without end; waiting for readability in slices lets a close end the wait.
   for (;;) {
-    const auto ready = lf_waitReadable(g_rtListenSocket, kWaitSliceMs);
+    const auto ready = gf_waitReadable(g_rtListenSocket, kWaitSliceMs);
     if (ready == Readiness::kReady) break;
     if (ready == Readiness::kError) {
       gf_logIfActive(fmt::format("waitForClient: {}", gf_wsaErrorText(WSAGetLastError())));

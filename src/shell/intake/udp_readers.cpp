@@ -16,6 +16,7 @@
 #include "foundation/messages.h"
 #include "foundation/strings.h"
 #include "shell/intake/intake.h"
+#include "shell/intake/socket_wait.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr std::int32_t kStandardQnh = 1013;     // hPa
 constexpr std::int32_t kMaxHpaQnh = 1080;       // above: hundredths of inches of mercury
 constexpr std::int32_t kMinPlausibleQnh = 930;  // hPa
 constexpr double kHpaPerHundredthInHg = 0.33865307;
+constexpr int kStopSliceMs = 100;  // longest wait of a reader before it looks at its stop flag
 
 std::uint16_t lf_portFromEnvironment(const char* name, std::uint16_t fallback) {
   const char* text = std::getenv(name);
@@ -142,8 +144,9 @@ void UdpReader::stop() {
   stopFlag_ = true;
   {
     std::lock_guard lock(socketMutex_);
-    // Closing alone does not wake a blocked receive here; the shutdown does, and the reader
-    // thread then closes the socket itself.
+    // Closing alone does not wake a blocked receive on Linux; the shutdown does, and the reader
+    // thread then closes the socket itself. Windows' shutdown wakes no receive: the reader
+    // waits in slices and sees the stop flag within one.
     if (socket_ != INVALID_SOCKET) shutdown(socket_, SD_BOTH);
   }
   if (thread_.joinable()) thread_.join();
@@ -229,6 +232,9 @@ void UdpReader::run(std::uint16_t port) {
 
 void UdpReader::receiveLoop() {
   while (!stopFlag_.load()) {
+    // A timeout looks at the stop flag again; an error is the receive's to report (and on
+    // Linux a descriptor too large to wait on is received directly: the stop's shutdown wakes it).
+    if (gf_waitReadable(socket_, kStopSliceMs) == Readiness::kTimeout) continue;
     const int n = recvfrom(socket_, buffer_.data(), static_cast<int>(kReceiveBufferSize), 0,
                            nullptr, nullptr);
     if (n == SOCKET_ERROR) {

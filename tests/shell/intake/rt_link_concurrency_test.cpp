@@ -3,9 +3,7 @@
 // return of RealTraffic, a stop during the wait, and the close step.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <unistd.h>  // getpid; MinGW has it too
 
 #include <charconv>
 #include <cstdlib>
@@ -280,20 +278,17 @@ TEST_F(RtLinkTest, ReplayFillsTheBufferAndTheQnh) {
 namespace {
 
 void lf_rawPeer(std::uint16_t port, std::string reply, bool closeAfter) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
+  const intake_test::Winsock winsock;
+  const SOCKET s = intake_test::connectTcp(port);
+  ASSERT_NE(s, INVALID_SOCKET);
   char query[64];
-  ASSERT_GT(::recv(fd, query, sizeof(query), 0), 0);
-  ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
-  if (closeAfter) ::shutdown(fd, SHUT_WR);
+  EXPECT_GT(recv(s, query, sizeof(query), 0), 0);
+  send(s, reply.data(), reply.size(), 0);
+  if (closeAfter) shutdown(s, SD_SEND);
   char rest[64];
-  while (::recv(fd, rest, sizeof(rest), 0) > 0) {
+  while (recv(s, rest, sizeof(rest), 0) > 0) {
   }
-  ::close(fd);
+  closesocket(s);
 }
 
 }  // namespace
