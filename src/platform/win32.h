@@ -9,6 +9,8 @@
 //  - a device context is refused after its EndPaint (Windows leaves that undefined);
 //  - WaitNamedPipeW cannot ask a pipe's backlog, so it pauses briefly and lets CreateFileW
 //    tell whether the pipe is busy;
+//  - shutdown wakes a thread blocked in a receive on the socket (Windows' does not, so a thread
+//    that must be stopped waits for readability in slices and looks at its flag between them);
 //  - seams for scripts and tests exist only here: ZENDRIK_REGISTRY (the registry is a file),
 //    ZENDRIK_DRIVE_<LETTER> (drive letters are folders), ZENDRIK_RUNTIME_DIR (named mutexes
 //    and pipes are files there), ZENDRIK_HEADLESS and ZENDRIK_WINDOW_PNG (the window backend),
