@@ -57,7 +57,12 @@ WinsockUse::~WinsockUse() { WSACleanup(); }
 SOCKET gf_listenTcp(int family, int port, int& boundPort) {
   SOCKET s = lf_socket(family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) throw std::runtime_error(fmt::format("socket: {}", lf_lastError()));
+#ifdef _WIN32
+  // Windows' SO_REUSEADDR would let a second listener take a port in use.
+  lf_setFlag(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE);
+#else
   lf_setFlag(s, SOL_SOCKET, SO_REUSEADDR);
+#endif
   sockaddr_storage addr{};
   socklen_t len = 0;
   if (family == AF_INET) {
