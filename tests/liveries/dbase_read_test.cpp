@@ -76,7 +76,7 @@ fixtures::DbaseContent testWorld() {
 
 class DbaseRead : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(server_.running()) << "python3 http.server not started"; }
+  void SetUp() override { ASSERT_TRUE(server_.running()) << "the local HTTP server could not be started"; }
   void serve(const fixtures::DbaseContent& content) {
     fixtures::writeDbaseZip(server_.folder(), content);
   }

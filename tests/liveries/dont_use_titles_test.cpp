@@ -19,7 +19,7 @@ using liveries_test::logLinesWith;
 TEST(DontUseTitles, FromTheAigListAndTheUsersFiles) {
   liveries_test::LiveriesEnv env;
   liveries_test::DownloadServer server;
-  if (!server.running()) GTEST_SKIP() << "no local download server (python3 http.server)";
+  if (!server.running()) GTEST_SKIP() << "the local HTTP server could not be started";
   fixtures::writeAigRegcodesZip(server.folder(), {{"AIG Dont Use", {}, ""},
                                                   {"AIG Kept", {"D-AIBA"}, ""},
                                                   {"AIG Special Dont Use", {}, "true"}});

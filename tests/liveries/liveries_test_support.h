@@ -45,8 +45,8 @@ class LiveriesEnv {
   std::vector<std::function<void()>> restore_;
 };
 
-// The local HTTP server the download tests share (python3 http.server on 127.0.0.1) over a
-// temporary folder of its own; sets ZENDRIK_DOWNLOAD_URL to it while it lives.
+// The local HTTP server the download tests share over a temporary folder of its own; sets
+// ZENDRIK_DOWNLOAD_URL to it while it lives.
 class DownloadServer {
  public:
   DownloadServer();

@@ -100,7 +100,7 @@ void storeCatalogue(const std::vector<Livery>& liveries) {
 class MatchingWorld : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server_.running()) << "python3 http.server could not be started";
+    ASSERT_TRUE(server_.running()) << "the local HTTP server could not be started";
     fixtures::writeDbaseZip(server_.folder(), worldDbase());
     fixtures::writeAigRegcodesZip(server_.folder(), {{"KLM 737-800 Orange", {"PH-BXO"}, "1"},
                                                      {"Lufthansa A320 Std", {"D-AIZA"}, ""},
