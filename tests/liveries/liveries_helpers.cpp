@@ -205,7 +205,7 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 std::string fileText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -213,7 +213,7 @@ std::string fileText(const fs::path& file) {
 
 std::vector<std::string> readLines(const fs::path& file) {
   std::vector<std::string> lines;
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
