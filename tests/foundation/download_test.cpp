@@ -175,11 +175,15 @@ TEST_F(DownloadTest, DatabaseArchiveLeavesExactlyItsFileText) {
   const std::string xml = lines("\n");
   serveZip("dbase.zip", {{"data/", ""}, {"data/dbase.xml", xml}});
   serveZip("AIG-regcodes.zip", {{"AIG-regcodes.xml", "<regcodes/>"}});
+  // Written on Windows: its CR LF ends come out as the platform's, never as CR CR LF.
+  serveZip("crlf.zip", {{"dbase.xml", lines("\r\n")}});
   if (!startServer()) GTEST_SKIP() << kNoServer;
   fs::create_directories("input");
 
   EXPECT_TRUE(gf_downloadDbase("input/temp2.xml"));
   EXPECT_EQ(gf_testReadAll("input/temp2.xml"), lines(kEol));
+  EXPECT_TRUE(gf_downloadAndUnzip("crlf.zip", "crlf.xml"));
+  EXPECT_EQ(gf_testReadAll("crlf.xml"), lines(kEol));
   EXPECT_TRUE(gf_downloadAndUnzip("AIG-regcodes.zip", "input/AIG-regcodes.xml"));
   EXPECT_EQ(gf_testReadAll("input/AIG-regcodes.xml"), "<regcodes/>");
   EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());
