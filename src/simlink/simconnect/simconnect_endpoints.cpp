@@ -51,6 +51,10 @@ class SocketEndpoint final : public StreamEndpoint {
   explicit SocketEndpoint(SOCKET s) : m_socket(s) {}
   long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
     for (;;) {
+      if (m_shutDown.load()) {  // a receive begun after the shutdown would not be cancelled
+        error = static_cast<DWORD>(WSAESHUTDOWN);
+        return -1;
+      }
       const auto n = ::recv(static_cast<int>(m_socket), reinterpret_cast<char*>(buffer),
                              static_cast<int>(size), 0);
       if (n >= 0) return static_cast<long>(n);
@@ -75,7 +79,15 @@ class SocketEndpoint final : public StreamEndpoint {
     const int one = 1;
     setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
   }
-  void shutdownBoth() override { shutdown(m_socket, SD_BOTH); }
+  void shutdownBoth() override {
+    m_shutDown.store(true);
+    shutdown(m_socket, SD_BOTH);
+#ifdef _WIN32
+    // Windows' shutdown leaves a receive under way waiting for the peer: cancel it. (One that
+    // starts between the check in readSome and this call still waits for the peer.)
+    CancelIoEx(reinterpret_cast<HANDLE>(m_socket), nullptr);
+#endif
+  }
   void closeHandle() override {
     if (m_socket != INVALID_SOCKET) closesocket(m_socket);
     m_socket = INVALID_SOCKET;
@@ -84,6 +96,7 @@ class SocketEndpoint final : public StreamEndpoint {
 
  private:
   SOCKET m_socket;
+  std::atomic<bool> m_shutDown{false};  // set by shutdownBoth on any thread
 };
 
 }  // namespace
