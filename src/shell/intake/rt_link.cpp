@@ -51,8 +51,7 @@ enum class Readiness { kReady, kTimeout, kError };
 // Waits up to timeoutMs for the socket to become readable (a listening socket: to have a
 // connection waiting).
 Readiness lf_waitReadable(SOCKET s, int timeoutMs) {
-  // An fd_set holds descriptors below FD_SETSIZE only; a larger one would be written past it.
-  if (s == INVALID_SOCKET || s >= static_cast<SOCKET>(FD_SETSIZE)) return Readiness::kError;
+  if (s == INVALID_SOCKET || !gf_fdSetHolds(s)) return Readiness::kError;
   fd_set set;
   FD_ZERO(&set);
   FD_SET(static_cast<int>(s), &set);
