@@ -205,6 +205,18 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
 
 namespace {
 
+// An entry's text with its CR LF line ends made LF: the text-mode write gives the platform's
+// own, where Windows would otherwise turn CR LF into CR CR LF.
+std::string lf_withNewlines(std::string text) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    text[out++] = text[i];
+  }
+  text.resize(out);
+  return text;
+}
+
 // Writes the text of the archive's file entries to destination (each replacing the one
 // before). False when the archive holds no file entry or an entry cannot be read or written.
 bool lf_unzipText(ZipArchive& archive, const fs::path& destination) {
@@ -216,7 +228,7 @@ bool lf_unzipText(ZipArchive& archive, const fs::path& destination) {
       gf_logError(fmt::format("unzipping error code : {}", archive.errorCode()));
       return false;
     }
-    if (!gf_writeStringToFile(*text, destination, false)) {
+    if (!gf_writeStringToFile(lf_withNewlines(*text), destination, false)) {
       gf_logError(fmt::format("could not write {}", destination.string()));
       return false;
     }

@@ -146,7 +146,7 @@ class AirportsScanTest : public SceneryTest {
   void SetUp() override {
     SceneryTest::SetUp();
     if (!m_server.running()) {
-      GTEST_SKIP() << "python3 -m http.server could not be started";
+      GTEST_SKIP() << "the local HTTP server could not be started";
     }
     m_parameters = g_parametersFile;
     g_parametersFile = m_folder.path() / "parameters.xml";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "airports/bgl_airport.h"
+#include "foundation/http_server_helpers.h"
 
 namespace airports_test {
 
@@ -54,21 +55,19 @@ class WorkingFolder {
   std::filesystem::path m_previous;
 };
 
-// A local HTTP server (python3 -m http.server on a free loopback port) serving a folder, with
-// ZENDRIK_DOWNLOAD_URL pointed at it while it lives.
+// The local file server of the download tests over a folder, with ZENDRIK_DOWNLOAD_URL pointed
+// at it while it lives.
 class HttpServer {
  public:
   explicit HttpServer(const std::filesystem::path& root);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
-  bool running() const { return !m_url.empty(); }
-  const std::string& url() const { return m_url; }
+  bool running() const { return m_server.running(); }
+  std::string url() const { return m_server.url(); }
 
  private:
-  int m_pid = -1;
-  int m_out = -1;  // python's standard output
-  std::string m_url;
+  LocalHttpServer m_server;
 };
 
 std::string readText(const std::filesystem::path& file);

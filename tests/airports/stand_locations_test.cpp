@@ -39,7 +39,7 @@ class StandLocationsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!m_server.running()) {
-      GTEST_SKIP() << "python3 -m http.server could not be started";
+      GTEST_SKIP() << "the local HTTP server could not be started";
     }
     g_simulatorName = "P3D";
     fixtures::writeStandFile(m_root.path() / "P3D/archive/stock/EDDF.xml", archiveLayout("Frankfurt"));

@@ -23,6 +23,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The program folder as a user's settings hold it, and the installer's path in it; the unzipped
+// database text, written in text mode, ends its lines as the platform does.
+#ifdef _WIN32
+const std::string kInstallPath = "C:\\Zendrik P3D";
+const std::string kInstallerPath = "C:\\Zendrik P3D\\install_new_version.exe";
+const std::string kEol = "\r\n";
+#else
+const std::string kInstallPath = "/opt/Zendrik P3D";
+const std::string kInstallerPath = "/opt/Zendrik P3D/install_new_version.exe";
+const std::string kEol = "\n";
+#endif
+
 std::string lf_randomBytes(std::size_t count, unsigned seed) {
   std::mt19937 rng(seed);
   std::string bytes(count, '\0');
@@ -48,7 +60,7 @@ class DownloadTest : public ::testing::Test {
   }
 
   // Starts the server over the fixture folder as it stands and points downloads at it.
-  // False when the server cannot run here (no python3); the test is then skipped.
+  // False when the server cannot listen here; the test is then skipped.
   bool startServer() {
     m_server = std::make_unique<LocalHttpServer>(m_serverRoot);
     if (!m_server->running()) return false;
@@ -85,7 +97,7 @@ class DownloadTest : public ::testing::Test {
   std::unique_ptr<LocalHttpServer> m_server;
 };
 
-constexpr const char* kNoServer = "python3 -m http.server could not be started";
+constexpr const char* kNoServer = "the local HTTP server could not be started";
 const std::string kSetupZip = "release/setup_Zendrik_P3D_d_v10.10.10.zip";
 
 }  // namespace
@@ -97,15 +109,14 @@ TEST_F(DownloadTest, NewerVersionLeavesTheInstallerAndStopsWithItsMessage) {
   serveZip(kSetupZip,
            {{"docs/", ""}, {"readme.txt", "read me"}, {"Zendrik_P3D_setup.exe", installer}});
   if (!startServer()) GTEST_SKIP() << kNoServer;
-  g_paramProgramInstallPath.setValue("/opt/Zendrik P3D");
+  g_paramProgramInstallPath.setValue(kInstallPath);
 
   try {
     gf_checkNewVersion();
     FAIL() << "a newer version must end the run";
   } catch (const qvb::UserErrorException& e) {
-    EXPECT_STREQ(e.what(),
-                 "New version 10.10.10 available, exit Zendrik_P3D. Run as administrator: "
-                 "\"/opt/Zendrik P3D/install_new_version.exe\"");
+    EXPECT_EQ(e.what(), "New version 10.10.10 available, exit Zendrik_P3D. Run as administrator: \"" +
+                            kInstallerPath + "\"");
   }
   EXPECT_EQ(gf_testReadAll("install_new_version.exe"), installer);
   EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());
@@ -158,14 +169,21 @@ TEST_F(DownloadTest, MissingOrAmbiguousInstallerKeepsTheRunningVersion) {
 }
 
 TEST_F(DownloadTest, DatabaseArchiveLeavesExactlyItsFileText) {
-  const std::string xml = "<?xml version=\"1.0\"?>\n<dbase>\n\t<types/>\n</dbase>\n";
+  auto lines = [](const std::string& eol) {
+    return "<?xml version=\"1.0\"?>" + eol + "<dbase>" + eol + "\t<types/>" + eol + "</dbase>" + eol;
+  };
+  const std::string xml = lines("\n");
   serveZip("dbase.zip", {{"data/", ""}, {"data/dbase.xml", xml}});
   serveZip("AIG-regcodes.zip", {{"AIG-regcodes.xml", "<regcodes/>"}});
+  // Written on Windows: its CR LF ends come out as the platform's, never as CR CR LF.
+  serveZip("crlf.zip", {{"dbase.xml", lines("\r\n")}});
   if (!startServer()) GTEST_SKIP() << kNoServer;
   fs::create_directories("input");
 
   EXPECT_TRUE(gf_downloadDbase("input/temp2.xml"));
-  EXPECT_EQ(gf_testReadAll("input/temp2.xml"), xml);
+  EXPECT_EQ(gf_testReadAll("input/temp2.xml"), lines(kEol));
+  EXPECT_TRUE(gf_downloadAndUnzip("crlf.zip", "crlf.xml"));
+  EXPECT_EQ(gf_testReadAll("crlf.xml"), lines(kEol));
   EXPECT_TRUE(gf_downloadAndUnzip("AIG-regcodes.zip", "input/AIG-regcodes.xml"));
   EXPECT_EQ(gf_testReadAll("input/AIG-regcodes.xml"), "<regcodes/>");
   EXPECT_TRUE(leftovers().empty()) << ::testing::PrintToString(leftovers());

@@ -26,7 +26,7 @@ using liveries_test::LiveriesEnv;
 TEST(ReviewRegistrationLiveries, DamagedAigListKeepsWhatWasReadAndGoesOn) {
   LiveriesEnv env;
   DownloadServer server;
-  if (!server.running()) GTEST_SKIP() << "python3 http.server could not be started";
+  if (!server.running()) GTEST_SKIP() << "the local HTTP server could not be started";
   const std::string longReg(30, 'A');  // the key covers 24 characters
   fixtures::writeAigRegcodesZip(
       server.folder(), {{"Lufthansa B738 D-AAAA", {"D-AAAA"}, ""}},

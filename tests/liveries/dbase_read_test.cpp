@@ -76,7 +76,7 @@ fixtures::DbaseContent testWorld() {
 
 class DbaseRead : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(server_.running()) << "python3 http.server not started"; }
+  void SetUp() override { ASSERT_TRUE(server_.running()) << "the local HTTP server could not be started"; }
   void serve(const fixtures::DbaseContent& content) {
     fixtures::writeDbaseZip(server_.folder(), content);
   }
@@ -266,7 +266,8 @@ TEST_F(DbaseRead, MalformedOrMissingArchive) {
 
   fixtures::writeZip(server_.folder() / "dbase.zip", "dbase.xml", "<aircrafts><aircraft types=");
   const std::string text = thrownText<qvb::UserErrorException>([] { gf_readDbase(); });
-  EXPECT_TRUE(text.starts_with("60: \"input/temp2.xml\" not read because of ")) << text;
+  const std::string database = fs::path("input/temp2.xml").make_preferred().string();
+  EXPECT_TRUE(text.starts_with("60: \"" + database + "\" not read because of ")) << text;
   EXPECT_TRUE(fs::exists("input/temp2.xml"));
 }
 

@@ -19,7 +19,7 @@ using liveries_test::logLinesWith;
 TEST(DontUseTitles, FromTheAigListAndTheUsersFiles) {
   liveries_test::LiveriesEnv env;
   liveries_test::DownloadServer server;
-  if (!server.running()) GTEST_SKIP() << "no local download server (python3 http.server)";
+  if (!server.running()) GTEST_SKIP() << "the local HTTP server could not be started";
   fixtures::writeAigRegcodesZip(server.folder(), {{"AIG Dont Use", {}, ""},
                                                   {"AIG Kept", {"D-AIBA"}, ""},
                                                   {"AIG Special Dont Use", {}, "true"}});
@@ -31,7 +31,8 @@ TEST(DontUseTitles, FromTheAigListAndTheUsersFiles) {
   const std::string log = env.log();
   EXPECT_EQ(logLinesWith(log, "don't use title"),
             (std::vector<std::string>{"2 don't use titles read",
-                                      "1 don't use title read from files in input/my_regcodes"}));
+                                      "1 don't use title read from files in " +
+                                          g_myRegcodesDir.string()}));
   lf_clearScanLists();
   EXPECT_TRUE(g_dontUseTitles.empty());
 }
@@ -41,7 +42,7 @@ TEST(DontUseTitles, NoSourceGivesNoTitles) {
   lf_readDontUseTitles();
   EXPECT_TRUE(g_dontUseTitles.empty());
   EXPECT_EQ(logLinesWith(env.log(), "===> reading "),
-            std::vector<std::string>{"===> reading input/AIG-regcodes.xml failed?"});
+            std::vector<std::string>{"===> reading " + g_aigRegcodesFile.string() + " failed?"});
   EXPECT_TRUE(logLinesWith(env.log(), "don't use title").empty());
 }
 

@@ -122,8 +122,7 @@ std::string LiveriesEnv::log() const {
   return fileText(dir_ / "Log.txt");
 }
 
-// The simulated install rests on the Linux layer's drive mapping, and the download server is
-// python3 in a forked child: both exist in the Linux tree only.
+// The simulated install rests on the Linux layer's drive mapping: the Linux tree only.
 #ifndef _WIN32
 void LiveriesEnv::useWorld(const fs::path& appData, const fs::path& driveC, const fs::path& driveD,
                            const std::string& simInstallPath) {
@@ -132,6 +131,7 @@ void LiveriesEnv::useWorld(const fs::path& appData, const fs::path& driveC, cons
   setenv("ZENDRIK_DRIVE_D", driveD.c_str(), 1);
   g_paramSimInstallPath.setValue(simInstallPath);
 }
+#endif
 
 DownloadServer::DownloadServer()
     : folder_(lf_makeTempDir("zendrik-server-XXXXXX")), server_(folder_) {
@@ -143,7 +143,6 @@ DownloadServer::~DownloadServer() {
   std::error_code ec;
   fs::remove_all(folder_, ec);
 }
-#endif
 
 void MatchingTest::useDbase(const fixtures::DbaseContent& content) {
   auto toSet = [](const std::vector<std::string>& codes) {
@@ -206,7 +205,7 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 std::string fileText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -214,7 +213,7 @@ std::string fileText(const fs::path& file) {
 
 std::vector<std::string> readLines(const fs::path& file) {
   std::vector<std::string> lines;
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }

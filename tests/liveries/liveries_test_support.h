@@ -45,8 +45,8 @@ class LiveriesEnv {
   std::vector<std::function<void()>> restore_;
 };
 
-// The local HTTP server the download tests share (python3 http.server on 127.0.0.1) over a
-// temporary folder of its own; sets ZENDRIK_DOWNLOAD_URL to it while it lives.
+// The local HTTP server the download tests share over a temporary folder of its own; sets
+// ZENDRIK_DOWNLOAD_URL to it while it lives.
 class DownloadServer {
  public:
   DownloadServer();
@@ -106,9 +106,10 @@ int userErrorCode(F&& call) {
 }
 
 bool contains(const std::string& text, const std::string& part);
-// The whole text of a file ("" when missing).
+// The whole text of a file read in text mode, so line ends are '\n' on every system ("" when
+// missing).
 std::string fileText(const std::filesystem::path& file);
-// The lines of a text file (LF ends); empty when it does not exist.
+// The lines of a text file; empty when it does not exist.
 std::vector<std::string> readLines(const std::filesystem::path& file);
 // Lines of the log text that contain the fragment.
 std::vector<std::string> logLinesWith(const std::string& log, const std::string& fragment);

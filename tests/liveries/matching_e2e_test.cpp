@@ -100,7 +100,7 @@ void storeCatalogue(const std::vector<Livery>& liveries) {
 class MatchingWorld : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server_.running()) << "python3 http.server could not be started";
+    ASSERT_TRUE(server_.running()) << "the local HTTP server could not be started";
     fixtures::writeDbaseZip(server_.folder(), worldDbase());
     fixtures::writeAigRegcodesZip(server_.folder(), {{"KLM 737-800 Orange", {"PH-BXO"}, "1"},
                                                      {"Lufthansa A320 Std", {"D-AIZA"}, ""},
@@ -241,11 +241,11 @@ TEST_F(LiveryMatchE2e, ProcessingBuildsTablesAndReports) {
   EXPECT_FALSE(fs::exists(g_aigRegcodesFile));
 
   EXPECT_EQ(fileText(g_infoDir / "OfflineRegcodes.txt"),
-            "Processing file input/AIG-regcodes.xml\n"
+            "Processing file " + g_aigRegcodesFile.string() + "\n"
             "   regcode D-AIZA for \"Lufthansa A320 Std\", instead of the same for \"Lufthansa "
             "A320 D-AIZA\"\n"
             "1 new regcode added, 1 regcode replaced, 2 regcodes defined as special\n"
-            "Processing files in input/my_regcodes\n"
+            "Processing files in " + g_myRegcodesDir.string() + "\n" +
             "   regcode D-AIZA for \"Lufthansa A321\", instead of the same for \"Lufthansa A320 "
             "Std\"\n"
             "2 new regcodes added, 1 regcode replaced, 1 regcode defined as special\n");
@@ -253,10 +253,10 @@ TEST_F(LiveryMatchE2e, ProcessingBuildsTablesAndReports) {
             "G-CLSH \"easyJet A319\" => already in use by \"British Airways 747-400\"\n");
 
   const std::string log = env_.log();
-  for (const char* line :
-       {"1 in-line regcode clashes, see \"output/errors/InlineRegcodes.txt\"\n",
-        "Offline regcode files processed, results can be found in "
-        "\"output/info/OfflineRegcodes.txt\"\n",
+  for (const std::string& line : std::vector<std::string>{
+           "1 in-line regcode clashes, see \"" + (g_errorsDir / "InlineRegcodes.txt").string() + "\"\n",
+        "Offline regcode files processed, results can be found in \"" +
+            (g_infoDir / "OfflineRegcodes.txt").string() + "\"\n",
         "3 special liveries\n", "7 registration codes\n",
         "12 airlines, 14 pax aircraft models and 3 cargo aircraft models\n",
         "9 similar model definitions\n", "3 models have a generic livery\n  B738,C172,C56X\n",

@@ -35,7 +35,7 @@ class DemoWorldTest : public ::testing::Test {
   void SetUp() override {
     world_ = writeDemoWorld({env_.path() / "world", env_.path(), 40123, 40124});
     env_.useWorld(world_.appData, world_.driveC, world_.driveD, world_.simInstallPath);
-    ASSERT_TRUE(server_.running()) << "python3 -m http.server could not be started";
+    ASSERT_TRUE(server_.running()) << "the local HTTP server could not be started";
     ::setenv("ZENDRIK_DOWNLOAD_URL", server_.url().c_str(), 1);
     ASSERT_TRUE(gf_readDbase());
   }
