@@ -22,7 +22,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 
@@ -130,10 +129,6 @@ int WSAGetLastError();
 void WSASetLastError(int error);
 // The WSA number for a POSIX errno value (unknown ones pass through unchanged).
 int gf_wsaErrorFromErrno(int errnoValue);
-
-// Whether select's fd_set can hold the socket: a POSIX set holds descriptors below FD_SETSIZE
-// only, a larger one would be written past its end (Winsock's sets hold any handle value).
-inline bool gf_fdSetHolds(SOCKET s) { return s < static_cast<SOCKET>(FD_SETSIZE); }
 
 // Closes the socket, first waking threads blocked on it. 0 or SOCKET_ERROR.
 int closesocket(SOCKET s);

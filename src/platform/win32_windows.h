@@ -26,7 +26,3 @@ using WString = std::wstring;
 // Lenient conversions: invalid sequences become U+FFFD, never an error.
 std::string gf_toUtf8(std::wstring_view text);
 WString gf_toUtf16(std::string_view text);
-
-// Whether select's fd_set can hold the socket: Winsock's sets hold FD_SETSIZE sockets of any
-// handle value (on Linux only descriptors below FD_SETSIZE).
-inline bool gf_fdSetHolds(SOCKET) { return true; }

@@ -51,7 +51,12 @@ enum class Readiness { kReady, kTimeout, kError };
 // Waits up to timeoutMs for the socket to become readable (a listening socket: to have a
 // connection waiting).
 Readiness lf_waitReadable(SOCKET s, int timeoutMs) {
-  if (s == INVALID_SOCKET || !gf_fdSetHolds(s)) return Readiness::kError;
+  if (s == INVALID_SOCKET) return Readiness::kError;
+#ifndef _WIN32
+  // A POSIX fd_set is a bitmap of descriptors below FD_SETSIZE; a larger one would be written
+  // past it. Winsock's is a list of up to FD_SETSIZE sockets of any value.
+  if (s >= static_cast<SOCKET>(FD_SETSIZE)) return Readiness::kError;
+#endif
   fd_set set;
   FD_ZERO(&set);
   FD_SET(static_cast<int>(s), &set);
