@@ -1,5 +1,5 @@
-// The dispatch on crafted messages: the simulator check, exceptions, events and new flights,
-// the user aircraft, the objects in range, and messages cut short.
+// The dispatch on crafted messages: exceptions, events and new flights, the user aircraft, the
+// objects in range, and messages cut short (the simulator check is in sim_dispatch_open_test).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +7,6 @@
 
 #include "foundation/parameters.h"
 #include "liveries/aircraft_database.h"
-#include "platform/headless.h"
 #include "platform/win32.h"
 #include "simlink/simlink_test_helpers.h"
 
@@ -15,99 +14,8 @@ using namespace linktest;
 
 namespace {
 
-class Dispatch : public LinkTest {};
-
-Bytes lf_text(const std::string& text, std::size_t field) {
-  Bytes b(text.begin(), text.end());
-  b.resize(std::max(field, b.size()));
-  return b;
-}
-
-Bytes lf_open(const std::string& name) {
-  Bytes tail = lf_text(name, 256);
-  for (const std::uint32_t v : {5, 3, 17, 28160, 0, 0, 0, 0, 0, 0}) {
-    const auto b = gf_bytes(v);
-    tail.insert(tail.end(), b.begin(), b.end());
-  }
-  return gf_message(SIMCONNECT_RECV_ID_OPEN, {}, tail);
-}
-
 Bytes lf_event(std::uint32_t eventId, std::uint32_t data = 0) {
   return gf_message(SIMCONNECT_RECV_ID_EVENT, {SIMCONNECT_UNUSED, eventId, data});
-}
-
-// True when the fragment is empty or stands in exactly one line of the log.
-#define EXPECT_LOGGED_ONCE(fragment) \
-  EXPECT_TRUE(*(fragment) == '\0' || logLines(fragment).size() == 1) << (fragment)
-
-LRESULT lf_windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// The install-path field on a headless window, disabled as the window creates it.
-class InstallPathField {
- public:
-  InstallPathField() {
-    platform::gf_setBackendChoice(platform::BackendChoice::headless);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &lf_windowProc;
-    windowClass.lpszClassName = u"ZendrikDispatchTest";
-    RegisterClassExW(&windowClass);
-    m_parent = CreateWindowExW(0, u"ZendrikDispatchTest", u"dispatch", WS_OVERLAPPEDWINDOW, 0, 0,
-                               880, 516, nullptr, nullptr, nullptr, nullptr);
-    g_paramAllInstallPath.createEdit(m_parent, nullptr, 10, 200, &lf_windowProc);
-  }
-  ~InstallPathField() {
-    g_paramAllInstallPath.hwnd = nullptr;
-    DestroyWindow(m_parent);
-    platform::gf_pumpMessages();
-  }
-  bool enabled() const { return IsWindowEnabled(g_paramAllInstallPath.hwnd.load()) != FALSE; }
-  void disable() { EnableWindow(g_paramAllInstallPath.hwnd.load(), FALSE); }
-
- private:
-  HWND m_parent = nullptr;
-};
-
-TEST_F(Dispatch, OpenAcceptsOnlyTheExpectedSimulator) {
-  InstallPathField installPath;
-  ASSERT_FALSE(installPath.enabled());
-  const struct {
-    std::string name, plain, installPath;
-    std::uint32_t version;
-    char outcome;  // a accepted, w wrong version, m the other simulator, e empty name
-  } cases[] = {
-      {"Lockheed Martin\xC2\xAE Prepar3D\xC2\xAE v5", "Lockheed Martin Prepar3D v5", "", 5, 'a'},
-      {"Prepar3D V5", "Prepar3D V5", "", 5, 'w'},
-      {"Prepar3D v6", "Prepar3D v6", "D:\\Prepar3D V6", 5, 'a'},
-      {"Prepar3D v6", "Prepar3D v6", "C:\\Sim", 6, 'a'},
-      {"Prepar3D v6", "Prepar3D v6", "C:\\Sim", 5, 'w'},
-      {"Kitty-Hawk!", "KittyHawk", "", 5, 'm'},
-      {"SunRise", "SunRise", "", 5, 'm'},
-      {"", "", "", 5, 'e'}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    gf_resetForRun();
-    installPath.disable();
-    g_paramSimInstallPath.setValue(c.installPath);
-    g_p3dMajorVersion.store(c.version);
-    gf_showMessage("Waiting for Prepar3Dv5 ...", false);
-    const std::string simName =
-        c.outcome == 'a' || c.outcome == 'w' ? c.plain + " (5.3.17.28160)" : "";
-    const std::string error =
-        c.outcome == 'w'   ? "78: wrong P3D version \"" + simName + "\" connects ... ?"
-        : c.outcome == 'm' ? "78: " + c.plain + ", (MSFS) not being P3D connects ... ?"
-                           : "";
-    EXPECT_EQ(dispatchError(lf_open(c.name)), error);
-    EXPECT_EQ(window(&MainWindowState::simName), simName);
-    EXPECT_EQ(g_simConnected.load(), c.outcome == 'e' ? 0 : 1);
-    EXPECT_EQ(window(&MainWindowState::statusText).empty(), c.outcome == 'a');
-    // Only a wrong version lets the user type the path of the right simulator.
-    EXPECT_EQ(installPath.enabled(), c.outcome == 'w');
-  }
-  EXPECT_LOGGED_ONCE("Lockheed Martin Prepar3D v5 (5.3.17.28160) connected");
-  EXPECT_LOGGED_ONCE("! Simulator name empty?");
 }
 
 TEST_F(Dispatch, ExceptionsByCode) {
@@ -210,7 +118,7 @@ TEST_F(Dispatch, UserSamplesTeleportsAndSimulatorTime) {
 
 TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
   for (const std::string& title : {std::string(60, 'T'), std::string(60, 'T'), std::string()}) {
-    gf_dispatch(gf_data(kRequestUserTitle, lf_text(title, 64)));
+    gf_dispatch(gf_data(kRequestUserTitle, gf_textField(title, 64)));
   }
   EXPECT_EQ(window(&MainWindowState::userAcTitleText), std::string(48, 'T'));
   EXPECT_LOGGED_ONCE("SimConnect: User aircraft title: ");
@@ -231,7 +139,7 @@ TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
   for (const auto& c : cases) {
     gf_resetForRun();
     g_userAcTitle = c.title;
-    gf_dispatch(gf_data(kRequestUserModel, lf_text(c.model, 32)));
+    gf_dispatch(gf_data(kRequestUserModel, gf_textField(c.model, 32)));
     const bool known = c.metres > 0;
     EXPECT_DOUBLE_EQ(g_userAcType.halfSpanNm,
                      known ? c.metres * 0.5 * kWingspanNmPerMetre : g_maxHalfWingspanNm);
@@ -240,7 +148,7 @@ TEST_F(Dispatch, TitleAndModelGiveTheSpan) {
     EXPECT_LOGGED_ONCE(c.logged);
   }
   EXPECT_EQ(logLines("SimConnect: User aircraft model deduced from title: A32").size(), 2u);
-  EXPECT_EQ(dispatchError(gf_data(kRequestUserModel, lf_text("", 32))),
+  EXPECT_EQ(dispatchError(gf_data(kRequestUserModel, gf_textField("", 32))),
             "71: atc_model= in [General] section of your aircraft.cfg is empty or missing");
 }
 
@@ -314,14 +222,14 @@ TEST_F(Dispatch, EveryMessageCutShortIsSkipped) {
   g_addedObjectIds = {101};
   std::vector<Bytes> messages = {
       gf_message(1, {22, 5, 1}),
-      lf_open("Prepar3D v5"),
+      gf_openMessage("Prepar3D v5"),
       lf_event(kEventPositionChanged),
       gf_message(5, {SIMCONNECT_UNUSED, kEventObjectRemoved, 103, 2}),
       gf_message(6, {SIMCONNECT_UNUSED, kEventFlightLoaded, 0}, Bytes(264)),
       gf_message(7, {SIMCONNECT_UNUSED, kEventFrame, 0, 0, 0}),
       gf_sample(52.3, 4.76),
       gf_data(kRequestUserOnGround, Bytes(8, 1)),
-      gf_data(kRequestUserModel, lf_text("", 32)),
+      gf_data(kRequestUserModel, gf_textField("", 32)),
       gf_data(kRequestStaticCg, Bytes(16)),
       gf_inRange(101, 10.0, "KLM1"),
       gf_data(kRequestUserAc, {})};

@@ -230,14 +230,14 @@ TEST_F(LinkEndToEnd, NewFlightsAParkedUserAndALostSimulator) {
   stands = {{{52.3086, 4.7639}, "A12"}};
   worker.start();
   ASSERT_TRUE(worker.startFlight());
-  p3d::PathPoint far;
-  far.lat = 52.3086 + 15.0 / 60.0;
-  far.lon = 4.7639;
+  p3d::PathPoint distant;
+  distant.lat = 52.3086 + 15.0 / 60.0;
+  distant.lon = 4.7639;
   const std::pair<std::function<void()>, const char*> cases[] = {
       {[&] { standin->sendFlightLoaded("flights\\other.fxml"); }, "SimConnect: New file event"},
       {[&] { standin->sendFlightLoadedEvent(); }, "Simconnect: flight loaded event"},
       {[&] { standin->sendPositionChanged(); }, "User ac position changed"},
-      {[&] { standin->placeUser(far); }, "Teleport"}};
+      {[&] { standin->placeUser(distant); }, "Teleport"}};
   for (const auto& [act, logged] : cases) {
     act();
     EXPECT_TRUE(gf_waitUntil([] {

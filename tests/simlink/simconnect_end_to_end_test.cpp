@@ -237,8 +237,8 @@ TEST_F(EndToEnd, RefusalsComeBackWithTheOffendingSendId) {
                          "</FlightPlan.FlightPlan>\n</SimBase.Document>\n";
   const auto bad = env.root() / "bad.pln";
   std::ofstream(bad) << "<SimBase.Document><FlightPlan.FlightPlan>";
-  ASSERT_EQ(SimConnect_AISetAircraftFlightPlan(h, objectId, good.c_str(), 110), S_OK);
-  ASSERT_EQ(SimConnect_AISetAircraftFlightPlan(h, objectId, bad.c_str(), 110), S_OK);
+  ASSERT_EQ(SimConnect_AISetAircraftFlightPlan(h, objectId, good.string().c_str(), 110), S_OK);
+  ASSERT_EQ(SimConnect_AISetAircraftFlightPlan(h, objectId, bad.string().c_str(), 110), S_OK);
   const DWORD badId = lastSendId();
   ex = waitFor([](const Received& r) { return r.id == SIMCONNECT_RECV_ID_EXCEPTION; });
   EXPECT_EQ(gf_u32At(ex, 12), 23u);

@@ -1,11 +1,6 @@
 // Test scaffolding for the SimConnect client tests.
 #include "simlink/simconnect_test_helpers.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -23,9 +18,33 @@ namespace simtest {
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+constexpr LPCWSTR kSimulatorKey = WIDE("SOFTWARE\\Lockheed Martin\\Prepar3D v5");
+
+// One registry port of the current user: written, or removed when the text is empty.
+void lf_writePort(LPCWSTR name, const std::string& port) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSimulatorKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot write the simulator's registry key";
+    return;
+  }
+  if (port.empty()) {
+    RegDeleteValueW(key, name);
+  } else {
+    const WString text = gf_toUtf16(port);
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+  }
+  RegCloseKey(key);
+}
+#else
 const char* const kEnvNames[] = {"PUBLIC", "USERPROFILE", "XDG_DOCUMENTS_DIR", "ZENDRIK_REGISTRY",
                                  "ZENDRIK_RUNTIME_DIR"};
-}
+#endif
+
+}  // namespace
 
 SimConnectEnvironment::SimConnectEnvironment() {
   std::random_device rd;
@@ -34,6 +53,7 @@ SimConnectEnvironment::SimConnectEnvironment() {
   fs::create_directories(userDocuments());
   fs::create_directories(currentFolder());
   fs::create_directories(m_root / "run");
+#ifndef _WIN32
   for (const char* name : kEnvNames) {
     const char* old = std::getenv(name);
     m_savedEnv.emplace_back(name, old != nullptr ? old : std::string("\x01"));
@@ -43,9 +63,10 @@ SimConnectEnvironment::SimConnectEnvironment() {
   ::unsetenv("XDG_DOCUMENTS_DIR");
   ::setenv("ZENDRIK_REGISTRY", (m_root / "registry.txt").c_str(), 1);
   ::setenv("ZENDRIK_RUNTIME_DIR", (m_root / "run").c_str(), 1);
+  writeRegistryPorts("", "");
+#endif
   m_previousCwd = fs::current_path();
   fs::current_path(currentFolder());
-  writeRegistryPorts("", "");
 }
 
 SimConnectEnvironment::~SimConnectEnvironment() {
@@ -58,6 +79,7 @@ SimConnectEnvironment::~SimConnectEnvironment() {
       ::setenv(name.c_str(), value.c_str(), 1);
     }
   }
+  if (m_wroteRegistry) writeRegistryPorts("", "");
   fs::remove_all(m_root, ec);
 }
 
@@ -65,65 +87,69 @@ void SimConnectEnvironment::writeCfg(const fs::path& folder, const std::string& 
   std::ofstream(folder / "SimConnect.cfg") << text;
 }
 
-void SimConnectEnvironment::writeRegistryPorts(const std::string& ipv4,
-                                               const std::string& ipv6) const {
+void SimConnectEnvironment::writeRegistryPorts(const std::string& ipv4, const std::string& ipv6) {
+#ifdef _WIN32
+  m_wroteRegistry = true;
+  lf_writePort(WIDE("SimConnect_Port_IPv4"), ipv4);
+  lf_writePort(WIDE("SimConnect_Port_IPv6"), ipv6);
+#else
   std::ofstream out(m_root / "registry.txt");
   out << "[HKEY_CURRENT_USER\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\n";
   if (!ipv4.empty()) out << "\"SimConnect_Port_IPv4\"=\"" << ipv4 << "\"\n";
   if (!ipv6.empty()) out << "\"SimConnect_Port_IPv6\"=\"" << ipv6 << "\"\n";
+#endif
 }
 
 std::string SimConnectEnvironment::pipeSocket(const std::string& name) const {
   const std::string pipe = name.empty()
                                ? std::string("\\\\.\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect")
                                : "\\\\.\\pipe\\" + name;
+#ifdef _WIN32
+  return pipe;
+#else
   return gf_pipeSocketPath(pipe).string();
+#endif
 }
 
 RawPeer::RawPeer() {
-  m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+  m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
-  ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len);
-  ::listen(m_listen, 4);
-  ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+  bind(m_listen, reinterpret_cast<sockaddr*>(&addr), len);
+  listen(m_listen, 4);
+  getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
   m_port = ntohs(addr.sin_port);
 }
 
 RawPeer::~RawPeer() {
   closeClient();
-  if (m_listen >= 0) ::close(m_listen);
+  p3d::gf_closeSocket(m_listen);
 }
 
 bool RawPeer::accept(double seconds) {
-  pollfd p{m_listen, POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;
+  if (p3d::gf_waitReadable({m_listen}, static_cast<int>(seconds * 1000)).empty()) return false;
   m_client = ::accept(m_listen, nullptr, nullptr);
-  return m_client >= 0;
+  return m_client != INVALID_SOCKET;
 }
 
 const std::vector<std::uint8_t>& RawPeer::readAtLeast(std::size_t n, double seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (m_received.size() < n && m_client >= 0) {
+  while (m_received.size() < n && m_client != INVALID_SOCKET) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         end - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
-    pollfd p{m_client, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-    std::uint8_t buf[65536];
-    const ssize_t got = ::recv(m_client, buf, sizeof buf, 0);
+    if (p3d::gf_waitReadable({m_client}, static_cast<int>(left.count())).empty()) break;
+    char buf[65536];
+    const int got = recv(m_client, buf, sizeof buf, 0);
     if (got <= 0) break;
     m_received.insert(m_received.end(), buf, buf + got);
   }
   return m_received;
 }
 
-void RawPeer::closeClient() {
-  if (m_client >= 0) ::close(m_client);
-  m_client = -1;
-}
+void RawPeer::closeClient() { p3d::gf_closeSocket(m_client); }
 
 std::unique_ptr<p3d::P3dStandin> gf_startStandin(const nlohmann::json& scenario,
                                                  const std::string& pipePath, double frameHz,

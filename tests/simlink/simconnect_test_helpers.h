@@ -1,6 +1,9 @@
 // Test scaffolding for the SimConnect client: a private environment (documents folders,
 // current folder, registry file, pipe folder), a raw loopback peer that records the bytes a
 // client sends, and a stand-in started on free ports.
+//
+// On Windows the environment is the current folder alone: the documents folders and the
+// registry are the system's own there, and the pipe has no server in the stand-in.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +19,8 @@
 namespace simtest {
 
 // Points the known folders, the registry and the pipe folder into a fresh temporary tree and
-// makes its "cwd" folder the current one; everything is restored by the destructor.
+// makes its "cwd" folder the current one; everything is restored by the destructor. Winsock is
+// started for the test's own sockets while it lives.
 class SimConnectEnvironment {
  public:
   SimConnectEnvironment();
@@ -27,15 +31,19 @@ class SimConnectEnvironment {
   std::filesystem::path currentFolder() const { return m_root / "cwd"; }
   // Writes SimConnect.cfg into a folder.
   void writeCfg(const std::filesystem::path& folder, const std::string& text) const;
-  // Writes the registry ports (empty: the value is absent).
-  void writeRegistryPorts(const std::string& ipv4, const std::string& ipv6) const;
-  // The socket path of the simulator's default pipe, or of "\\.\pipe\<name>".
+  // Writes the registry ports (empty: the value is absent). On Windows they are the current
+  // user's real values, removed again by the destructor.
+  void writeRegistryPorts(const std::string& ipv4, const std::string& ipv6);
+  // The socket path of the simulator's default pipe, or of "\\.\pipe\<name>" (on Windows the
+  // pipe name itself, which the stand-in cannot serve).
   std::string pipeSocket(const std::string& name = "") const;
 
  private:
+  p3d::WinsockUse m_winsock;
   std::filesystem::path m_root;
   std::filesystem::path m_previousCwd;
   std::vector<std::pair<std::string, std::string>> m_savedEnv;
+  bool m_wroteRegistry = false;
 };
 
 // A TCP listener on 127.0.0.1 that accepts one client and records everything it sends.
@@ -51,8 +59,9 @@ class RawPeer {
   const std::vector<std::uint8_t>& received() const { return m_received; }
 
  private:
-  int m_listen = -1;
-  int m_client = -1;
+  p3d::WinsockUse m_winsock;
+  SOCKET m_listen = INVALID_SOCKET;
+  SOCKET m_client = INVALID_SOCKET;
   int m_port = 0;
   std::vector<std::uint8_t> m_received;
 };

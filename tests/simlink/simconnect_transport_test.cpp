@@ -80,6 +80,45 @@ TEST(FallbackChain, SameSessionOverPipeThenIpv6ThenIpv4) {
   EXPECT_EQ(none, nullptr);
 }
 
+// The client's close ends its reader even while the simulator keeps its end open, and the
+// stand-in refuses a port in use with the port's number but starts on it once it is free.
+TEST(SocketEnds, CloseReturnsWhileThePeerKeepsItsEndOpen) {
+  simtest::SimConnectEnvironment env;
+  simtest::RawPeer peer;
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(peer.port()));
+  HANDLE h = simtest::gf_openClient();
+  ASSERT_NE(h, nullptr);
+  ASSERT_TRUE(peer.accept(5));
+  EXPECT_EQ(SimConnect_Close(h), S_OK);
+  EXPECT_GT(peer.readAtLeast(1, 5).size(), 0u) << "the Open packet came through";
+}
+
+TEST(SocketEnds, StandinRefusesAPortInUseAndTakesItOnceFree) {
+  simtest::SimConnectEnvironment env;
+  auto first = simtest::gf_startStandin(lf_scenario());
+  const int port = first->port();
+  p3d::StandinOptions options;
+  options.port = port;
+  p3d::P3dStandin second(options);
+  try {
+    second.start();
+    ADD_FAILURE() << "a second stand-in listens on port " << port;
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot listen on 127.0.0.1 port " + std::to_string(port)),
+              std::string::npos)
+        << e.what();
+  }
+  first->stop();
+  p3d::P3dStandin third(options);
+  ASSERT_NO_THROW(third.start());
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(port));
+  HANDLE h = simtest::gf_openClient();
+  EXPECT_TRUE(p3d::P3dStandin::waitUntil([&] { return third.connectedClients() == 1; }, 5));
+  if (h != nullptr) {
+    EXPECT_EQ(SimConnect_Close(h), S_OK);
+  }
+}
+
 TEST(SimConnectCfg, ConfigurationIndexNeedsItsSection) {
   simtest::SimConnectEnvironment env;
   auto standin = simtest::gf_startStandin(lf_scenario());

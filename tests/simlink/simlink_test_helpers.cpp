@@ -1,6 +1,7 @@
 // Test scaffolding for the simulator link.
 #include "simlink/simlink_test_helpers.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "foundation/log.h"
@@ -81,6 +82,21 @@ Bytes gf_message(std::uint32_t id, std::vector<std::uint32_t> words, const Bytes
   std::memcpy(m.data(), words.data(), m.size());
   m.insert(m.end(), tail.begin(), tail.end());
   return m;
+}
+
+Bytes gf_textField(const std::string& text, std::size_t field) {
+  Bytes b(text.begin(), text.end());
+  b.resize(std::max(field, b.size()));
+  return b;
+}
+
+Bytes gf_openMessage(const std::string& name) {
+  Bytes tail = gf_textField(name, 256);
+  for (const std::uint32_t v : {5, 3, 17, 28160, 0, 0, 0, 0, 0, 0}) {
+    const auto b = gf_bytes(v);
+    tail.insert(tail.end(), b.begin(), b.end());
+  }
+  return gf_message(SIMCONNECT_RECV_ID_OPEN, {}, tail);
 }
 
 Bytes gf_sample(double lat, double lon, std::uint32_t objectId) {

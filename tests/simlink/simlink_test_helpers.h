@@ -39,6 +39,9 @@ class LinkTest : public ::testing::Test {
   std::vector<std::string> reservedStands;
 };
 
+// The dispatch tests' fixture, one class for the files that share the suite.
+class Dispatch : public LinkTest {};
+
 // Clears the link, the stop flags and the window texts, as a restart does.
 void gf_resetForRun();
 
@@ -55,6 +58,10 @@ Bytes gf_bytes(const T& value) {
   std::memcpy(b.data(), &value, sizeof value);
   return b;
 }
+// A text field of the given size (longer texts are kept whole).
+Bytes gf_textField(const std::string& text, std::size_t field);
+// The Open message of a simulator named name, version 5.3.17.28160.
+Bytes gf_openMessage(const std::string& name);
 Bytes gf_sample(double lat, double lon, std::uint32_t objectId = 1);
 Bytes gf_inRange(std::uint32_t objectId, double agl, const std::string& atcId);
 void gf_dispatch(Bytes message);
@@ -85,6 +92,10 @@ class TestWorker {
   std::atomic<bool> m_finished{false};
   std::jthread m_thread;  // last: joined before the flag it sets goes
 };
+
+// True when the fragment is empty or stands in exactly one line of the log (in a LinkTest).
+#define EXPECT_LOGGED_ONCE(fragment) \
+  EXPECT_TRUE(*(fragment) == '\0' || logLines(fragment).size() == 1) << (fragment)
 
 inline bool gf_waitUntil(const std::function<bool()>& pred, double seconds = 10) {
   return p3d::P3dStandin::waitUntil(pred, seconds);

@@ -1,6 +1,7 @@
 // The simulator stand-in: the simulator's side of the SimConnect protocol over TCP (IPv4, IPv6)
-// and a Unix-domain socket in place of the named pipe. Tests run it in-process through this
-// class; the p3d-standin program wraps it for a person at the command line.
+// and, on Linux, a Unix-domain socket in place of the named pipe. Tests run it in-process
+// through this class (on Linux and Windows); the p3d-standin program wraps it for a person at
+// the command line.
 //
 // Threads: one accept thread, one frame thread (world time, Frame events, periodic data,
 // scenario events and faults, the per-frame trace) and one reader thread per client. The world
@@ -22,8 +23,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/win32.h"
 #include "standin_protocol.h"
 #include "standin_scenario.h"
+#include "standin_sockets.h"
 #include "standin_world.h"
 
 namespace p3d {
@@ -32,6 +35,7 @@ struct StandinOptions {
   int port = -1;          // TCP over IPv4 on 127.0.0.1; 0 picks a free port; -1 off
   int port6 = -1;         // TCP over IPv6 on ::1; 0 picks a free port; -1 off
   std::string pipePath;   // Unix-domain socket standing in for the named pipe; empty off
+                          // (Linux only: on Windows a path makes start() fail)
   std::string scenarioFile;
   std::optional<nlohmann::json> scenario;  // used when no scenario file is given
   std::string traceFile;  // JSON lines; empty: no trace
@@ -123,12 +127,14 @@ class P3dStandin {
   std::vector<std::shared_ptr<Session>> liveSessionsLocked() const;  // m_mutex held
   void broadcastSystemEvent(const std::string& name, std::uint32_t data, Outbox& out);
   void closeSession(Session& s);
+  void closeSockets();
 
   StandinOptions m_options;
   std::chrono::steady_clock::time_point m_start;
 
-  int m_listen4 = -1, m_listen6 = -1, m_listenPipe = -1;
-  int m_wakePipe[2] = {-1, -1};
+  std::optional<WinsockUse> m_winsock;  // from start() to stop()
+  SOCKET m_listen4 = INVALID_SOCKET, m_listen6 = INVALID_SOCKET, m_listenPipe = INVALID_SOCKET;
+  SOCKET m_wake = INVALID_SOCKET;  // stop() writes to it to end the accept thread's wait
   int m_port = -1, m_port6 = -1;
 
   mutable std::mutex m_mutex;  // guards everything below except the atomics

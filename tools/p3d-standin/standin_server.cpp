@@ -1,17 +1,5 @@
 // The stand-in server: listeners, the accept and frame threads, the trace, and the calls tests
 // make to inspect or disturb what a client sees.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -21,63 +9,6 @@
 #include "standin_simobjects.h"
 
 namespace p3d {
-
-namespace {
-
-int lf_listenTcp(int family, int port, int& boundPort) {
-  const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error(fmt::format("socket: {}", std::strerror(errno)));
-  const int one = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_storage addr{};
-  socklen_t len = 0;
-  if (family == AF_INET) {
-    auto* a = reinterpret_cast<sockaddr_in*>(&addr);
-    a->sin_family = AF_INET;
-    a->sin_port = htons(static_cast<std::uint16_t>(port));
-    a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    len = sizeof(sockaddr_in);
-  } else {
-    ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
-    auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
-    a->sin6_family = AF_INET6;
-    a->sin6_port = htons(static_cast<std::uint16_t>(port));
-    a->sin6_addr = in6addr_loopback;
-    len = sizeof(sockaddr_in6);
-  }
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 16) != 0) {
-    const std::string why = std::strerror(errno);
-    ::close(fd);
-    throw std::runtime_error(fmt::format("cannot listen on {} port {}: {}",
-                                         family == AF_INET ? "127.0.0.1" : "::1", port, why));
-  }
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  boundPort = family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port)
-                                : ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
-  return fd;
-}
-
-int lf_listenUnix(const std::string& path) {
-  sockaddr_un addr{};
-  if (path.size() >= sizeof addr.sun_path) {
-    throw std::runtime_error(fmt::format("pipe path too long: {}", path));
-  }
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-  ::unlink(path.c_str());
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(fd, 16) != 0) {
-    const std::string why = std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    throw std::runtime_error(fmt::format("cannot listen on pipe {}: {}", path, why));
-  }
-  return fd;
-}
-
-}  // namespace
 
 P3dStandin::P3dStandin(StandinOptions options) : m_options(std::move(options)) {}
 
@@ -110,10 +41,18 @@ void P3dStandin::start() {
       throw std::runtime_error(fmt::format("cannot write trace {}", m_options.traceFile));
     }
   }
-  if (m_options.port >= 0) m_listen4 = lf_listenTcp(AF_INET, m_options.port, m_port);
-  if (m_options.port6 >= 0) m_listen6 = lf_listenTcp(AF_INET6, m_options.port6, m_port6);
-  if (!m_options.pipePath.empty()) m_listenPipe = lf_listenUnix(m_options.pipePath);
-  if (::pipe2(m_wakePipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+  try {
+    m_winsock.emplace();
+    if (m_options.port >= 0) m_listen4 = gf_listenTcp(AF_INET, m_options.port, m_port);
+    if (m_options.port6 >= 0) m_listen6 = gf_listenTcp(AF_INET6, m_options.port6, m_port6);
+    if (!m_options.pipePath.empty()) m_listenPipe = gf_listenPipe(m_options.pipePath);
+    m_wake = gf_openWakeSocket();
+  } catch (...) {
+    closeSockets();
+    if (m_trace != nullptr) std::fclose(m_trace);
+    m_trace = nullptr;
+    throw;
+  }
   m_start = std::chrono::steady_clock::now();
   m_running.store(true);
   m_acceptThread = std::thread([this] { acceptLoop(); });
@@ -123,7 +62,7 @@ void P3dStandin::start() {
 
 void P3dStandin::stop() {
   if (!m_running.exchange(false)) return;
-  (void)!::write(m_wakePipe[1], "x", 1);
+  gf_wake(m_wake);
   if (m_acceptThread.joinable()) m_acceptThread.join();
   if (m_frameThread.joinable()) m_frameThread.join();
   std::vector<std::shared_ptr<Session>> sessions;
@@ -144,47 +83,33 @@ void P3dStandin::stop() {
     std::lock_guard lock(m_mutex);
     m_sessions.clear();
   }
-  for (int* fd : {&m_listen4, &m_listen6, &m_listenPipe, &m_wakePipe[0], &m_wakePipe[1]}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
-  if (!m_options.pipePath.empty()) ::unlink(m_options.pipePath.c_str());
+  closeSockets();
   std::lock_guard lock(m_traceMutex);
   if (m_trace != nullptr) std::fclose(m_trace);
   m_trace = nullptr;
 }
 
+void P3dStandin::closeSockets() {
+  for (SOCKET* s : {&m_listen4, &m_listen6, &m_listenPipe, &m_wake}) gf_closeSocket(*s);
+  if (!m_options.pipePath.empty()) gf_removePipe(m_options.pipePath);
+  m_winsock.reset();
+}
+
 void P3dStandin::acceptLoop() {
-  std::vector<pollfd> fds;
-  for (int fd : {m_listen4, m_listen6, m_listenPipe, m_wakePipe[0]}) {
-    if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+  std::vector<SOCKET> waitOn;
+  for (SOCKET s : {m_listen4, m_listen6, m_listenPipe, m_wake}) {
+    if (s != INVALID_SOCKET) waitOn.push_back(s);
   }
   while (m_running.load()) {
-    if (::poll(fds.data(), fds.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (const pollfd& p : fds) {
-      if ((p.revents & POLLIN) == 0 || p.fd == m_wakePipe[0]) continue;
-      sockaddr_storage peer{};
-      socklen_t len = sizeof peer;
-      const int fd = ::accept4(p.fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      std::string name = "pipe";
-      if (p.fd != m_listenPipe) {
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        char host[INET6_ADDRSTRLEN] = {};
-        if (peer.ss_family == AF_INET) {
-          ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&peer)->sin_addr, host, sizeof host);
-        } else {
-          ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&peer)->sin6_addr, host,
-                      sizeof host);
-        }
-        name = host;
-      }
+    const std::vector<SOCKET> readable = gf_waitReadable(waitOn);
+    if (readable.empty()) return;
+    for (SOCKET listener : readable) {
+      if (listener == m_wake) continue;
+      std::string name;
+      const SOCKET s = gf_acceptClient(listener, listener == m_listenPipe, name);
+      if (s == INVALID_SOCKET) continue;
       const int id = m_clientsSeen.fetch_add(1) + 1;
-      auto session = std::make_shared<Session>(*this, id, fd, name);
+      auto session = std::make_shared<Session>(*this, id, s, name);
       {
         std::lock_guard lock(m_mutex);
         session->faults = m_world->scenario().faults;

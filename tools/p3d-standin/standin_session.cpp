@@ -2,11 +2,8 @@
 // world, and writing replies with the fault switches applied.
 #include "standin_session.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -59,12 +56,12 @@ bool lf_sendIdFollows(std::uint32_t last, std::uint32_t id) {
 
 }  // namespace
 
-Session::Session(P3dStandin& server, int id, int fd, std::string peer)
-    : m_server(server), m_id(id), m_fd(fd), m_peer(std::move(peer)) {}
+Session::Session(P3dStandin& server, int id, SOCKET socket, std::string peer)
+    : m_server(server), m_id(id), m_socket(socket), m_peer(std::move(peer)) {}
 
 Session::~Session() {
   join();
-  if (m_fd >= 0) ::close(m_fd);
+  gf_closeSocket(m_socket);
 }
 
 void Session::startReader() {
@@ -86,14 +83,15 @@ void Session::setFaults(const Faults& f) {
 }
 
 void Session::shutdown() {
-  if (!m_closed.exchange(true)) ::shutdown(m_fd, SHUT_RDWR);
+  if (!m_closed.exchange(true)) gf_shutdownSocket(m_socket);
 }
 
 void Session::writeAll(const std::uint8_t* data, std::size_t size) {
   while (size > 0 && !m_closed.load()) {
-    const ssize_t n = ::send(m_fd, data, size, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR) continue;
+    const int n = ::send(m_socket, reinterpret_cast<const char*>(data),
+                         static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+    if (n == SOCKET_ERROR) {
+      if (WSAGetLastError() == WSAEINTR) continue;
       shutdown();
       return;
     }
@@ -148,8 +146,8 @@ void Session::readerLoop() {
   std::vector<std::uint8_t> buffer;
   std::uint8_t chunk[65536];
   for (;;) {
-    const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-    if (n < 0 && errno == EINTR) continue;
+    const int n = recv(m_socket, reinterpret_cast<char*>(chunk), sizeof chunk, 0);
+    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEINTR) continue;
     if (n <= 0) break;
     buffer.insert(buffer.end(), chunk, chunk + n);
     std::size_t pos = 0;

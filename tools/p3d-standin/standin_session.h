@@ -16,7 +16,7 @@ namespace p3d {
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(P3dStandin& server, int id, int fd, std::string peer);
+  Session(P3dStandin& server, int id, SOCKET socket, std::string peer);
   ~Session();
 
   void startReader();
@@ -72,7 +72,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   P3dStandin& m_server;
   const int m_id;
-  int m_fd;
+  SOCKET m_socket;
   std::string m_peer;
   std::thread m_reader;
   std::atomic<bool> m_closed{false};

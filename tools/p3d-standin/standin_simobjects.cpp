@@ -71,7 +71,9 @@ std::set<std::string> gf_readInstalledTitles(const std::string& simobjectsDir) {
     }
     std::ifstream in(it->path(), std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "p3d-standin: cannot read %s\n", it->path().c_str());
+      const std::u8string name = it->path().u8string();  // any path, on Windows too
+      std::fprintf(stderr, "p3d-standin: cannot read %s\n",
+                   reinterpret_cast<const char*>(name.c_str()));
       continue;
     }
     const std::string text = lf_toUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
