@@ -15,9 +15,71 @@ constexpr DWORD kPipeBusyWaitMs = 5000;
 std::mutex g_winsockMutex;          // guards g_winsockStarted
 bool g_winsockStarted = false;      // WSAStartup was called by this library
 
+#ifdef _WIN32
+// One read or write on a pipe opened for overlapped I/O, waited for to its end, or until the
+// shutdown event is set: then it is cancelled and fails with ERROR_OPERATION_ABORTED. The pipe
+// is overlapped because Windows lets only one synchronous call at a time through a handle: the
+// reader thread, waiting for the simulator, would hold up every write of the writer thread.
+template <typename Start>  // BOOL(OVERLAPPED*): begins the ReadFile or WriteFile
+bool lf_pipeIo(HANDLE pipe, HANDLE shutdownEvent, Start start, DWORD& done, DWORD& error) {
+  if (WaitForSingleObject(shutdownEvent, 0) != WAIT_TIMEOUT) {  // shut down (or no event)
+    error = ERROR_OPERATION_ABORTED;
+    return false;
+  }
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (ov.hEvent == nullptr) {
+    error = GetLastError();
+    return false;
+  }
+  const BOOL started = start(&ov);
+  bool ok = started || GetLastError() == ERROR_IO_PENDING;
+  if (ok && !started) {
+    const HANDLE waits[] = {ov.hEvent, shutdownEvent};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(pipe, &ov);
+  }
+  // After a cancel this still waits for the call to end, so `ov` and the buffer outlive it.
+  if (ok) ok = GetOverlappedResult(pipe, &ov, &done, TRUE) || GetLastError() == ERROR_MORE_DATA;
+  if (!ok) error = GetLastError();
+  CloseHandle(ov.hEvent);
+  return ok;
+}
+#endif
+
 class PipeEndpoint final : public StreamEndpoint {
  public:
   explicit PipeEndpoint(HANDLE h) : m_handle(h) {}
+#ifdef _WIN32
+  ~PipeEndpoint() override {
+    if (m_shutdownEvent != nullptr) CloseHandle(m_shutdownEvent);
+  }
+  long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
+    DWORD read = 0;
+    const auto start = [&](OVERLAPPED* ov) {
+      return ReadFile(m_handle, buffer, static_cast<DWORD>(size), nullptr, ov);
+    };
+    if (!lf_pipeIo(m_handle, m_shutdownEvent, start, read, error)) return -1;
+    return static_cast<long>(read);
+  }
+  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
+    while (size > 0) {
+      DWORD written = 0;
+      const auto start = [&](OVERLAPPED* ov) {
+        return WriteFile(m_handle, data, static_cast<DWORD>(size), nullptr, ov);
+      };
+      if (!lf_pipeIo(m_handle, m_shutdownEvent, start, written, error)) return false;
+      if (written == 0) {  // nothing taken: the pipe is closing
+        error = ERROR_NO_DATA;
+        return false;
+      }
+      data += written;
+      size -= written;
+    }
+    return true;
+  }
+  // The event stays set: a call begun after the shutdown is cancelled at once.
+  void shutdownBoth() override { SetEvent(m_shutdownEvent); }
+#else
   long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) override {
     DWORD read = 0;
     if (!ReadFile(m_handle, buffer, static_cast<DWORD>(size), &read, nullptr)) {
@@ -36,6 +98,7 @@ class PipeEndpoint final : public StreamEndpoint {
     return true;
   }
   void shutdownBoth() override { CancelIo(m_handle); }
+#endif
   void closeHandle() override {
     if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
@@ -44,6 +107,9 @@ class PipeEndpoint final : public StreamEndpoint {
 
  private:
   HANDLE m_handle;
+#ifdef _WIN32
+  HANDLE m_shutdownEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by shutdownBoth
+#endif
 };
 
 class SocketEndpoint final : public StreamEndpoint {
