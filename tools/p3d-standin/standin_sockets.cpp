@@ -45,15 +45,6 @@ void lf_setFlag(SOCKET s, int level, int option) {
 
 }  // namespace
 
-WinsockUse::WinsockUse() {
-  WSADATA data{};
-  if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
-    throw std::runtime_error(fmt::format("WSAStartup failed with error {}", error));
-  }
-}
-
-WinsockUse::~WinsockUse() { WSACleanup(); }
-
 SOCKET gf_listenTcp(int family, int port, int& boundPort) {
   SOCKET s = lf_socket(family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) throw std::runtime_error(fmt::format("socket: {}", lf_lastError()));

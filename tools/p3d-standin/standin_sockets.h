@@ -5,18 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "common/winsock_use.h"
 #include "platform/win32.h"
 
 namespace p3d {
 
-// Starts Winsock for the stand-in's lifetime (counted, as WSAStartup is); throws on failure.
-class WinsockUse {
- public:
-  WinsockUse();
-  ~WinsockUse();
-  WinsockUse(const WinsockUse&) = delete;
-  WinsockUse& operator=(const WinsockUse&) = delete;
-};
+// Winsock is started for the stand-in's lifetime.
+using standin::WinsockUse;
 
 // A TCP listener on the loopback address of `family` (AF_INET or AF_INET6); port 0 picks a free
 // port. The port it got goes to boundPort. Throws std::runtime_error.

@@ -13,19 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/winsock_use.h"
 #include "platform/win32.h"
 
 namespace rtstandin {
 
-// Holds the socket layer started while it lives: Winsock counts its users, and closes every
-// socket of the process when the last one leaves. Throws std::runtime_error when it cannot start.
-class WinsockUse {
- public:
-  WinsockUse();
-  ~WinsockUse();
-  WinsockUse(const WinsockUse&) = delete;
-  WinsockUse& operator=(const WinsockUse&) = delete;
-};
+using standin::WinsockUse;
 
 struct Options {
   std::string serverHost = "127.0.0.1";

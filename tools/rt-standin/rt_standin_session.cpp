@@ -72,17 +72,6 @@ std::string lf_jsonString(std::string_view text) {
 
 }  // namespace
 
-WinsockUse::WinsockUse() {
-  WSADATA data{};
-  const int started = WSAStartup(MAKEWORD(2, 2), &data);
-  if (started != 0)
-    throw std::runtime_error(fmt::format("the socket layer did not start: error {}", started));
-}
-
-WinsockUse::~WinsockUse() {
-  WSACleanup();
-}
-
 Session::Session(Options options, LineLog* log) : options_(std::move(options)), log_(log) {}
 
 Session::~Session() {

@@ -7,21 +7,13 @@
 #include <functional>
 #include <string>
 
+#include "common/winsock_use.h"
 #include "platform/win32.h"
 
 namespace intake_test {
 
 // Holds the socket layer started while it lives, for sockets a test makes itself.
-class Winsock {
- public:
-  Winsock() { WSAStartup(MAKEWORD(2, 2), &data_); }
-  ~Winsock() { WSACleanup(); }
-  Winsock(const Winsock&) = delete;
-  Winsock& operator=(const Winsock&) = delete;
-
- private:
-  WSADATA data_{};
-};
+using Winsock = standin::WinsockUse;
 
 // 127.0.0.1:port, or another loopback address given in host order.
 sockaddr_in loopbackAddress(std::uint16_t port, std::uint32_t address = INADDR_LOOPBACK);
