@@ -47,8 +47,8 @@ class UdpReader {
   // Worker: starts the reader thread on the port (the previous one must have been stopped).
   void start(std::uint16_t port);
   // Worker: sets the stop flag, wakes the waiting receive (on Windows the reader sees the flag
-  // within its wait slice) and joins the thread. Only the reader
-  // thread itself closes its socket, so a stop can never close a descriptor that was reused.
+  // within its wait slice) and joins the thread. Only the reader thread itself closes its
+  // socket, so a stop can never close a descriptor that was reused.
   void stop();
   bool running() const { return running_.load(); }
   // Reader thread (tests: any one thread): handles one received datagram as the receive loop
