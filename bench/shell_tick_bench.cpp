@@ -107,10 +107,12 @@ void BM_TickLateness(benchmark::State& state) {
   }
   gf_resetWorkerSeams();
   std::sort(lateMicros.begin(), lateMicros.end());
-  const double mean = lateMicros.empty() ? 0.0
-                                         : std::accumulate(lateMicros.begin(), lateMicros.end(), 0.0) /
-                                               static_cast<double>(lateMicros.size());
-  const double p99 = lateMicros.empty() ? 0.0 : lateMicros[lateMicros.size() * 99 / 100];
+  double mean = 0.0, p99 = 0.0;
+  if (!lateMicros.empty()) {
+    mean = std::accumulate(lateMicros.begin(), lateMicros.end(), 0.0) /
+           static_cast<double>(lateMicros.size());
+    p99 = lateMicros[lateMicros.size() * 99 / 100];
+  }
   state.counters["live"] = static_cast<double>(g_liveAc.size());
   // The loop sleeps most of each tick: its time says nothing, its wake-ups do.
   bench::tickLateness(state, mean, p99, static_cast<double>(behind) / static_cast<double>(ticks));
