@@ -18,8 +18,8 @@
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
 #include "liveries/aircraft_database.h"
-#include "shell/intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "airports/airports.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/motion_internal.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
 #include "platform/win32.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/park_airports.h"
 #include "traffic/engine_internal.h"
 

@@ -11,7 +11,7 @@
 #include "airports/airports.h"
 #include "foundation/errors.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

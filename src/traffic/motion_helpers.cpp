@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/motion_internal.h"
 
 std::int64_t lf_stepNow() { return static_cast<std::int64_t>(g_tickCount.load()); }

@@ -17,7 +17,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/park_airports.h"
 
 namespace {

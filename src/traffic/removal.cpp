@@ -12,7 +12,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/engine_index.h"
 #include "traffic/traffic.h"
 

@@ -10,8 +10,8 @@
 
 #include "airports/airports.h"
 #include "foundation/errors.h"
+#include "intake/intake.h"
 #include "liveries/database_queries.h"
-#include "shell/intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

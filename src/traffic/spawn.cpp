@@ -8,10 +8,10 @@
 
 #include "airports/airports.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "liveries/livery_matching.h"
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
-#include "shell/intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

@@ -7,9 +7,9 @@
 
 #include "airports/airports.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "liveries/database_queries.h"
 #include "liveries/match_summary.h"
-#include "shell/intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

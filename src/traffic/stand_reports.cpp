@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/engine_internal.h"
 
 namespace {

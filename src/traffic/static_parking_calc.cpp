@@ -14,7 +14,7 @@
 #include "foundation/strings.h"
 #include "foundation/random_pick.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/park_airports.h"
 
 std::int32_t g_parkMaxRealFit = 0;

@@ -8,7 +8,7 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "traffic/engine_index.h"
 #include "traffic/park_airports.h"
 

@@ -1,4 +1,4 @@
-#include "shell/intake/intake_socket_helpers.h"
+#include "intake/intake_socket_helpers.h"
 
 #include <thread>
 

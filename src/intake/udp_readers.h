@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "intake/traffic_parser.h"
 #include "platform/win32.h"
-#include "shell/intake/traffic_parser.h"
 
 inline constexpr std::uint16_t kWeatherPort = 49004;
 inline constexpr std::uint16_t kTrafficPort = 49005;

@@ -1,5 +1,5 @@
 // The TCP link with RealTraffic (worker thread).
-#include "shell/intake/rt_link.h"
+#include "intake/rt_link.h"
 
 #include <fmt/format.h>
 
@@ -15,8 +15,8 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "foundation/strings.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/socket_wait.h"
+#include "intake/intake.h"
+#include "intake/socket_wait.h"
 
 SOCKET g_rtListenSocket = INVALID_SOCKET;
 SOCKET g_rtClientSocket = INVALID_SOCKET;

@@ -1,10 +1,10 @@
 // Waiting for readability on real loopback sockets, as the link and the readers wait between
 // looks at their stop flags (on Windows every socket value lies above FD_SETSIZE).
-#include "shell/intake/socket_wait.h"
+#include "intake/socket_wait.h"
 
 #include <gtest/gtest.h>
 
-#include "shell/intake/intake_socket_helpers.h"
+#include "intake/intake_socket_helpers.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "foundation/day_slots.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/traffic_record_helpers.h"
+#include "intake/intake.h"
+#include "intake/traffic_record_helpers.h"
 
 using intake_test::Record;
 

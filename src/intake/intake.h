@@ -12,8 +12,8 @@
 #include <mutex>
 
 #include "foundation/aircraft_defs.h"
-#include "shell/intake/rt_link.h"
-#include "shell/intake/udp_readers.h"
+#include "intake/rt_link.h"
+#include "intake/udp_readers.h"
 
 // Guards g_liveTrafficBuffer, g_acceptTraffic and the traffic reader's live-callsign set.
 extern std::mutex g_trafficMutex;

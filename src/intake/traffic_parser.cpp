@@ -1,6 +1,6 @@
 // Reading and filtering RealTraffic traffic records. Runs on the traffic reader thread; every
 // function here is pure apart from the process-wide type filter set built once.
-#include "shell/intake/traffic_parser.h"
+#include "intake/traffic_parser.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "shell/intake/socket_wait.h"
+#include "intake/socket_wait.h"
 
 Readiness gf_waitReadable(SOCKET s, int timeoutMs) {
   if (s == INVALID_SOCKET) return Readiness::kError;

@@ -1,6 +1,6 @@
 // The traffic record parser and filter: each rule family, the mended malformed-input cases, the
 // real recorded records and a fuzz run.
-#include "shell/intake/traffic_parser.h"
+#include "intake/traffic_parser.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include <random>
 
 #include "foundation/geometry.h"
-#include "shell/intake/traffic_record_helpers.h"
+#include "intake/traffic_record_helpers.h"
 
 using intake_test::defaultContext;
 using intake_test::Record;

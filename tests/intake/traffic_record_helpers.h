@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/intake/intake.h"
-#include "shell/intake/traffic_parser.h"
+#include "intake/intake.h"
+#include "intake/traffic_parser.h"
 
 namespace intake_test {
 

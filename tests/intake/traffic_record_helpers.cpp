@@ -1,4 +1,4 @@
-#include "shell/intake/traffic_record_helpers.h"
+#include "intake/traffic_record_helpers.h"
 
 #include "foundation/run_state.h"
 

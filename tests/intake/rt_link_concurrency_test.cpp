@@ -15,10 +15,10 @@
 #include "foundation/main_window_state.h"
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
+#include "intake/intake_socket_helpers.h"
+#include "intake/traffic_record_helpers.h"
 #include "rt-standin/rt_standin.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/intake_socket_helpers.h"
-#include "shell/intake/traffic_record_helpers.h"
 
 using intake_test::Record;
 using intake_test::waitUntil;

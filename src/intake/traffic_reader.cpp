@@ -5,7 +5,7 @@
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 
 std::mutex g_trafficMutex;
 std::deque<TrafficReport> g_liveTrafficBuffer;

@@ -13,9 +13,9 @@
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/intake_socket_helpers.h"
-#include "shell/intake/traffic_record_helpers.h"
+#include "intake/intake.h"
+#include "intake/intake_socket_helpers.h"
+#include "intake/traffic_record_helpers.h"
 
 using intake_test::Record;
 using intake_test::sendUdp;

@@ -1,7 +1,7 @@
 // The UDP readers: socket, receive loop and thread of each reader, the weather datagrams, the
 // lamp watchdog and the intake reset. The traffic reader's record handling is in
 // traffic_reader.cpp.
-#include "shell/intake/udp_readers.h"
+#include "intake/udp_readers.h"
 
 #include <fmt/format.h>
 
@@ -15,8 +15,8 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/strings.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/socket_wait.h"
+#include "intake/intake.h"
+#include "intake/socket_wait.h"
 
 namespace {
 
