@@ -20,7 +20,7 @@
 #include "foundation/worker_thread.h"
 #include "intake/intake.h"
 #include "liveries/aircraft_database.h"
-#include "traffic/engine_internal.h"
+#include "traffic/live/live_internal.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "foundation/worker_thread.h"
 #include "intake/intake.h"
 #include "replay-motion/replay.h"
-#include "traffic/motion_internal.h"
+#include "traffic/motion/motion_internal.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "liveries/aircraft_database.h"
 #include "shell/shell.h"
 #include "shell/worker_seams.h"
-#include "traffic/engine_index.h"
-#include "traffic/engine_internal.h"
-#include "traffic/motion.h"
-#include "traffic/motion_internal.h"
+#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/records/engine_index.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "simlink/simlink.h"
-#include "traffic/motion.h"
-#include "traffic/traffic.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "liveries/matching_tables.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 std::atomic<bool> g_parkAdjustCollecting{false};
 

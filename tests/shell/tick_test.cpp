@@ -12,8 +12,8 @@
 #include "shell/worker_seams.h"
 #include "shell_test_helpers.h"
 #include "simlink/simlink.h"
-#include "traffic/motion.h"
-#include "traffic/traffic.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace shelltest {
 namespace {

@@ -18,7 +18,7 @@
 #include "shell/shell_state.h"
 #include "shell_test_helpers.h"
 #include "traffic/engine_test_support.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include "liveries/aircraft_database.h"
 #include "rt-standin/rt_standin.h"
 #include "simlink/simlink_test_helpers.h"
-#include "traffic/park_airports.h"
-#include "traffic/stand_helpers.h"
+#include "traffic/parking/parking.h"
+#include "traffic/parking/stand_helpers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "park_test_support.h"
-#include "traffic/engine_index.h"
+#include "traffic/records/engine_index.h"
 
 namespace traffictest {
 

@@ -8,7 +8,7 @@
 
 #include "airports/airports.h"
 #include "foundation/temp_folder.h"
-#include "traffic/traffic.h"
+#include "traffic/records/records.h"
 
 namespace traffictest {
 

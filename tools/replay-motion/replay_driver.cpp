@@ -21,8 +21,8 @@
 #include "intake/traffic_parser.h"
 #include "liveries/match_summary.h"
 #include "replay_sim.h"
-#include "traffic/engine_index.h"
-#include "traffic/motion.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/engine_index.h"
 
 namespace replay {
 
