@@ -21,6 +21,8 @@
 #include "intake/intake.h"
 #include "liveries/aircraft_database.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

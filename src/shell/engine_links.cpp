@@ -9,7 +9,6 @@
 #include "shell/shell.h"
 #include "simlink/simlink.h"
 #include "traffic/parking/parking.h"
-#include "traffic/records/records.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
 #include "simlink/simlink.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
-#include "traffic/records/records.h"
 
 using namespace std::chrono_literals;
 

@@ -12,7 +12,6 @@
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "traffic/parking/parking.h"
-#include "traffic/records/records.h"
 
 std::atomic<bool> g_parkAdjustCollecting{false};
 

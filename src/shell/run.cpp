@@ -15,8 +15,8 @@
 #include "shell/shell.h"
 #include "shell/worker_seams.h"
 #include "simlink/simlink.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
-#include "traffic/records/records.h"
 
 using namespace std::chrono_literals;
 

@@ -6,7 +6,7 @@
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "simlink/simlink.h"
-#include "traffic/records/records.h"
+#include "traffic/live/live.h"
 
 namespace {
 

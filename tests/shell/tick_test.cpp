@@ -13,6 +13,7 @@
 #include "shell_test_helpers.h"
 #include "simlink/simlink.h"
 #include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
 #include "traffic/records/records.h"
 
 namespace shelltest {

@@ -22,6 +22,7 @@
 #include "liveries/aircraft_database.h"
 #include "rt-standin/rt_standin.h"
 #include "simlink/simlink_test_helpers.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
 

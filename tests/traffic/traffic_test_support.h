@@ -8,6 +8,8 @@
 
 #include "airports/airports.h"
 #include "foundation/temp_folder.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
 #include "traffic/records/records.h"
 
 namespace traffictest {

@@ -21,7 +21,9 @@
 #include "intake/traffic_parser.h"
 #include "liveries/match_summary.h"
 #include "replay_sim.h"
+#include "traffic/live/live.h"
 #include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
 #include "traffic/records/engine_index.h"
 
 namespace replay {

@@ -15,8 +15,9 @@
 #include "liveries/matching_tables.h"
 #include "platform/win32.h"
 #include "intake/intake.h"
-#include "traffic/parking/parking.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

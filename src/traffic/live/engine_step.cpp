@@ -13,6 +13,7 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
-#include "traffic/live/live_internal.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

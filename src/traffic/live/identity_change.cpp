@@ -10,6 +10,8 @@
 #include "liveries/livery_matching.h"
 #include "liveries/matching_tables.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 

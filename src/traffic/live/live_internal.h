@@ -1,30 +1,19 @@
-// What the files of the live traffic engine share among themselves (and with their tests): the
-// per-step pieces of the engine step, the spawn and update of live aircraft, the parking rules
-// that the spawn and try2Park share, and small helpers. Worker thread only.
+// What the files of the live traffic step share among themselves (and with their tests): the
+// per-step pieces of the engine step, the spawn and update of live aircraft and small helpers.
+// Worker thread only.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "foundation/log.h"
-#include "foundation/parameters.h"
-#include "traffic/motion/motion_internal.h"
-#include "traffic/records/engine_index.h"
+#include "traffic/live/live.h"
+#include "traffic/records/records.h"
 
 // ---- Constants ----------------------------------------------------------------------------------
 
 inline constexpr std::uint32_t kFirstLiveKey = kLastStaticTag + 1;
-// Neighbours collide when their stands lie closer than this many times the two half spans.
-inline constexpr double kNeighbourSpanFactor = 1.1;
 
 // An angle brought into (-pi, pi].
 double lf_signedAngle(double radians);
-
-// A line written only while the LOG setting is on.
-inline void lf_logUnderLog(std::string_view text) {
-  if (g_paramLog.value()) gf_log(text);
-}
 
 // ---- The engine step (engine_step.cpp, report_intake.cpp) ------------------------------------
 
@@ -48,10 +37,6 @@ enum class ReportFate {
 bool lf_takeNewAc();
 // Merges the report into the live aircraft with its key, or starts a new aircraft with it.
 ReportFate lf_takeReport(TrafficReport& report);
-// Light, HighPerf and Rotorcraft aircraft only with their settings on; no category above 5.
-bool lf_categoryAllowed(std::uint32_t category);
-// The simulator has not placed the user aircraft yet: it still stands at about 0,0.
-bool lf_userNotPlaced();
 // The simulator names the object of a created aircraft only among the aircraft within the traffic
 // radius: one created beyond it would hang where it appeared, never identified and never removed.
 // So nothing is created beyond it (reports taken while the radius was larger, or before the user
@@ -82,25 +67,6 @@ bool lf_identityChange(AiAircraft& aircraft, const TrafficReport& report);
 bool lf_checkNewPos(AiAircraft& aircraft, PositionReport& report);
 bool lf_checkParkedPos(AiAircraft& aircraft, PositionReport& report);
 void lf_leaveStand(AiAircraft& aircraft);
-// Stores the slot of an option learned for the key (one pair per key).
-void lf_storeParkedKeySlot(std::uint32_t key, std::uint32_t slot);
 
 // The next static key: 1 .. 9999 in turn, passing over keys in use; 0 when all are taken.
 std::uint32_t lf_nextStaticKey();
-
-// ---- Stands shared by the spawn and try2Park (live_parking.cpp) ---------------------------------
-
-// The stand contention rule over g_liveAc: false when the new aircraft may not take the stand.
-bool lf_mayTakeStand(std::uint32_t standId, const std::string& callsign);
-// The first neighbour stand at which a parked live aircraft with another callsign stands closer
-// to the new aircraft than 1.1 x the two half spans; true when there is one.
-bool lf_closeNeighbourOccupied(const ParkPos& stand, const AiAircraft& aircraft);
-// Removes the static aircraft on the stand and those too close on its neighbours.
-void lf_clearStandOfStatics(const ParkPos& stand, const AiAircraft& aircraft);
-// Live aircraft never park on the reserved stand or the stand the user aircraft stands on.
-bool lf_standRefused(const ParkPos& stand);
-// try2Park's rules for a stand it found: false when the stand is refused; else the parked
-// occupant, colliding neighbours and static aircraft in the way are removed.
-bool lf_takeStandForParking(AiAircraft& aircraft, ParkPos& stand);
-// A cargo aircraft on a stand without the cargo attribute gives the stand that attribute.
-void lf_learnStandCargo(const AiAircraft& aircraft, ParkPos& stand);

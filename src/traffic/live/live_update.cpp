@@ -10,6 +10,8 @@
 
 #include "intake/intake.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 

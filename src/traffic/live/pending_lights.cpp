@@ -7,7 +7,9 @@
 #include <fmt/format.h>
 
 #include "traffic/live/live_internal.h"
-#include "traffic/motion/motion_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "intake/intake.h"
 #include "liveries/database_queries.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 

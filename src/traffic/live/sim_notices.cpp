@@ -14,6 +14,9 @@
 #include "foundation/run_state.h"
 #include "liveries/match_summary.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

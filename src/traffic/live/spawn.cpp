@@ -13,6 +13,9 @@
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

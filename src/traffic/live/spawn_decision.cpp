@@ -11,6 +11,8 @@
 #include "liveries/database_queries.h"
 #include "liveries/match_summary.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -7,6 +7,9 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "foundation/run_state.h"
 #include "liveries/livery_matching.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

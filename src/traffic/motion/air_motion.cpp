@@ -9,6 +9,7 @@
 #include "airports/airports.h"
 #include "intake/intake.h"
 #include "traffic/motion/motion_internal.h"
+#include "traffic/records/records.h"
 
 namespace {
 

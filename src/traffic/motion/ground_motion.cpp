@@ -10,6 +10,8 @@
 #include "airports/airports.h"
 #include "foundation/log.h"
 #include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

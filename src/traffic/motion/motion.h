@@ -1,6 +1,8 @@
 // Motion of live aircraft along their report streams: taking up the next report when it is due
 // (nextPosMain), the per-step mover between reports (lf_stepMotion), the touchdown, the search
-// for a stand and the drive onto it, and the birth values of a live aircraft's motion.
+// for a stand and the drive onto it, and the birth values of a live aircraft's motion; for the
+// live step's own use of them, the retiming limits, the phase and position helpers and the client
+// events the motion sends (throttle, flaps, gear, spoilers, lights).
 //
 // Units: positions in degrees, headings, pitch and bank in radians (negative pitch is nose up),
 // altitudes in feet, speeds in knots, vertical speeds in feet per minute inside the motion code,
@@ -11,20 +13,12 @@
 // groups in one hold, never through gf_queueClientEvent, which takes the same lock).
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <deque>
 
 #include "traffic/records/records.h"
 
-// ---- Engine state the motion code shares ---------------------------------------------------
-
-// Keys of live aircraft for the shell's coupled-callsign and duplicate checks, oldest first.
-// Appended by the spawn, the approach, the arrival at a stand and the touchdown; taken from the
-// front by the shell's flight-running step. Worker only.
-extern std::deque<std::uint32_t> g_newLiveIds;
-// A touchdown waits for its ground contact: the range request goes out every 20th step instead
-// of every 100th. Set by the flare, cleared by lf_touchdown and the traffic reset. Worker only.
-extern bool g_fastRangeRequest;
+// ---- Hooks ----------------------------------------------------------------------------------
 
 // What the motion code calls of parts of the engine built elsewhere; an empty slot is skipped.
 // Filled once at start-up (or by tests). Worker only.
@@ -73,3 +67,50 @@ void try2Park(AiAircraft& a, bool tryOptions);
 // Appends the reports that take the aircraft from its last report onto the stand and stop it
 // there half a second later.
 void drive2Stand(AiAircraft& a, const StandPlace& stand);
+
+// ---- Retiming limits ---------------------------------------------------------------------------
+
+inline constexpr std::int32_t kBaseLimitSteps = 1000;  // retiming limits fall back to this
+inline constexpr std::int32_t kLimitDecaySteps = 100;  // ... by this much per leg
+inline constexpr std::int32_t kRaisedLimitSteps = 3000;
+inline constexpr std::int32_t kTakeOffDelayLimitSteps = 5000;
+
+// ---- Small helpers ------------------------------------------------------------------------------
+
+double lf_wrapHeading(double h);  // into [0, 2 pi)
+LatLon lf_pos(const PositionReport& r);
+LatLon lf_pos(const AiAircraft& a);
+// Changes the phase, keeping the one before (only when it really changes).
+void lf_setPhase(AiAircraft& a, std::uint32_t fs);
+// The simulator has not placed the user aircraft yet: it still stands at about 0,0.
+bool lf_userNotPlaced();
+
+// ---- Client events of the motion ---------------------------------------------------------------
+
+// Throttle steps and their THROTTLE_SET values; flaps steps and their FLAPS_SET values.
+inline constexpr std::array<std::uint32_t, 5> kThrottleValues{0, 4914, 8191, 11468, 16383};
+inline constexpr std::array<std::uint32_t, 4> kFlapsValues{0, 3072, 10240, 16383};
+inline constexpr std::uint32_t kFullSpoilers = 16383;
+
+struct LightGroup {
+  std::uint32_t nav, beacon, landing, taxi, strobes, logo, cabin;
+};
+inline constexpr LightGroup kLightsTakeOff{1, 1, 1, 1, 1, 1, 0};
+inline constexpr LightGroup kLightsBelow10000{1, 1, 1, 1, 1, 1, 1};
+inline constexpr LightGroup kLightsCruise{1, 1, 0, 0, 0, 0, 1};
+inline constexpr LightGroup kLightsTaxiIn{1, 1, 0, 1, 0, 1, 1};
+inline constexpr LightGroup kLightsLeavingStand{1, 1, 0, 1, 0, 1, 0};
+
+void lf_sendEvent(const AiAircraft& a, std::uint32_t eventId, std::uint32_t data);
+// The seven light events in one hold of g_simMutex, in the order nav, beacon, landing, taxi,
+// strobes, logo, cabin.
+void lf_queueLights(const AiAircraft& a, const LightGroup& lights);
+// THROTTLE_SET and FLAPS_SET only when the step differs from the one last sent; flaps, gear
+// and spoilers never go to a Rotorcraft.
+void lf_setThrottle(AiAircraft& a, std::uint32_t step);
+void lf_setFlaps(AiAircraft& a, std::uint32_t step);
+void lf_setGear(const AiAircraft& a, bool down);
+void lf_setSpoilers(const AiAircraft& a, std::uint32_t value);
+// Definition 401 on the object: spoiler handle and both throttle levers. At touchdown all 100
+// (the levers -100 for a special livery, whose reversers work the other way), on the roll-out 0.
+void lf_writeSpoilersAndLevers(const AiAircraft& a, bool touchdown);

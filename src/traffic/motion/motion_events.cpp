@@ -5,7 +5,8 @@
 #include <mutex>
 
 #include "simlink/simlink.h"
-#include "traffic/motion/motion_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 namespace {
 constexpr double kLeverFullPercent = 100.0;

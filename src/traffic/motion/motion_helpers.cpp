@@ -6,6 +6,7 @@
 
 #include "intake/intake.h"
 #include "traffic/motion/motion_internal.h"
+#include "traffic/records/records.h"
 
 std::int64_t lf_stepNow() { return static_cast<std::int64_t>(g_tickCount.load()); }
 

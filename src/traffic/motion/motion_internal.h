@@ -1,6 +1,6 @@
 // What the motion files share among themselves (and with their tests): the legs of the ground
-// and air motion, the retiming, curves and splits, the pushbacks, the client events the motion
-// sends and the per-category motion tables. Worker thread only.
+// and air motion, the retiming, curves and splits, the pushbacks and the per-category motion
+// tables. Worker thread only.
 #pragma once
 
 #include <array>
@@ -13,15 +13,6 @@
 inline constexpr std::int64_t kMinLegSteps = 25;          // no leg is planned shorter
 inline constexpr double kStepsPerHour = 360000.0;         // engine steps of 10 ms in an hour
 inline constexpr double kMetresPerDegreeLat = 111132.95;  // the curve's flat-earth scale
-inline constexpr std::int32_t kBaseLimitSteps = 1000;     // retiming limits fall back to this
-inline constexpr std::int32_t kLimitDecaySteps = 100;     // ... by this much per leg
-inline constexpr std::int32_t kRaisedLimitSteps = 3000;
-inline constexpr std::int32_t kTakeOffDelayLimitSteps = 5000;
-
-// Throttle steps and their THROTTLE_SET values; flaps steps and their FLAPS_SET values.
-inline constexpr std::array<std::uint32_t, 5> kThrottleValues{0, 4914, 8191, 11468, 16383};
-inline constexpr std::array<std::uint32_t, 4> kFlapsValues{0, 3072, 10240, 16383};
-inline constexpr std::uint32_t kFullSpoilers = 16383;
 
 // Per-category tables, indexed by the size category; .at() throws std::out_of_range beyond 5.
 using CategoryTable = std::array<double, 6>;
@@ -46,42 +37,12 @@ std::int32_t lf_dueTime(std::int64_t steps);
 // the short way.
 double lf_lonDelta(double a, double b);
 double lf_wrapLongitude(double lon);  // into [-180, 180]
-double lf_wrapHeading(double h);      // into [0, 2 pi)
-LatLon lf_pos(const PositionReport& r);
-LatLon lf_pos(const AiAircraft& a);
-// Changes the phase, keeping the one before (only when it really changes).
-void lf_setPhase(AiAircraft& a, std::uint32_t fs);
 bool lf_curveUnderWay(const AiAircraft& a);
 void lf_clearCurve(AiAircraft& a);
 // Each retiming limit above 1000 falls by 100, not below 1000.
 void lf_decayLimits(AiAircraft& a);
 // A report at the position for the ground motion's own legs: no roll, no heading, on the ground.
 PositionReport lf_groundReport(const LatLon& at, double groundSpeedKt, std::int32_t due);
-
-// ---- Client events of the motion ---------------------------------------------------------------
-
-struct LightGroup {
-  std::uint32_t nav, beacon, landing, taxi, strobes, logo, cabin;
-};
-inline constexpr LightGroup kLightsTakeOff{1, 1, 1, 1, 1, 1, 0};
-inline constexpr LightGroup kLightsBelow10000{1, 1, 1, 1, 1, 1, 1};
-inline constexpr LightGroup kLightsCruise{1, 1, 0, 0, 0, 0, 1};
-inline constexpr LightGroup kLightsTaxiIn{1, 1, 0, 1, 0, 1, 1};
-inline constexpr LightGroup kLightsLeavingStand{1, 1, 0, 1, 0, 1, 0};
-
-void lf_sendEvent(const AiAircraft& a, std::uint32_t eventId, std::uint32_t data);
-// The seven light events in one hold of g_simMutex, in the order nav, beacon, landing, taxi,
-// strobes, logo, cabin.
-void lf_queueLights(const AiAircraft& a, const LightGroup& lights);
-// THROTTLE_SET and FLAPS_SET only when the step differs from the one last sent; flaps, gear
-// and spoilers never go to a Rotorcraft.
-void lf_setThrottle(AiAircraft& a, std::uint32_t step);
-void lf_setFlaps(AiAircraft& a, std::uint32_t step);
-void lf_setGear(const AiAircraft& a, bool down);
-void lf_setSpoilers(const AiAircraft& a, std::uint32_t value);
-// Definition 401 on the object: spoiler handle and both throttle levers. At touchdown all 100
-// (the levers -100 for a special livery, whose reversers work the other way), on the roll-out 0.
-void lf_writeSpoilersAndLevers(const AiAircraft& a, bool touchdown);
 
 // ---- Retiming (retiming.cpp) -----------------------------------------------------------------
 

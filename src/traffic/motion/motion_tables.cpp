@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "traffic/motion/motion_internal.h"
+#include "traffic/records/records.h"
 
 //                                             Light   Buzjets  Large   Heavy   HighPerf Rotorcraft
 const CategoryTable g_catRotateSpeedKt{90.0, 110.0, 140.0, 150.0, 220.0, 0.0};

@@ -9,6 +9,8 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -13,7 +13,10 @@
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
 #include "intake/intake.h"
-#include "traffic/live/live_internal.h"
+#include "traffic/live/live.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 
@@ -137,6 +140,9 @@ double lf_predictedAirSpeed(const AiAircraft& a, std::int32_t counter) {
 }
 
 }  // namespace
+
+// Filled at program start with the parked statistics of the parking part.
+MotionHooks g_motionHooks{&lf_parkLimits};
 
 bool lf_userNotPlaced() {
   const UserAcData& u = g_userAcSnapshot;

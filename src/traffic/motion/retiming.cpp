@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "traffic/motion/motion_internal.h"
+#include "traffic/records/records.h"
 
 namespace {
 

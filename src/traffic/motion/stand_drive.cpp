@@ -7,7 +7,9 @@
 
 #include "airports/airports.h"
 #include "foundation/log.h"
-#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

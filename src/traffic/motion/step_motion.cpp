@@ -10,6 +10,7 @@
 #include "airports/airports.h"
 #include "foundation/log.h"
 #include "traffic/motion/motion_internal.h"
+#include "traffic/records/records.h"
 
 namespace {
 

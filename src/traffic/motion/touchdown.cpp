@@ -4,7 +4,8 @@
 #include <fmt/format.h>
 
 #include "foundation/log.h"
-#include "traffic/motion/motion_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
 
 void lf_touchdown(AiAircraft& a) {
   if (a.st == kStRemovingFromSim || a.fs == kFsTakeOff) {

@@ -13,6 +13,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/parameters.h"
 #include "foundation/run_state.h"
+#include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
 #include "traffic/records/records.h"
 

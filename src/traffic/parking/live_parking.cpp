@@ -14,7 +14,9 @@
 #include "foundation/run_state.h"
 #include "liveries/database_queries.h"
 #include "platform/win32.h"
-#include "traffic/live/live_internal.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include "foundation/parameters.h"
 #include "intake/intake.h"
 #include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
 #include "platform/win32.h"
-#include "traffic/records/records.h"
+#include "traffic/parking/parking.h"
 
 std::atomic<bool> g_busy{false};
 

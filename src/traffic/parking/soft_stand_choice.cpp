@@ -11,6 +11,7 @@
 #include "airports/airports.h"
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
+#include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
 #include "traffic/records/records.h"
 

@@ -10,7 +10,7 @@
 
 #include "foundation/day_slots.h"
 #include "foundation/park_pos.h"
-#include "traffic/records/aircraft_records.h"
+#include "traffic/records/records.h"
 
 // An aircraft fits a stand when its half wingspan exceeds the stand's radius by at most 1.8 m.
 inline constexpr double kFitToleranceNm = 0.0009719222462203025;

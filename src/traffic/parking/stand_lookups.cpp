@@ -8,8 +8,8 @@
 #include "foundation/main_window_state.h"
 #include "foundation/worker_thread.h"
 #include "simlink/simlink.h"
+#include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
-#include "traffic/records/engine_index.h"
 #include "traffic/records/records.h"
 
 std::int32_t g_parkStandUpdates = 0;

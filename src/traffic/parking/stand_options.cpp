@@ -10,8 +10,8 @@
 
 #include "foundation/log.h"
 #include "liveries/database_queries.h"
+#include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
-#include "traffic/records/records.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
 #include "liveries/database_queries.h"
+#include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
 #include "traffic/records/records.h"
 

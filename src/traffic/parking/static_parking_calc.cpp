@@ -16,6 +16,7 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 std::int32_t g_parkMaxRealFit = 0;
 std::int32_t g_parkSoftFit = -1;

@@ -12,9 +12,10 @@
 #include "foundation/parameters.h"
 #include "foundation/strings.h"
 #include "liveries/database_queries.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
-#include "traffic/records/engine_index.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "intake/intake.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
-#include "traffic/records/engine_index.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The engine's aircraft records: the head every record begins with (identity, livery fields and
 // the aircraft type's motion data), the static parked aircraft of the park airport, and the live
 // aircraft with its stream of reported positions. Plain values, copied deeply and moved as vector
-// elements; they live in g_staticAc and g_liveAc (traffic.h) and only the worker touches them.
+// elements; they live in g_staticAc and g_liveAc (records.h) and only the worker touches them.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 // The engine's containers of aircraft, queued removals, static-parking candidates and the
 // per-aircraft learning slots, the keys for the shell's duplicate checks and the range request's
 // pace. Created empty at program start; worker thread only.
-#include "traffic/motion/motion.h"
 #include "traffic/records/records.h"
 
 std::vector<AiAircraft> g_liveAc;
@@ -15,7 +14,6 @@ std::set<std::string> g_liveCallsignsSeen;
 bool g_learnSoftAllowed = false;
 std::deque<std::uint32_t> g_newLiveIds;
 bool g_fastRangeRequest = false;
-MotionHooks g_motionHooks{&lf_parkLimits};
 std::vector<std::uint32_t> g_liveToCreate;
 std::vector<SimObjectNotice> g_lightToggles;
 std::vector<std::string> g_ghostTexts;

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "airports/airports.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "traffic/records/records.h"
+#include "foundation/geometry.h"
+#include "foundation/park_pos.h"
+#include "traffic/records/aircraft_records.h"
 
 AiAircraft* gf_liveByKey(std::uint32_t key);
 AiAircraft* gf_liveByObjectId(std::uint32_t objectId);  // null for 0

@@ -13,7 +13,6 @@
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
 #include "intake/intake.h"
-#include "traffic/records/engine_index.h"
 #include "traffic/records/records.h"
 
 namespace {
