@@ -17,7 +17,7 @@
 #include "foundation/scan_throttle.h"
 #include "foundation/settings_file.h"
 #include "foundation/text_file.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
