@@ -41,7 +41,7 @@ RADIUS_TIMEOUT_S = 120.0
 PARK_AIRPORT_TIMEOUT_S = 300.0
 REMOVALS_AFTER_REPLAY_S = 120.0
 # An object that has stood on the ground this long is parked: parked live aircraft stay until
-# the program closes (or for hours without reports), and so do static parked aircraft.
+# the program closes (or 90 minutes and more without reports), and so do static parked aircraft.
 PARKED_STILL_S = 30.0
 STILL_DEG = 5e-6            # about half a metre: closer to its place of rest, it stands still
 LISTENING_TIMEOUT_S = 30.0
