@@ -42,7 +42,7 @@ std::string lf_simConfigFolderText();
 // ---- folder walk and tasks ----
 void lf_scanBglFolder(const std::filesystem::path& folder);
 bool lf_isBglFile(const std::string& extension);
-// Whether a path lies in the simulator's own Scenery folder (every path, when that is unknown).
+// Whether a path lies in the simulator's own Scenery folder (no path, when that is unknown).
 bool lf_inSimScenery(const std::string& pathText);
 // The simulator's Scenery folder (SIM_INSTALL_PATH joined with "Scenery") as a path text of this
 // system; empty when the install path is not known.

@@ -20,9 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 using PendingTasks = std::deque<std::future<void>>;
 
-// Whether a path lies in the Scenery folder of the given text (every path, when it is empty).
+// Whether a path lies in the Scenery folder of the given text. An unknown folder (empty text)
+// holds nothing: taken as holding everything, it hid every add-on folder of an undetected
+// simulator.
 bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
-  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+  return !scenery.empty() && pathText.find(scenery) != std::string::npos;
 }
 
 // Handles one entry of the walk; true when the walk is to end (stop or exit requested). The

@@ -139,6 +139,23 @@ TEST_F(SceneryTest, ManualFolders) {
   EXPECT_FALSE(lf_isStockScenery("Local=D:\\Addons\\global airports"));
 }
 
+// With the simulator not detected its Scenery folder is unknown: it holds none of the user's
+// folders, which are listed and scanned.
+TEST_F(SceneryTest, UnknownSimulatorSceneryHoldsNoFolder) {
+  g_paramSimInstallPath.setValue("");
+  const fs::path addons = m_folder.path() / "Addons";
+  fixtures::bglWriteFile(addons / "EDDM.bgl",
+                         fixtures::bglFileBytes(fixtures::bglSimpleAirportFile("EDDM", false, 3, 48.35, 11.78)));
+  g_paramAfolder[3].setValue(addons.string());
+  std::vector<std::string> folders;
+  lf_checkAfolder(g_paramAfolder, folders);
+  EXPECT_THAT(folders, ElementsAre(addons.string()));
+  g_maxThreads = 2;
+  lf_scanFolder(folders.front());
+  EXPECT_TRUE(fs::exists(g_myThirdpartyDir / "EDDM.xml"));
+  takeScanLog();
+}
+
 // The whole scan: two add-on folders named in scenery_add-ons.xml, the archive on a local
 // server, the settings file in the temporary folder.
 class AirportsScanTest : public SceneryTest {
