@@ -58,7 +58,8 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
   // [package.1] is no header: its Path line belongs to package 0; "MyPackage" reads as a header.
   EXPECT_EQ(folders,
             (std::vector<std::string>{"D:\\AI\\MyPack\\SimObjects\\Airplanes",
-                                      "Relative\\SimObjects", "D:\\AI\\Lower\\SimObjects"}));
+                                      "D:\\AI\\MyPack\\Relative\\SimObjects",
+                                      "D:\\AI\\Lower\\SimObjects"}));
   const std::string log = env_.log();
   EXPECT_EQ(logLinesWith(log, "path found:"),
             (std::vector<std::string>{"path found:D:\\AI\\MyPack  ", "path found:D:\\AI\\Lower"}));
@@ -111,11 +112,11 @@ TEST_F(AddonDiscovery, RealAddOnXmlNamesItsSimObjectsFolderRelatively) {
   if (!fs::exists(real)) GTEST_SKIP() << "real-world files not found at " << real;
   std::vector<std::string> folders;
   lf_explorePackage(real.string(), folders);
-  // The path stands as written, not joined to the package folder; the scan later finds no
-  // such folder relative to the program folder and skips it.
-  EXPECT_EQ(folders, std::vector<std::string>{"SimObjects"});
+  // The folder lies in the package, where the simulator looks for it.
+  const std::string inPackage = real.string() + "\\SimObjects";
+  EXPECT_EQ(folders, std::vector<std::string>{inPackage});
   EXPECT_EQ(logLinesWith(env_.log(), "Simobjects found:"),
-            std::vector<std::string>{"      Simobjects found:SimObjects"});
+            std::vector<std::string>{"      Simobjects found:" + inPackage});
 }
 
 }  // namespace
