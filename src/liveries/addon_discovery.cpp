@@ -53,11 +53,18 @@ void lf_flushSection(SectionState& state, const PathHandler& pathHandler) {
   state.pending.clear();
 }
 
-// One line of a sectioned file: a line holding a header word starts a section (the section
-// before goes to the handler); inside a section every line without a skip word waits.
+// A header is a line that is one ("[Package.0]"): a Path line holding the word, such as
+// PATH=D:\AI\Real Packages, is none and keeps its folder.
+bool lf_isHeader(const std::string& line, Words headerWords) {
+  const std::string trimmed = gf_trim(line);
+  return trimmed.starts_with('[') && trimmed.ends_with(']') && lf_containsAny(trimmed, headerWords);
+}
+
+// One line of a sectioned file: a header line starts a section (the section before goes to the
+// handler); inside a section every line without a skip word waits.
 void lf_sectionLine(const std::string& line, SectionState& state, Words headerWords,
                     Words skipWords, const PathHandler& pathHandler) {
-  if (lf_containsAny(line, headerWords)) {
+  if (lf_isHeader(line, headerWords)) {
     state.inSection = true;
     lf_flushSection(state, pathHandler);
   } else if (state.inSection && !lf_containsAny(line, skipWords)) {
