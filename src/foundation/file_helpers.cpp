@@ -117,11 +117,13 @@ std::string gf_getAttribute(const pugi::xml_node& node, const char* name) {
   return attribute.value();
 }
 
+bool gf_xmlFileWasRead(const pugi::xml_parse_result& result) {
+  return result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
+         result.status != pugi::status_out_of_memory;
+}
+
 std::string gf_xmlLoadProblem(const fs::path& file, const pugi::xml_parse_result& result) {
-  const bool opened = result.status != pugi::status_file_not_found &&
-                      result.status != pugi::status_io_error &&
-                      result.status != pugi::status_out_of_memory;
-  if (opened) {
+  if (gf_xmlFileWasRead(result)) {
     return fmt::format("is damaged: {} at byte {}", result.description(), result.offset);
   }
   std::error_code error;

@@ -29,6 +29,8 @@ void gf_removeFilesInFolder(const std::filesystem::path& folder);
 // stem has exactly four characters (airport codes), in directory order; none when the folder
 // does not exist.
 std::vector<std::string> gf_getXmlFiles(const std::filesystem::path& folder);
+// Whether a failed load read the file: its failure then lies in the file's content.
+bool gf_xmlFileWasRead(const pugi::xml_parse_result& result);
 // What is wrong with an XML file that did not load, to follow its name in a message: "does not
 // exist", "is a folder", "cannot be read: <reason>" or "is damaged: <parser's words> at byte <n>".
 std::string gf_xmlLoadProblem(const std::filesystem::path& file,
