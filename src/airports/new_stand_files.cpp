@@ -20,8 +20,12 @@ namespace fs = std::filesystem;
 std::atomic<bool> g_buildingNewStandFiles{false};
 
 // The new scan's folders and, during the swap, the old files' folders, beside the live ones.
-fs::path lf_newRoot() { return g_airportsDir / "scan_new"; }
-fs::path lf_oldRoot() { return g_airportsDir / "scan_old"; }
+fs::path lf_newRoot() {
+  return g_airportsDir / "scan_new";
+}
+fs::path lf_oldRoot() {
+  return g_airportsDir / "scan_old";
+}
 
 struct FolderTrio {
   fs::path live;
@@ -100,10 +104,10 @@ bool NewStandFiles::swapIn() {
   lf_removeEmptyFolders(lf_oldRoot());
   if (std::error_code error; fs::exists(lf_oldRoot(), error) || error) {
     // Files an earlier swap could not move back: never overwritten.
-    gf_logError(fmt::format("{} holds stand files of an earlier scan: move them back into {} and "
-                            "{}, the previous ones are kept",
-                            lf_oldRoot().string(), g_myORBXDir.string(),
-                            g_myThirdpartyDir.string()));
+    gf_logError(
+        fmt::format("{} holds stand files of an earlier scan: move them back into {} and "
+                    "{}, the previous ones are kept",
+                    lf_oldRoot().string(), g_myORBXDir.string(), g_myThirdpartyDir.string()));
     return false;
   }
   Moves done;
@@ -116,9 +120,10 @@ bool NewStandFiles::swapIn() {
       lf_moveFiles(trio.fresh, trio.live, done);
     }
   } catch (const std::exception& e) {
-    gf_logError(fmt::format("the stand files of this airports scan could not replace those of the "
-                            "previous scan ({}): the previous ones are kept",
-                            e.what()));
+    gf_logError(
+        fmt::format("the stand files of this airports scan could not replace those of the "
+                    "previous scan ({}): the previous ones are kept",
+                    e.what()));
     lf_undoMoves(done);
     lf_removeEmptyFolders(lf_oldRoot());
     return false;

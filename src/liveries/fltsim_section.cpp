@@ -49,7 +49,9 @@ void lf_dropTrailingLines(std::vector<std::string>& lines) {
 }
 
 // The section's [fltsim.N] line for the report lines, without the blanks around it.
-std::string lf_headerText(const std::vector<std::string>& lines) { return gf_trim(lines.front()); }
+std::string lf_headerText(const std::vector<std::string>& lines) {
+  return gf_trim(lines.front());
+}
 
 std::string lf_upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), gf_asciiUpper);

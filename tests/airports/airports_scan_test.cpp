@@ -148,8 +148,8 @@ TEST_F(SceneryTest, ManualFolders) {
 TEST_F(SceneryTest, UnknownSimulatorSceneryHoldsNoFolder) {
   g_paramSimInstallPath.setValue("");
   const fs::path addons = m_folder.path() / "Addons";
-  fixtures::bglWriteFile(addons / "EDDM.bgl",
-                         fixtures::bglFileBytes(fixtures::bglSimpleAirportFile("EDDM", false, 3, 48.35, 11.78)));
+  fixtures::bglWriteFile(addons / "EDDM.bgl", fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                                                  "EDDM", false, 3, 48.35, 11.78)));
   g_paramAfolder[3].setValue(addons.string());
   std::vector<std::string> folders;
   lf_checkAfolder(g_paramAfolder, folders);

@@ -449,7 +449,8 @@ TEST_F(StandFileTest, UnreadableFilesAreNamedAndLeftAsTheyAre) {
   const std::string path = "airports/my_thirdparty/EDDF.xml";
   const fs::path learnedPath = "airports/learned/thirdparty/Aerosoft/EDDF.xml";
   StandFileLayout archive;
-  archive.parameters = {{"publisher", "Aerosoft"}, {"altitude", "364"}, {"airport_name", "Frankfurt"}};
+  archive.parameters = {
+      {"publisher", "Aerosoft"}, {"altitude", "364"}, {"airport_name", "Frankfurt"}};
   archive.stands = {{"A1", 50.03, 8.57}};
   fixtures::writeStandFile(path, archive);
   StandFileLayout learned;
@@ -475,12 +476,14 @@ TEST_F(StandFileTest, UnreadableFilesAreNamedAndLeftAsTheyAre) {
   if (standFile == airports_test::kNoUserRights || learnedFile == airports_test::kNoUserRights) {
     GTEST_SKIP() << "could not give up root's rights";
   }
-  EXPECT_TRUE(m_folder.logHas("result: airports/my_thirdparty/EDDF.xml could not be loaded, it "
-                              "cannot be read: Permission denied"));
+  EXPECT_TRUE(
+      m_folder.logHas("result: airports/my_thirdparty/EDDF.xml could not be loaded, it "
+                      "cannot be read: Permission denied"));
   EXPECT_EQ(learnedFile, airports_test::kStepPassed);
-  EXPECT_TRUE(m_folder.logHas("===> airports/learned/thirdparty/Aerosoft/EDDF.xml found, but could "
-                              "not be loaded, it cannot be read: Permission denied; it is left as "
-                              "it is"));
+  EXPECT_TRUE(
+      m_folder.logHas("===> airports/learned/thirdparty/Aerosoft/EDDF.xml found, but could "
+                      "not be loaded, it cannot be read: Permission denied; it is left as "
+                      "it is"));
   EXPECT_TRUE(m_folder.logHas(
       "===> airports/learned/thirdparty/Aerosoft/EDDF.xml cannot be read, it is left as it is"));
   EXPECT_FALSE(fs::exists("airports/learned/thirdparty/Aerosoft/EDDF0.xml"));

@@ -151,9 +151,10 @@ TEST_F(TextFileTest, LineThatIsNoUtf8IsNamedWithItsFile) {
   }
   gf_closeLog();
   const Lines log = gf_testReadLines("Log.txt");
-  EXPECT_EQ(std::count(log.begin(), log.end(),
-                       "===> my_park_airports.txt line 2 is not UTF-8 text, save the file as UTF-8"),
-            2);
+  EXPECT_EQ(
+      std::count(log.begin(), log.end(),
+                 "===> my_park_airports.txt line 2 is not UTF-8 text, save the file as UTF-8"),
+      2);
 }
 
 TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {

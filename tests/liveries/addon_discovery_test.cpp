@@ -60,10 +60,9 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
   // [package.1] is no header: its Path line belongs to package 0; nor is a path holding
   // "Package".
   EXPECT_EQ(folders,
-            (std::vector<std::string>{"D:\\AI\\MyPack\\SimObjects\\Airplanes",
-                                      "D:\\AI\\MyPack\\Relative\\SimObjects",
-                                      "D:\\AI\\Lower\\SimObjects",
-                                      "D:\\AI\\Real Packages\\SimObjects"}));
+            (std::vector<std::string>{
+                "D:\\AI\\MyPack\\SimObjects\\Airplanes", "D:\\AI\\MyPack\\Relative\\SimObjects",
+                "D:\\AI\\Lower\\SimObjects", "D:\\AI\\Real Packages\\SimObjects"}));
   const std::string log = env_.log();
   EXPECT_EQ(logLinesWith(log, "path found:"),
             (std::vector<std::string>{"path found:D:\\AI\\MyPack  ", "path found:D:\\AI\\Lower",
