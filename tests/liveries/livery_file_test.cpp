@@ -74,7 +74,8 @@ TEST_F(LiveryFile, DamagedCatalogueSaysHowToRebuildIt) {
     lf_writeRaw(bytes);
     const std::string text =
         liveries_test::thrownText<qvb::UserErrorException>([] { lf_readLiveriesScanned(); });
-    EXPECT_TRUE(text.starts_with("51: File output/LiveriesScanned.xml is damaged: ")) << text;
+    EXPECT_TRUE(text.starts_with("51: File " + g_liveriesScannedFile.string() + " is damaged: "))
+        << text;
     EXPECT_TRUE(contains(text, "; a livery scan rebuilds it: tick \"Scan for liveries\"")) << text;
   }
 }
