@@ -2,6 +2,8 @@
 // them): built beside my_ORBX and my_thirdparty and moved in place of the previous scan's files
 // only once the scan has completed. A scan cut short by a close, or one that fails, leaves the
 // previous files as they were.
+#include <atomic>
+#include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
