@@ -2,6 +2,8 @@
 #include "foundation/file_helpers.h"
 
 #include <atomic>
+#include <cerrno>
+#include <fstream>
 #include <system_error>
 
 #include <pugixml.hpp>
@@ -113,4 +115,34 @@ std::string gf_getAttribute(const pugi::xml_node& node, const char* name) {
     return g_emptyString;
   }
   return attribute.value();
+}
+
+bool gf_xmlFileWasRead(const pugi::xml_parse_result& result) {
+  return result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
+         result.status != pugi::status_out_of_memory;
+}
+
+std::string gf_xmlLoadProblem(const fs::path& file, const pugi::xml_parse_result& result) {
+  if (gf_xmlFileWasRead(result)) {
+    return fmt::format("is damaged: {} at byte {}", result.description(), result.offset);
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    return "cannot be read: " + error.message();
+  }
+  if (!fs::exists(status)) {
+    return "does not exist";
+  }
+  if (fs::is_directory(status)) {
+    return "is a folder";
+  }
+  // The parser only says "File was not found" for a file it cannot open: ask the system why.
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  const int reason = errno;
+  if (!in && reason != 0) {
+    return "cannot be read: " + std::generic_category().message(reason);
+  }
+  return std::string("cannot be read: ") + result.description();
 }

@@ -5,6 +5,11 @@
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
+#include "liveries/aircraft_database.h"
+#include "liveries/liveries_scan.h"
+#include "liveries/livery_matching.h"
+#include "liveries/livery_processing.h"
+#include "liveries/matching_tables.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "intake/intake.h"
@@ -95,6 +100,55 @@ TEST_F(WorkerTest, StartUpEnablesWhatTheRunMayUse) {
   EXPECT_EQ(g_paramParkingPercentage.value(), 30);
   EXPECT_EQ(fileEntry("parking_percentage"), "<absent>");
   EXPECT_FLOAT_EQ(g_paramMaxFitFl.value(), g_paramMaxFit.value() * 0.5f + 0.5f);
+}
+
+// One livery folder with one installed DLH 737-800.
+void lf_writeLiveryFolder(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder / "model");
+  std::filesystem::create_directories(folder / "texture");
+  gf_testWriteFile(folder / "x.air", "air");
+  gf_testWriteFile(folder / "aircraft.cfg",
+                   "[General]\natc_model=B738\n\n[fltsim.0]\ntitle=Rescan DLH 737\nsim=x\n"
+                   "model=\ntexture=\natc_parking_codes=DLH\n");
+}
+
+std::string lf_liveryFor(const char* airline, const char* type) {
+  LiveryTarget target;
+  target.airline = airline;
+  target.type = type;
+  gf_matchLivery(target);
+  return std::string(target.livery);
+}
+
+// "Scan for liveries" ticked before RealTraffic connects: the run ends, the closing sequence
+// empties the tables and the restart scans and builds them again.
+TEST_F(WorkerTest, ARescanBeforeRealTrafficMatchesLiveriesAfterTheRestart) {
+  platform_test::EnvGuard env;
+  env.set("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:9/");  // no regcode list: refused at once
+  g_dbaseIcaoAirlines = {"DLH"};
+  g_dbaseTypes = {"B738"};
+  lf_writeLiveryFolder(folder_.path() / "AI" / "B738");
+  g_paramLigAutomatic.setValue(false);
+  gf_saveBoolParameter(g_paramLigAutomatic);
+  g_paramLfolder[0].setValue((folder_.path() / "AI").string());
+  gf_saveStringParameter(g_paramLfolder[0]);
+  g_workerSeams.liveriesScan = gf_liveriesScan;
+  runBody_ = [this] {
+    ASSERT_EQ(lf_liveryFor("DLH", "B738"), "Rescan DLH 737");
+    g_rtNotConnectedYet = true;
+    click(g_paramScanLiveries);
+  };
+  runWorker();
+  ASSERT_EQ(posts_, std::vector<UINT>{kStartWorkerMessage});
+
+  runBody_ = nullptr;
+  runWorker();  // the restart
+  EXPECT_EQ(lf_liveryFor("DLH", "B738"), "Rescan DLH 737");
+  EXPECT_FALSE(logHas("Processing scanned liveries skipped; already done in previous start-up"));
+  gf_clearLiveryTables();
+  g_liveriesScanDone = false;
+  g_dbaseIcaoAirlines.clear();
+  g_dbaseTypes.clear();
 }
 
 // The closing sequence per exit reason: what it logs, counts down, switches and posts.
