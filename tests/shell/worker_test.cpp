@@ -116,6 +116,9 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   }
   onWait_ = [](int) { gf_requestExit(); };  // the user closes while SYSTEM ERROR waits
   g_simThread = std::jthread(g_workerSeams.simClient);
+  // The lamps as a running flight with an unknown user model left them.
+  g_mainWindowState.simRunningLamp = 1;
+  g_mainWindowState.userAcModelKnown = 0;
   gf_forceStop(c.reason, c.delay);
   lf_closingDown();
   EXPECT_TRUE(logHas(std::string("Exiting: ") + c.text));
@@ -129,6 +132,8 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   if (restart) {
     EXPECT_FALSE(g_stopRequested.load());  // the run reset
     EXPECT_EQ(g_exitReason.load(), 0u);
+    EXPECT_EQ(g_mainWindowState.simRunningLamp.load(), 0);
+    EXPECT_EQ(g_mainWindowState.userAcModelKnown.load(), 1);
   }
   if (c.reason == kExitSystemError) {
     EXPECT_EQ(status(), "User closed Zendrik_P3D");
