@@ -11,6 +11,12 @@
 // header line. Throws std::runtime_error "Failed to write file Log.txt" when it cannot be opened,
 // std::filesystem::filesystem_error when a backup copy fails. Called by the application entry.
 void gf_openLog();
+// gf_openLog, and when the working folder cannot take Log.txt (read-only, full), the same in the
+// fallback folder (made when missing), whose log then says first why it is there. False when
+// neither could be opened: the program runs without a log.
+bool gf_openLogOrFallback(const std::filesystem::path& fallbackFolder);
+// The file of the open log; empty while the log is closed.
+std::filesystem::path gf_logPath();
 // Closes the log under its lock; later lines are dropped. Called at the end of the program.
 void gf_closeLog();
 bool gf_logIsOpen();

@@ -79,6 +79,19 @@ TEST_F(WorkerTest, WithoutDocsTheErrorStaysUntilTheClose) {
   EXPECT_EQ(posted(kQuitMessage), 1);
 }
 
+TEST_F(WorkerTest, AProgramFolderThatCannotBeWrittenIsNamed) {
+  UnwritableFolder locked(folder_.path());
+  if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+  onWait_ = [](int) { gf_requestClose(); };
+  runWorker();
+  EXPECT_TRUE(calls_.empty());
+  const std::string error =
+      "44: The program folder " + folder_.path().string() + " cannot be written: ";
+  ASSERT_FALSE(errors_.empty());
+  EXPECT_EQ(errors_.front().substr(0, error.size()), error);
+  EXPECT_TRUE(logHas("Error " + errors_.front()));
+}
+
 TEST_F(WorkerTest, StartUpEnablesWhatTheRunMayUse) {
   g_paramBlockCallsign.setValue("DLH4");
   gf_saveStringParameter(g_paramBlockCallsign);
