@@ -8,8 +8,9 @@
 #include <string_view>
 
 // Keeps the two older logs as Log0.txt and Log00.txt, opens Log.txt (truncating) and writes the
-// header line. Throws std::runtime_error "Failed to write file Log.txt" when it cannot be opened,
-// std::filesystem::filesystem_error when a backup copy fails. Called by the application entry.
+// header line. Throws std::runtime_error "Failed to write file Log.txt" when it cannot be opened
+// or its header written (a full disk), std::filesystem::filesystem_error when a backup copy
+// fails. Called by the application entry through gf_openLogOrFallback.
 void gf_openLog();
 // gf_openLog, and when the working folder cannot take Log.txt (read-only, full), the same in the
 // fallback folder (made when missing), whose log then says first why it is there. False when
