@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "foundation/errors.h"
+#include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/strings.h"
 
@@ -35,6 +36,21 @@ bool gf_removeFile(const fs::path& file) {
     return true;
   }
   return fs::remove(file);
+}
+
+std::string gf_folderWriteError(const fs::path& folder) {
+  const fs::path probe = folder / g_writeCheckFileName;
+  errno = 0;
+  std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+  // A full disk lets the file be made and refuses its bytes: the flush and the close tell.
+  if (out) out << g_programName << std::flush;
+  if (out) out.close();
+  const int error = errno;
+  std::string why;
+  if (!out) why = error != 0 ? std::generic_category().message(error) : "the write failed";
+  std::error_code ignored;
+  fs::remove(probe, ignored);
+  return why;
 }
 
 std::size_t gf_countFiles(const fs::path& folder) {

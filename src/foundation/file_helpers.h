@@ -19,6 +19,9 @@ bool gf_removeFile(const std::filesystem::path& file);
 // the Windows build's std::filesystem cannot tell two files apart and refuses every existing
 // target. Copying a file onto itself still fails as copy_file does.
 bool gf_copyFileOver(const std::filesystem::path& from, const std::filesystem::path& to);
+// Why nothing can be written in the folder (read-only, full, missing), or "" when it can: a few
+// bytes go to g_writeCheckFileName there, flushed, and the file is removed again.
+std::string gf_folderWriteError(const std::filesystem::path& folder);
 // Regular files directly in the folder; 0 when the folder does not exist.
 std::size_t gf_countFiles(const std::filesystem::path& folder);
 // Deletes the regular files directly in the folder; folders in it stay (a user's own park

@@ -84,6 +84,19 @@ TEST_F(WorkerTest, WithoutDocsTheErrorStaysUntilTheClose) {
   EXPECT_EQ(posted(kQuitMessage), 1);
 }
 
+TEST_F(WorkerTest, AProgramFolderThatCannotBeWrittenIsNamed) {
+  UnwritableFolder locked(folder_.path());
+  if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+  onWait_ = [](int) { gf_requestClose(); };
+  runWorker();
+  EXPECT_TRUE(calls_.empty());
+  const std::string error =
+      "44: The program folder " + folder_.path().string() + " cannot be written: ";
+  ASSERT_FALSE(errors_.empty());
+  EXPECT_EQ(errors_.front().substr(0, error.size()), error);
+  EXPECT_TRUE(logHas("Error " + errors_.front()));
+}
+
 TEST_F(WorkerTest, StartUpEnablesWhatTheRunMayUse) {
   g_paramBlockCallsign.setValue("DLH4");
   gf_saveStringParameter(g_paramBlockCallsign);
@@ -170,6 +183,9 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   }
   onWait_ = [](int) { gf_requestExit(); };  // the user closes while SYSTEM ERROR waits
   g_simThread = std::jthread(g_workerSeams.simClient);
+  // The lamps as a running flight with an unknown user model left them.
+  g_mainWindowState.simRunningLamp = 1;
+  g_mainWindowState.userAcModelKnown = 0;
   gf_forceStop(c.reason, c.delay);
   lf_closingDown();
   EXPECT_TRUE(logHas(std::string("Exiting: ") + c.text));
@@ -183,6 +199,8 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   if (restart) {
     EXPECT_FALSE(g_stopRequested.load());  // the run reset
     EXPECT_EQ(g_exitReason.load(), 0u);
+    EXPECT_EQ(g_mainWindowState.simRunningLamp.load(), 0);
+    EXPECT_EQ(g_mainWindowState.userAcModelKnown.load(), 1);
   }
   if (c.reason == kExitSystemError) {
     EXPECT_EQ(status(), "User closed Zendrik_P3D");
