@@ -22,9 +22,11 @@
 #include <fstream>
 #include <iostream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "fixtures/bgl_builder.h"
 #include "platform/files_test_support.h"
 #include "platform/render_text.h"
 
@@ -184,6 +186,48 @@ void lf_cutRecording(const fs::path& to, int lines) {
   for (int n = 0; n < lines && std::getline(in, line); ++n) out << line << '\n';
 }
 
+// Every file below a folder with its bytes, by its path inside the folder.
+using Files = std::map<std::string, std::string>;
+Files lf_filesBelow(const fs::path& folder) {
+  Files files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), folder).generic_string()] = lf_read(entry.path());
+  }
+  return files;
+}
+
+// The files of `before` that are gone or changed in `after`, and the new ones; "" when none.
+std::string lf_changedFiles(const Files& before, const Files& after) {
+  std::string changed;
+  for (const auto& [name, bytes] : before) {
+    const auto now = after.find(name);
+    if (now == after.end()) changed += "gone: " + name + "\n";
+    else if (now->second != bytes) changed += "changed: " + name + "\n";
+  }
+  for (const auto& [name, bytes] : after) {
+    if (!before.contains(name)) changed += "new: " + name + "\n";
+  }
+  return changed;
+}
+
+// Add-on airports beside KLAX, each in a BGL file of its own: so many that an airports scan
+// over them runs for seconds.
+constexpr int kManyAirports = 16000;
+
+void lf_writeManyAirports(const fs::path& scenery) {
+  constexpr int kLetters = 26, kPerFolder = 500, kStands = 20;
+  for (int k = 0; k < kManyAirports; ++k) {
+    const std::string icao{'Z', static_cast<char>('A' + k / (kLetters * kLetters) % kLetters),
+                           static_cast<char>('A' + k / kLetters % kLetters),
+                           static_cast<char>('A' + k % kLetters)};
+    const fs::path file = scenery / "More Airports" / ("Part " + std::to_string(k / kPerFolder)) /
+                          (icao + ".bgl");
+    fixtures::bglWriteFile(file, fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                                     icao, true, kStands, 34.0 + k * 0.0001, -117.0)));
+  }
+}
+
 // A text the PNG shows at (x, y) in the lamps band (black), drawn the same way again by the
 // window layer's text renderer: its cell in the PNG must hold the same pixels.
 bool lf_pngShowsText(const Png& png, int x, int y, std::u16string_view text, std::uint32_t pixel) {
@@ -271,14 +315,15 @@ class ProgramRunTest : public ::testing::Test {
     setSetting("PORT_NUMBER", rtPort);
     env_.set("ZENDRIK_WEATHER_PORT", weatherPort);
     env_.set("ZENDRIK_TRAFFIC_PORT", trafficPort);
-    fs::remove(log());
-    const pid_t pid = processes_.start({(program_ / "zendrik_p3d").string()},
-                                       root_.path() / "program.out", program_);
-    const pid_t rt = processes_.start(
-        {(tools_ / "rt-standin" / "rt-standin").string(), "--server", "127.0.0.1:" + rtPort,
-         "--traffic", (root_.path() / "recording.rttfc").string(), "--weather-port", weatherPort,
-         "--traffic-port", trafficPort, "--log", rtLog().string()},
-        root_.path() / "rt-standin.out");
+    const pid_t pid = startProgramAlone();
+    std::vector<std::string> rtArgs{(tools_ / "rt-standin" / "rt-standin").string(),
+                                    "--server", "127.0.0.1:" + rtPort,
+                                    "--traffic", recording_.string(),
+                                    "--weather-port", weatherPort,
+                                    "--traffic-port", trafficPort,
+                                    "--log", rtLog().string()};
+    if (holdReplay_) rtArgs.push_back("--hold");
+    const pid_t rt = rtStandin_ = processes_.start(rtArgs, root_.path() / "rt-standin.out");
     const auto clash = [&] {
       const std::string text = lf_read(log());
       return text.find("Bind failed at port") != std::string::npos ||
@@ -291,6 +336,13 @@ class ProgramRunTest : public ::testing::Test {
     processes_.kill(rt);
     processes_.kill(pid);
     return -1;
+  }
+
+  // The program on its own, with a fresh Log.txt.
+  pid_t startProgramAlone() {
+    fs::remove(log());
+    return processes_.start({(program_ / "zendrik_p3d").string()}, root_.path() / "program.out",
+                            program_);
   }
 
   // Sets a saved setting's value in parameters.xml.
@@ -328,6 +380,9 @@ class ProgramRunTest : public ::testing::Test {
   nlohmann::json world_;
   fs::path settings_;
   pid_t standin_ = -1;  // the simulator stand-in
+  fs::path recording_ = root_.path() / "recording.rttfc";  // what rt-standin replays
+  bool holdReplay_ = false;  // rt-standin's replay waits for SIGUSR1
+  pid_t rtStandin_ = -1;
 };
 
 TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
@@ -436,6 +491,34 @@ TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
 
   ::kill(pid, SIGTERM);
   EXPECT_EQ(processes_.wait(pid, kEnds), 0);
+}
+
+// A close while the airports scan runs cuts the scan short: the stand files of the scan before
+// stay as they were, and SCAN_AIRPORTS stays on so that the next start scans again.
+TEST_F(ProgramRunTest, ACloseDuringTheAirportsScanKeepsTheStandFiles) {
+  const pid_t first = startAll();  // scans KLAX's add-on scenery
+  ASSERT_GT(first, 0);
+  ::kill(first, SIGTERM);
+  ASSERT_EQ(processes_.wait(first, kEnds), 0);
+  const Files earlier = lf_filesBelow(program_ / "airports");
+  ASSERT_TRUE(earlier.contains("my_thirdparty/KLAX.xml"));
+
+  const fs::path driveD = world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>();
+  lf_writeManyAirports(driveD / "Addons" / "Runway Crafters KLAX" / "Scenery");
+  setSetting("SCAN_AIRPORTS", "true");
+  const pid_t second = startProgramAlone();
+  ASSERT_TRUE(lf_waitFor(
+      [&] { return lf_read(log()).find("airports scan automatic") != std::string::npos; }, 120s))
+      << lf_read(log());
+  std::this_thread::sleep_for(500ms);
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(processes_.wait(second, kEnds), 0);
+  EXPECT_EQ(lf_changedFiles(earlier, lf_filesBelow(program_ / "airports")), "");
+  EXPECT_NE(lf_read(log()).find("===> airports scan cut short: the stand files of the previous "
+                                "scan are kept, the scan runs again at the next start"),
+            std::string::npos)
+      << lf_read(log());
+  EXPECT_EQ(setting("SCAN_AIRPORTS"), "true");
 }
 
 }  // namespace
