@@ -15,8 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <png.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -197,7 +199,7 @@ Files lf_filesBelow(const fs::path& folder) {
   return files;
 }
 
-// The files of `before` that are gone or changed in `after`, and the new ones; "" when none.
+// The files of `before` that are gone or changed in `after`, and how many are new; "" when none.
 std::string lf_changedFiles(const Files& before, const Files& after) {
   std::string changed;
   for (const auto& [name, bytes] : before) {
@@ -205,9 +207,10 @@ std::string lf_changedFiles(const Files& before, const Files& after) {
     if (now == after.end()) changed += "gone: " + name + "\n";
     else if (now->second != bytes) changed += "changed: " + name + "\n";
   }
-  for (const auto& [name, bytes] : after) {
-    if (!before.contains(name)) changed += "new: " + name + "\n";
-  }
+  const auto added = std::ranges::count_if(after, [&](const auto& file) {
+    return !before.contains(file.first);
+  });
+  if (added > 0) changed += std::to_string(added) + " new files\n";
   return changed;
 }
 
@@ -226,6 +229,54 @@ void lf_writeManyAirports(const fs::path& scenery) {
     fixtures::bglWriteFile(file, fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
                                      icao, true, kStands, 34.0 + k * 0.0001, -117.0)));
   }
+}
+
+// Field `index` of a comma-separated record.
+std::string lf_field(const std::string& record, int index) {
+  std::size_t from = 0;
+  for (int k = 0; k < index; ++k) from = record.find(',', from) + 1;
+  return record.substr(from, record.find(',', from) - from);
+}
+
+// The burst's made-up aircraft fly 5 nm east of KLAX, within the radius the program takes
+// traffic from, with a type that neither the aircraft database nor a livery knows: the traffic
+// reader takes their reports into the live-traffic buffer, and the engine drops them there.
+constexpr int kBurstReports = 100000;
+constexpr int kBurstAircraft = 1000;
+constexpr int kFirstMadeUpKey = 20000000;
+
+std::string lf_madeUpReport(int aircraft, double stamp) {
+  return fmt::format(
+      "RTTFC,{},33.96,-118.30,3000,0,1,250.0,150.0,BRS{},ZZ01,null,SYD,LAX,{:.2f},X,BR{},"
+      "adsb_icao,3000,144,150,0.232,0.0,0.0,240.0,250.0,0,none,A3,1013.6,3000,-1,250.0,"
+      "autopilot,1.5,-20.0,250,8,9,12,1,2850,1,BRS",
+      kFirstMadeUpKey + aircraft, aircraft, stamp, aircraft);
+}
+
+// A recording that opens with the burst, its reports stamped alike so that rt-standin sends them
+// back to back, and goes on with the first reports of QFA11, an arrival with a livery, the first
+// of them five seconds after the burst began.
+void lf_writeBurstRecording(const fs::path& to) {
+  constexpr std::size_t kQantasReports = 8;
+  constexpr int kStampField = 14;
+  constexpr double kBurstLeadS = 5.0;
+  std::ifstream in(fs::path(ZENDRIK_SOURCE_DIR) / "tools" / "demo" / "klax.rttfc");
+  std::vector<std::string> qantas;
+  for (std::string line; qantas.size() < kQantasReports && std::getline(in, line);) {
+    if (line.find(",QFA11,") != std::string::npos) qantas.push_back(line);
+  }
+  const double burstStamp = std::stod(lf_field(qantas.front(), kStampField)) - kBurstLeadS;
+  std::ofstream out(to);
+  for (int k = 0; k < kBurstReports; ++k)
+    out << lf_madeUpReport(k % kBurstAircraft, burstStamp) << '\n';
+  for (const std::string& line : qantas) out << line << '\n';
+}
+
+// A process's resident size in kB (VmRSS in /proc); -1 when it cannot be read.
+long lf_residentKb(pid_t pid) {
+  const std::string status = lf_read(fs::path("/proc") / std::to_string(pid) / "status");
+  const auto at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::stol(status.substr(at + std::strlen("VmRSS:")));
 }
 
 // A text the PNG shows at (x, y) in the lamps band (black), drawn the same way again by the
@@ -519,6 +570,34 @@ TEST_F(ProgramRunTest, ACloseDuringTheAirportsScanKeepsTheStandFiles) {
             std::string::npos)
       << lf_read(log());
   EXPECT_EQ(setting("SCAN_AIRPORTS"), "true");
+}
+
+// A burst of reports, sent as fast as loopback takes them while the program runs, leaves the
+// program's memory where it was, and the next aircraft reported comes into the simulator as it
+// does without a burst: its reports are due 30 s after they arrive.
+TEST_F(ProgramRunTest, ATrafficBurstHoldsUpNeitherMemoryNorTheNextAircraft) {
+  constexpr long kBurstMemoryKb = 20 * 1024;
+  recording_ = root_.path() / "burst.rttfc";
+  lf_writeBurstRecording(recording_);
+  holdReplay_ = true;
+  const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(lf_waitFor([&] { return lf_count(lf_read(rtLog()), "Qs121=") >= 3; }, 120s));
+  const long before = lf_residentKb(pid);
+  ASSERT_GT(before, 0);
+  const auto burst = std::chrono::steady_clock::now();
+  ::kill(rtStandin_, SIGUSR1);
+  const bool created = lf_waitFor(
+      [&] { return lf_read(trace()).find("\"tail_number\":\"QFA11\"") != std::string::npos; }, 120s);
+  const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - burst;
+  const long after = lf_residentKb(pid);
+  std::cout << "[ INFO ] resident " << before << " kB before the burst, " << after
+            << " kB after; QFA11 " << (created ? "created " : "not created in ")
+            << waited.count() << " s after the burst began\n";
+  EXPECT_TRUE(created);
+  EXPECT_LE(std::abs(after - before), kBurstMemoryKb);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
 }
 
 }  // namespace
