@@ -4,7 +4,8 @@
 // replaying the first minutes of the KLAX recording. The run's main loop must be seen working
 // from outside: the user position going to RealTraffic again and again, AI objects created in
 // the simulator, the window saved on SIGUSR1, and SIGTERM closing it, also while the simulator is
-// frozen. Every wait is for an event, with bounds meant for a loaded machine.
+// frozen or the airports scan runs; a burst of traffic must cost neither memory nor the next
+// aircraft's delay. Every wait is for an event, with bounds meant for a loaded machine.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -204,12 +205,14 @@ std::string lf_changedFiles(const Files& before, const Files& after) {
   std::string changed;
   for (const auto& [name, bytes] : before) {
     const auto now = after.find(name);
-    if (now == after.end()) changed += "gone: " + name + "\n";
-    else if (now->second != bytes) changed += "changed: " + name + "\n";
+    if (now == after.end()) {
+      changed += "gone: " + name + "\n";
+    } else if (now->second != bytes) {
+      changed += "changed: " + name + "\n";
+    }
   }
-  const auto added = std::ranges::count_if(after, [&](const auto& file) {
-    return !before.contains(file.first);
-  });
+  const auto added =
+      std::ranges::count_if(after, [&](const auto& file) { return !before.contains(file.first); });
   if (added > 0) changed += std::to_string(added) + " new files\n";
   return changed;
 }
@@ -224,8 +227,8 @@ void lf_writeManyAirports(const fs::path& scenery) {
     const std::string icao{'Z', static_cast<char>('A' + k / (kLetters * kLetters) % kLetters),
                            static_cast<char>('A' + k / kLetters % kLetters),
                            static_cast<char>('A' + k % kLetters)};
-    const fs::path file = scenery / "More Airports" / ("Part " + std::to_string(k / kPerFolder)) /
-                          (icao + ".bgl");
+    const fs::path file =
+        scenery / "More Airports" / ("Part " + std::to_string(k / kPerFolder)) / (icao + ".bgl");
     fixtures::bglWriteFile(file, fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
                                      icao, true, kStands, 34.0 + k * 0.0001, -117.0)));
   }
@@ -367,12 +370,10 @@ class ProgramRunTest : public ::testing::Test {
     env_.set("ZENDRIK_WEATHER_PORT", weatherPort);
     env_.set("ZENDRIK_TRAFFIC_PORT", trafficPort);
     const pid_t pid = startProgramAlone();
-    std::vector<std::string> rtArgs{(tools_ / "rt-standin" / "rt-standin").string(),
-                                    "--server", "127.0.0.1:" + rtPort,
-                                    "--traffic", recording_.string(),
-                                    "--weather-port", weatherPort,
-                                    "--traffic-port", trafficPort,
-                                    "--log", rtLog().string()};
+    std::vector<std::string> rtArgs{
+        (tools_ / "rt-standin" / "rt-standin").string(), "--server", "127.0.0.1:" + rtPort,
+        "--traffic", recording_.string(), "--weather-port", weatherPort, "--traffic-port",
+        trafficPort, "--log", rtLog().string()};
     if (holdReplay_) rtArgs.push_back("--hold");
     const pid_t rt = rtStandin_ = processes_.start(rtArgs, root_.path() / "rt-standin.out");
     const auto clash = [&] {
@@ -431,9 +432,10 @@ class ProgramRunTest : public ::testing::Test {
   nlohmann::json world_;
   fs::path settings_;
   pid_t standin_ = -1;  // the simulator stand-in
-  fs::path recording_ = root_.path() / "recording.rttfc";  // what rt-standin replays
-  bool holdReplay_ = false;  // rt-standin's replay waits for SIGUSR1
   pid_t rtStandin_ = -1;
+  // What rt-standin replays, and whether the replay waits for SIGUSR1.
+  fs::path recording_ = root_.path() / "recording.rttfc";
+  bool holdReplay_ = false;
 };
 
 TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
@@ -579,21 +581,23 @@ TEST_F(ProgramRunTest, ATrafficBurstHoldsUpNeitherMemoryNorTheNextAircraft) {
   constexpr long kBurstMemoryKb = 20 * 1024;
   recording_ = root_.path() / "burst.rttfc";
   lf_writeBurstRecording(recording_);
-  holdReplay_ = true;
+  holdReplay_ = true;  // until the program's resident size before the burst is taken
   const pid_t pid = startAll();
   ASSERT_GT(pid, 0);
+  // The main loop runs: the user position goes out again and again.
   ASSERT_TRUE(lf_waitFor([&] { return lf_count(lf_read(rtLog()), "Qs121=") >= 3; }, 120s));
   const long before = lf_residentKb(pid);
   ASSERT_GT(before, 0);
   const auto burst = std::chrono::steady_clock::now();
   ::kill(rtStandin_, SIGUSR1);
   const bool created = lf_waitFor(
-      [&] { return lf_read(trace()).find("\"tail_number\":\"QFA11\"") != std::string::npos; }, 120s);
+      [&] { return lf_read(trace()).find("\"tail_number\":\"QFA11\"") != std::string::npos; },
+      120s);
   const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - burst;
   const long after = lf_residentKb(pid);
   std::cout << "[ INFO ] resident " << before << " kB before the burst, " << after
-            << " kB after; QFA11 " << (created ? "created " : "not created in ")
-            << waited.count() << " s after the burst began\n";
+            << " kB after; QFA11 " << (created ? "created " : "not created in ") << waited.count()
+            << " s after the burst began\n";
   EXPECT_TRUE(created);
   EXPECT_LE(std::abs(after - before), kBurstMemoryKb);
   ::kill(pid, SIGTERM);
