@@ -136,6 +136,12 @@ class LogInFolder {
       if (line.find(fragment) != std::string::npos) return line;
     return {};
   }
+  int linesWith(const std::string& fragment) const {
+    std::ifstream in(m_folder / "Log.txt");
+    int count = 0;
+    for (std::string line; std::getline(in, line);) count += line.find(fragment) != std::string::npos;
+    return count;
+  }
 
  private:
   fs::path m_saved = fs::current_path();
@@ -228,8 +234,9 @@ TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
   g_rtOnThisPc = false;
 }
 
-// Records refused as impossible say that the feed or this PC's clock is wrong: the first of a
-// run is logged with its aircraft, the rest are not, and a new run logs again.
+// Records refused as impossible say that the feed or this PC's clock is wrong: the first of each
+// kind in a run is logged with its aircraft, the rest are not (a flood costs a line), and a new
+// run logs again.
 TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
   LogInFolder log;
   TrafficReader reader;
@@ -237,13 +244,23 @@ TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
   const WallClockFn saved = g_wallClock.exchange([] { return std::int64_t{1724517659}; });
   reader.receive(intake_test::Record().set(1, "20001").set(14, "1800000000").text());
   reader.receive(intake_test::Record().set(1, "20002").set(4, "1e300").text());
+  for (int k = 0; k < 1000; ++k)
+    reader.receive(intake_test::Record().set(1, std::to_string(30000 + k)).set(4, "1e300").text());
+  reader.receive(intake_test::Record().set(1, "20004").set(8, "-250").text());
   const std::string fragment = "Traffic record of ";
   EXPECT_NE(log.lineWith(fragment + "20001 refused: ").find("later ones are refused"),
             std::string::npos);
-  EXPECT_EQ(log.lineWith(fragment + "20002"), "");
+  EXPECT_NE(log.lineWith(fragment + "20002 refused: altitude out of range"), "");
+  EXPECT_EQ(log.lineWith(fragment + "3"), "");
+  EXPECT_NE(log.lineWith(fragment + "20004 refused: ground speed out of range"), "");
   reader.resetIntake();
   reader.receive(intake_test::Record().set(1, "20003").set(4, "1e300").text());
   EXPECT_NE(log.lineWith(fragment + "20003 refused: "), "");
+  // A flood past the live-traffic buffer's cap: one line.
+  for (std::size_t k = 0; k < kLiveTrafficBufferCap + 100; ++k)
+    reader.receive(intake_test::Record().set(1, std::to_string(40000 + k)).text());
+  EXPECT_EQ(reader.droppedReports(), 100u);
+  EXPECT_EQ(log.linesWith("Live-traffic buffer full at 10000 reports"), 1);
   g_wallClock.store(saved);
   gf_setAcceptTraffic(false);
 }

@@ -2,6 +2,8 @@
 // reset between runs.
 #include <mutex>
 
+#include <fmt/format.h>
+
 #include "engine_test_support.h"
 #include "foundation/run_state.h"
 #include "intake/intake.h"
@@ -180,6 +182,22 @@ TEST_F(EngineStepTest, NewAircraftFilters) {
   EXPECT_EQ(fromReg->taxiSpeed, g_catBirthTaxiSpeedKt.at(kCatLarge));
   TrafficReport same = gf_report(20100, "X20001", "B738", gf_at(0, 0), 3000, 200, 0, 1.0);
   EXPECT_EQ(lf_takeReport(same), ReportFate::kSameCallsignType);
+}
+
+// A step takes every waiting report: a burst leaves no backlog to starve later traffic.
+TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
+  constexpr std::uint32_t kBurst = 300;
+  {
+    std::lock_guard lock(g_trafficMutex);
+    for (std::uint32_t k = 0; k < kBurst; ++k) {
+      g_liveTrafficBuffer.push_back(
+          gf_report(30000 + k, fmt::format("B{}", k), "A320", gf_at(0, 5000), 3000, 250, 90, 1.0));
+    }
+  }
+  gf_liveTrafficStep();
+  EXPECT_TRUE(g_liveTrafficBuffer.empty());
+  EXPECT_EQ(g_liveAc.size(), kBurst);
+  EXPECT_NE(gf_liveByKey(30000 + kBurst - 1), nullptr);
 }
 
 // MAX_LIVE 3 of 5 active aircraft removes the two farthest; -1 removes nothing; a farther

@@ -3,6 +3,7 @@
 // update). Reports that add nothing or cannot be trusted are dropped here. Worker thread.
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <exception>
 #include <mutex>
 
@@ -154,22 +155,20 @@ ReportFate lf_takeReport(TrafficReport& r) {
   return lf_logFailure("lf_takeNewAc", [&] { return lf_newAircraft(r); });
 }
 
-bool lf_takeNewAc() {
-  TrafficReport report;
-  {
-    // Held only to take the report: the merge queues client events under g_simMutex, and the
-    // traffic reader must not wait for a merge.
-    std::lock_guard lock(g_trafficMutex);
-    if (g_liveTrafficBuffer.empty()) return false;
-    report = std::move(g_liveTrafficBuffer.front());
-    g_liveTrafficBuffer.pop_front();
+std::size_t lf_takeNewAc() {
+  // Every waiting report, not a few a step: a flood must not leave a backlog behind that
+  // starves the traffic reported after it. The buffer is emptied under the lock at once; the
+  // merges run without it (they queue client events under g_simMutex).
+  std::deque<TrafficReport> taken;
+  gf_takeTrafficReports(taken);
+  for (TrafficReport& report : taken) {
+    try {
+      lf_takeReport(report);
+    } catch (const qvb::UserErrorException&) {
+      throw;
+    } catch (const std::exception&) {
+      // Logged where it arose; one bad report is dropped and the run goes on.
+    }
   }
-  try {
-    lf_takeReport(report);
-  } catch (const qvb::UserErrorException&) {
-    throw;
-  } catch (const std::exception&) {
-    // Logged where it arose; one bad report is dropped and the run goes on.
-  }
-  return true;
+  return taken.size();
 }
