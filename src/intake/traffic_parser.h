@@ -41,28 +41,28 @@ inline constexpr std::size_t kTrafficFieldsRead = kFieldCategory + 1;
 
 // What became of a record. Every value but kReady names the rule that dropped it.
 enum class TrafficVerdict {
-  kReady,               // a report was built
-  kTooFewFields,        // fewer than kTrafficFieldsRead fields
-  kBadTimeStamp,        // field 14 unreadable or not finite
-  kStampBefore2000,     // field 14 before this century (0 and negative ones too)
-  kFutureTimeStamp,     // field 14 later than the reader's clock plus the report delay
-  kStampFarOff,         // field 14 far from the traffic time and from the reader's clock
-  kBadPosition,         // latitude or longitude unreadable or not finite
-  kOutsideWorld,        // latitude outside [-90, 90] or longitude outside [-180, 180]
-  kNearZeroZero,        // at or next to 0,0: no real position
-  kBeyondRadius,        // farther from the user than the traffic radius
-  kLongRegistration,    // more than 12 characters
-  kFilteredType,        // gf_acceptTraffic said no
-  kBadHeading,          // true heading unreadable
-  kHeadingAbove360,     // true heading above 360 degrees
-  kBadKey,              // identifier unreadable
-  kKeyTooLow,           // identifier 10000 or less
-  kBadSpeedOrAltitude,  // ground speed or altitude unreadable
-  kAltitudeOutOfRange,  // altitude below -2,000 ft or above 100,000 ft
+  kReady,                  // a report was built
+  kTooFewFields,           // fewer than kTrafficFieldsRead fields
+  kBadTimeStamp,           // field 14 unreadable or not finite
+  kStampBefore2000,        // field 14 before this century (0 and negative ones too)
+  kFutureTimeStamp,        // field 14 later than the reader's clock plus the report delay
+  kStampFarOff,            // field 14 far from the traffic time and from the reader's clock
+  kBadPosition,            // latitude or longitude unreadable or not finite
+  kOutsideWorld,           // latitude outside [-90, 90] or longitude outside [-180, 180]
+  kNearZeroZero,           // at or next to 0,0: no real position
+  kBeyondRadius,           // farther from the user than the traffic radius
+  kLongRegistration,       // more than 12 characters
+  kFilteredType,           // gf_acceptTraffic said no
+  kBadHeading,             // true heading unreadable
+  kHeadingAbove360,        // true heading above 360 degrees
+  kBadKey,                 // identifier unreadable
+  kKeyTooLow,              // identifier 10000 or less
+  kBadSpeedOrAltitude,     // ground speed or altitude unreadable
+  kAltitudeOutOfRange,     // altitude below -2,000 ft or above 100,000 ft
   kGroundSpeedOutOfRange,  // negative, or faster than any aircraft
-  kBlockedCallsign,     // "ERARMTR0" or "AIRPORT1"
-  kNoName,              // neither callsign nor registration
-  kGroundAwayFromPark,  // on the ground and not within 5 nm of the park airport
+  kBlockedCallsign,        // "ERARMTR0" or "AIRPORT1"
+  kNoName,                 // neither callsign nor registration
+  kGroundAwayFromPark,     // on the ground and not within 5 nm of the park airport
   kBadTrack,
   kTrackOutOfRange,  // outside [0, 360] degrees
   kBadVerticalSpeed,

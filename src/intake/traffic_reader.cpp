@@ -90,9 +90,10 @@ void TrafficReader::logImplausible(TrafficVerdict verdict) {
 void TrafficReader::append(const TrafficReport& report) {
   if (gf_appendTrafficReport(report) == 0) return;
   if (droppedReports_.fetch_add(1) == 0) {
-    gf_log(fmt::format("Live-traffic buffer full at {} reports: the oldest are dropped (later ones "
-                       "without a line)",
-                       kLiveTrafficBufferCap));
+    gf_log(
+        fmt::format("Live-traffic buffer full at {} reports: the oldest are dropped (later ones "
+                    "without a line)",
+                    kLiveTrafficBufferCap));
   }
 }
 

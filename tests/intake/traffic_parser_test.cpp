@@ -75,7 +75,8 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
   const Case cases[] = {
       {2, {"90.5"}, V::kOutsideWorld},
       {3, {"-180.01"}, V::kOutsideWorld},
-      {10, {"null", "0", "ZZZZ", "", "GRND", "GLID", "SERV", "BALL", "PARA", "SHIP", "EMER", "B7378"},
+      {10,
+       {"null", "0", "ZZZZ", "", "GRND", "GLID", "SERV", "BALL", "PARA", "SHIP", "EMER", "B7378"},
        V::kFilteredType},
       {28, {"B1", "B2", "B4", "C1", "C2"}, V::kFilteredType},
       {28, {"null", ""}, V::kReady},

@@ -5,8 +5,11 @@
 #include <unistd.h>  // getpid; MinGW has it too
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -96,6 +99,44 @@ TEST_F(ReaderSocketTest, CallsignsTakenWhileTheReaderInserts) {
   EXPECT_GT(all.size(), 0u);
 }
 
+// A flood on the socket while the worker takes the buffer as its steps do: every accepted
+// report is taken once, still waits, or was dropped at the cap; none is lost or doubled.
+TEST_F(ReaderSocketTest, FloodTakenWhileTheReaderAppends) {
+  constexpr int kFlood = 20000;
+  std::atomic<bool> sent{false};
+  std::thread sender([this, &sent] {
+    const intake_test::Winsock winsock;
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    const sockaddr_in to = intake_test::loopbackAddress(port);
+    for (int i = 0; i < kFlood; ++i) {
+      const std::string datagram = Record().set(1, fmt::format("{}", 20000 + i)).text();
+      sendto(s, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
+    }
+    closesocket(s);
+    sent = true;
+  });
+  std::size_t taken = 0;
+  std::set<std::uint32_t> keys;
+  std::deque<TrafficReport> step;
+  const auto takeOnce = [&] {
+    gf_takeTrafficReports(step);
+    taken += step.size();
+    for (const TrafficReport& r : step) keys.insert(r.key);
+  };
+  while (!sent) takeOnce();
+  sender.join();
+  // Loopback may drop datagrams under the flood; what arrived is settled once the count stops.
+  for (std::int32_t last = -1; last != reader.datagramCount();) {
+    last = reader.datagramCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  takeOnce();
+  EXPECT_EQ(keys.size(), taken);
+  EXPECT_EQ(taken + reader.droppedReports(), static_cast<std::size_t>(reader.datagramCount()));
+  EXPECT_GT(taken, 0u);
+}
+
 namespace {
 
 // The receive buffer Linux grants at most (net.core.rmem_max), bytes; 0 when unknown.
@@ -139,7 +180,8 @@ class LogInFolder {
   int linesWith(const std::string& fragment) const {
     std::ifstream in(m_folder / "Log.txt");
     int count = 0;
-    for (std::string line; std::getline(in, line);) count += line.find(fragment) != std::string::npos;
+    for (std::string line; std::getline(in, line);)
+      count += line.find(fragment) != std::string::npos;
     return count;
   }
 

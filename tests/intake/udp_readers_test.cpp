@@ -125,7 +125,8 @@ TEST_F(IntakeTest, TrafficTimeHeldAgainstStampsThatCannotBeTraffic) {
 TEST_F(IntakeTest, FloodStopsAtTheBuffersCap) {
   constexpr std::uint32_t kFirstKey = 20000;
   const std::size_t flood = kLiveTrafficBufferCap + 5;
-  for (std::uint32_t k = 0; k < flood; ++k) feed(Record().set(1, std::to_string(kFirstKey + k)).text());
+  for (std::uint32_t k = 0; k < flood; ++k)
+    feed(Record().set(1, std::to_string(kFirstKey + k)).text());
   EXPECT_EQ(reader.droppedReports(), 5u);
   std::deque<TrafficReport> taken;
   gf_takeTrafficReports(taken);

@@ -184,20 +184,37 @@ TEST_F(EngineStepTest, NewAircraftFilters) {
   EXPECT_EQ(lf_takeReport(same), ReportFate::kSameCallsignType);
 }
 
-// A step takes every waiting report: a burst leaves no backlog to starve later traffic.
+// A step takes every waiting report: a burst leaves no backlog to starve later traffic. Known
+// aircraft take all theirs; new aircraft come in two a step, as the spawn pacing expects, and
+// the reports of further unknown ones are dropped.
 TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
-  constexpr std::uint32_t kBurst = 300;
+  constexpr std::uint32_t kKnown = 100;
+  constexpr std::uint32_t kUnknown = 50;
+  std::vector<std::uint32_t> known;
+  for (std::uint32_t k = 0; k < kKnown; ++k) {
+    AiAircraft& a = gf_live("A320", fmt::format("K{}", k), gf_at(0, k * 300.0), kStActive,
+                            kFsFlying, 5000.0);
+    a.stream.front().groundSpeed = 250.0;
+    a.stream.front().track = 90.0;
+    known.push_back(a.key);
+  }
   {
     std::lock_guard lock(g_trafficMutex);
-    for (std::uint32_t k = 0; k < kBurst; ++k) {
-      g_liveTrafficBuffer.push_back(
-          gf_report(30000 + k, fmt::format("B{}", k), "A320", gf_at(0, 5000), 3000, 250, 90, 1.0));
+    for (std::uint32_t k = 0; k < kKnown; ++k) {
+      g_liveTrafficBuffer.push_back(gf_report(known[k], fmt::format("K{}", k), "A320",
+                                              gf_at(40, k * 300.0), 5000, 250, 90.5, 1004.0));
+      if (k < kUnknown) {
+        g_liveTrafficBuffer.push_back(gf_report(30000 + k, fmt::format("N{}", k), "A320",
+                                                gf_at(0, -5000), 3000, 250, 90, 1.0));
+      }
     }
   }
   gf_liveTrafficStep();
   EXPECT_TRUE(g_liveTrafficBuffer.empty());
-  EXPECT_EQ(g_liveAc.size(), kBurst);
-  EXPECT_NE(gf_liveByKey(30000 + kBurst - 1), nullptr);
+  for (const std::uint32_t key : known) EXPECT_EQ(gf_liveByKey(key)->lastReportTime, 1004.0);
+  EXPECT_EQ(g_liveAc.size(), kKnown + 2);
+  EXPECT_NE(gf_liveByKey(30001), nullptr);
+  EXPECT_EQ(gf_liveByKey(30002), nullptr);
 }
 
 // MAX_LIVE 3 of 5 active aircraft removes the two farthest; -1 removes nothing; a farther

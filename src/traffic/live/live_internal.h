@@ -34,7 +34,8 @@ enum class ReportFate {
   kBadNumbers,
 };
 // Takes every report waiting in g_liveTrafficBuffer and hands each to lf_takeReport, oldest
-// first; returns how many there were.
+// first, starting at most two new aircraft (the reports of further unknown aircraft are
+// dropped); returns how many reports there were.
 std::size_t lf_takeNewAc();
 // Merges the report into the live aircraft with its key, or starts a new aircraft with it.
 ReportFate lf_takeReport(TrafficReport& report);

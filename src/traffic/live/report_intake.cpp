@@ -34,6 +34,8 @@ constexpr double kSecondsPerHour = 3600.0;
 constexpr double kParkGroundCeilingFt = 10000.0;
 constexpr double kParkGroundBandFt = 120.0;
 constexpr double kNoParkElevationFt = -1000.0;
+// New aircraft started a step: the spawn pacing and its creation backlog expect no more.
+constexpr std::size_t kNewAircraftPerStep = 2;
 
 
 double lf_trackDiffDeg(double a, double b) {
@@ -161,9 +163,13 @@ std::size_t lf_takeNewAc() {
   // merges run without it (they queue client events under g_simMutex).
   std::deque<TrafficReport> taken;
   gf_takeTrafficReports(taken);
+  std::size_t started = 0;
   for (TrafficReport& report : taken) {
+    // New aircraft keep the engine's pace: beyond it a flood of unknown aircraft would fill the
+    // records and the creation backlog. Such an aircraft comes in with a later report.
+    if (started == kNewAircraftPerStep && gf_liveByKey(report.key) == nullptr) continue;
     try {
-      lf_takeReport(report);
+      if (lf_takeReport(report) == ReportFate::kNewAircraft) ++started;
     } catch (const qvb::UserErrorException&) {
       throw;
     } catch (const std::exception&) {
