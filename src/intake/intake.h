@@ -43,9 +43,9 @@ extern std::atomic<bool> g_readerError;
 // Switches the intake on or off under g_trafficMutex.
 void gf_setAcceptTraffic(bool accept);
 
-// Reports that may wait in g_liveTrafficBuffer. The engine takes every waiting report each step,
-// so only a flood while the worker stalls reaches it; it is twice the records of a busy full
-// radius with their history (a few MB).
+// Reports that may wait in g_liveTrafficBuffer: five bursts of a busy full radius (2,000 records
+// each), under 4 MB. The engine takes every waiting report each step, so only a flood while the
+// worker stalls reaches it.
 inline constexpr std::size_t kLiveTrafficBufferCap = 10000;
 // Reader thread: while the intake is on, appends the report due kReportDelaySteps from now.
 // At the cap the oldest waiting report is dropped. Returns the number dropped (0 or 1).
