@@ -156,7 +156,7 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
     return;
   }
   const std::size_t before = g_parkStands.size();
-  lf_readParkPos(parkpos, id, 0, path.string());
+  lf_readParkPos(parkpos, id, 0);
   if (g_parkStands.size() > before) {
     g_parkStands.back().manual = true;
   }
@@ -175,8 +175,7 @@ void lf_keepCovered(const std::string& standId, ParkPosOption option) {
 
 }  // namespace
 
-bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand,
-                          const std::string& file) {
+bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand) {
   if (stand.id != id) {
     return false;
   }
@@ -192,9 +191,6 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
   for (const pugi::xml_node& opt : parkpos.children("opt")) {
     ParkPosEntry entry;
     lf_readParkPosEntry(entry, opt);
-    if (!lf_optionFits(entry, file, id)) {
-      continue;
-    }
     ParkPosOption option;
     option.airline = entry.airl;
     option.type = entry.type;
@@ -244,7 +240,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
     if (const auto handmade = lf_readBoolParameter(document, "handmade")) {
       g_parkStandFileHandmade = true;
       g_parkStands.clear();
-      lf_readParkPositions(document, path.string());
+      lf_readParkPositions(document);
       gf_logIndented(fmt::format("{:24}: {}", "handmade", *handmade));
       return;
     }
@@ -256,7 +252,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
         continue;
       }
       const bool found = std::any_of(g_parkStands.begin(), g_parkStands.end(),
-                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s, path.string()); });
+                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s); });
       if (!found) {
         gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
       }

@@ -102,6 +102,32 @@ TEST_F(StaticSearchTest, TrimmingAndNothingFound) {
   EXPECT_TRUE(candidates().empty() && !g_busy && logged("no parking positions found"));
 }
 
+// A static aircraft takes the callsign of its slot, with '*', as its tail number of at most 11
+// characters: an option too long for that makes no candidate, another option of the stand does.
+// The second callsign counts only when the use ends with the slot.
+TEST_F(StaticCalcTest, NoCandidateOfACallsignTooLongForATailNumber) {
+  g_dayHhNow = DayHh{1, 16};
+  g_paramMaxFit.setValue(0);
+  g_paramRandom.setValue(false);
+  g_paramLog.setValue(true);
+  g_paramParkingPercentage.setValue(100);
+  const std::vector<std::vector<ParkPosOption>> options = {
+      {gf_option("IBE", "A320", "IBE12345678", 1, 16), gf_option("IBE", "A320", "IBE1234567", 1, 16)},
+      {gf_option("IBE", "A320", "IBE1", 1, 16, 1, "IBE12345678X")},  // goes on at slot 17
+      {gf_option("IBE", "A320", "IBE2", 1, 16, 1, "IBE12345678X")},
+      {gf_option("IBE", "A320", "IBE1234567___", 1, 16)}};
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, 150.0 * static_cast<double>(i), 20.0)).options = options[i];
+  }
+  g_parkStands[1].options[0].hh.set(17);
+  lf_calcStaticParking();
+  std::string made;
+  for (const StaticCandidate& c : g_staticCandidates) made += c.cs + " ";
+  EXPECT_EQ(made, "IBE1234567 IBE1 IBE1234567___ ");
+  EXPECT_EQ(g_parkStands[0].options.size(), 2u);
+  EXPECT_TRUE(logged("IBE12345678X* too long for a tail number, no static aircraft of this option"));
+}
+
 
 class RenewalTest : public ParkTest {
  protected:
