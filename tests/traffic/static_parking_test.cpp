@@ -3,6 +3,7 @@
 // which static aircraft stay, which a newer option replaces (also across the week's end), live
 // aircraft beyond the wanted count, and the options of kept aircraft.
 #include <algorithm>
+#include <set>
 
 #include <fmt/format.h>
 
@@ -100,6 +101,26 @@ TEST_F(StaticSearchTest, TrimmingAndNothingFound) {
   g_dayHhNow = DayHh{3, 16};
   lf_calcStaticParking();
   EXPECT_TRUE(candidates().empty() && !g_busy && logged("no parking positions found"));
+}
+
+// With RANDOM on, the stands that get the aircraft among those of the last fit are drawn, not
+// always the first ones of the file.
+TEST_F(StaticCalcTest, RandomDrawsAmongTheStandsOfTheLastFit) {
+  g_dayHhNow = DayHh{1, 16};
+  g_paramMaxFit.setValue(0);
+  g_paramRandom.setValue(true);
+  g_paramParkingPercentage.setValue(33);  // 2 of 6
+  for (int i = 0; i < 6; ++i) {
+    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, 150.0 * i, 20.0))
+        .options.push_back(gf_option("KLM", "B738", fmt::format("KLM{}", i + 1), 1, 16));
+  }
+  std::set<std::string> drawn;
+  for (int run = 0; run < 8; ++run) {
+    lf_calcStaticParking();
+    ASSERT_EQ(g_staticCandidates.size(), 2u);
+    for (const StaticCandidate& c : g_staticCandidates) drawn.insert(c.cs);
+  }
+  EXPECT_GT(drawn.size(), 2u);
 }
 
 // A static aircraft takes the callsign of its slot, with '*', as its tail number of at most 11
