@@ -88,6 +88,24 @@ TEST_F(ParkAirportsTest, RewriteReplacesOrSortsInAndNeverLosesAFileReadInPart) {
                      "airports/my_park_airports0.txt"));
 }
 
+// A file of another code page: each line that is no UTF-8 is named with the file and skipped,
+// the window gets no text it cannot draw, and the file is left as it is.
+TEST_F(ParkAirportsTest, LinesThatAreNoUtf8AreNamedAndTheFileIsLeftAsItIs) {
+  const std::string text = "EHAM,S\xFC" "d1\nEDDF\n\xC3(EGLL\n";  // "Süd1" in Windows-1252
+  gf_testWriteFile(g_myParkAirportsFile, text);
+  EXPECT_FALSE(lf_readMyParkAirports());
+  EXPECT_EQ(lf_listed(), "EDDF, ");
+  for (const char* line : {"===> airports/my_park_airports.txt line 1 is not UTF-8 text, skipped",
+                           "===> airports/my_park_airports.txt line 3 is not UTF-8 text, skipped"}) {
+    EXPECT_TRUE(logged(line)) << line;
+  }
+  EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText),
+            "airports/my_park_airports.txt line 3 is not UTF-8 text, skipped");
+  gf_setParkAirport("EHLE", {52.46, 5.53});
+  EXPECT_EQ(gf_testReadAll(g_myParkAirportsFile), text);
+  EXPECT_FALSE(std::filesystem::exists("airports/my_park_airports0.txt"));
+  EXPECT_TRUE(logged("===> airports/my_park_airports.txt line 1 is not UTF-8 text, it is left as it is"));
+}
 
 const LatLon kEham = kField;
 const LatLon kEhle{52.4603, 5.5272};

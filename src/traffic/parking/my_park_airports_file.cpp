@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
@@ -44,6 +45,38 @@ bool lf_parseParkAirportLine(const std::string& line) {
   g_parkAirports.push_back(ParkAirport{icao, fields.size() == 2 ? fields[1] : std::string(),
                                        {airport->lat, airport->lon}, 0.0});
   return true;
+}
+
+// Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
+// page would reach the window, which cannot draw it, as an airport or a stand name.
+bool lf_isUtf8(const std::string& line) {
+  try {
+    Utf8ToUtf16(line);
+    return true;
+  } catch (const win32::Utf8ConversionException&) {
+    return false;
+  }
+}
+
+std::string lf_notUtf8(const std::filesystem::path& path, std::size_t lineNumber) {
+  return fmt::format("{} line {} is not UTF-8 text", path.string(), lineNumber);
+}
+
+// Every line through the line parser; one that is no UTF-8 is named, shown and skipped. False
+// when a line was skipped so or named an unknown airport.
+bool lf_parseParkAirportLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+  bool allKnown = true;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lf_isUtf8(lines[i])) {
+      allKnown = lf_parseParkAirportLine(lines[i]) && allKnown;
+      continue;
+    }
+    const std::string problem = lf_notUtf8(path, i + 1) + ", skipped";
+    gf_showMessage(problem, false);
+    gf_logError(problem);
+    allKnown = false;
+  }
+  return allKnown;
 }
 
 // The first field of a line of the file, as the reader takes it.
@@ -98,9 +131,7 @@ bool lf_readMyParkAirports() {
     } else if (!gf_readExtTextFileToStringVector(path, lines)) {
       gf_logError(fmt::format("{} could not be read whole", path.string()));
     }
-    for (const std::string& line : lines) {
-      allKnown = lf_parseParkAirportLine(line) && allKnown;
-    }
+    allKnown = lf_parseParkAirportLines(path, lines);
     if (!g_parkAirports.empty()) {
       const std::size_t count = g_parkAirports.size();
       gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), path.string()));
@@ -164,6 +195,12 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   // A file read only in part would lose the rest when written back.
   if (exists && !gf_readExtTextFileToStringVector(path, lines)) {
     gf_logError(fmt::format("{} could not be read whole, it is left as it is", path.string()));
+    return;
+  }
+  // A file of another code page is the user's to save as UTF-8: a rewrite would mix the two.
+  if (const auto bad = std::find_if_not(lines.begin(), lines.end(), lf_isUtf8); bad != lines.end()) {
+    gf_logError(lf_notUtf8(path, static_cast<std::size_t>(bad - lines.begin()) + 1) +
+                ", it is left as it is");
     return;
   }
   try {
