@@ -463,7 +463,8 @@ TEST_F(StandFileTest, OptionsWithCallsignsTooLongForATailNumberAreKept) {
   ASSERT_EQ(g_parkStands.size(), 1u);
   std::vector<std::string> kept;
   for (const ParkPosOption& o : g_parkStands[0].options) kept.push_back(o.cs + ":" + o.cs2);
-  EXPECT_THAT(kept, ElementsAre("IBE12345678:", "IBE1:IBE12345678X", "IBE123456789*:", "VLG12345678:"));
+  EXPECT_THAT(kept, ElementsAre("IBE12345678:", "IBE1:IBE12345678X", "IBE123456789*:",
+                                "VLG12345678:"));
   EXPECT_FALSE(m_folder.logHas("too long"));
 }
 

@@ -95,16 +95,16 @@ TEST_F(ParkAirportsTest, LinesThatAreNoUtf8AreNamedAndTheFileIsLeftAsItIs) {
   gf_testWriteFile(g_myParkAirportsFile, text);
   EXPECT_FALSE(lf_readMyParkAirports());
   EXPECT_EQ(lf_listed(), "EDDF, ");
-  for (const char* line : {"===> airports/my_park_airports.txt line 1 is not UTF-8 text, skipped",
-                           "===> airports/my_park_airports.txt line 3 is not UTF-8 text, skipped"}) {
-    EXPECT_TRUE(logged(line)) << line;
+  const std::string named = "===> airports/my_park_airports.txt line {} is not UTF-8 text, {}";
+  for (const int line : {1, 3}) {
+    EXPECT_TRUE(logged(fmt::format(fmt::runtime(named), line, "skipped"))) << line;
   }
   EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText),
             "airports/my_park_airports.txt line 3 is not UTF-8 text, skipped");
   gf_setParkAirport("EHLE", {52.46, 5.53});
   EXPECT_EQ(gf_testReadAll(g_myParkAirportsFile), text);
   EXPECT_FALSE(std::filesystem::exists("airports/my_park_airports0.txt"));
-  EXPECT_TRUE(logged("===> airports/my_park_airports.txt line 1 is not UTF-8 text, it is left as it is"));
+  EXPECT_TRUE(logged(fmt::format(fmt::runtime(named), 1, "it is left as it is")));
 }
 
 const LatLon kEham = kField;
@@ -159,10 +159,13 @@ TEST_F(ParkAirportsTest, TheStepNeverWaitsForAStandFileOnTheServer) {
   EXPECT_TRUE(g_parkCalcPending && g_parkStands.empty());
 
   LoopbackSocket client = LoopbackListener::kNoSocket;
-  for (int i = 0; i < 200 && client == LoopbackListener::kNoSocket; ++i) client = held.acceptClient();
+  for (int i = 0; i < 200 && client == LoopbackListener::kNoSocket; ++i) {
+    client = held.acceptClient();
+  }
   ASSERT_NE(client, LoopbackListener::kNoSocket);
   EXPECT_NE(held.readRequest(client).find("GET /P3D/archive/stock/EHAM.xml "), std::string::npos);
-  const std::string answer = ScriptedHttpServer::response("HTTP/1.1 200 OK", gf_testReadAll("served.xml"));
+  const std::string answer =
+      ScriptedHttpServer::response("HTTP/1.1 200 OK", gf_testReadAll("served.xml"));
   ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
   ::shutdown(client, SD_SEND);
   ::closesocket(client);

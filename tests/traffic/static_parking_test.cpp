@@ -133,12 +133,14 @@ TEST_F(StaticCalcTest, NoCandidateOfACallsignTooLongForATailNumber) {
   g_paramLog.setValue(true);
   g_paramParkingPercentage.setValue(100);
   const std::vector<std::vector<ParkPosOption>> options = {
-      {gf_option("IBE", "A320", "IBE12345678", 1, 16), gf_option("IBE", "A320", "IBE1234567", 1, 16)},
+      {gf_option("IBE", "A320", "IBE12345678", 1, 16),
+       gf_option("IBE", "A320", "IBE1234567", 1, 16)},
       {gf_option("IBE", "A320", "IBE1", 1, 16, 1, "IBE12345678X")},  // goes on at slot 17
       {gf_option("IBE", "A320", "IBE2", 1, 16, 1, "IBE12345678X")},
       {gf_option("IBE", "A320", "IBE1234567___", 1, 16)}};
   for (std::size_t i = 0; i < options.size(); ++i) {
-    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, 150.0 * static_cast<double>(i), 20.0)).options = options[i];
+    const double metres = 150.0 * static_cast<double>(i);
+    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, metres, 20.0)).options = options[i];
   }
   g_parkStands[1].options[0].hh.set(17);
   lf_calcStaticParking();
@@ -146,7 +148,7 @@ TEST_F(StaticCalcTest, NoCandidateOfACallsignTooLongForATailNumber) {
   for (const StaticCandidate& c : g_staticCandidates) made += c.cs + " ";
   EXPECT_EQ(made, "IBE1234567 IBE1 IBE1234567___ ");
   EXPECT_EQ(g_parkStands[0].options.size(), 2u);
-  EXPECT_TRUE(logged("IBE12345678X* too long for a tail number, no static aircraft of this option"));
+  EXPECT_TRUE(logged("IBE12345678X* too long for a tail number, no static aircraft"));
 }
 
 

@@ -64,7 +64,8 @@ std::string lf_notUtf8(const std::filesystem::path& path, std::size_t lineNumber
 
 // Every line through the line parser; one that is no UTF-8 is named, shown and skipped. False
 // when a line was skipped so or named an unknown airport.
-bool lf_parseParkAirportLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+bool lf_parseParkAirportLines(const std::filesystem::path& path,
+                              const std::vector<std::string>& lines) {
   bool allKnown = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lf_isUtf8(lines[i])) {
@@ -198,7 +199,8 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
     return;
   }
   // A file of another code page is the user's to save as UTF-8: a rewrite would mix the two.
-  if (const auto bad = std::find_if_not(lines.begin(), lines.end(), lf_isUtf8); bad != lines.end()) {
+  const auto bad = std::find_if_not(lines.begin(), lines.end(), lf_isUtf8);
+  if (bad != lines.end()) {
     gf_logError(lf_notUtf8(path, static_cast<std::size_t>(bad - lines.begin()) + 1) +
                 ", it is left as it is");
     return;

@@ -57,7 +57,7 @@ bool lf_tailNumberFits(const ParkPos& stand, const ParkPosOption& option, DayHh 
   const std::string callsign =
       made.cs.empty() ? fmt::format("{}{}*", made.airline, kWidestStaticKey) : lf_detcs(made);
   if (callsign.size() <= kTailNumberChars) return true;
-  lf_logUnderLog(fmt::format("{:8}: {:8} too long for a tail number, no static aircraft of this option",
+  lf_logUnderLog(fmt::format("{:8}: {:8} too long for a tail number, no static aircraft",
                              stand.id, callsign));
   return false;
 }
