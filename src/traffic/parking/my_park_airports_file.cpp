@@ -21,8 +21,24 @@ constexpr std::size_t kManyParkAirports = 3000;
 
 std::string lf_listFileName() { return g_myParkAirportsFile.filename().string(); }
 
-// One line of the file; false when it names an airport that the airport list lacks.
-bool lf_parseParkAirportLine(const std::string& line) {
+// Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
+// page would reach the window, which cannot draw it, as an airport or a stand name.
+bool lf_isUtf8(const std::string& line) {
+  try {
+    Utf8ToUtf16(line);
+    return true;
+  } catch (const win32::Utf8ConversionException&) {
+    return false;
+  }
+}
+
+// One line of the file (numbered from 1); false when it names an airport that the airport list
+// lacks.
+bool lf_parseParkAirportLine(const std::string& line, std::size_t lineNumber) {
+  if (!lf_isUtf8(line)) {
+    gf_logError(fmt::format("{}:{} is not UTF-8 text, skipped", lf_listFileName(), lineNumber));
+    return true;
+  }
   const std::string trimmed = gf_trim(line);
   if (trimmed.empty()) {
     return true;
@@ -47,39 +63,6 @@ bool lf_parseParkAirportLine(const std::string& line) {
   return true;
 }
 
-// Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
-// page would reach the window, which cannot draw it, as an airport or a stand name.
-bool lf_isUtf8(const std::string& line) {
-  try {
-    Utf8ToUtf16(line);
-    return true;
-  } catch (const win32::Utf8ConversionException&) {
-    return false;
-  }
-}
-
-std::string lf_notUtf8(const std::filesystem::path& path, std::size_t lineNumber) {
-  return fmt::format("{} line {} is not UTF-8 text", path.string(), lineNumber);
-}
-
-// Every line through the line parser; one that is no UTF-8 is named, shown and skipped. False
-// when a line was skipped so or named an unknown airport.
-bool lf_parseParkAirportLines(const std::filesystem::path& path,
-                              const std::vector<std::string>& lines) {
-  bool allKnown = true;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lf_isUtf8(lines[i])) {
-      allKnown = lf_parseParkAirportLine(lines[i]) && allKnown;
-      continue;
-    }
-    const std::string problem = lf_notUtf8(path, i + 1) + ", skipped";
-    gf_showMessage(problem, false);
-    gf_logError(problem);
-    allKnown = false;
-  }
-  return allKnown;
-}
-
 // The first field of a line of the file, as the reader takes it.
 std::string lf_lineIcao(const std::string& line) {
   const std::vector<std::string> fields = gf_split(gf_trim(line), ',');
@@ -87,11 +70,14 @@ std::string lf_lineIcao(const std::string& line) {
 }
 
 // Whether the reader takes the line as it stands: empty, or a known airport with at most a
-// reserved stand, in plain text.
+// reserved stand, in plain UTF-8 text.
 bool lf_lineUnderstood(const std::string& line) {
   const std::string trimmed = gf_trim(line);
   if (trimmed.empty()) {
     return true;
+  }
+  if (!lf_isUtf8(trimmed)) {
+    return false;
   }
   const bool control = std::any_of(trimmed.begin(), trimmed.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 && c != '\t';
@@ -132,7 +118,9 @@ bool lf_readMyParkAirports() {
     } else if (!gf_readExtTextFileToStringVector(path, lines)) {
       gf_logError(fmt::format("{} could not be read whole", path.string()));
     }
-    allKnown = lf_parseParkAirportLines(path, lines);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      allKnown = lf_parseParkAirportLine(lines[i], i + 1) && allKnown;
+    }
     if (!g_parkAirports.empty()) {
       const std::size_t count = g_parkAirports.size();
       gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), path.string()));
@@ -196,13 +184,6 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   // A file read only in part would lose the rest when written back.
   if (exists && !gf_readExtTextFileToStringVector(path, lines)) {
     gf_logError(fmt::format("{} could not be read whole, it is left as it is", path.string()));
-    return;
-  }
-  // A file of another code page is the user's to save as UTF-8: a rewrite would mix the two.
-  const auto bad = std::find_if_not(lines.begin(), lines.end(), lf_isUtf8);
-  if (bad != lines.end()) {
-    gf_logError(lf_notUtf8(path, static_cast<std::size_t>(bad - lines.begin()) + 1) +
-                ", it is left as it is");
     return;
   }
   try {

@@ -176,14 +176,13 @@ extern std::int32_t g_parkSoftFit;
 // ---- Park airports (park_airports.cpp, my_park_airports_file.cpp) -------------------------------
 
 // Reads my_park_airports.txt into g_parkAirports (emptied first), then adds the my_thirdparty
-// airports; false when a line named an airport that the airport list lacks or was no UTF-8.
+// airports; false when a line named an airport that the airport list lacks.
 bool lf_readMyParkAirports();
 // Appends the airports of the my_thirdparty folder's subfolders (in name order) not yet listed.
 void lf_scanMyThirdparty();
 // Writes the first park airport's line into my_park_airports.txt (sorted, replaced whole).
 void gf_writeMyParkAirports();
-// The same for one park airport's line. A file that cannot be read whole, or holds a line that
-// is no UTF-8, is left as it is.
+// The same for one park airport's line. A file that cannot be read whole is left as it is.
 void lf_writeParkAirportLine(const ParkAirport& airport);
 // The park airport with the code, or null.
 ParkAirport* lf_findParkAirport(const std::string& icao);
