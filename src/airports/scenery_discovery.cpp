@@ -46,7 +46,7 @@ std::string lf_simSceneryWinText() {
 bool lf_inSimSceneryText(const std::string& text) {
   const std::string scenery = lf_simSceneryWinText();
   return scenery.empty() || text.find(scenery) != std::string::npos ||
-         gf_winPath(text).string().find(gf_simSceneryDirText()) != std::string::npos;
+         gf_pathToUtf8(gf_winPath(text)).find(gf_simSceneryDirText()) != std::string::npos;
 }
 
 bool lf_isActiveLine(const std::string& line) {

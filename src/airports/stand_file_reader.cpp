@@ -16,6 +16,7 @@
 #include "foundation/meta_block.h"
 #include "foundation/settings_file.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 #include "platform/win32.h"
 
 std::string g_parkAirportIcao;
@@ -235,11 +236,11 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(file.c_str());
     if (!parsed) {
-      result = fmt::format("{} could not be loaded: {}", file.string(), parsed.description());
+      result = fmt::format("{} could not be loaded: {}", gf_pathToUtf8(file), parsed.description());
       return;
     }
     if (!gf_checkMeta(document)) {
-      result = fmt::format("{} but refused to load, copyright problem", file.string());
+      result = fmt::format("{} but refused to load, copyright problem", gf_pathToUtf8(file));
       return;
     }
     g_parkApfPath = path;
@@ -253,7 +254,7 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     g_parkAirportElev = *altitude;
     header.airport_name = lf_readTextParameter(document, "airport_name").value_or("");
 
-    lf_readParkPositions(document, file.string());
+    lf_readParkPositions(document, gf_pathToUtf8(file));
     qf = {lf_readIntParameter(document, "Qf_real").value_or(-1),
           lf_readIntParameter(document, "Qf_soft").value_or(-1)};
 

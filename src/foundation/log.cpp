@@ -12,6 +12,7 @@
 #include "foundation/file_names.h"
 #include "foundation/run_state.h"
 #include "foundation/version.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -48,7 +49,7 @@ void lf_writeLine(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 void gf_backupFile(const fs::path& file) {
-  const std::string text = file.string();
+  const std::string text = gf_pathToUtf8(file);
   const auto dot = text.rfind('.');
   if (text.empty() || dot == std::string::npos) {
     return;
@@ -57,11 +58,11 @@ void gf_backupFile(const fs::path& file) {
   const std::string_view tail = std::string_view(text).substr(dot);
   const std::string name0 = fmt::format("{}0{}", head, tail);
   const std::string name00 = fmt::format("{}00{}", head, tail);
-  if (fs::exists(name0)) {
-    gf_copyFileOver(name0, name00);
+  if (fs::exists(gf_pathFromUtf8(name0))) {
+    gf_copyFileOver(gf_pathFromUtf8(name0), gf_pathFromUtf8(name00));
   }
   if (fs::exists(file)) {
-    gf_copyFileOver(file, name0);
+    gf_copyFileOver(file, gf_pathFromUtf8(name0));
   }
 }
 
@@ -76,7 +77,7 @@ void gf_openLog() {
   log.file.open(g_logFileName, std::ios::out);
   if (!log.file.is_open()) {
     log.file.clear();
-    throw std::runtime_error("Failed to write file " + g_logFileName.string());
+    throw std::runtime_error("Failed to write file " + gf_pathToUtf8(g_logFileName));
   }
   log.file.clear();
   // Written under the same lock as the opening, so the header is always the first line.

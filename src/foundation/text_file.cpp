@@ -15,6 +15,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -73,7 +74,8 @@ WString lf_decodeUtf16(const std::string& bytes, const fs::path& file) {
     }
   }
   if ((bytes.size() - pos) % 2 != 0) {
-    gf_log(fmt::format("incomplete UTF-16 character at the end of {} ignored", file.string()));
+    gf_log(
+        fmt::format("incomplete UTF-16 character at the end of {} ignored", gf_pathToUtf8(file)));
   }
   WString text;
   text.reserve((bytes.size() - pos) / 2);
@@ -184,11 +186,11 @@ bool lf_replaceFile(const fs::path& file, Writer&& write) {
 }  // namespace
 
 int gf_textFileEncoding(const fs::path& file) {
-  const WString name = Utf8ToUtf16(file.string());
+  const WString name = Utf8ToUtf16(gf_pathToUtf8(file));
   HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", file.string(),
+    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", gf_pathToUtf8(file),
                        GetLastError()));
     return kTextCannotOpen;
   }

@@ -168,6 +168,8 @@ head -n 600 "$source/tools/demo/klax.rttfc" >"$work/recording.rttfc"
 pids+=($!)
 
 wait_for $kStartBound "RealTraffic connected in Log.txt" has "$program/Log.txt" "RealTraffic connected"
+# Found in the roaming AppData folder, as the settings were.
+has "$program/Log.txt" "RealTraffic detected at this PC" || fail "RealTraffic.jar not found in AppData"
 # The main loop against both: RealTraffic's aircraft created in the simulator, and the
 # simulator's user position sent on to RealTraffic.
 wait_for $kLoopBound "an AI aircraft created in p3d-standin" has "$work/trace.jsonl" '"created"'
