@@ -28,9 +28,9 @@ std::filesystem::path gf_driveRoot(char letter);
 std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path);
 
 // UTF-8 text <-> native path, never through a code page: the identity on bytes here, the
-// wide form on Windows (where a narrow path text would be read in the ANSI code page). For
-// every path text: names read from files, settings, the registry and known folders, and paths
-// written to logs and files.
+// wide form on Windows (where the narrow path calls decode through a code page, so a name in
+// another script is lost). For every path text: names read from files, settings, the registry
+// and known folders, and paths written to logs and files.
 std::filesystem::path gf_pathFromUtf8(std::string_view text);
 std::string gf_pathToUtf8(const std::filesystem::path& path);
 
