@@ -18,9 +18,11 @@
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
 #include "liveries/aircraft_database.h"
-#include "shell/intake/intake.h"
-#include "traffic/engine_internal.h"
+#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

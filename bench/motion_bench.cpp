@@ -14,9 +14,9 @@
 #include <string>
 
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
 #include "replay-motion/replay.h"
-#include "shell/intake/intake.h"
-#include "traffic/motion_internal.h"
+#include "traffic/motion/motion_internal.h"
 
 namespace {
 

@@ -14,14 +14,14 @@
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
 #include "liveries/aircraft_database.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/worker_seams.h"
-#include "traffic/engine_index.h"
-#include "traffic/engine_internal.h"
-#include "traffic/motion.h"
-#include "traffic/motion_internal.h"
+#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/motion/motion_internal.h"
+#include "traffic/records/engine_index.h"
 
 namespace {
 

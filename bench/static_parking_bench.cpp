@@ -12,9 +12,9 @@
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
 #include "liveries/aircraft_database.h"
-#include "traffic/engine_index.h"
-#include "traffic/park_airports.h"
-#include "traffic/stand_helpers.h"
+#include "traffic/parking/parking.h"
+#include "traffic/parking/stand_helpers.h"
+#include "traffic/records/engine_index.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "bench_table.h"
 
-#include "shell/intake/intake.h"
-#include "shell/intake/traffic_parser.h"
+#include "intake/intake.h"
+#include "intake/traffic_parser.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include "foundation/worker_thread.h"
 #include "liveries/aircraft_database.h"
 #include "simlink/simlink.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -16,11 +16,16 @@ endif()
 set(ZENDRIK_SHARED_DATA "${CMAKE_SOURCE_DIR}/../shared/data/realworld" CACHE PATH
     "Real-world sample files read in place by the tests")
 
-# zendrik_add_library(<target> [DEPS <targets...>])
-# A static library of every .cpp in the calling folder (not its subfolders).
+# zendrik_add_library(<target> [SUBFOLDERS <folders...>] [DEPS <targets...>])
+# A static library of every .cpp in the calling folder and in the SUBFOLDERS named (not in any
+# other subfolder).
 function(zendrik_add_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "" "" "SUBFOLDERS;DEPS" ${ARGN})
+  set(globs ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(folder IN LISTS ARG_SUBFOLDERS)
+    list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${globs})
   if(NOT sources)
     return()  # a folder whose first source has not been written yet
   endif()

@@ -5,7 +5,7 @@
 #include "airports/airports.h"
 #include "foundation/file_names.h"
 #include "fuzz_support.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool s_airports = [] {

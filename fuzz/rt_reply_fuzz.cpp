@@ -13,8 +13,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/rt_link.h"
+#include "intake/intake.h"
+#include "intake/rt_link.h"
 
 namespace {
 

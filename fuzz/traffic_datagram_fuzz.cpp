@@ -6,7 +6,7 @@
 
 #include "foundation/run_state.h"
 #include "fuzz_support.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static WeatherReader* s_reader = new WeatherReader();

@@ -13,15 +13,15 @@
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "foundation/strings.h"
+#include "intake/intake.h"
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 using namespace std::chrono_literals;
 

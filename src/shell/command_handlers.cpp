@@ -12,7 +12,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/settings_file.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 

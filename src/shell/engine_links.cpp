@@ -8,8 +8,7 @@
 #include "foundation/main_window_state.h"
 #include "shell/shell.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

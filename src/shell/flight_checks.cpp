@@ -12,12 +12,13 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "simlink/simlink.h"
-#include "traffic/motion.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

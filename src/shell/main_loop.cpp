@@ -5,13 +5,13 @@
 #include "foundation/day_slots.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
 
 using namespace std::chrono_literals;
 

@@ -6,13 +6,12 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
 
 std::atomic<bool> g_parkAdjustCollecting{false};
 

@@ -10,13 +10,13 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "liveries/matching_tables.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/worker_seams.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
 
 using namespace std::chrono_literals;
 

@@ -2,11 +2,11 @@
 // the readers are joined by the closing sequence), so nothing here races with them. Worker.
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "simlink/simlink.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "simlink/simlink.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "liveries/liveries_scan.h"
 #include "shell/shell.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

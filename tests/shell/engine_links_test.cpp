@@ -10,8 +10,8 @@
 #include "shell/shell.h"
 #include "shell_test_helpers.h"
 #include "simlink/simlink.h"
-#include "traffic/park_airports.h"
-#include "traffic/traffic.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace {
 

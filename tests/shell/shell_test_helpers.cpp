@@ -8,8 +8,8 @@
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "foundation/settings_reset.h"
+#include "intake/intake.h"
 #include "platform/headless.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 

@@ -6,14 +6,15 @@
 
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
 #include "shell_test_helpers.h"
 #include "simlink/simlink.h"
-#include "traffic/motion.h"
-#include "traffic/traffic.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace shelltest {
 namespace {

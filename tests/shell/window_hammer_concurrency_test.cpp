@@ -12,13 +12,13 @@
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
 #include "platform/headless.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell_test_helpers.h"
 #include "traffic/engine_test_support.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 
 namespace {
 

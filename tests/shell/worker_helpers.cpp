@@ -6,8 +6,8 @@
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
+#include "intake/intake.h"
 #include "platform/headless.h"
-#include "shell/intake/intake.h"
 #include "shell/shell.h"
 
 namespace shelltest {

@@ -7,7 +7,7 @@
 #include "foundation/settings_file.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "worker_test_helpers.h"
 
 namespace shelltest {

@@ -13,7 +13,7 @@
 
 #include "fixtures/klax_facts.h"
 #include "fixtures/klax_recording.h"
-#include "shell/intake/traffic_parser.h"
+#include "intake/traffic_parser.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <fmt/format.h>
 
 #include "airports/airports.h"
+#include "intake/intake.h"
 #include "motion_test_support.h"
-#include "shell/intake/intake.h"
 
 using namespace motiontest;
 

@@ -4,8 +4,8 @@
 #include "engine_test_support.h"
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "liveries/aircraft_database.h"
-#include "shell/intake/intake.h"
 
 namespace enginetest {
 

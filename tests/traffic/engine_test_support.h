@@ -8,7 +8,8 @@
 
 #include "p3d-standin/p3d_standin.h"
 #include "simlink/simconnect_test_helpers.h"
-#include "traffic/engine_internal.h"
+#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion_internal.h"
 #include "traffic_test_support.h"
 
 namespace enginetest {

@@ -3,8 +3,8 @@
 
 #include "airports/airports.h"
 #include "foundation/parameters.h"
+#include "intake/intake.h"
 #include "motion_test_support.h"
-#include "shell/intake/intake.h"
 
 namespace motiontest {
 

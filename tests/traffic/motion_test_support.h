@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "traffic/motion_internal.h"
+#include "traffic/motion/motion_internal.h"
 #include "traffic_test_support.h"
 
 namespace motiontest {

@@ -8,8 +8,8 @@
 
 #include "foundation/file_names.h"
 #include "foundation/main_window_state.h"
+#include "intake/intake.h"
 #include "park_test_support.h"
-#include "shell/intake/intake.h"
 
 namespace traffictest {
 namespace {

@@ -17,13 +17,14 @@
 #include "foundation/settings_reset.h"
 #include "foundation/temp_folder.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
+#include "intake/intake_socket_helpers.h"
 #include "liveries/aircraft_database.h"
 #include "rt-standin/rt_standin.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/intake_socket_helpers.h"
 #include "simlink/simlink_test_helpers.h"
-#include "traffic/park_airports.h"
-#include "traffic/stand_helpers.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/parking/stand_helpers.h"
 
 namespace {
 

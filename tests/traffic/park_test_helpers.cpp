@@ -4,9 +4,9 @@
 #include "foundation/file_names.h"
 #include "foundation/meta_block.h"
 #include "foundation/run_state.h"
+#include "intake/intake.h"
 #include "park_test_support.h"
-#include "shell/intake/intake.h"
-#include "traffic/engine_index.h"
+#include "traffic/records/engine_index.h"
 
 namespace traffictest {
 

@@ -9,7 +9,7 @@
 
 #include "fixtures/stand_file_builder.h"
 #include "foundation/http_server_helpers.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 #include "traffic_test_support.h"
 
 namespace traffictest {

@@ -10,8 +10,8 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/parameters.h"
+#include "intake/intake.h"
 #include "platform/headless.h"
-#include "shell/intake/intake.h"
 #include "traffic_test_support.h"
 
 using namespace traffictest;

@@ -2,8 +2,8 @@
 // stream's end (predicted reports, holding, the 7-day report of a parked aircraft, the arrival
 // on a stand), a failing leg, and the retiming of the next report.
 #include "foundation/parameters.h"
+#include "intake/intake.h"
 #include "motion_test_support.h"
-#include "shell/intake/intake.h"
 
 using namespace motiontest;
 

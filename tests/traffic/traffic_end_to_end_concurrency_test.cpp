@@ -18,11 +18,11 @@
 #include "fixtures/track_writer.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
+#include "intake/intake_socket_helpers.h"
 #include "liveries/aircraft_database.h"
 #include "liveries/match_summary.h"
 #include "rt-standin/rt_standin.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/intake_socket_helpers.h"
 #include "simlink/simlink_test_helpers.h"
 
 using namespace std::chrono_literals;

@@ -8,7 +8,9 @@
 
 #include "airports/airports.h"
 #include "foundation/temp_folder.h"
-#include "traffic/traffic.h"
+#include "traffic/live/live.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/records.h"
 
 namespace traffictest {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "replay.h"
-#include "traffic/motion_internal.h"
+#include "traffic/motion/motion_internal.h"
 
 namespace replay {
 

@@ -17,12 +17,14 @@
 #include "foundation/random_pick.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "intake/intake.h"
+#include "intake/traffic_parser.h"
 #include "liveries/match_summary.h"
 #include "replay_sim.h"
-#include "shell/intake/intake.h"
-#include "shell/intake/traffic_parser.h"
-#include "traffic/engine_index.h"
-#include "traffic/motion.h"
+#include "traffic/live/live.h"
+#include "traffic/motion/motion.h"
+#include "traffic/parking/parking.h"
+#include "traffic/records/engine_index.h"
 
 namespace replay {
 

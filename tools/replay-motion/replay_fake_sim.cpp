@@ -13,7 +13,7 @@
 
 #include "p3d-standin/p3d_standin.h"
 #include "replay_sim.h"
-#include "traffic/traffic.h"
+#include "traffic/records/records.h"
 
 namespace replay {
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "shell/intake/traffic_parser.h"
+#include "intake/traffic_parser.h"
 #include "trace_report.h"
 
 namespace tracereport {

@@ -1,0 +1,175 @@
+// Taking the traffic reports: each report is merged into the live aircraft with its key, or,
+// when no aircraft has it, starts a new one in state buffer (the spawn decision follows in the
+// update). Reports that add nothing or cannot be trusted are dropped here. Worker thread.
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <mutex>
+
+#include <fmt/format.h>
+
+#include "airports/airports.h"
+#include "foundation/errors.h"
+#include "intake/intake.h"
+#include "liveries/database_queries.h"
+#include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
+#include "traffic/records/records.h"
+
+namespace {
+
+constexpr double kMinReportGapS = 1.0;
+constexpr double kSlowKt = 5.0;
+constexpr double kFastJumpKt = 80.0;
+constexpr double kSpeedJumpFactor = 10.0;
+constexpr double kThinAirMinKt = 120.0;
+constexpr double kThinAirTrackDeg = 1.0;
+constexpr double kThinAirNm = 0.2429805615550756;  // 450 m
+constexpr double kThinGroundMaxKt = 30.0;
+constexpr double kThinGroundTrackDeg = 2.0;
+constexpr double kThinGroundNm = 0.010799136069114472;  // 20 m
+constexpr double kThinGroundMaxS = 15.0;
+constexpr double kSecondsPerHour = 3600.0;
+constexpr double kParkGroundCeilingFt = 10000.0;
+constexpr double kParkGroundBandFt = 120.0;
+constexpr double kNoParkElevationFt = -1000.0;
+
+
+double lf_trackDiffDeg(double a, double b) {
+  const double d = std::fmod(std::fabs(a - b), 360.0);
+  return d > 180.0 ? 360.0 - d : d;
+}
+
+bool lf_onParkGround(const PositionReport& r) {
+  const double elevation = g_parkAirportIcao.empty() ? kNoParkElevationFt : g_parkAirportElev;
+  return r.altitude > 0.0 && r.altitude < kParkGroundCeilingFt &&
+         std::fabs(r.altitude - elevation) <= kParkGroundBandFt;
+}
+
+bool lf_speedJump(double g, double g0) {
+  return (g0 > kSlowKt && g >= kSpeedJumpFactor * g0) ||
+         (g > kSlowKt && g0 >= kSpeedJumpFactor * g) || (g0 <= kSlowKt && g >= kFastJumpKt) ||
+         (g <= kSlowKt && g0 >= kFastJumpKt);
+}
+
+// Reports that come faster than the aircraft covers 450 m in the air, or 20 m on the ground
+// (at most 15 s), on the same track add nothing while the real reports flow.
+bool lf_thinned(const AiAircraft& a, const PositionReport& r, double dt) {
+  if (a.predictedReports > 0) return false;
+  const PositionReport& last = a.stream.back();
+  const double g = r.groundSpeed;
+  const double turn = lf_trackDiffDeg(r.track, last.track);
+  if (r.airborne) {
+    return g > kThinAirMinKt && turn <= kThinAirTrackDeg &&
+           dt <= kThinAirNm / (g / kSecondsPerHour);
+  }
+  if (!(g <= kThinGroundMaxKt) || !(turn <= kThinGroundTrackDeg)) return false;
+  const double limit =
+      g == 0.0 ? kThinGroundMaxS : std::min(kThinGroundNm / (g / kSecondsPerHour), kThinGroundMaxS);
+  return dt <= limit;
+}
+
+// Runs one step of taking a report; a failure is logged under the step's name and passed on,
+// as decodeExisting does, so that the caller drops the report.
+template <typename Step>
+auto lf_logFailure(const char* name, Step&& step) {
+  try {
+    return step();
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("{} exception {}", name, e.what()));
+    throw;
+  }
+}
+
+ReportFate lf_merge(AiAircraft& a, TrafficReport& r) {
+  if (a.st == kStLiveryRespawn || a.st == kStRemovingFromSim) return ReportFate::kOnItsWayOut;
+  if (!a.stream.empty()) {
+    const double dt = r.timeStamp - a.lastReportTime;
+    if (r.timeStamp == a.lastReportTime || dt <= kMinReportGapS) return ReportFate::kTooSoon;
+    if (lf_speedJump(r.position.groundSpeed, a.stream.back().groundSpeed)) {
+      return ReportFate::kSpeedJump;
+    }
+    if (lf_thinned(a, r.position, dt)) return ReportFate::kThinned;
+  }
+  if (a.st == kStBuffer && lf_onParkGround(r.position)) return ReportFate::kOnParkGround;
+  if (!lf_logFailure("lf_identityChange", [&] { return lf_identityChange(a, r); })) {
+    return ReportFate::kIdentityRefused;
+  }
+  a.lastReportTime = r.timeStamp;
+  decodeExisting(a, r.position);
+  return ReportFate::kMerged;
+}
+
+ReportFate lf_newAircraft(TrafficReport& r) {
+  if (!r.callsign.empty()) {
+    for (const std::uint32_t i : gf_liveWithCallsign(r.callsign)) {
+      if (g_liveAc[i].type == r.type) return ReportFate::kSameCallsignType;
+    }
+  }
+  if (r.type.empty()) r.type = gf_typeFromReg(r.registration);
+  if (!gf_isKnownType(r.type)) {
+    r.type = gf_typeFromReg(r.registration);
+    if (r.type.empty()) return ReportFate::kUnknownType;
+  }
+  if (!lf_categoryAllowed(gf_typeCategory(r.type))) return ReportFate::kCategoryOff;
+  if (lf_onParkGround(r.position)) return ReportFate::kOnParkGround;
+  r.text6 = r.callsign;
+  r.text7.clear();
+  r.word &= ~std::uint64_t{0xFF};
+  AircraftHead head = gf_initTrafficReport(r);
+  head.key = r.key;
+  gf_initLiveMotion(head);
+  g_liveAc.emplace_back(r.position, std::move(head), r.timeStamp);
+  return ReportFate::kNewAircraft;
+}
+
+bool lf_finite(const TrafficReport& r) {
+  const PositionReport& p = r.position;
+  return std::isfinite(p.lat) && std::isfinite(p.lon) && std::isfinite(r.timeStamp) &&
+         !std::isinf(p.altitude) && !std::isinf(p.groundSpeed);
+}
+
+}  // namespace
+
+bool lf_categoryAllowed(std::uint32_t category) {
+  switch (category) {
+    case kCatLight:
+      return g_paramLightAircraft.value();
+    case kCatHighPerf:
+      return g_paramHighPerfAircraft.value();
+    case kCatRotorcraft:
+      return g_paramHelicopters.value();
+    default:
+      return category <= kCatRotorcraft;
+  }
+}
+
+ReportFate lf_takeReport(TrafficReport& r) {
+  if (!lf_finite(r) || r.key < kFirstLiveKey) {
+    gf_logError(fmt::format("{} report of {} dropped: key {}, lalo {},{}", "lf_takeNewAc",
+                            r.callsign, r.key, r.position.lat, r.position.lon));
+    return ReportFate::kBadNumbers;
+  }
+  if (AiAircraft* a = gf_liveByKey(r.key)) return lf_merge(*a, r);
+  return lf_logFailure("lf_takeNewAc", [&] { return lf_newAircraft(r); });
+}
+
+bool lf_takeNewAc() {
+  TrafficReport report;
+  {
+    // Held only to take the report: the merge queues client events under g_simMutex, and the
+    // traffic reader must not wait for a merge.
+    std::lock_guard lock(g_trafficMutex);
+    if (g_liveTrafficBuffer.empty()) return false;
+    report = std::move(g_liveTrafficBuffer.front());
+    g_liveTrafficBuffer.pop_front();
+  }
+  try {
+    lf_takeReport(report);
+  } catch (const qvb::UserErrorException&) {
+    throw;
+  } catch (const std::exception&) {
+    // Logged where it arose; one bad report is dropped and the run goes on.
+  }
+  return true;
+}
