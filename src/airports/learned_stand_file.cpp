@@ -145,11 +145,11 @@ void lf_keepBrokenCopy(const std::filesystem::path& path) {
 void lf_learnedNotLoaded(const std::filesystem::path& path, const pugi::xml_parse_result& parsed) {
   if (!gf_xmlFileWasRead(parsed)) {
     gf_logError(fmt::format("{} found, but could not be loaded, it {}; it is left as it is",
-                            path.string(), gf_xmlLoadProblem(path, parsed)));
+                            gf_pathToUtf8(path), gf_xmlLoadProblem(path, parsed)));
     return;
   }
   lf_keepBrokenCopy(path);
-  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(),
+  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path),
                      parsed.description()));
 }
 

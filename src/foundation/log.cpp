@@ -115,7 +115,8 @@ bool gf_openLogOrFallback(const fs::path& fallbackFolder) {
   }
   std::error_code ignored;
   gf_logError(fmt::format("{} cannot be written in the program folder {} ({}), it is written here",
-                          g_logFileName.string(), fs::current_path(ignored).string(), why));
+                          gf_pathToUtf8(g_logFileName), gf_pathToUtf8(fs::current_path(ignored)),
+                          why));
   return true;
 }
 

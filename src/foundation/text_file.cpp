@@ -206,8 +206,8 @@ void lf_reportNonUtf8Line(const fs::path& file, const std::vector<std::string>& 
                           std::size_t first) {
   for (std::size_t i = first; i < lines.size(); ++i) {
     if (!lf_isUtf8(lines[i])) {
-      gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8", file.string(),
-                              i - first + 1));
+      gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8",
+                              gf_pathToUtf8(file), i - first + 1));
       return;
     }
   }
