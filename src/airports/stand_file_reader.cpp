@@ -17,6 +17,7 @@
 #include "foundation/meta_block.h"
 #include "foundation/settings_file.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 #include "platform/win32.h"
 
 std::string g_parkAirportIcao;
@@ -213,12 +214,12 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(file.c_str());
     if (!parsed) {
-      result = fmt::format("{} could not be loaded, it {}", file.string(),
+      result = fmt::format("{} could not be loaded, it {}", gf_pathToUtf8(file),
                            gf_xmlLoadProblem(file, parsed));
       return;
     }
     if (!gf_checkMeta(document)) {
-      result = fmt::format("{} but refused to load, copyright problem", file.string());
+      result = fmt::format("{} but refused to load, copyright problem", gf_pathToUtf8(file));
       return;
     }
     g_parkApfPath = path;

@@ -13,13 +13,14 @@
 #include "foundation/messages.h"
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
+#include "platform/paths.h"
 #include "traffic/parking/parking.h"
 
 namespace {
 
 constexpr std::size_t kManyParkAirports = 3000;
 
-std::string lf_listFileName() { return g_myParkAirportsFile.filename().string(); }
+std::string lf_listFileName() { return gf_pathToUtf8(g_myParkAirportsFile.filename()); }
 
 // Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
 // page would reach the window, which cannot draw it, as an airport or a stand name.
@@ -93,7 +94,7 @@ void lf_keepMisunderstoodFile(const std::filesystem::path& path, const std::vect
     return;
   }
   gf_backupFile(path);
-  const std::string text = path.string();
+  const std::string text = gf_pathToUtf8(path);
   const auto dot = text.rfind('.');
   const std::string copy = dot == std::string::npos ? text : text.substr(0, dot) + "0" + text.substr(dot);
   gf_logError(fmt::format("{} holds lines that were not understood, a copy is kept as {}", text, copy));
@@ -114,20 +115,20 @@ bool lf_readMyParkAirports() {
     const std::filesystem::path& path = g_myParkAirportsFile;
     std::vector<std::string> lines;
     if (!std::filesystem::exists(path)) {
-      gf_log(fmt::format("{} not found", path.string()));
+      gf_log(fmt::format("{} not found", gf_pathToUtf8(path)));
     } else if (!gf_readExtTextFileToStringVector(path, lines)) {
-      gf_logError(fmt::format("{} could not be read whole", path.string()));
+      gf_logError(fmt::format("{} could not be read whole", gf_pathToUtf8(path)));
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
       allKnown = lf_parseParkAirportLine(lines[i], i + 1) && allKnown;
     }
     if (!g_parkAirports.empty()) {
       const std::size_t count = g_parkAirports.size();
-      gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), path.string()));
+      gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), gf_pathToUtf8(path)));
       if (count > kManyParkAirports) {
         gf_showMessage(fmt::format("Warning: There are a lot of airports ({}) in {}, that will cost "
                                    "Zendrik much cpu time, and may give stutters",
-                                   count, path.string()),
+                                   count, gf_pathToUtf8(path)),
                        true);
       }
     }
@@ -146,7 +147,7 @@ void lf_scanMyThirdparty() {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(g_myThirdpartyDir)) {
     if (entry.is_directory()) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(gf_pathToUtf8(entry.path().filename()));
     }
   }
   std::sort(names.begin(), names.end());
@@ -183,13 +184,13 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   const bool exists = std::filesystem::exists(path);
   // A file read only in part would lose the rest when written back.
   if (exists && !gf_readExtTextFileToStringVector(path, lines)) {
-    gf_logError(fmt::format("{} could not be read whole, it is left as it is", path.string()));
+    gf_logError(fmt::format("{} could not be read whole, it is left as it is", gf_pathToUtf8(path)));
     return;
   }
   try {
     lf_keepMisunderstoodFile(path, lines);
   } catch (const std::exception& e) {
-    gf_logError(fmt::format("{} could not be copied ({}), it is left as it is", path.string(), e.what()));
+    gf_logError(fmt::format("{} could not be copied ({}), it is left as it is", gf_pathToUtf8(path), e.what()));
     return;
   }
   const auto match = std::find_if(lines.begin(), lines.end(), [&airport](const std::string& l) {
@@ -209,7 +210,7 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   }
   std::stable_sort(lines.begin(), lines.end());
   if (!gf_writeStringVectorToFile(lines, path)) {
-    gf_logError(fmt::format("{} could not be written", path.string()));
+    gf_logError(fmt::format("{} could not be written", gf_pathToUtf8(path)));
   }
 }
 
