@@ -17,6 +17,7 @@
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "liveries/aircraft_database.h"
+#include "platform/paths.h"
 
 std::mutex g_linkMutex;
 
@@ -49,7 +50,7 @@ bool lf_writeLinkFile(const std::filesystem::path& folder, const std::string& ic
   std::filesystem::create_directories(folder, error);
   const std::filesystem::path link = folder / lf_linkFileName(icao);
   if (error || !gf_writeStringToFile(archivePath, link, true)) {
-    lf_scanLog(fmt::format("{}Linking {} did not succeed", "===> ", link.string()));
+    lf_scanLog(fmt::format("{}Linking {} did not succeed", "===> ", gf_pathToUtf8(link)));
     return false;
   }
   return true;
@@ -140,7 +141,7 @@ bool lf_linkSimaddon(const AirportFile& file) {
     lf_scanLog(fmt::format("{} does not exist as simaddon", file.ICAO));
     return false;
   }
-  if (!lf_writeLinkFile(g_myORBXDir, file.ICAO, *archive)) {
+  if (!lf_writeLinkFile(lf_scanOutputDir(true), file.ICAO, *archive)) {
     return false;
   }
   lf_scanLog(fmt::format("{} airport {} linked to {}", kSimaddon, file.ICAO, *archive));
@@ -152,7 +153,7 @@ bool lf_linkThirdparty(const std::string& publisher, const AirportFile& file, in
   if (!archive) {
     return false;
   }
-  if (!lf_writeLinkFile(g_myThirdpartyDir, file.ICAO, *archive)) {
+  if (!lf_writeLinkFile(lf_scanOutputDir(false), file.ICAO, *archive)) {
     return false;
   }
   lf_scanLog(fmt::format("thirdparty airport {} linked to {}", file.ICAO, *archive));
@@ -179,7 +180,7 @@ void lf_generateApf(AirportFile& file, int helipads) {
   if (file.stands.empty()) {
     return;
   }
-  const std::filesystem::path folder = file.publisher == kSimaddon ? g_myORBXDir : g_myThirdpartyDir;
+  const std::filesystem::path folder = lf_scanOutputDir(file.publisher == kSimaddon);
   std::string line = fmt::format("Generated {}: {} position{}", lf_apfName(file.ICAO), file.stands.size(),
                                  gf_plural(file.stands.size()));
   if (helipads > 0) {
@@ -196,7 +197,7 @@ void lf_generateApf(AirportFile& file, int helipads) {
     written = gf_writeApf(file, target, true);
   }
   if (!written) {
-    lf_scanLog(fmt::format("{}Generating {} did not succeed", "===> ", target.string()));
+    lf_scanLog(fmt::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(target)));
     return;
   }
   g_scanFoundAirports.store(true);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <set>
 #include <system_error>
 
@@ -18,6 +19,7 @@
 #include "foundation/parameters.h"
 #include "foundation/settings_file.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -165,6 +167,12 @@ bool gf_writeApf(const AirportFile& file, const std::filesystem::path& path, boo
   pugi::xml_node parkpositions = document.append_child("parkpositions");
   for (const ParkPos& stand : file.stands) {
     lf_writeParkPos(parkpositions, stand, generated);
+  }
+  // A file that is there but cannot be read was never learned from: replacing it would lose it.
+  std::error_code missing;
+  if (std::filesystem::exists(path, missing) && !std::ifstream(path, std::ios::binary)) {
+    gf_logError(fmt::format("{} cannot be read, it is left as it is", gf_pathToUtf8(path)));
+    return false;
   }
   // Written beside the target and renamed over it, so that no reader ever sees half a file.
   const std::filesystem::path temporary = lf_temporaryPath(path);

@@ -2,6 +2,8 @@
 #include "foundation/file_helpers.h"
 
 #include <atomic>
+#include <cerrno>
+#include <fstream>
 #include <system_error>
 
 #include <pugixml.hpp>
@@ -9,8 +11,10 @@
 #include <fmt/format.h>
 
 #include "foundation/errors.h"
+#include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/strings.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -35,6 +39,21 @@ bool gf_removeFile(const fs::path& file) {
   return fs::remove(file);
 }
 
+std::string gf_folderWriteError(const fs::path& folder) {
+  const fs::path probe = folder / g_writeCheckFileName;
+  errno = 0;
+  std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+  // A full disk lets the file be made and refuses its bytes: the flush and the close tell.
+  if (out) out << g_programName << std::flush;
+  if (out) out.close();
+  const int error = errno;
+  std::string why;
+  if (!out) why = error != 0 ? std::generic_category().message(error) : "the write failed";
+  std::error_code ignored;
+  fs::remove(probe, ignored);
+  return why;
+}
+
 std::size_t gf_countFiles(const fs::path& folder) {
   if (!fs::exists(folder)) {
     return 0;
@@ -56,7 +75,7 @@ void gf_removeFilesInFolder(const fs::path& folder) {
     }
     for (const auto& entry : fs::directory_iterator(folder)) {
       if (entry.is_regular_file() && !fs::remove(entry.path())) {
-        gf_log(fmt::format("{} could not be removed", entry.path().string()));
+        gf_log(fmt::format("{} could not be removed", gf_pathToUtf8(entry.path())));
       }
     }
   } catch (const std::exception& e) {
@@ -75,8 +94,8 @@ std::vector<std::string> gf_getXmlFiles(const fs::path& folder) {
       continue;
     }
     const auto& path = entry.path();
-    const std::string stem = path.stem().string();
-    if (gf_equalsUpper(".XML", path.extension().string()) &&
+    const std::string stem = gf_pathToUtf8(path.stem());
+    if (gf_equalsUpper(".XML", gf_pathToUtf8(path.extension())) &&
         stem.size() == kAirportCodeLength) {
       names.push_back(stem);
     }
@@ -94,13 +113,13 @@ bool gf_saveXml(const pugi::xml_document& document, const fs::path& file) {
     std::error_code error;
     fs::rename(temporary, file, error);
     if (!error) {
-      gf_log(fmt::format("\"{}\" saved", file.string()));
+      gf_log(fmt::format("\"{}\" saved", gf_pathToUtf8(file)));
       return true;
     }
   }
   std::error_code ignored;
   fs::remove(temporary, ignored);
-  gf_log(fmt::format("could not save to \"{}\"", file.string()));
+  gf_log(fmt::format("could not save to \"{}\"", gf_pathToUtf8(file)));
   return false;
 }
 
@@ -113,4 +132,34 @@ std::string gf_getAttribute(const pugi::xml_node& node, const char* name) {
     return g_emptyString;
   }
   return attribute.value();
+}
+
+bool gf_xmlFileWasRead(const pugi::xml_parse_result& result) {
+  return result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
+         result.status != pugi::status_out_of_memory;
+}
+
+std::string gf_xmlLoadProblem(const fs::path& file, const pugi::xml_parse_result& result) {
+  if (gf_xmlFileWasRead(result)) {
+    return fmt::format("is damaged: {} at byte {}", result.description(), result.offset);
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    return "cannot be read: " + error.message();
+  }
+  if (!fs::exists(status)) {
+    return "does not exist";
+  }
+  if (fs::is_directory(status)) {
+    return "is a folder";
+  }
+  // The parser only says "File was not found" for a file it cannot open: ask the system why.
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  const int reason = errno;
+  if (!in && reason != 0) {
+    return "cannot be read: " + std::generic_category().message(reason);
+  }
+  return std::string("cannot be read: ") + result.description();
 }

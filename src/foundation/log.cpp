@@ -12,6 +12,7 @@
 #include "foundation/file_names.h"
 #include "foundation/run_state.h"
 #include "foundation/version.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +22,9 @@ namespace {
 // never destroyed (detached threads may still log while static destructors run at process end).
 // Every line is flushed as it is written, so nothing waits for a destructor.
 struct LogStream {
-  std::mutex mutex;    // guards file; a leaf lock: nothing else is locked while it is held
+  std::mutex mutex;    // guards file and path; a leaf lock: nothing else is locked while it is held
   std::ofstream file;  // Log.txt; closed before gf_openLog and after gf_closeLog
+  fs::path path;       // the file's path while it is open
 };
 
 LogStream& lf_log() {
@@ -48,7 +50,7 @@ void lf_writeLine(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 void gf_backupFile(const fs::path& file) {
-  const std::string text = file.string();
+  const std::string text = gf_pathToUtf8(file);
   const auto dot = text.rfind('.');
   if (text.empty() || dot == std::string::npos) {
     return;
@@ -57,30 +59,71 @@ void gf_backupFile(const fs::path& file) {
   const std::string_view tail = std::string_view(text).substr(dot);
   const std::string name0 = fmt::format("{}0{}", head, tail);
   const std::string name00 = fmt::format("{}00{}", head, tail);
-  if (fs::exists(name0)) {
-    gf_copyFileOver(name0, name00);
+  if (fs::exists(gf_pathFromUtf8(name0))) {
+    gf_copyFileOver(gf_pathFromUtf8(name0), gf_pathFromUtf8(name00));
   }
   if (fs::exists(file)) {
-    gf_copyFileOver(file, name0);
+    gf_copyFileOver(file, gf_pathFromUtf8(name0));
   }
 }
 
-void gf_openLog() {
+namespace {
+
+void lf_openLog(const fs::path& file) {
   gf_closeLog();  // a second opening starts a new log
-  gf_backupFile(g_logFileName);
+  gf_backupFile(file);
   const std::string header =
       fmt::format("{} (utc) {} version {} for {}", gf_ctime(gf_wallClockNow()), g_programName,
                   g_version.toString(), kSimulatorText);
   LogStream& log = lf_log();
   std::lock_guard lock(log.mutex);
-  log.file.open(g_logFileName, std::ios::out);
-  if (!log.file.is_open()) {
-    log.file.clear();
-    throw std::runtime_error("Failed to write file " + g_logFileName.string());
+  log.file.open(file, std::ios::out);
+  if (log.file.is_open()) {
+    // Written under the same lock as the opening, so the header is always the first line.
+    log.file << header << std::endl;
   }
-  log.file.clear();
-  // Written under the same lock as the opening, so the header is always the first line.
-  log.file << header << std::endl;
+  // A full disk opens the file but refuses the header: such a log would lose every line.
+  if (!log.file.is_open() || !log.file) {
+    if (log.file.is_open()) {
+      log.file.close();
+      std::error_code ignored;
+      fs::remove(file, ignored);  // an empty Log.txt would only mislead
+    }
+    log.file.clear();
+    throw std::runtime_error("Failed to write file " + gf_pathToUtf8(file));
+  }
+  log.path = file;
+}
+
+}  // namespace
+
+void gf_openLog() { lf_openLog(g_logFileName); }
+
+bool gf_openLogOrFallback(const fs::path& fallbackFolder) {
+  std::string why;
+  try {
+    gf_openLog();
+    return true;
+  } catch (const std::exception& e) {
+    why = e.what();
+  }
+  try {
+    fs::create_directories(fallbackFolder);
+    lf_openLog(fallbackFolder / g_logFileName);
+  } catch (const std::exception&) {
+    return false;
+  }
+  std::error_code ignored;
+  gf_logError(fmt::format("{} cannot be written in the program folder {} ({}), it is written here",
+                          gf_pathToUtf8(g_logFileName), gf_pathToUtf8(fs::current_path(ignored)),
+                          why));
+  return true;
+}
+
+fs::path gf_logPath() {
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  return log.file.is_open() ? log.path : fs::path();
 }
 
 void gf_closeLog() {
@@ -90,6 +133,7 @@ void gf_closeLog() {
     log.file.close();
   }
   log.file.clear();
+  log.path.clear();
 }
 
 bool gf_logIsOpen() {

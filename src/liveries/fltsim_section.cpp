@@ -48,6 +48,11 @@ void lf_dropTrailingLines(std::vector<std::string>& lines) {
   }
 }
 
+// The section's [fltsim.N] line for the report lines, without the blanks around it.
+std::string lf_headerText(const std::vector<std::string>& lines) {
+  return gf_trim(lines.front());
+}
+
 std::string lf_upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), gf_asciiUpper);
   return text;
@@ -114,7 +119,7 @@ std::string lf_nativeName(std::string name) {
 
 // The path of a section's folder or file name inside the file's folder.
 fs::path lf_entryPath(const std::string& folder, const std::string& name) {
-  return fs::path(folder) / lf_nativeName(name);
+  return gf_pathFromUtf8(folder) / gf_pathFromUtf8(lf_nativeName(name));
 }
 
 // The model folder, texture folder and flight-model file, in the order given by mtl. At the
@@ -133,7 +138,7 @@ bool lf_checkFolders(const SectionKeys& keys, const std::string& folder, const s
   const Check ivao[] = {{&model, true}, {&air, false}, {&texture, true}};
   for (const Check& check : mtl ? ivao : ordinary) {
     if (!checks.existsAs(folder, *check.name, check.folder)) {
-      lf_addIncompleteSection(lf_entryPath(folder, *check.name).string() + " " + header +
+      lf_addIncompleteSection(gf_pathToUtf8(lf_entryPath(folder, *check.name)) + " " + header +
                               " does not exist");
       return false;
     }
@@ -217,7 +222,7 @@ KeyTurn lf_atcIdTurn(const std::string& line, SectionKeys& keys, const std::stri
 // Reads the key lines of a section; false when a rule ended the section.
 bool lf_readKeys(const std::vector<std::string>& lines, SectionKeys& keys,
                  const std::string& cfgPath, const std::string& folder, bool mtl) {
-  const std::string& header = lines.front();
+  const std::string header = lf_headerText(lines);
   for (const std::string& line : lines) {
     KeyTurn turn = lf_titleTurn(line, keys, folder, header);
     if (turn == KeyTurn::kNotTaken && !mtl)
@@ -239,7 +244,7 @@ void lf_processOrdinary(std::list<Livery>& result, std::int32_t priority,
                         FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return;
-  const std::string header = lines.front();
+  const std::string header = lf_headerText(lines);
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, false)) return;
   if (!lf_checkFolders(keys, folder, header, false, checks)) return;
@@ -342,7 +347,7 @@ Livery lf_procesMtlFltSimSection(std::int32_t priority, std::vector<std::string>
                                  const std::string& folder, FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return {};
-  const std::string header = lines.front();
+  const std::string header = lf_headerText(lines);
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, true)) return {};
   if (!lf_checkFolders(keys, folder, header, true, checks)) return {};

@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
+#include <filesystem>
 #include <pugixml.hpp>
+#include <system_error>
 #include <tuple>
 
 #include "foundation/errors.h"
@@ -13,6 +15,7 @@
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/meta_block.h"
+#include "platform/paths.h"
 
 std::list<Livery> g_liveries;
 
@@ -45,15 +48,24 @@ void gf_writeLiveriesScanned() {
   pugi::xml_node liveries = document.append_child("liveries");
   for (const Livery& livery : g_liveries) lf_appendLivElement(liveries, livery);
   gf_saveXml(document, g_liveriesScannedFile);
-  gf_log(fmt::format("{} liveries in {}", g_liveries.size(), g_liveriesScannedFile.string()));
+  gf_log(fmt::format("{} liveries in {}", g_liveries.size(), gf_pathToUtf8(g_liveriesScannedFile)));
 }
 
 void lf_readLiveriesScanned() {
   g_liveries.clear();
-  const std::string pathText = g_liveriesScannedFile.string();
+  const std::string pathText = gf_pathToUtf8(g_liveriesScannedFile);
   pugi::xml_document document;
-  if (!document.load_file(g_liveriesScannedFile.c_str())) {
-    throw qvb::UserErrorException(51, fmt::format("File {} not found", pathText));
+  if (const pugi::xml_parse_result parsed = document.load_file(g_liveriesScannedFile.c_str());
+      !parsed) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(g_liveriesScannedFile, ignored)) {
+      throw qvb::UserErrorException(51, fmt::format("File {} not found", pathText));
+    }
+    // A damaged catalogue is no missing one: the user needs to know that a scan mends it.
+    throw qvb::UserErrorException(
+        51, fmt::format("File {} {}; a livery scan rebuilds it: tick \"Scan for liveries\" and "
+                        "start again",
+                        pathText, gf_xmlLoadProblem(g_liveriesScannedFile, parsed)));
   }
   gf_checkMeta(document);  // a failing test only logs its line; the file is read all the same
   pugi::xml_node liveries = document.child("liveries");
