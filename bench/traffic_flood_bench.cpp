@@ -18,6 +18,7 @@
 #include <string>
 
 #include "bench_table.h"
+#include "engine_world.h"
 
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
@@ -66,19 +67,7 @@ void lf_record(std::string& out, std::uint32_t key, const LatLon& at, const std:
 }
 
 void lf_world() {
-  gf_markWorkerThread();
-  gf_resetTraffic();
-  gf_reserveTrafficBuffers();
-  g_tickCount = 1000;
-  g_simRequestError = true;  // no simulator: the engine's own requests are not made
-  g_paramLog.setValue(false);
-  g_paramRandom.setValue(false);
-  g_dbaseTypes = {"A320"};
-  g_dbaseLarge = {"A320"};
-  fixtures::gf_useLiveries({{"KLM", "A320", "Bench A320", "", 0, false}});
-  g_userAcSnapshot = {};
-  g_userAcSnapshot.latitude = kField.lat;
-  g_userAcSnapshot.longitude = kField.lon;
+  bench::engineWorld(kField, {"A320"});
   g_rtOnThisPc = true;  // no duplicate filter
   g_trafficRadiusNm = 100.0;
   g_trafficReader.resetIntake();
