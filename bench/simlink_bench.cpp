@@ -52,7 +52,7 @@ class LinkedStandin {
     for (int i = 0; i < kAircraft; ++i) {
       const SIMCONNECT_DATA_INITPOSITION p{52.31 + i * 1e-4, 4.76, 0, 0, 0, 90, 1, 0};
       SimConnect_AICreateNonATCAircraft(h, "Bench aircraft", fmt::format("B{}", i).c_str(), p,
-                                        kRequestCreateAc);
+                                        kFirstCreateRequestId + i);
     }
     p3d::P3dStandin::waitUntil(
         [&] { return m_standin->aiObjects().size() == static_cast<std::size_t>(kAircraft); }, 10);
