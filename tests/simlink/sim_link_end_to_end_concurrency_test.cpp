@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "foundation/parameters.h"
@@ -219,7 +220,14 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM78", kLongTitle, 10003});
   gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM78-TAIL12", kTitle, 10004});
   gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM79", kTitle, 10005});
-  ASSERT_TRUE(notice(kNoticeLiveIdentified, false, 10005));
+  const auto created = notice(kNoticeLiveIdentified, false, 10005);
+  ASSERT_TRUE(created);
+  ASSERT_TRUE(gf_waitUntil([&] {  // its freezes are out: nothing of it is on the way
+    const auto events = requests(RequestKind::TransmitClientEvent);
+    return std::any_of(events.begin(), events.end(), [&](const p3d::Request& r) {
+      return r.u[0] == created->objectId && r.u[1] == kEventFreezeAttitudeSet;
+    });
+  }));
   std::vector<std::uint32_t> refusedTags;
   for (const SimObjectNotice& n : seen) {
     if (n.kind == kNoticeCreateFailed) refusedTags.push_back(n.tag);
