@@ -155,6 +155,7 @@ void lf_processSimQueues() {
       return;
     }
     const HANDLE h = g_hSimConnect.load();
+    const SimConnectWriteBatch oneWrite(h);  // the pass reaches the simulator at once
     lf_sendPositions(h);
     lf_sendClientEvents(h);
     for (const CreateAcRequest& request : g_createQueue) {
