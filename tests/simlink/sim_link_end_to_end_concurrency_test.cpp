@@ -318,17 +318,8 @@ TEST_F(LinkEndToEnd, NewFlightsAParkedUserAndALostSimulator) {
 }
 
 TEST_F(LinkEndToEnd, NoSimulatorWaitsWithOneMessageUntilAStop) {
-  // A port bound and never listening refuses every connection, and no other test can take it
-  // while the socket holds it.
-  const SOCKET refusing = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  ASSERT_NE(refusing, INVALID_SOCKET);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ASSERT_EQ(bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(ntohs(address.sin_port)));
+  const simtest::RefusingPort refusing(AF_INET);
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(refusing.port()));
   worker.start();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two retries or more
   EXPECT_EQ(logLines("Waiting for Prepar3Dv5 ...").size(), 1u);
@@ -336,7 +327,6 @@ TEST_F(LinkEndToEnd, NoSimulatorWaitsWithOneMessageUntilAStop) {
   EXPECT_TRUE(gf_waitUntil([&] { return worker.finished(); }));
   worker.stop();
   EXPECT_TRUE(logLines("SimConnect closed").empty());
-  closesocket(refusing);
 }
 
 TEST_F(LinkEndToEnd, WrongSimulatorIsRefusedWithoutStoppingTheRun) {
