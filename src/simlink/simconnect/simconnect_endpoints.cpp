@@ -129,7 +129,7 @@ class PipeEndpoint final : public StreamEndpoint {
 
  private:
   HANDLE m_handle;
-  std::vector<std::uint8_t> m_joined;  // the parts of one write, when there are several
+  std::vector<std::uint8_t> m_joined;  // the parts of one write, when several; writer thread only
 #ifdef _WIN32
   HANDLE m_shutdownEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by shutdownBoth
 #endif
