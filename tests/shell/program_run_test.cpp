@@ -508,11 +508,10 @@ fs::path lf_registrationLiveryFile(const fs::path& world, const std::string& reg
   return {};
 }
 
-// An aircraft whose livery the simulator link cannot even ask for (its title fills the request's
-// 256 bytes without room for the end): the run ends with SIMCONNECT ERROR, counts down with both
-// scans switched off, and the next run starts without downloading again and with both stand-ins
-// connected anew.
-TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
+// An aircraft whose livery the simulator link cannot even ask for (a title of 300 characters
+// fills the creation request's 256 bytes): the creation is refused as the simulator would refuse
+// it, its title barred, and the run goes on creating the other aircraft.
+TEST_F(ProgramRunTest, ACreationTooLongToAskForIsRefusedAndTheRunGoesOn) {
   // QFA11 (VH-OQA) is among the first arrivals of the recording; its registration's livery is
   // the first the matching tries.
   const fs::path cfg = lf_registrationLiveryFile(root_.path() / "world", "VH-OQA");
@@ -521,15 +520,36 @@ TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
   const std::string title = "title=AI A388 Qantas VH-OQA";
   const auto at = text.find(title + "\r");
   ASSERT_NE(at, std::string::npos);
-  text.replace(at, title.size(), "title=" + std::string(256, 'Q'));
+  text.replace(at, title.size(), "title=" + std::string(300, 'Q'));
   std::ofstream(cfg, std::ios::binary) << text;
+
+  const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
+  const auto refused = [&] { return lf_read(log()).find("could not be created by your Sim!"); };
+  ASSERT_TRUE(lf_waitFor([&] { return refused() != std::string::npos; }, 240s)) << lf_read(log());
+  EXPECT_NE(lf_read(log()).find("callsign: QFA11"), std::string::npos);
+  const std::size_t created = lf_count(lf_read(trace()), "\"created\"");
+  EXPECT_TRUE(lf_waitFor([&] { return lf_count(lf_read(trace()), "\"created\"") > created; }, 120s))
+      << "no aircraft created after the refusal";
+  EXPECT_EQ(lf_read(log()).find("Exiting:"), std::string::npos) << lf_read(log());
+
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
+}
+
+// A user aircraft whose aircraft.cfg names no ATC model: the link closes, the worker's next
+// request fails and the run ends with SIMCONNECT ERROR, counts down with both scans switched off,
+// and the next run starts without downloading again and with both stand-ins connected anew.
+TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
+  const fs::path scenarioFile = world_["scenario"].get<std::string>();
+  nlohmann::json scenario = nlohmann::json::parse(lf_read(scenarioFile));
+  scenario["user"]["atc_model"] = "";
+  std::ofstream(scenarioFile, std::ios::trunc) << scenario.dump(2);
 
   const pid_t pid = startAll();
   ASSERT_GT(pid, 0);
   ASSERT_TRUE(lf_waitFor([&] { return lf_read(log()).find("Exiting: SIMCONNECT ERROR") != std::string::npos; }, 240s))
       << lf_read(log());
-  const std::string firstRun = lf_read(log());
-  EXPECT_NE(firstRun.find("callsign: QFA11"), std::string::npos);
   const std::string downloads = lf_read(httpLog());
   EXPECT_NE(downloads.find("GET "), std::string::npos) << "the first start downloads";
   const std::size_t opened = lf_count(lf_read(standinLog()), "opened as");
