@@ -53,7 +53,7 @@ struct Scenario {
   // The expected life of each callsign (spawn, drop, respawn, removal ...); empty: not checked.
   std::map<std::string, std::vector<std::string>> lives;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "h"
+std::vector<std::string> scenarioNames();  // "a" .. "k"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
@@ -71,6 +71,8 @@ struct SentPosition {
   std::uint32_t fs = 0;
   bool curve = false;
   double groundSpeed = 0.0;  // knots, of the report the aircraft flies to
+  bool onGround = false;
+  bool rolling = false;  // on a take-off run or landing roll
 };
 struct SentEvent {
   std::uint32_t key = 0;

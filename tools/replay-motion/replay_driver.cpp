@@ -193,7 +193,8 @@ class Driver {
                                  a.heading, a.altitude, a.verticalSpeed, a.trueAirspeed,
                                  a.objectId};
         const double gs = a.stream.empty() ? 0.0 : a.stream.front().groundSpeed;
-        m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs});
+        m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs,
+                                   a.onGround, a.takeOffRun || a.landingRoll});
         if (a.fs == kFsParked) m_run.parkedOn[a.key] = a.standPlace;
       }
       const std::uint32_t before = m_states.contains(a.key) ? m_states[a.key] : std::uint32_t{kStBuffer};
@@ -265,7 +266,16 @@ class Driver {
 }  // namespace
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options) {
-  return Driver(scenario, options).run();
+  // The test airport replaces the airport list for the replay only.
+  const std::vector<AirportEntry> airports = g_airports;
+  try {
+    ReplayRun run = Driver(scenario, options).run();
+    g_airports = airports;
+    return run;
+  } catch (...) {
+    g_airports = airports;
+    throw;
+  }
 }
 
 }  // namespace replay
