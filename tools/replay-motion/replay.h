@@ -109,6 +109,10 @@ struct ReplayRun {
   // buffer, removal, drop (never created), gone (removed by the simulator), erased.
   std::map<std::string, std::vector<std::string>> lives;
   std::vector<std::string> problems;  // broken invariants, each kind once
+  // With the fake simulator: the most live objects it held at once, and for how many steps it
+  // held more than MAX_LIVE.
+  std::size_t mostLiveObjects = 0;
+  std::int64_t stepsAboveMaxLive = 0;
 };
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options);

@@ -262,6 +262,13 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   Checker records("every object created and removed once, no record stuck, no stand lost");
   for (const std::string& p : run.problems) records.expect(false, p);
   checks.push_back(records.check);
+  if (scenario.maxLive >= 0) {
+    Checker maxLive("never more live objects than MAX_LIVE");
+    maxLive.expect(run.stepsAboveMaxLive == 0,
+                   fmt::format("{} objects, more than {} for {} steps", run.mostLiveObjects,
+                               scenario.maxLive, run.stepsAboveMaxLive));
+    checks.push_back(maxLive.check);
+  }
   if (!scenario.lives.empty()) {
     Checker lives("the life of every callsign");
     for (const auto& [callsign, life] : run.lives) {

@@ -4,6 +4,7 @@
 // height above ground of its objects on the range request's pace. The engine's own SimConnect
 // calls (range request, static CG, flight plans, light toggles) go to a stand-in that nobody
 // reads, so that they succeed as they would against the simulator.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <mutex>
@@ -83,6 +84,7 @@ class FakeSim : public SimSide {
     }
     for (const CreateAcRequest& c : creates) create(c, run);
     for (const std::uint32_t id : removes) remove(id, run);
+    countLiveObjects(run);
     if (n % (fastRange ? kFastRangeEvery : kRangeEvery) == 0) reportHeights();
   }
 
@@ -113,6 +115,15 @@ class FakeSim : public SimSide {
     }
     m_objects.erase(it);
     gf_postSimObjectNotice({id, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
+  }
+
+  void countLiveObjects(ReplayRun& run) const {
+    const auto live = static_cast<std::size_t>(std::count_if(
+        m_objects.begin(), m_objects.end(), [](const auto& o) { return o.second.key > kLastStaticTag; }));
+    run.mostLiveObjects = std::max(run.mostLiveObjects, live);
+    if (m_scenario.maxLive >= 0 && live > static_cast<std::size_t>(m_scenario.maxLive)) {
+      ++run.stepsAboveMaxLive;
+    }
   }
 
   // The replies to the range request: objects at most 2500 ft above the field.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "airports/airports.h"
 #include "liveries/aircraft_database.h"
 #include "replay.h"
@@ -329,18 +331,34 @@ Scenario lf_trafficRules(Scenario s) {
   s.refusedTitle = "Replay B738 Ryanair";
   s.durationS = 900.0;
   // MAX_LIVE makes room for the arrival by removing the farthest (OVR3), which comes back once
-  // the refused RYR77 is gone; the renamed OVR1 respawns; the ghost, the twin, the blocked
-  // callsign and the aircraft without a livery never reach the simulator.
+  // the refused RYR77 is gone; the renamed OVR1 respawns in the place of OVR2, which comes back
+  // later; the ghost, the twin, the blocked callsign and the aircraft without a livery never
+  // reach the simulator.
   s.lives = {{"BLK1", {"drop"}},
              {"KLM1234", {"spawn", "removal", "gone"}},
              {"KLM1234_", {"drop"}},
              {"OVR1", {"spawn"}},
              {"OVR1X", {"respawn", "spawn", "removal", "gone"}},
-             {"OVR2", {"spawn", "removal", "gone"}},
+             {"OVR2", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
              {"OVR3", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
              {"RYR77", {"spawn", "erased", "drop"}},
              {"SWR15", {"spawn parked", "removal", "gone"}}};
   return s;
+}
+
+// l): a crowd: ten airliners 3 to 21 nm east of the user, reported at once, cruising away east.
+std::vector<TrackAircraft> lf_crowd(const LatLon& user) {
+  std::vector<TrackAircraft> crowd;
+  for (std::uint32_t k = 0; k < 10; ++k) {
+    const std::string callsign = fmt::format("CRD{}", k);
+    TrackAircraft a = lf_overflight(4000061 + k, "", "A320", "", user, -3.0 - 2.0 * k);
+    a.callsign = callsign;
+    a.registration = fmt::format("D-ACR{}", static_cast<char>('A' + k));
+    a.seed = 61 + k;
+    a.legs = {lf_leg(200.0)};
+    crowd.push_back(a);
+  }
+  return crowd;
 }
 
 Scenario lf_named(const std::string& name) {
@@ -393,6 +411,11 @@ Scenario lf_named(const std::string& name) {
     s.aircraft = {lf_outlandingHelicopter()};
     s.durationS = 300.0;
     s.removalAfterLastReportS = 51.0;  // 8 predicted standstill reports, as in the air
+  } else if (name == "l") {
+    // Four come in; nearer ones take the places of farther ones, each once that one has left.
+    s.aircraft = lf_crowd(s.user);
+    s.durationS = 200.0;
+    s.maxLive = 4;
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -407,7 +430,7 @@ Scenario lf_named(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> scenarioNames() {
-  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"};
+  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
 }
 
 std::vector<Livery> gf_replayLiveries() {
