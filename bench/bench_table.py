@@ -11,7 +11,11 @@ import os
 import subprocess
 import sys
 
-TICK_NS = 10e6
+# The budget of each thread whose work is shown as a share (bench_table.h, Budget).
+BUDGETS = {"worker_tick": (10e6, "the worker's 10 ms tick"),
+           "gui_frame": (1e9 / 60, "a 60 Hz frame of the GUI thread"),
+           "simclient_pass": (1e6, "SimClient's 1 ms pass")}
+TICK_NS = BUDGETS["worker_tick"][0]
 NS_PER_UNIT = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
@@ -25,7 +29,10 @@ class Row:
         self.ns = entry.get("real_time", 0.0) * unit
         self.cpu_ns = entry.get("cpu_time", 0.0) * unit
         self.workers = int(entry.get("workers", 1))
-        self.per_tick = entry.get("per_tick", 1.0)
+        self.per_period = entry.get("per_period", 1.0)
+        self.late_mean_us = entry.get("late_mean_us")
+        self.late_p99_us = entry.get("late_p99_us")
+        self.behind_share = entry.get("behind_share")
         self.megabytes = entry.get("megabytes")
         # A row timed step by step gives its median as the time and the 99th percentile apart.
         p99 = entry.get("p99_us")
@@ -48,11 +55,17 @@ class Row:
         return self.name.split("/")[0]
 
     def role(self):
-        if self.label == "baseline" or self.label == "tick":
+        if self.label in ("baseline", "lateness"):
             return self.label
         if self.label.startswith("vs:") and len(self.label) > 3:
             return "vs"
+        if self.budget in BUDGETS:
+            return "share"
         return None
+
+    @property
+    def budget(self):
+        return self.label[len("share:"):] if self.label.startswith("share:") else None
 
     def figure(self):
         return self.megabytes if self.megabytes is not None else self.ns
@@ -70,12 +83,14 @@ def load_rows(path):
 
 
 def find_baseline(row, rows):
+    """The fastest row of the baseline the row names, among those on at most the row's workers:
+    each of them does the same work, and what fewer threads or another setting can do bounds the
+    row as well, so only the fastest is a lower bound."""
     wanted = row.label[3:]
-    same = [r for r in rows if r.program == row.program and r.role() == "baseline" and
-            (r.base_name == wanted or r.base_name.startswith(wanted + "/"))]
-    if len(same) > 1:
-        same = [r for r in same if r.workers == row.workers]
-    return same[0] if len(same) == 1 else None
+    named = [r for r in rows if r.program == row.program and r.role() == "baseline" and
+             (r.base_name == wanted or r.base_name.startswith(wanted + "/"))]
+    usable = [r for r in named if r.workers <= row.workers and not r.error and r.figure() > 0]
+    return min(usable, key=lambda r: r.figure(), default=None)
 
 
 def one_worker_row(row, rows):
@@ -96,16 +111,36 @@ def show_time(ns):
 def show_figure(row):
     if row.megabytes is not None:
         return f"{row.megabytes:.1f} MB"
+    if row.role() == "lateness":
+        return (f"late mean {show_time(row.late_mean_us * 1e3)}, "
+                f"p99 {show_time(row.late_p99_us * 1e3)}")
     if row.p99_ns is not None:
         return f"median {show_time(row.ns)}, p99 {show_time(row.p99_ns)}"
     return show_time(row.ns)
 
 
-def tick_share(row):
-    share = f"{100.0 * row.ns * row.per_tick / TICK_NS:.3g} %"
+def percent(part, whole):
+    value = 100.0 * part / whole
+    return f"{value:.3g} %" if value < 100 else f"{value:.0f} %"
+
+
+def budget_share(row):
+    budget_ns = BUDGETS[row.budget][0]
+    share = percent(row.ns * row.per_period, budget_ns)
     if row.p99_ns is not None:
-        share += f", p99 {100.0 * row.p99_ns * row.per_tick / TICK_NS:.3g} %"
-    return share + " of tick"
+        share += f", p99 {percent(row.p99_ns * row.per_period, budget_ns)}"
+    return share
+
+
+def lateness_share(row):
+    return (f"p99 {percent(row.late_p99_us * 1e3, TICK_NS)} of tick, "
+            f"{percent(row.behind_share, 1.0)} behind")
+
+
+def show_ratio(row, base):
+    """A baseline is a lower bound: a ratio below 1 says the baseline is not one."""
+    ratio = row.figure() / base.figure()
+    return f"{ratio:.2f}x" + (" (baseline no lower bound)" if ratio < 1 else "")
 
 
 def efficiency(row, rows):
@@ -138,18 +173,21 @@ def table_lines(rows):
         baseline, ratio, cpu_ratio, base_efficiency = "-", "-", "-", "-"
         if row.error:
             baseline, ratio = "failed", row.error
-        elif role == "tick":
-            baseline = "10 ms tick" + (f" / {row.per_tick:g}" if row.per_tick != 1 else "")
-            ratio = tick_share(row)
+        elif role == "share":
+            baseline = BUDGETS[row.budget][1]
+            baseline += f" / {row.per_period:g}" if row.per_period != 1 else ""
+            ratio = budget_share(row)
+        elif role == "lateness":
+            baseline, ratio = BUDGETS["worker_tick"][1], lateness_share(row)
         elif role == "vs":
             base = find_baseline(row, rows)
             if base is not None:
                 base_efficiency = efficiency(base, rows)
             if base is None:
                 baseline = f"missing {row.label[3:]}"
-            elif base.figure() > 0:
+            else:
                 baseline = f"{show_figure(base)} ({base.base_name})"
-                ratio = f"{row.figure() / base.figure():.2f}x"
+                ratio = show_ratio(row, base)
                 cpu_ratio = show_cpu_ratio(row, base)
         else:
             baseline = "no role declared"

@@ -121,7 +121,10 @@ void BM_PositionUpdatesOverLoopback(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(sent));
   state.counters["updates_per_s"] =
       benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
-  bench::compareWith(state, fmt::format("BM_LoopbackSameBytes/{}/{}", batch, disableNagle ? 1 : 0));
+  // Both Nagle settings of the baseline bound either setting of the link: with Nagle on, the
+  // baseline's receiver never answers, so its delayed acknowledgements set a pace the stand-in,
+  // which answers, does not.
+  bench::compareWith(state, fmt::format("BM_LoopbackSameBytes/{}", batch));
 }
 BENCHMARK(BM_PositionUpdatesOverLoopback)->ArgsProduct({{1, 64, 1000}, {0, 1}})->UseRealTime();
 

@@ -172,6 +172,9 @@ void lf_addonSeeds() {
   lf_seed("addon_lines", "add-ons.cfg", lf_readBack(g_scratch / "add-ons.cfg"), lf_byte(0));
   lf_seed("addon_lines", "add-on.xml", lf_readBack(g_scratch / "add-on.xml"), lf_byte(1));
   lf_seed("addon_lines", "simobjects.cfg", lf_readBack(g_scratch / "simobjects.cfg"), lf_byte(2));
+  // A package folder whose name holds the header word.
+  lf_seed("addon_lines", "package_in_path", "[Package.0]\r\nPATH=D:\\AI\\Real Packages\r\n",
+          lf_byte(0));
 }
 
 void lf_standSeeds() {

@@ -1,8 +1,9 @@
 // The airports scan driver (worker thread, at start-up when SCAN_AIRPORTS is on): folders,
-// the BGL scan, AirportsScanLog.txt, and the stand files to be learned off line (TBLO).
-#include <algorithm>
-
+// the BGL scan into new stand files that replace the previous ones once it completes,
+// AirportsScanLog.txt, and the stand files to be learned off line (TBLO).
 #include <fmt/format.h>
+
+#include <algorithm>
 
 #include "airports/scan.h"
 #include "airports/scan_log.h"
@@ -14,6 +15,7 @@
 #include "foundation/main_window_state.h"
 #include "foundation/messages.h"
 #include "foundation/meta_block.h"
+#include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "foundation/text_file.h"
 #include "platform/paths.h"
@@ -69,6 +71,16 @@ void lf_askForLearningFiles() {
                           kSupportAddress));
 }
 
+// Scans the folders in list order; false when a stop or exit request cut the scan short.
+bool lf_scanFolders(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    if (g_stopRequested.load() || g_exitRequested.load() || !lf_scanFolder(folder)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void lf_writeScanLog() {
   std::vector<std::string> lines;
   {
@@ -84,9 +96,9 @@ void lf_writeScanLog() {
 
 }  // namespace
 
-void lf_scanFolder(const std::string& folder) {
+bool lf_scanFolder(const std::string& folder) {
   if (folder.empty()) {
-    return;
+    return true;
   }
   const fs::path path = gf_winPath(folder);
   std::error_code error;
@@ -98,14 +110,15 @@ void lf_scanFolder(const std::string& folder) {
     gf_showMessage(folder + " does not exist, skipped!", true);
   } else if (fs::is_directory(status)) {
     if (!lf_inSimScenery(path.string())) {
-      lf_scanBglFolder(path);
+      return lf_scanBglFolder(path);
     }
   } else {
     gf_showMessage(folder + " is not a folder name, skipped!", true);
   }
+  return true;
 }
 
-bool lf_scanAirports(const std::vector<std::string>& folders) {
+AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStandFiles& newFiles) {
   try {
     if (fs::exists(g_airportsScanLogFile)) {
       fs::remove(g_airportsScanLogFile);
@@ -115,17 +128,23 @@ bool lf_scanAirports(const std::vector<std::string>& folders) {
   }
   // Each scan reports its own result, not one of an earlier scan of this process.
   g_scanFoundAirports.store(false);
-  g_tbloCount = 0;
   {
     std::lock_guard lock(g_scanLogMutex);
     g_scanLogLines.reserve(kScanLogReserve);
   }
   g_simulatorName = "P3D";
-  for (const std::string& folder : folders) {
-    lf_scanFolder(folder);
-  }
+  const bool complete = lf_scanFolders(folders);
   lf_writeScanLog();
-
+  if (!complete) {
+    gf_logError(
+        "airports scan cut short: the stand files of the previous scan are kept, the "
+        "scan runs again at the next start");
+    return AirportsScanEnd::kPreviousKept;
+  }
+  if (!newFiles.swapIn()) {
+    return AirportsScanEnd::kPreviousKept;
+  }
+  g_tbloCount = 0;  // TBLO held the previous scan's copies until now
   const std::vector<std::string> thirdparty = gf_getXmlFiles(g_myThirdpartyDir);
   const std::vector<std::string> orbx = gf_getXmlFiles(g_myORBXDir);
   g_airportsScanDone.store(orbx.empty() ? 1 : 0);
@@ -166,7 +185,7 @@ bool lf_scanAirports(const std::vector<std::string>& folders) {
   if (found) {
     gf_log("Airports scan successful");
   }
-  return found;
+  return found ? AirportsScanEnd::kFound : AirportsScanEnd::kNothingFound;
 }
 
 void gf_scanAirports() {
@@ -185,9 +204,12 @@ void gf_scanAirports() {
       throw qvb::UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
     }
   }
-  gf_removeFilesInFolder(g_myORBXDir);
-  gf_removeFilesInFolder(g_myThirdpartyDir);
-  if (!lf_scanAirports(folders)) {
+  NewStandFiles newFiles;
+  const AirportsScanEnd end = lf_scanAirports(folders, newFiles);
+  if (end == AirportsScanEnd::kPreviousKept) {
+    return;  // SCAN_AIRPORTS stays on: the next start scans again
+  }
+  if (end == AirportsScanEnd::kNothingFound) {
     gf_showMessage("Warning: Scan has not found any add-on airports", true);
   }
   g_paramScanAirports.setValue(false);

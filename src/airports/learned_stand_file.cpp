@@ -139,6 +139,19 @@ void lf_keepBrokenCopy(const std::filesystem::path& path) {
   gf_copyFileOver(path, copy);
 }
 
+// A damaged learned file is copied beside it, since the next save replaces it. One that cannot
+// be read has nothing to copy: it is named with the reason and left as it is.
+void lf_learnedNotLoaded(const std::filesystem::path& path, const pugi::xml_parse_result& parsed) {
+  if (!gf_xmlFileWasRead(parsed)) {
+    gf_logError(fmt::format("{} found, but could not be loaded, it {}; it is left as it is",
+                            path.string(), gf_xmlLoadProblem(path, parsed)));
+    return;
+  }
+  lf_keepBrokenCopy(path);
+  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(),
+                     parsed.description()));
+}
+
 void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
                         const std::filesystem::path& path) {
   const bool exists = std::any_of(g_parkStands.begin(), g_parkStands.end(),
@@ -223,9 +236,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(path.c_str());
     if (!parsed) {
-      lf_keepBrokenCopy(path);
-      gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(),
-                         parsed.description()));
+      lf_learnedNotLoaded(path, parsed);
       return;
     }
     gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));

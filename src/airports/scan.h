@@ -26,10 +26,38 @@ extern std::mutex g_linkMutex;
 extern const std::filesystem::path g_tbloFolder;  // "TBLO": stand files for off-line learning
 extern std::atomic<std::uint32_t> g_tbloCount;     // files copied there by the last scan (GUI reads)
 
-// The whole scan at start-up; throws UserErrorException 42 and 49.
+// The stand files of a scan in the making: while an object lives, the scan tasks write link and
+// stand files beside my_ORBX and my_thirdparty; swapIn moves them in place of the previous
+// scan's files. What is not swapped in is dropped when the object ends, so a scan that is cut
+// short or fails leaves the previous files as they were. Worker thread; the scan tasks of the
+// object's time read lf_scanOutputDir.
+class NewStandFiles {
+ public:
+  NewStandFiles();  // drops what an unfinished earlier scan left
+  ~NewStandFiles();
+  NewStandFiles(const NewStandFiles&) = delete;
+  NewStandFiles& operator=(const NewStandFiles&) = delete;
+  // Replaces the regular files of my_ORBX and my_thirdparty (their folders stay) with this
+  // scan's. False when a move fails: every file is then moved back and the failure logged.
+  bool swapIn();
+};
+// The folder the scan tasks write simulator add-on (simaddon) or third party stand and link
+// files into: the new scan's while a NewStandFiles lives, else the live one.
+std::filesystem::path lf_scanOutputDir(bool simaddon);
+
+// How a scan ended, for the driver.
+enum class AirportsScanEnd {
+  kFound,         // its stand files are in place
+  kNothingFound,  // in place as well: the folders are empty
+  kPreviousKept,  // cut short or not swapped in: the previous scan's files are kept
+};
+
+// The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short by a stop
+// or exit request keeps the previous stand files and leaves SCAN_AIRPORTS on.
 void gf_scanAirports();
-bool lf_scanAirports(const std::vector<std::string>& folders);
-void lf_scanFolder(const std::string& folder);
+AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStandFiles& newFiles);
+// False when a stop or exit request cut the folder's scan short.
+bool lf_scanFolder(const std::string& folder);
 
 void lf_readSceneryCfg(std::vector<std::string>& folders);
 void lf_readSceneryAddOnsXml(std::vector<std::string>& folders);
@@ -40,9 +68,10 @@ bool lf_isStockScenery(const std::string& text);
 std::string lf_simConfigFolderText();
 
 // ---- folder walk and tasks ----
-void lf_scanBglFolder(const std::filesystem::path& folder);
+// False when a stop or exit request ended the walk before its end (no task is left running).
+bool lf_scanBglFolder(const std::filesystem::path& folder);
 bool lf_isBglFile(const std::string& extension);
-// Whether a path lies in the simulator's own Scenery folder (every path, when that is unknown).
+// Whether a path lies in the simulator's own Scenery folder (no path, when that is unknown).
 bool lf_inSimScenery(const std::string& pathText);
 // The simulator's Scenery folder (SIM_INSTALL_PATH joined with "Scenery") as a path text of this
 // system; empty when the install path is not known.

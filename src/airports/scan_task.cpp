@@ -20,9 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 using PendingTasks = std::deque<std::future<void>>;
 
-// Whether a path lies in the Scenery folder of the given text (every path, when it is empty).
+// Whether a path lies in the Scenery folder of the given text. An unknown folder (empty text)
+// holds nothing: taken as holding everything, it hid every add-on folder of an undetected
+// simulator.
 bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
-  return scenery.empty() || pathText.find(scenery) != std::string::npos;
+  return !scenery.empty() && pathText.find(scenery) != std::string::npos;
 }
 
 // Handles one entry of the walk; true when the walk is to end (stop or exit requested). The
@@ -80,7 +82,7 @@ bool lf_inSimScenery(const std::string& pathText) {
   return lf_inSceneryText(pathText, gf_simSceneryDirText());
 }
 
-void lf_scanBglFolder(const fs::path& folder) {
+bool lf_scanBglFolder(const fs::path& folder) {
   lf_scanLog(std::string("Scanning for ") + "addon airports in " + folder.string());
   // A limit below one would never let a task start (the livery scan guards it alike).
   if (g_maxThreads.load() < 1) {
@@ -92,21 +94,21 @@ void lf_scanBglFolder(const fs::path& folder) {
   } catch (const std::exception& e) {
     lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                            folder.string(), e.what()));
-    return;
+    return true;
   }
   PendingTasks pending;
+  bool stopped = false;
   try {
     const std::string simScenery = gf_simSceneryDirText();
     fs::recursive_directory_iterator it(folder);
     while (it != fs::recursive_directory_iterator()) {
-      bool stop = false;
       try {
-        stop = lf_scanEntry(it, simScenery, *pool, pending);
+        stopped = lf_scanEntry(it, simScenery, *pool, pending);
       } catch (const std::exception& e) {
         lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                                folder.string(), e.what()));
       }
-      if (stop) {
+      if (stopped) {
         break;
       }
       ++it;  // throws when the walk cannot go on
@@ -127,6 +129,7 @@ void lf_scanBglFolder(const fs::path& folder) {
                              folder.string(), e.what()));
     }
   }
+  return !stopped;
 }
 
 void lf_toParkingPositions(const fs::path& bglPath) {

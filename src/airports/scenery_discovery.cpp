@@ -42,11 +42,12 @@ std::string lf_simSceneryWinText() {
   return g_paramSimInstallPath.value().empty() ? std::string() : lf_joinInstallPath("Scenery");
 }
 
-// Whether a folder text lies in the simulator's Scenery folder (always, when that is unknown).
+// Whether a folder text lies in the simulator's Scenery folder; an unknown one (no install path)
+// holds none.
 bool lf_inSimSceneryText(const std::string& text) {
   const std::string scenery = lf_simSceneryWinText();
-  return scenery.empty() || text.find(scenery) != std::string::npos ||
-         gf_winPath(text).string().find(gf_simSceneryDirText()) != std::string::npos;
+  return !scenery.empty() &&
+         (text.find(scenery) != std::string::npos || lf_inSimScenery(gf_winPath(text).string()));
 }
 
 bool lf_isActiveLine(const std::string& line) {

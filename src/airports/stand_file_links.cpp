@@ -140,7 +140,7 @@ bool lf_linkSimaddon(const AirportFile& file) {
     lf_scanLog(fmt::format("{} does not exist as simaddon", file.ICAO));
     return false;
   }
-  if (!lf_writeLinkFile(g_myORBXDir, file.ICAO, *archive)) {
+  if (!lf_writeLinkFile(lf_scanOutputDir(true), file.ICAO, *archive)) {
     return false;
   }
   lf_scanLog(fmt::format("{} airport {} linked to {}", kSimaddon, file.ICAO, *archive));
@@ -152,7 +152,7 @@ bool lf_linkThirdparty(const std::string& publisher, const AirportFile& file, in
   if (!archive) {
     return false;
   }
-  if (!lf_writeLinkFile(g_myThirdpartyDir, file.ICAO, *archive)) {
+  if (!lf_writeLinkFile(lf_scanOutputDir(false), file.ICAO, *archive)) {
     return false;
   }
   lf_scanLog(fmt::format("thirdparty airport {} linked to {}", file.ICAO, *archive));
@@ -179,7 +179,7 @@ void lf_generateApf(AirportFile& file, int helipads) {
   if (file.stands.empty()) {
     return;
   }
-  const std::filesystem::path folder = file.publisher == kSimaddon ? g_myORBXDir : g_myThirdpartyDir;
+  const std::filesystem::path folder = lf_scanOutputDir(file.publisher == kSimaddon);
   std::string line = fmt::format("Generated {}: {} position{}", lf_apfName(file.ICAO), file.stands.size(),
                                  gf_plural(file.stands.size()));
   if (helipads > 0) {

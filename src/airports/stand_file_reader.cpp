@@ -10,6 +10,7 @@
 #include "airports/stand_file_internal.h"
 #include "foundation/download.h"
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
@@ -235,7 +236,8 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(file.c_str());
     if (!parsed) {
-      result = fmt::format("{} could not be loaded: {}", file.string(), parsed.description());
+      result = fmt::format("{} could not be loaded, it {}", file.string(),
+                           gf_xmlLoadProblem(file, parsed));
       return;
     }
     if (!gf_checkMeta(document)) {

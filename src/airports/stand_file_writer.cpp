@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <set>
 #include <system_error>
 
@@ -165,6 +166,12 @@ bool gf_writeApf(const AirportFile& file, const std::filesystem::path& path, boo
   pugi::xml_node parkpositions = document.append_child("parkpositions");
   for (const ParkPos& stand : file.stands) {
     lf_writeParkPos(parkpositions, stand, generated);
+  }
+  // A file that is there but cannot be read was never learned from: replacing it would lose it.
+  std::error_code missing;
+  if (std::filesystem::exists(path, missing) && !std::ifstream(path, std::ios::binary)) {
+    gf_logError(fmt::format("{} cannot be read, it is left as it is", path.string()));
+    return false;
   }
   // Written beside the target and renamed over it, so that no reader ever sees half a file.
   const std::filesystem::path temporary = lf_temporaryPath(path);

@@ -2,6 +2,8 @@
 #include "foundation/file_helpers.h"
 
 #include <atomic>
+#include <cerrno>
+#include <fstream>
 #include <system_error>
 
 #include <pugixml.hpp>
@@ -9,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "foundation/errors.h"
+#include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/strings.h"
 
@@ -33,6 +36,21 @@ bool gf_removeFile(const fs::path& file) {
     return true;
   }
   return fs::remove(file);
+}
+
+std::string gf_folderWriteError(const fs::path& folder) {
+  const fs::path probe = folder / g_writeCheckFileName;
+  errno = 0;
+  std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+  // A full disk lets the file be made and refuses its bytes: the flush and the close tell.
+  if (out) out << g_programName << std::flush;
+  if (out) out.close();
+  const int error = errno;
+  std::string why;
+  if (!out) why = error != 0 ? std::generic_category().message(error) : "the write failed";
+  std::error_code ignored;
+  fs::remove(probe, ignored);
+  return why;
 }
 
 std::size_t gf_countFiles(const fs::path& folder) {
@@ -113,4 +131,34 @@ std::string gf_getAttribute(const pugi::xml_node& node, const char* name) {
     return g_emptyString;
   }
   return attribute.value();
+}
+
+bool gf_xmlFileWasRead(const pugi::xml_parse_result& result) {
+  return result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
+         result.status != pugi::status_out_of_memory;
+}
+
+std::string gf_xmlLoadProblem(const fs::path& file, const pugi::xml_parse_result& result) {
+  if (gf_xmlFileWasRead(result)) {
+    return fmt::format("is damaged: {} at byte {}", result.description(), result.offset);
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    return "cannot be read: " + error.message();
+  }
+  if (!fs::exists(status)) {
+    return "does not exist";
+  }
+  if (fs::is_directory(status)) {
+    return "is a folder";
+  }
+  // The parser only says "File was not found" for a file it cannot open: ask the system why.
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  const int reason = errno;
+  if (!in && reason != 0) {
+    return "cannot be read: " + std::generic_category().message(reason);
+  }
+  return std::string("cannot be read: ") + result.description();
 }

@@ -35,6 +35,7 @@ const fs::path g_liveriesScannedFile{g_outputDir / "LiveriesScanned.xml"};
 const fs::path g_myParkAirportsFile{g_airportsDir / "my_park_airports.txt"};
 const fs::path g_airportsP3dFile{"airports_p3d.xml"};
 const fs::path g_installerPath{"install_new_version.exe"};
+const fs::path g_writeCheckFileName{"write_check.tmp"};
 
 const fs::path g_stockAirportsLogFile{g_infoDir / "StockAirportsLog.txt"};
 const fs::path g_airportsScanLogFile{g_infoDir / "AirportsScanLog.txt"};

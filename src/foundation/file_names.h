@@ -41,6 +41,7 @@ extern const std::filesystem::path g_liveriesScannedFile;   // "output/LiveriesS
 extern const std::filesystem::path g_myParkAirportsFile;    // "airports/my_park_airports.txt"
 extern const std::filesystem::path g_airportsP3dFile;       // "airports_p3d.xml" (in g_inputDir)
 extern const std::filesystem::path g_installerPath;         // "install_new_version.exe"
+extern const std::filesystem::path g_writeCheckFileName;    // "write_check.tmp" (made, removed)
 
 // Report files of the scans: in "output/info" ...
 extern const std::filesystem::path g_stockAirportsLogFile;           // StockAirportsLog.txt

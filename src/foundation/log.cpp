@@ -21,8 +21,9 @@ namespace {
 // never destroyed (detached threads may still log while static destructors run at process end).
 // Every line is flushed as it is written, so nothing waits for a destructor.
 struct LogStream {
-  std::mutex mutex;    // guards file; a leaf lock: nothing else is locked while it is held
+  std::mutex mutex;    // guards file and path; a leaf lock: nothing else is locked while it is held
   std::ofstream file;  // Log.txt; closed before gf_openLog and after gf_closeLog
+  fs::path path;       // the file's path while it is open
 };
 
 LogStream& lf_log() {
@@ -65,22 +66,62 @@ void gf_backupFile(const fs::path& file) {
   }
 }
 
-void gf_openLog() {
+namespace {
+
+void lf_openLog(const fs::path& file) {
   gf_closeLog();  // a second opening starts a new log
-  gf_backupFile(g_logFileName);
+  gf_backupFile(file);
   const std::string header =
       fmt::format("{} (utc) {} version {} for {}", gf_ctime(gf_wallClockNow()), g_programName,
                   g_version.toString(), kSimulatorText);
   LogStream& log = lf_log();
   std::lock_guard lock(log.mutex);
-  log.file.open(g_logFileName, std::ios::out);
-  if (!log.file.is_open()) {
-    log.file.clear();
-    throw std::runtime_error("Failed to write file " + g_logFileName.string());
+  log.file.open(file, std::ios::out);
+  if (log.file.is_open()) {
+    // Written under the same lock as the opening, so the header is always the first line.
+    log.file << header << std::endl;
   }
-  log.file.clear();
-  // Written under the same lock as the opening, so the header is always the first line.
-  log.file << header << std::endl;
+  // A full disk opens the file but refuses the header: such a log would lose every line.
+  if (!log.file.is_open() || !log.file) {
+    if (log.file.is_open()) {
+      log.file.close();
+      std::error_code ignored;
+      fs::remove(file, ignored);  // an empty Log.txt would only mislead
+    }
+    log.file.clear();
+    throw std::runtime_error("Failed to write file " + file.string());
+  }
+  log.path = file;
+}
+
+}  // namespace
+
+void gf_openLog() { lf_openLog(g_logFileName); }
+
+bool gf_openLogOrFallback(const fs::path& fallbackFolder) {
+  std::string why;
+  try {
+    gf_openLog();
+    return true;
+  } catch (const std::exception& e) {
+    why = e.what();
+  }
+  try {
+    fs::create_directories(fallbackFolder);
+    lf_openLog(fallbackFolder / g_logFileName);
+  } catch (const std::exception&) {
+    return false;
+  }
+  std::error_code ignored;
+  gf_logError(fmt::format("{} cannot be written in the program folder {} ({}), it is written here",
+                          g_logFileName.string(), fs::current_path(ignored).string(), why));
+  return true;
+}
+
+fs::path gf_logPath() {
+  LogStream& log = lf_log();
+  std::lock_guard lock(log.mutex);
+  return log.file.is_open() ? log.path : fs::path();
 }
 
 void gf_closeLog() {
@@ -90,6 +131,7 @@ void gf_closeLog() {
     log.file.close();
   }
   log.file.clear();
+  log.path.clear();
 }
 
 bool gf_logIsOpen() {

@@ -8,9 +8,16 @@
 #include <string_view>
 
 // Keeps the two older logs as Log0.txt and Log00.txt, opens Log.txt (truncating) and writes the
-// header line. Throws std::runtime_error "Failed to write file Log.txt" when it cannot be opened,
-// std::filesystem::filesystem_error when a backup copy fails. Called by the application entry.
+// header line. Throws std::runtime_error "Failed to write file Log.txt" when it cannot be opened
+// or its header written (a full disk), std::filesystem::filesystem_error when a backup copy
+// fails. Called by the application entry through gf_openLogOrFallback.
 void gf_openLog();
+// gf_openLog, and when the working folder cannot take Log.txt (read-only, full), the same in the
+// fallback folder (made when missing), whose log then says first why it is there. False when
+// neither could be opened: the program runs without a log.
+bool gf_openLogOrFallback(const std::filesystem::path& fallbackFolder);
+// The file of the open log; empty while the log is closed.
+std::filesystem::path gf_logPath();
 // Closes the log under its lock; later lines are dropped. Called at the end of the program.
 void gf_closeLog();
 bool gf_logIsOpen();

@@ -7,8 +7,11 @@
 
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
+#include "foundation/text_file.h"
 
-void gf_showMessage(const std::string& text, bool log) {
+void gf_showMessage(const std::string& raw, bool log) {
+  // Text read from files may be of another code page: the window could not draw it at all.
+  const std::string text = gf_displayableUtf8(raw);
   MainWindowState& state = g_mainWindowState;
   {
     std::lock_guard lock(state.mutex);
@@ -25,7 +28,8 @@ void gf_clearMessage() {
   gf_showMessage(std::string(), true);
 }
 
-void gf_showError(const std::string& text) {
+void gf_showError(const std::string& raw) {
+  const std::string text = gf_displayableUtf8(raw);
   MainWindowState& state = g_mainWindowState;
   {
     std::lock_guard lock(state.mutex);

@@ -5,7 +5,8 @@
 #include <string>
 
 // Shows text in the status line; with log set and a non-empty text it also goes to the log
-// (gf_logIfActive). Nothing happens while an error is shown.
+// (gf_logIfActive). Nothing happens while an error is shown. Bytes that are no UTF-8 show as
+// '?' here and in gf_showError.
 void gf_showMessage(const std::string& text, bool log);
 // Empties the status line (gf_showMessage with "" and log set).
 void gf_clearMessage();

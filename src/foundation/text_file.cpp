@@ -181,6 +181,36 @@ bool lf_replaceFile(const fs::path& file, Writer&& write) {
                                        error, direction);
 }
 
+// Whether the text is valid UTF-8 (the strict conversion's test, without its exception).
+bool lf_isUtf8(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                             static_cast<int>(text.size()), nullptr, 0) != 0;
+}
+
+// The length of the UTF-8 sequence that the byte starts; 0 for a byte that starts none.
+std::size_t lf_utf8SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC0 && lead < 0xE0) return 2;
+  if (lead >= 0xE0 && lead < 0xF0) return 3;
+  if (lead >= 0xF0 && lead < 0xF8) return 4;
+  return 0;
+}
+
+// 8-bit lines (no mark, or a UTF-8 one) are kept as they stand, but one that is no UTF-8 breaks
+// every message that shows it: the file is named once, at its first such line.
+void lf_reportNonUtf8Line(const fs::path& file, const std::vector<std::string>& lines,
+                          std::size_t first) {
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (!lf_isUtf8(lines[i])) {
+      gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8", file.string(),
+                              i - first + 1));
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 int gf_textFileEncoding(const fs::path& file) {
@@ -224,7 +254,10 @@ bool gf_readExtTextFileToStringVector(const fs::path& file, std::vector<std::str
   try {
     const int code = gf_textFileEncoding(file);
     if (code == kTextCannotOpen) return false;
-    return gf_readTextFileToStringVector(code, file, lines);
+    const std::size_t first = lines.size();
+    const bool read = gf_readTextFileToStringVector(code, file, lines);
+    if (code == kTextAnsi || code == kTextUtf8Bom) lf_reportNonUtf8Line(file, lines, first);
+    return read;
   } catch (const std::exception& e) {
     // A failure, not an empty file: the lines read before it stay for callers that want them.
     gf_log(fmt::format("gf_readExtTextFileToStringVector {}", e.what()));
@@ -308,4 +341,21 @@ std::string Utf16ToUtf8(std::basic_string_view<WCHAR> utf16) {
                        "Cannot convert from UTF-16 to UTF-8 (WideCharToMultiByte failed).");
   }
   return result;
+}
+
+std::string gf_displayableUtf8(std::string_view text) {
+  if (lf_isUtf8(text)) return std::string(text);
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = lf_utf8SequenceLength(static_cast<unsigned char>(text[at]));
+    if (length != 0 && at + length <= text.size() && lf_isUtf8(text.substr(at, length))) {
+      shown.append(text.substr(at, length));
+      at += length;
+    } else {
+      shown += '?';
+      ++at;
+    }
+  }
+  return shown;
 }

@@ -43,7 +43,8 @@ bool gf_readTextFileOnce(const std::filesystem::path& file, std::vector<std::str
                          int& code);
 
 // gf_textFileEncoding, then gf_readTextFileToStringVector; false when the file cannot be opened
-// or read (an exception while reading is logged; the lines read before it are kept).
+// or read (an exception while reading is logged; the lines read before it are kept). The first
+// 8-bit line that is no UTF-8 is logged with the file's name and kept as it stands.
 bool gf_readExtTextFileToStringVector(const std::filesystem::path& file,
                                       std::vector<std::string>& lines);
 
@@ -62,6 +63,10 @@ std::vector<std::string>* gf_readTextFile(TextFile& file, int reserve);
 bool gf_writeStringToFile(const std::string& text, const std::filesystem::path& file, bool newline);
 bool gf_writeStringVectorToFile(const std::vector<std::string>& lines,
                                 const std::filesystem::path& file);
+
+// The text as the window can draw it: valid UTF-8 stays; each byte that is no part of a valid
+// sequence (8-bit text of another code page, a damaged file) becomes '?'.
+std::string gf_displayableUtf8(std::string_view text);
 
 // Strict conversions; invalid input throws win32::Utf8ConversionException (error 1113 for an
 // invalid sequence; direction 0 for UTF-8 to UTF-16, 1 for UTF-16 to UTF-8), input longer than

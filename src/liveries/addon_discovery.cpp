@@ -53,11 +53,18 @@ void lf_flushSection(SectionState& state, const PathHandler& pathHandler) {
   state.pending.clear();
 }
 
-// One line of a sectioned file: a line holding a header word starts a section (the section
-// before goes to the handler); inside a section every line without a skip word waits.
+// A header is a line that is one ("[Package.0]"): a Path line holding the word, such as
+// PATH=D:\AI\Real Packages, is none and keeps its folder.
+bool lf_isHeader(const std::string& line, Words headerWords) {
+  const std::string trimmed = gf_trim(line);
+  return trimmed.starts_with('[') && trimmed.ends_with(']') && lf_containsAny(trimmed, headerWords);
+}
+
+// One line of a sectioned file: a header line starts a section (the section before goes to the
+// handler); inside a section every line without a skip word waits.
 void lf_sectionLine(const std::string& line, SectionState& state, Words headerWords,
                     Words skipWords, const PathHandler& pathHandler) {
-  if (lf_containsAny(line, headerWords)) {
+  if (lf_isHeader(line, headerWords)) {
     state.inSection = true;
     lf_flushSection(state, pathHandler);
   } else if (state.inSection && !lf_containsAny(line, skipWords)) {
@@ -86,15 +93,18 @@ void lf_addPathValue(const std::string& line, std::vector<std::string>& packageF
   packageFolders.push_back(gf_trim(value));
 }
 
-// The install folder joined with a relative Windows path text; an absolute text replaces it.
-std::string lf_joinInstallPath(const std::string& relative) {
+// A folder joined with a relative Windows path text, as Windows joins them; an absolute text
+// (drive letter or leading separator) replaces the folder, and so does an empty folder.
+std::string lf_joinWinPath(std::string folder, const std::string& relative) {
   const bool absolute = (relative.size() >= 2 && relative[1] == ':') ||
                         (!relative.empty() && (relative[0] == '\\' || relative[0] == '/'));
-  if (absolute) return relative;
-  std::string install = g_paramSimInstallPath.value();
-  if (install.empty()) return relative;
-  if (install.back() != '\\' && install.back() != '/') install += '\\';
-  return install + relative;
+  if (absolute || folder.empty()) return relative;
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folder + relative;
+}
+
+std::string lf_joinInstallPath(const std::string& relative) {
+  return lf_joinWinPath(g_paramSimInstallPath.value(), relative);
 }
 
 // The "Path" line of a simobjects.cfg entry.
@@ -126,9 +136,10 @@ void lf_simObjectsCfgLine(const std::string& line, SectionState& state,
 }
 
 // One line of add-on.xml: a SimObjects line sets the flag; the line right after it may name
-// the folder, and clears the flag.
-void lf_addOnXmlLine(const std::string& line, bool& afterSimObjects,
-                     std::vector<std::string>& liveryFolders) {
+// the folder, and clears the flag. A relative folder lies in the package folder, where the
+// simulator looks for it (AI packages ship "SimObjects\Airplanes" so).
+void lf_addOnXmlLine(const std::string& line, const std::string& packageFolder,
+                     bool& afterSimObjects, std::vector<std::string>& liveryFolders) {
   if (!afterSimObjects) {
     afterSimObjects =
         lf_containsAny(line, {"SimObjects", "SIMOBJECTS", "Simobjects", "simobjects"});
@@ -139,8 +150,9 @@ void lf_addOnXmlLine(const std::string& line, bool& afterSimObjects,
   if (path.empty() || lf_containsAny(path, {"Lights Reborn", "Aerosoft Geneva Professional"})) {
     return;
   }
-  gf_log(fmt::format("      Simobjects found:{}", path));
-  liveryFolders.push_back(path);
+  const std::string folder = lf_joinWinPath(packageFolder, path);
+  gf_log(fmt::format("      Simobjects found:{}", folder));
+  liveryFolders.push_back(folder);
 }
 
 }  // namespace
@@ -192,7 +204,9 @@ void lf_explorePackage(const std::string& packageFolder, std::vector<std::string
     return;
   }
   bool afterSimObjects = false;
-  for (const std::string& line : lines) lf_addOnXmlLine(line, afterSimObjects, liveryFolders);
+  for (const std::string& line : lines) {
+    lf_addOnXmlLine(line, packageFolder, afterSimObjects, liveryFolders);
+  }
 }
 
 void lf_readP3DSimObjectsCfg(std::vector<std::string>& liveryFolders) {

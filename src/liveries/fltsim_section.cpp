@@ -48,6 +48,11 @@ void lf_dropTrailingLines(std::vector<std::string>& lines) {
   }
 }
 
+// The section's [fltsim.N] line for the report lines, without the blanks around it.
+std::string lf_headerText(const std::vector<std::string>& lines) {
+  return gf_trim(lines.front());
+}
+
 std::string lf_upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), gf_asciiUpper);
   return text;
@@ -217,7 +222,7 @@ KeyTurn lf_atcIdTurn(const std::string& line, SectionKeys& keys, const std::stri
 // Reads the key lines of a section; false when a rule ended the section.
 bool lf_readKeys(const std::vector<std::string>& lines, SectionKeys& keys,
                  const std::string& cfgPath, const std::string& folder, bool mtl) {
-  const std::string& header = lines.front();
+  const std::string header = lf_headerText(lines);
   for (const std::string& line : lines) {
     KeyTurn turn = lf_titleTurn(line, keys, folder, header);
     if (turn == KeyTurn::kNotTaken && !mtl)
@@ -239,7 +244,7 @@ void lf_processOrdinary(std::list<Livery>& result, std::int32_t priority,
                         FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return;
-  const std::string header = lines.front();
+  const std::string header = lf_headerText(lines);
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, false)) return;
   if (!lf_checkFolders(keys, folder, header, false, checks)) return;
@@ -342,7 +347,7 @@ Livery lf_procesMtlFltSimSection(std::int32_t priority, std::vector<std::string>
                                  const std::string& folder, FolderChecks& checks) {
   lf_dropTrailingLines(lines);
   if (lines.empty()) return {};
-  const std::string header = lines.front();
+  const std::string header = lf_headerText(lines);
   SectionKeys keys;
   if (!lf_readKeys(lines, keys, cfgPath, folder, true)) return {};
   if (!lf_checkFolders(keys, folder, header, true, checks)) return {};

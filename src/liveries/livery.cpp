@@ -5,7 +5,9 @@
 
 #include <fmt/format.h>
 
+#include <filesystem>
 #include <pugixml.hpp>
+#include <system_error>
 #include <tuple>
 
 #include "foundation/errors.h"
@@ -52,8 +54,17 @@ void lf_readLiveriesScanned() {
   g_liveries.clear();
   const std::string pathText = g_liveriesScannedFile.string();
   pugi::xml_document document;
-  if (!document.load_file(g_liveriesScannedFile.c_str())) {
-    throw qvb::UserErrorException(51, fmt::format("File {} not found", pathText));
+  if (const pugi::xml_parse_result parsed = document.load_file(g_liveriesScannedFile.c_str());
+      !parsed) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(g_liveriesScannedFile, ignored)) {
+      throw qvb::UserErrorException(51, fmt::format("File {} not found", pathText));
+    }
+    // A damaged catalogue is no missing one: the user needs to know that a scan mends it.
+    throw qvb::UserErrorException(
+        51, fmt::format("File {} {}; a livery scan rebuilds it: tick \"Scan for liveries\" and "
+                        "start again",
+                        pathText, gf_xmlLoadProblem(g_liveriesScannedFile, parsed)));
   }
   gf_checkMeta(document);  // a failing test only logs its line; the file is read all the same
   pugi::xml_node liveries = document.child("liveries");

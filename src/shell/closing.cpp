@@ -14,6 +14,7 @@
 #include "foundation/settings_file.h"
 #include "foundation/strings.h"
 #include "intake/intake.h"
+#include "liveries/livery_processing.h"
 #include "liveries/match_summary.h"
 #include "liveries/matching_tables.h"
 #include "shell/shell.h"
@@ -71,7 +72,11 @@ void lf_waitForUser() {
 void lf_tidyRun() {
   if (!g_parkAirportIcao.empty()) gf_removeParkedAc();
   g_liveryById.clear();
-  if (g_clearLiveryTablesRequested.exchange(false)) gf_clearLiveryTables();
+  if (g_clearLiveryTablesRequested.exchange(false)) {
+    // Emptied tables with the flag still set would skip the processing after the rescan.
+    gf_clearLiveryTables();
+    g_liveriesScanDone.store(false);
+  }
   gf_removeFlightPlanFolder();
 }
 

@@ -77,7 +77,8 @@ bool lf_tick() {
   }
   gf_liveTrafficStep();
   bool expected = true;
-  if (!g_userReportArrived.compare_exchange_strong(expected, false)) return true;
+  // A simulator that stops reporting (frozen, its socket still open) must not hold off a close.
+  if (!g_userReportArrived.compare_exchange_strong(expected, false)) return !lf_runEnds();
   lf_flightRunning();
   if (lf_runEnds()) return false;
   const std::uint32_t n = g_reportSeconds.load();

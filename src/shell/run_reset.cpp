@@ -27,6 +27,9 @@ void lf_resetWindowState() {
   w.rtLamp.store(0);
   w.rtLampWaiting.store(1);
   w.simConnected.store(0);
+  w.simRunningLamp.store(0);  // else the Sim lamp stays green until the next run's first event
+  w.userAcModelKnown.store(1);
+  w.staticMarker.store(0);
   w.trafficLamp.store(3);
   w.weatherLamp.store(3);
   RECT whole{0, 0, 880, 476};

@@ -23,7 +23,7 @@ extern std::atomic<bool> g_enforceMaxLiveRequested;
 // AUTO_RANGE switched on: the tick sets the radius from the user aircraft (gf_autoRange).
 extern std::atomic<bool> g_autoRangeRequested;
 // SCAN_LIVERIES switched on before RealTraffic connected: the closing sequence empties the
-// livery tables before the restart.
+// livery tables and clears g_liveriesScanDone, so that the restart scans and processes again.
 extern std::atomic<bool> g_clearLiveryTablesRequested;
 
 // A destination entered in the window: the code, upper case, to be looked up and made the park

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
@@ -22,6 +23,24 @@ std::atomic<bool> g_restarting{false};
 
 namespace {
 
+constexpr int kNotInProgramFolder = 41;
+constexpr int kProgramFolderNotWritable = 44;
+
+// Everything the program writes lives in its folder: a read-only or full one would only show
+// later as some download or file that failed, so it is named at once.
+void lf_checkProgramFolderWritable() {
+  const std::filesystem::path folder = std::filesystem::current_path();
+  const std::string why = gf_folderWriteError(folder);
+  if (why.empty()) return;
+  std::string text =
+      fmt::format("The program folder {} cannot be written: {}", folder.string(), why);
+  const std::filesystem::path log = gf_logPath();
+  if (!log.empty() && std::filesystem::absolute(log).parent_path() != folder) {
+    text += fmt::format(", see {}", log.string());
+  }
+  throw qvb::UserErrorException(kProgramFolderNotWritable, text);
+}
+
 void lf_checkProgramFolder() {
   std::error_code error;
   const bool isFolder = std::filesystem::is_directory(g_docsDir, error);
@@ -29,8 +48,10 @@ void lf_checkProgramFolder() {
     throw std::filesystem::filesystem_error("status", g_docsDir, error);
   }
   if (!isFolder) {
-    throw qvb::UserErrorException(41, gf_withProgramName("{} must be run from the {} folder!"));
+    throw qvb::UserErrorException(kNotInProgramFolder,
+                                  gf_withProgramName("{} must be run from the {} folder!"));
   }
+  lf_checkProgramFolderWritable();
 }
 
 void lf_workerSteps() {

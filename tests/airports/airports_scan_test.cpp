@@ -1,10 +1,13 @@
 // Scenery discovery (scenery.cfg, scenery_add-ons.xml, afolder settings) and the whole airports
 // scan at start-up: scan log file, off-line learning folder, the setting switched off.
-#include <cstdlib>
-#include <fstream>
-
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <map>
 
 #include "airports/airports.h"
 #include "airports/airports_test_helpers.h"
@@ -15,8 +18,9 @@
 #include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/main_window_state.h"
-#include "foundation/settings_file.h"
+#include "foundation/run_state.h"
 #include "foundation/scan_throttle.h"
+#include "foundation/settings_file.h"
 #include "liveries/aircraft_database.h"
 
 using airports_test::HttpServer;
@@ -137,6 +141,23 @@ TEST_F(SceneryTest, ManualFolders) {
   }
   EXPECT_TRUE(lf_isStockScenery("Local=D:\\Addons\\Global Airports"));
   EXPECT_FALSE(lf_isStockScenery("Local=D:\\Addons\\global airports"));
+}
+
+// With the simulator not detected its Scenery folder is unknown: it holds none of the user's
+// folders, which are listed and scanned.
+TEST_F(SceneryTest, UnknownSimulatorSceneryHoldsNoFolder) {
+  g_paramSimInstallPath.setValue("");
+  const fs::path addons = m_folder.path() / "Addons";
+  fixtures::bglWriteFile(addons / "EDDM.bgl", fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                                                  "EDDM", false, 3, 48.35, 11.78)));
+  g_paramAfolder[3].setValue(addons.string());
+  std::vector<std::string> folders;
+  lf_checkAfolder(g_paramAfolder, folders);
+  EXPECT_THAT(folders, ElementsAre(addons.string()));
+  g_maxThreads = 2;
+  lf_scanFolder(folders.front());
+  EXPECT_TRUE(fs::exists(g_myThirdpartyDir / "EDDM.xml"));
+  takeScanLog();
 }
 
 // The whole scan: two add-on folders named in scenery_add-ons.xml, the archive on a local
@@ -262,4 +283,92 @@ TEST_F(AirportsScanTest, ManualModeWithoutFolders) {
   EXPECT_TRUE(fs::exists(g_myORBXDir / "KEEP.xml"));
   EXPECT_TRUE(g_paramScanAirports.value());
   g_paramAfgAutomatic.setValue(true);
+}
+
+namespace {
+
+// Every file and folder below my_ORBX and my_thirdparty, with the files' bytes.
+std::map<std::string, std::string> standFolders() {
+  std::map<std::string, std::string> found;
+  for (const fs::path& folder : {g_myORBXDir, g_myThirdpartyDir}) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      found[entry.path().generic_string()] = entry.is_regular_file() ? readText(entry.path()) : "/";
+    }
+  }
+  return found;
+}
+
+// The stand and link files of an earlier scan, and a user's own park airport folder.
+void writeEarlierStandFiles() {
+  writeBytes(g_myORBXDir / "EGLL.txt", "archive/simaddon/EGLL.xml\n");
+  writeBytes(g_myORBXDir / "LOWI.xml", "<parkpositions>earlier LOWI</parkpositions>");
+  writeBytes(g_myThirdpartyDir / "EDDM.xml", "<parkpositions>earlier EDDM</parkpositions>");
+  writeBytes(g_myThirdpartyDir / "LEAB" / "LEAB.xml", "the user's own");
+}
+
+bool scanLogHas(const std::string& start) {
+  std::lock_guard lock(g_scanLogMutex);
+  return std::any_of(g_scanLogLines.begin(), g_scanLogLines.end(),
+                     [&](const std::string& line) { return line.starts_with(start); });
+}
+
+}  // namespace
+
+// The user closes the program while a large tree is scanned: the earlier stand files stay as
+// they were and the scan is asked for again.
+TEST_F(AirportsScanTest, AScanCutShortKeepsThePreviousStandFiles) {
+  writeEarlierStandFiles();
+  const auto earlier = standFolders();
+  const fs::path tree = m_drive.path() / "Addons" / "Big";
+  for (int k = 0; k < 200; ++k) {
+    const std::string icao =
+        fmt::format("EZ{}{}", static_cast<char>('A' + k / 26), static_cast<char>('A' + k % 26));
+    fixtures::bglWriteFile(tree / fmt::format("Pack{}", k / 20) / (icao + ".bgl"),
+                           fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                               icao, false, 40, 40.0 + k * 0.01, 10.0)));
+  }
+  writeBytes(configFolder() / "scenery_add-ons.xml", utf16le("<Path>C:\\Addons\\Big</Path>\n"));
+  g_maxThreads = 1;
+  std::future<void> scan;
+  {
+    ScanSlot otherScan;  // its task holds the only slot: the walk waits at its second airport
+    scan = std::async(std::launch::async, gf_scanAirports);
+    while (!scanLogHas("Scanning for addon airports in ") &&
+           scan.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+    }
+    g_exitRequested = true;
+  }
+  scan.get();
+  g_exitRequested = false;
+  EXPECT_EQ(standFolders(), earlier);
+  EXPECT_TRUE(g_paramScanAirports.value());
+  EXPECT_THAT(readText(g_parametersFile), ::testing::Not(::testing::HasSubstr("SCAN_AIRPORTS")));
+  EXPECT_TRUE(m_folder.logHas(
+      "===> airports scan cut short: the stand files of the previous scan are kept"));
+  EXPECT_FALSE(m_folder.logHas("airports scan ends"));
+  EXPECT_FALSE(fs::exists(g_airportsDir / "scan_new"));
+}
+
+// A new file that cannot take its place (a folder of its name is in the way) after others did:
+// every move is taken back, the earlier files stay and the scan is asked for again.
+TEST_F(AirportsScanTest, ASwapThatFailsHalfWayKeepsThePreviousStandFiles) {
+  writeEarlierStandFiles();
+  fs::create_directories(g_myThirdpartyDir / "EDDN.xml");
+  const auto earlier = standFolders();
+  const fs::path scen = m_drive.path() / "Addons";
+  fixtures::bglWriteFile(
+      scen / "ORBX/LOWS/LOWS.bgl",
+      fixtures::bglFileBytes(fixtures::bglSimpleAirportFile("LOWS", true, 4, 47.79, 13.0)));
+  fixtures::bglWriteFile(
+      scen / "Aerosoft/EDDN.bgl",
+      fixtures::bglFileBytes(fixtures::bglSimpleAirportFile("EDDN", false, 3, 49.5, 11.08)));
+  writeBytes(configFolder() / "scenery_add-ons.xml", utf16le("<Path>C:\\Addons</Path>\n"));
+  gf_scanAirports();
+  EXPECT_EQ(standFolders(), earlier);
+  EXPECT_TRUE(g_paramScanAirports.value());
+  EXPECT_TRUE(
+      m_folder.logHas("===> the stand files of this airports scan could not replace those of "
+                      "the previous scan ("));
+  EXPECT_FALSE(fs::exists(g_airportsDir / "scan_new"));
+  EXPECT_FALSE(fs::exists(g_airportsDir / "scan_old"));
 }

@@ -8,7 +8,8 @@
 #include <sstream>
 
 #ifndef _WIN32
-#include <unistd.h>  // getpid
+#include <sys/wait.h>
+#include <unistd.h>  // getpid, fork, setuid
 #endif
 
 #include "airports/scan_log.h"
@@ -99,5 +100,28 @@ std::string readText(const std::filesystem::path& file) {
   text << in.rdbuf();
   return text.str();
 }
+
+#ifndef _WIN32
+int runAsUser(const std::function<int()>& step) {
+  constexpr uid_t kNobody = 65534;
+  namespace fs = std::filesystem;
+  fs::permissions(fs::current_path(), fs::perms::all);
+  for (const auto& entry : fs::recursive_directory_iterator(fs::current_path())) {
+    if (entry.is_directory()) {
+      fs::permissions(entry.path(), fs::perms::all);
+    }
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const bool dropped = ::geteuid() != 0 || (::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
+    ::_exit(dropped ? step() : kNoUserRights);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    return -1;
+  }
+  return WEXITSTATUS(status);
+}
+#endif
 
 }  // namespace airports_test

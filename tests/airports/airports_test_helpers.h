@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,5 +72,15 @@ class HttpServer {
 };
 
 std::string readText(const std::filesystem::path& file);
+
+#ifndef _WIN32
+// Exit codes of runAsUser beside the step's own.
+constexpr int kStepPassed = 0;
+constexpr int kNoUserRights = 99;  // root's rights could not be given up: skip
+// Runs the step in a child process that has given up root's rights, as a user runs the program
+// (root reads every file); the child's exit code, the step's result. The working folder is
+// opened to everyone first; the child logs to the same Log.txt.
+int runAsUser(const std::function<int()>& step);
+#endif
 
 }  // namespace airports_test

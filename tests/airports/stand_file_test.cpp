@@ -16,6 +16,7 @@
 #include "fixtures/stand_file_builder.h"
 #include "foundation/day_slots.h"
 #include "foundation/errors.h"
+#include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/meta_block.h"
 #include "foundation/parameters.h"
@@ -439,6 +440,56 @@ TEST_F(StandFileTest, HandmadeAndBrokenLearnedFiles) {
   EXPECT_TRUE(std::filesystem::exists("airports/learned/my_ORBX/EGLL0.xml"));
   EXPECT_TRUE(m_folder.logHas("could not be loaded, saved as *.0.xml"));
 }
+
+#ifndef _WIN32
+// Files the user may not read: each message names the file and why, and the learned file stays
+// as it was, also through the save that follows the read.
+TEST_F(StandFileTest, UnreadableFilesAreNamedAndLeftAsTheyAre) {
+  namespace fs = std::filesystem;
+  const std::string path = "airports/my_thirdparty/EDDF.xml";
+  const fs::path learnedPath = "airports/learned/thirdparty/Aerosoft/EDDF.xml";
+  StandFileLayout archive;
+  archive.parameters = {
+      {"publisher", "Aerosoft"}, {"altitude", "364"}, {"airport_name", "Frankfurt"}};
+  archive.stands = {{"A1", 50.03, 8.57}};
+  fixtures::writeStandFile(path, archive);
+  StandFileLayout learned;
+  learned.parameters = {{"airport_name", "Frankfurt"}};
+  learned.stands = {{"A1", 0, 0}};
+  fixtures::writeStandFile(learnedPath, learned);
+  const std::string learnedBytes = readText(learnedPath);
+  const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+
+  fs::permissions(path, fs::perms::none);
+  const int standFile = airports_test::runAsUser([&] {
+    gf_log("result: " + read(path));
+    return airports_test::kStepPassed;
+  });
+  fs::permissions(path, readable);
+  fs::permissions(learnedPath, fs::perms::none);
+  const int learnedFile = airports_test::runAsUser([&] {
+    const bool read = this->read(path).empty() && g_parkStands.size() == 1;
+    const AirportFile save{"EDDF", "Frankfurt", "", "Aerosoft", 0, 0, 0, 364, g_parkStands};
+    return read && !gf_writeApf(save, learnedPath, false) ? airports_test::kStepPassed : 1;
+  });
+  fs::permissions(learnedPath, readable);
+  if (standFile == airports_test::kNoUserRights || learnedFile == airports_test::kNoUserRights) {
+    GTEST_SKIP() << "could not give up root's rights";
+  }
+  EXPECT_TRUE(
+      m_folder.logHas("result: airports/my_thirdparty/EDDF.xml could not be loaded, it "
+                      "cannot be read: Permission denied"));
+  EXPECT_EQ(learnedFile, airports_test::kStepPassed);
+  EXPECT_TRUE(
+      m_folder.logHas("===> airports/learned/thirdparty/Aerosoft/EDDF.xml found, but could "
+                      "not be loaded, it cannot be read: Permission denied; it is left as "
+                      "it is"));
+  EXPECT_TRUE(m_folder.logHas(
+      "===> airports/learned/thirdparty/Aerosoft/EDDF.xml cannot be read, it is left as it is"));
+  EXPECT_FALSE(fs::exists("airports/learned/thirdparty/Aerosoft/EDDF0.xml"));
+  EXPECT_EQ(readText(learnedPath), learnedBytes);
+}
+#endif
 
 // A callsign that the static's tail number could not carry: the option is refused with a log
 // line, the stand and the other options stay.

@@ -101,6 +101,36 @@ TEST_F(LogTest, OpeningFailsWhenLogTxtCannotBeWritten) {
   gf_log("dropped");  // no crash, nothing written
 }
 
+TEST_F(LogTest, AProgramFolderThatCannotBeWrittenLogsInTheFallbackFolder) {
+  std::filesystem::create_directory("program");
+  std::filesystem::current_path("program");
+  const std::filesystem::path appData = folder_.path() / "AppData" / "Zendrik_P3D";
+  {
+    UnwritableFolder locked(folder_.path() / "program");
+    if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+    ASSERT_TRUE(gf_openLogOrFallback(appData));
+    gf_log("a line");
+  }
+  EXPECT_EQ(gf_logPath(), appData / "Log.txt");
+  const std::string why = "===> Log.txt cannot be written in the program folder " +
+                          (folder_.path() / "program").string() +
+                          " (Failed to write file Log.txt), it is written here";
+  EXPECT_EQ(gf_testReadLines(appData / "Log.txt"),
+            (std::vector<std::string>{kHeader, why, "a line"}));
+  EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+
+  // A writable program folder keeps its own log; neither: no log, and no failure.
+  ASSERT_TRUE(gf_openLogOrFallback(appData));
+  EXPECT_EQ(gf_logPath(), "Log.txt");
+  gf_closeLog();
+  std::filesystem::remove("Log.txt");
+  std::filesystem::create_symlink("missing_folder/Log.txt", "Log.txt");
+  gf_testWriteFile("a_file", "");
+  EXPECT_FALSE(gf_openLogOrFallback(std::filesystem::path("a_file") / "Zendrik_P3D"));
+  EXPECT_FALSE(gf_logIsOpen());
+  std::filesystem::current_path(folder_.path());
+}
+
 TEST_F(LogTest, BackupFileInsertsZeroBeforeTheLastDotOfThePath) {
   gf_testWriteFile("data.xml", "v1");
   gf_backupFile("data.xml");

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "foundation/file_helpers.h"
+#include "foundation/file_names.h"
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
 #include "foundation/temp_folder.h"
@@ -84,6 +85,24 @@ TEST(FileHelpersTest, RemoveCountAndListAirportFiles) {
   EXPECT_TRUE(std::filesystem::is_directory("stands/sub"));
   EXPECT_TRUE(std::filesystem::is_directory("stands/LFPG.xml"));
   gf_removeFilesInFolder("nowhere");
+}
+
+TEST(FileHelpersTest, AFolderThatCannotBeWrittenSaysWhy) {
+  TempWorkingFolder folder;
+  const std::filesystem::path probe = folder.path() / g_writeCheckFileName;
+  EXPECT_EQ(gf_folderWriteError(folder.path()), "");
+  EXPECT_FALSE(std::filesystem::exists(probe));
+  EXPECT_NE(gf_folderWriteError(folder.path() / "missing"), "");
+#ifndef _WIN32
+  // A full disk: the file is made but its bytes are refused.
+  std::filesystem::create_symlink("/dev/full", probe);
+  EXPECT_EQ(gf_folderWriteError(folder.path()), "No space left on device");
+  EXPECT_FALSE(std::filesystem::is_symlink(probe));
+#endif
+  std::filesystem::create_directory("locked");
+  UnwritableFolder locked(folder.path() / "locked");
+  if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+  EXPECT_NE(gf_folderWriteError(folder.path() / "locked"), "");
 }
 
 TEST(FileHelpersTest, SaveXmlWritesAWholeFileAndAttributesReadSafely) {

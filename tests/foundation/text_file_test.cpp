@@ -140,6 +140,23 @@ TEST_F(TextFileTest, InvalidUtf16StopsAtThatLineWithTheStatusMessage) {
   EXPECT_TRUE(gf_testHasLine(gf_testReadLines("Log.txt"), message));
 }
 
+// A line of a file that is no UTF-8 is kept as it stands, and the file is named with the line.
+TEST_F(TextFileTest, LineThatIsNoUtf8IsNamedWithItsFile) {
+  gf_openLog();
+  for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+    gf_testWriteFile("my_park_airports.txt", mark + "EDDF\n\xC3(EHAM\nLOWW,\xFF\n");
+    Lines lines;
+    EXPECT_TRUE(gf_readExtTextFileToStringVector("my_park_airports.txt", lines));
+    EXPECT_EQ(lines, (Lines{"EDDF", "\xC3(EHAM", "LOWW,\xFF"}));
+  }
+  gf_closeLog();
+  const Lines log = gf_testReadLines("Log.txt");
+  EXPECT_EQ(
+      std::count(log.begin(), log.end(),
+                 "===> my_park_airports.txt line 2 is not UTF-8 text, save the file as UTF-8"),
+      2);
+}
+
 TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
   gf_openLog();
   Lines lines;

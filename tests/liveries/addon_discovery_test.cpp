@@ -39,8 +39,8 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
                            "REQUIRED=false\n"
                            "[package.1]\n"
                            "Path=D:\\AI\\Lower\n"
-                           "[Package.2]\n"
-                           "PATH=D:\\AI\\MyPackage\n"
+                           " [Package.2] \n"
+                           "PATH=D:\\AI\\Real Packages\n"
                            "TITLE=no value here\n"
                            "path without equals\n");
   fixtures::writeFileBytes(
@@ -53,19 +53,24 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
   fixtures::writeFileBytes(
       env_.path() / "d" / "AI" / "Lower" / "add-on.xml",
       "<Category>SimObjects</Category>\n<Path>D:\\AI\\Lower\\SimObjects</Path>\n");
+  fixtures::writeFileBytes(env_.path() / "d" / "AI" / "Real Packages" / "add-on.xml",
+                           "<Category>SimObjects</Category>\n<Path>SimObjects</Path>\n");
   std::vector<std::string> folders;
   lf_readP3DAddOnsAircraft(folders);
-  // [package.1] is no header: its Path line belongs to package 0; "MyPackage" reads as a header.
+  // [package.1] is no header: its Path line belongs to package 0; nor is a path holding
+  // "Package".
   EXPECT_EQ(folders,
-            (std::vector<std::string>{"D:\\AI\\MyPack\\SimObjects\\Airplanes",
-                                      "Relative\\SimObjects", "D:\\AI\\Lower\\SimObjects"}));
+            (std::vector<std::string>{
+                "D:\\AI\\MyPack\\SimObjects\\Airplanes", "D:\\AI\\MyPack\\Relative\\SimObjects",
+                "D:\\AI\\Lower\\SimObjects", "D:\\AI\\Real Packages\\SimObjects"}));
   const std::string log = env_.log();
   EXPECT_EQ(logLinesWith(log, "path found:"),
-            (std::vector<std::string>{"path found:D:\\AI\\MyPack  ", "path found:D:\\AI\\Lower"}));
-  EXPECT_EQ(logLinesWith(log, "Simobjects found:").size(), 3u);
-  EXPECT_EQ(logLinesWith(log, "   exploring ").size(), 2u);
+            (std::vector<std::string>{"path found:D:\\AI\\MyPack  ", "path found:D:\\AI\\Lower",
+                                      "path found:D:\\AI\\Real Packages"}));
+  EXPECT_EQ(logLinesWith(log, "Simobjects found:").size(), 4u);
+  EXPECT_EQ(logLinesWith(log, "   exploring ").size(), 3u);
   EXPECT_EQ(logLinesWith(log, "add-on packages found"),
-            std::vector<std::string>{"3 AI add-on packages found"});
+            std::vector<std::string>{"4 AI add-on packages found"});
   EXPECT_TRUE(liveries_test::contains(
       log, "\nReading " + addOnsCfg_.string() + " for AI add-on packages..."));
 }
@@ -96,14 +101,15 @@ TEST_F(AddonDiscovery, EntriesOfSimObjectsCfg) {
       simObjectsCfg_,
       "\xEF\xBB\xBF[Entry.0]\r\nTitle=Default path\r\nPath=SimObjects\\Airplanes\r\n"
       "Required=False\r\n[Entry.1]\r\nTitle=AI\r\nPath=SimObjects\\AI Traffic \r\n"
-      "[ENTRY.2]\r\nPath=E:\\Liveries\r\n[Entry.3]\r\nPath=D:\\Abs\\SimObjects\\AI\r\n");
+      "[ENTRY.2]\r\nPath=E:\\Liveries\r\n[Entry.3]\r\nPath=D:\\Abs\\SimObjects\\AI\r\n"
+      "Path=E:\\Entry Liveries\r\n");
   std::vector<std::string> folders = {"kept"};
   lf_readP3DSimObjectsCfg(folders);
   EXPECT_EQ(folders, (std::vector<std::string>{
                          "kept", "C:\\Program Files\\Prepar3D v5\\SimObjects\\AI Traffic",
-                         "E:\\Liveries", "D:\\Abs\\SimObjects\\AI"}));
+                         "E:\\Liveries", "D:\\Abs\\SimObjects\\AI", "E:\\Entry Liveries"}));
   EXPECT_EQ(logLinesWith(env_.log(), "add-on packages found"),
-            std::vector<std::string>{"3 AI add-on packages found"});
+            std::vector<std::string>{"4 AI add-on packages found"});
 }
 
 TEST_F(AddonDiscovery, RealAddOnXmlNamesItsSimObjectsFolderRelatively) {
@@ -111,11 +117,11 @@ TEST_F(AddonDiscovery, RealAddOnXmlNamesItsSimObjectsFolderRelatively) {
   if (!fs::exists(real)) GTEST_SKIP() << "real-world files not found at " << real;
   std::vector<std::string> folders;
   lf_explorePackage(real.string(), folders);
-  // The path stands as written, not joined to the package folder; the scan later finds no
-  // such folder relative to the program folder and skips it.
-  EXPECT_EQ(folders, std::vector<std::string>{"SimObjects"});
+  // The folder lies in the package, where the simulator looks for it.
+  const std::string inPackage = real.string() + "\\SimObjects";
+  EXPECT_EQ(folders, std::vector<std::string>{inPackage});
   EXPECT_EQ(logLinesWith(env_.log(), "Simobjects found:"),
-            std::vector<std::string>{"      Simobjects found:SimObjects"});
+            std::vector<std::string>{"      Simobjects found:" + inPackage});
 }
 
 }  // namespace

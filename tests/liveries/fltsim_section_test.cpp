@@ -153,7 +153,7 @@ TEST_F(FltsimSection, DuplicateKeysEndTheSection) {
       {{"title=A", "sim=NOAIR", "atc_parking_codes=DLH"}, "%F/NOAIR.air [fltsim.0] does not exist"},
   };
   for (const auto& [body, expected] : cases) {
-    std::vector<std::string> lines = {"[fltsim.0]"};
+    std::vector<std::string> lines = {" [fltsim.0]        "};  // its blanks stay out of reports
     lines.insert(lines.end(), body.begin(), body.end());
     EXPECT_TRUE(process(lines).empty()) << expected;
     EXPECT_EQ(reports(), std::vector<std::string>{withFolder(expected, folder_)});
@@ -220,7 +220,7 @@ TEST_F(FltsimSection, IvaoModelSetSections) {
   };
   // clang-format on
   for (const MtlCase& c : cases) {
-    std::vector<std::string> lines = {"[fltsim.0]"};
+    std::vector<std::string> lines = {"[fltsim.0]\t "};
     lines.insert(lines.end(), c.lines.begin(), c.lines.end());
     if (std::none_of(lines.begin(), lines.end(),
                      [](const std::string& l) { return l.starts_with("sim="); })) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "fixtures/ai_package_writer.h"
 #include "foundation/errors.h"
 #include "foundation/file_names.h"
@@ -57,6 +59,25 @@ TEST_F(LiveryFile, EmptyCatalogueWritesNothingAndMissingFileIs51) {
   EXPECT_FALSE(std::filesystem::exists(g_liveriesScannedFile));
   EXPECT_EQ(liveries_test::thrownText<qvb::UserErrorException>([] { lf_readLiveriesScanned(); }),
             "51: File output/LiveriesScanned.xml not found");
+}
+
+// A damaged catalogue (a write cut short, bytes overwritten) is named as damaged, with the way
+// to rebuild it, not as missing.
+TEST_F(LiveryFile, DamagedCatalogueSaysHowToRebuildIt) {
+  g_liveries = {liv("DLH", "B738", "AI B738 Lufthansa", "D-ABCD"), liv("KLM", "B738", "KLM")};
+  gf_writeLiveriesScanned();
+  const std::string whole = liveries_test::fileText(g_liveriesScannedFile);
+  std::string noise(whole.size(), '\0');
+  std::mt19937 random(7);
+  for (char& c : noise) c = static_cast<char>(random());
+  for (const std::string& bytes : {whole.substr(0, whole.size() / 2), noise}) {
+    lf_writeRaw(bytes);
+    const std::string text =
+        liveries_test::thrownText<qvb::UserErrorException>([] { lf_readLiveriesScanned(); });
+    EXPECT_TRUE(text.starts_with("51: File " + g_liveriesScannedFile.string() + " is damaged: "))
+        << text;
+    EXPECT_TRUE(contains(text, "; a livery scan rebuilds it: tick \"Scan for liveries\"")) << text;
+  }
 }
 
 TEST_F(LiveryFile, ReaderFailuresAndLenientAttributes) {

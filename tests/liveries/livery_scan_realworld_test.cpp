@@ -61,8 +61,8 @@ TEST_F(RealAircraftCfg, InPlaceEverySectionIsReported) {
   EXPECT_EQ(g_incompleteSections.size(), 177u);
   EXPECT_EQ(count(g_incompleteSections, " does not exist"), 177u);
   EXPECT_EQ(count(g_incompleteSections, kLionRock), 133u);
-  // Trailing blanks of a header stay in the line; a comment after a value is part of it.
-  EXPECT_EQ(count(g_incompleteSections, "/model.CFM [fltsim.0]                does not exist"), 1u);
+  // A header's trailing blanks stay out of the line; a comment after a value is part of it.
+  EXPECT_EQ(count(g_incompleteSections, "/model.CFM [fltsim.0] does not exist"), 1u);
   EXPECT_EQ(count(g_incompleteSections, "[fltsim.130] does not exist"), 1u);
   EXPECT_EQ(count(g_incompleteSections, "/model.long //clean,long [fltsim."), 17u);
   EXPECT_EQ(count(g_incompleteSections, "/model.clean //clean,long [fltsim."), 17u);

@@ -350,8 +350,9 @@ TEST_F(LiveryMatchE2e, SecondProcessingInOneProcessIsSkipped) {
                        "Processing scanned liveries skipped; already done in previous start-up\n"));
 }
 
-// The rescan command: the tables are cleared between runs while a remembered and a refused
-// title are held, then built from the new catalogue. Under AddressSanitizer any later use of a
+// The rescan command: the tables are cleared between runs (with the done flag, as the closing
+// sequence does) while a remembered and a refused title are held, then built from the new
+// catalogue. Under AddressSanitizer any later use of a
 // freed title fails the run; no substitute of the old catalogue may survive.
 TEST_F(LiveryMatchE2e, RescanRebuildsFromTheNewCatalogue) {
   LiveryTarget remembered = aircraft("KLM", "B744");

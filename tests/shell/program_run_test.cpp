@@ -2,8 +2,9 @@
 // registry store with the v5 install path and the SimConnect ports, AppData with RealTraffic's
 // jar, the local download server, p3d-standin with the user parked at KLAX and rt-standin
 // replaying the first minutes of the KLAX recording. The run's main loop must be seen working
-// from outside: the user position going to RealTraffic about once a second, AI objects created
-// in the simulator, the window saved on SIGUSR1, and SIGTERM closing it at once.
+// from outside: the user position going to RealTraffic again and again, AI objects created in
+// the simulator, the window saved on SIGUSR1, and SIGTERM closing it, also while the simulator is
+// frozen. Every wait is for an event, with bounds meant for a loaded machine.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <png.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <functional>
@@ -33,39 +35,19 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::uint16_t lf_freePort(int type, int family = AF_INET) {
-  const int s = ::socket(family, type, 0);
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  if (family == AF_INET6) {
-    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
-    a6->sin6_family = AF_INET6;
-    a6->sin6_addr = in6addr_loopback;
-    length = sizeof(sockaddr_in6);
-  } else {
-    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
-    a4->sin_family = AF_INET;
-    a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    length = sizeof(sockaddr_in);
-  }
-  ::bind(s, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  const std::uint16_t port = ntohs(family == AF_INET6
-                                       ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
-                                       : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-  ::close(s);
-  return port;
-}
-
-bool lf_listening(std::uint16_t port) {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+// A port that was free a moment ago. Only for the program's own ports, which it takes from its
+// settings and environment with no way to be handed a socket: a start that finds one taken again
+// is retried with new ports.
+std::uint16_t lf_freePort(int type) {
+  const int s = ::socket(AF_INET, type, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  socklen_t length = sizeof address;
+  ::bind(s, reinterpret_cast<sockaddr*>(&address), length);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
   ::close(s);
-  return connected;
+  return ntohs(address.sin_port);
 }
 
 std::string lf_read(const fs::path& file) {
@@ -85,6 +67,47 @@ bool lf_waitFor(const std::function<bool()>& done, std::chrono::seconds timeout)
     std::this_thread::sleep_for(50ms);
   }
   return true;
+}
+
+constexpr int kStartAttempts = 5;
+// How long a process may take to end on a loaded machine before it counts as hanging.
+constexpr auto kEnds = std::chrono::milliseconds(60s);
+
+// The number that follows the marker in a process's output, once it is there; -1 when it does
+// not come.
+int lf_portAfter(const fs::path& output, const std::string& marker) {
+  int port = -1;
+  lf_waitFor(
+      [&] {
+        const std::string text = lf_read(output);
+        const auto at = text.find(marker);
+        if (at == std::string::npos) return false;
+        const auto from = at + marker.size(), to = text.find_first_not_of("0123456789", from);
+        if (to == std::string::npos || to == from) return false;  // not written whole yet
+        port = std::stoi(text.substr(from, to - from));
+        return true;
+      },
+      60s);
+  return port;
+}
+
+// The registry store's SimConnect ports, which the demo world wrote before the simulator
+// stand-in had its own.
+void lf_setSimConnectPorts(const fs::path& registry, int port4, int port6) {
+  std::string text = lf_read(registry);
+  for (const auto& [name, port] :
+       {std::pair{"\"SimConnect_Port_IPv4\"=\"", port4}, {"\"SimConnect_Port_IPv6\"=\"", port6}}) {
+    const auto from = text.find(name) + std::strlen(name);
+    text.replace(from, text.find('"', from) - from, std::to_string(port));
+  }
+  std::ofstream(registry, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The process is stopped (by SIGSTOP): its state in /proc is 'T'.
+bool lf_processStopped(pid_t pid) {
+  const std::string stat = lf_read(fs::path("/proc") / std::to_string(pid) / "stat");
+  const auto name = stat.rfind(')');  // the name may hold blanks and parentheses
+  return name != std::string::npos && stat.size() > name + 2 && stat[name + 2] == 'T';
 }
 
 // The saved window as 0xRRGGBB pixels, row by row; empty when the file cannot be read.
@@ -144,6 +167,10 @@ class Processes {
     std::erase(started_, pid);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
+  void kill(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    wait(pid, 60s);
+  }
 
  private:
   std::vector<pid_t> started_;
@@ -186,49 +213,94 @@ class ProgramRunTest : public ::testing::Test {
     if (std::system("python3 -c 'import http.server' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
     ASSERT_EQ(std::system((std::string(ZENDRIK_CMAKE_COMMAND) + " --install " + ZENDRIK_BINARY_DIR +
                            " --prefix " + program_.string() + " >/dev/null").c_str()), 0);
+    // The SimConnect ports are those the simulator stand-in picks (startAll).
     const std::string layout = (tools_ / "fixtures" / "demo-world").string() + " --out " +
-                               (root_.path() / "world").string() + " --program " + program_.string() +
-                               " --simconnect-ports " + std::to_string(port4_) + " " +
-                               std::to_string(port6_) + " >/dev/null";
+                               (root_.path() / "world").string() + " --program " +
+                               program_.string() + " --simconnect-ports 1 1 >/dev/null";
     ASSERT_EQ(std::system(layout.c_str()), 0);
     world_ = nlohmann::json::parse(lf_read(root_.path() / "world" / "world.json"));
-    for (const auto& [name, value] : world_["environment"].items()) env_.set(name, value.get<std::string>());
-    env_.set("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:" + std::to_string(httpPort_) + "/");
+    for (const auto& [name, value] : world_["environment"].items())
+      env_.set(name, value.get<std::string>());
     env_.set("ZENDRIK_RUNTIME_DIR", root_.path().string());
     env_.set("ZENDRIK_WINDOW_PNG", png().string());
     env_.set("ZENDRIK_HEADLESS", "1");
-    env_.set("ZENDRIK_WEATHER_PORT", std::to_string(weatherPort_));
-    env_.set("ZENDRIK_TRAFFIC_PORT", std::to_string(trafficPort_));
     const fs::path appData = fs::path(world_["environment"]["APPDATA"].get<std::string>()) / "Zendrik_P3D";
     fs::create_directories(appData);
     settings_ = appData / "parameters.xml";
     std::ofstream(settings_)
-        << "<?xml version=\"1.0\"?>\n<parameters>\n\t<parameter name=\"PORT_NUMBER\" value=\""
-        << rtPort_ << "\" />\n</parameters>\n";
+        << "<?xml version=\"1.0\"?>\n<parameters>\n\t<parameter name=\"PORT_NUMBER\" "
+           "value=\"0\" />\n</parameters>\n";
   }
 
-  // The download server and the simulator stand-in, the program, then rt-standin replaying the
-  // first minutes of the KLAX recording. Returns the program's process id.
+  // The download server and the simulator stand-in on ports they pick themselves, then the
+  // program with rt-standin replaying the first minutes of the KLAX recording. Returns the
+  // program's process id, or -1 when it could not be started.
   pid_t startAll() {
-    processes_.start({"python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
-                      world_["download_folder"].get<std::string>(), std::to_string(httpPort_)},
+    processes_.start({"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+                      world_["download_folder"].get<std::string>(), "0"},
                      httpLog());
-    EXPECT_TRUE(lf_waitFor([&] { return lf_listening(httpPort_); }, 30s));
-    processes_.start({(tools_ / "p3d-standin" / "p3d-standin").string(), "--port", std::to_string(port4_),
-                      "--port6", std::to_string(port6_), "--scenario", world_["scenario"].get<std::string>(),
-                      "--trace", trace().string(), "--simobjects", world_["simobjects"].get<std::string>(),
-                      "--frame-hz", "30"},
-                     standinLog());
-    EXPECT_TRUE(lf_waitFor([&] { return lf_read(standinLog()).find("listening") != std::string::npos; }, 30s));
-    const pid_t pid = processes_.start({(program_ / "zendrik_p3d").string()}, root_.path() / "program.out", program_);
+    const int httpPort = lf_portAfter(httpLog(), "Serving HTTP on 127.0.0.1 port ");
+    standin_ = processes_.start(
+        {(tools_ / "p3d-standin" / "p3d-standin").string(), "--port", "0", "--port6", "0",
+         "--scenario", world_["scenario"].get<std::string>(), "--trace", trace().string(),
+         "--simobjects", world_["simobjects"].get<std::string>(), "--frame-hz", "30"},
+        standinLog());
+    const int port4 = lf_portAfter(standinLog(), "p3d-standin listening: port ");
+    const int port6 = lf_portAfter(standinLog(), " port6 ");
+    if (httpPort <= 0 || port4 <= 0 || port6 <= 0) {
+      ADD_FAILURE() << "no port from the download server or the simulator stand-in";
+      return -1;
+    }
+    env_.set("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:" + std::to_string(httpPort) + "/");
+    lf_setSimConnectPorts(world_["environment"]["ZENDRIK_REGISTRY"].get<std::string>(), port4,
+                          port6);
     lf_cutRecording(root_.path() / "recording.rttfc", 600);
-    processes_.start({(tools_ / "rt-standin" / "rt-standin").string(), "--server",
-                      "127.0.0.1:" + std::to_string(rtPort_), "--traffic",
-                      (root_.path() / "recording.rttfc").string(), "--weather-port",
-                      std::to_string(weatherPort_), "--traffic-port", std::to_string(trafficPort_),
-                      "--log", rtLog().string()},
-                     root_.path() / "rt-standin.out");
-    return pid;
+    for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+      if (const pid_t pid = startProgram(); pid > 0) return pid;
+    }
+    ADD_FAILURE() << "the program's ports were taken at every start:\n" << lf_read(log());
+    return -1;
+  }
+
+  // The program and rt-standin on ports that were free a moment ago; -1 (both stopped) when one
+  // of the program's ports was taken meanwhile.
+  pid_t startProgram() {
+    const std::string rtPort = std::to_string(lf_freePort(SOCK_STREAM));
+    const std::string weatherPort = std::to_string(lf_freePort(SOCK_DGRAM));
+    const std::string trafficPort = std::to_string(lf_freePort(SOCK_DGRAM));
+    setSetting("PORT_NUMBER", rtPort);
+    env_.set("ZENDRIK_WEATHER_PORT", weatherPort);
+    env_.set("ZENDRIK_TRAFFIC_PORT", trafficPort);
+    fs::remove(log());
+    const pid_t pid = processes_.start({(program_ / "zendrik_p3d").string()},
+                                       root_.path() / "program.out", program_);
+    const pid_t rt = processes_.start(
+        {(tools_ / "rt-standin" / "rt-standin").string(), "--server", "127.0.0.1:" + rtPort,
+         "--traffic", (root_.path() / "recording.rttfc").string(), "--weather-port", weatherPort,
+         "--traffic-port", trafficPort, "--log", rtLog().string()},
+        root_.path() / "rt-standin.out");
+    const auto clash = [&] {
+      const std::string text = lf_read(log());
+      return text.find("Bind failed at port") != std::string::npos ||
+             text.find("bind to stream socket failed") != std::string::npos;
+    };
+    EXPECT_TRUE(lf_waitFor(
+        [&] { return clash() || lf_count(lf_read(log()), "Reader connected") == 2; }, 240s))
+        << lf_read(log());
+    if (!clash()) return pid;
+    processes_.kill(rt);
+    processes_.kill(pid);
+    return -1;
+  }
+
+  // Sets a saved setting's value in parameters.xml.
+  void setSetting(const std::string& name, const std::string& value) {
+    std::string text = lf_read(settings_);
+    const std::string key = "name=\"" + name + "\" value=\"";
+    ASSERT_NE(text.find(key), std::string::npos);
+    const auto from = text.find(key) + key.size();
+    text.replace(from, text.find('"', from) - from, value);
+    std::ofstream(settings_, std::ios::binary | std::ios::trunc) << text;
   }
 
   // The value of a saved setting ("" when it is not saved).
@@ -255,16 +327,15 @@ class ProgramRunTest : public ::testing::Test {
   const fs::path program_ = root_.path() / "program";
   nlohmann::json world_;
   fs::path settings_;
-  const std::uint16_t port4_ = lf_freePort(SOCK_STREAM), port6_ = lf_freePort(SOCK_STREAM, AF_INET6);
-  const std::uint16_t httpPort_ = lf_freePort(SOCK_STREAM), rtPort_ = lf_freePort(SOCK_STREAM);
-  const std::uint16_t weatherPort_ = lf_freePort(SOCK_DGRAM), trafficPort_ = lf_freePort(SOCK_DGRAM);
+  pid_t standin_ = -1;  // the simulator stand-in
 };
 
 TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
   const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
   ASSERT_TRUE(lf_waitFor([&] { return lf_read(log()).find("RealTraffic connected") != std::string::npos; }, 180s))
       << lf_read(log());
-  // The main loop: traffic becomes AI objects, and the position goes out about once a second.
+  // The main loop: traffic becomes AI objects, and the position goes out again and again.
   EXPECT_TRUE(lf_waitFor([&] { return lf_read(trace()).find("\"created\"") != std::string::npos; }, 120s));
   // Auto range knows the user is parked before the first traffic is filtered: the very first
   // range request already asks for the ground radius of 10 nm.
@@ -273,10 +344,7 @@ TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
   ASSERT_NE(radius, std::string::npos);
   EXPECT_EQ(std::stoul(traced.substr(radius + 11)), 10u * 1852u);
   const std::size_t before = lf_count(lf_read(rtLog()), "Qs121=");
-  std::this_thread::sleep_for(5s);
-  const std::size_t sent = lf_count(lf_read(rtLog()), "Qs121=") - before;
-  EXPECT_GE(sent, 3u);
-  EXPECT_LE(sent, 8u);
+  EXPECT_TRUE(lf_waitFor([&] { return lf_count(lf_read(rtLog()), "Qs121=") >= before + 3; }, 60s));
 
   ::kill(pid, SIGUSR1);
   EXPECT_TRUE(lf_waitFor([&] { return fs::exists(png()); }, 10s));
@@ -292,12 +360,33 @@ TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
     std::cout << "[ INFO ] no font for the window's texts: qnh: and live: not probed\n";
   }
   EXPECT_EQ(processes_.wait(processes_.start({(program_ / "zendrik_p3d").string()},
-                                             root_.path() / "second.out", program_), 5000ms), 255);
+                                             root_.path() / "second.out", program_),
+                            kEnds),
+            255);
 
   ::kill(pid, SIGTERM);
-  EXPECT_EQ(processes_.wait(pid, 2000ms), 0);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
   EXPECT_NE(lf_read(log()).find("Exiting: NOT YET SET"), std::string::npos);
   EXPECT_NE(lf_read(rtLog()).find("received exit"), std::string::npos);
+}
+
+// A simulator that stops (its process frozen, its socket open) sends no more reports: the ticks
+// go on without them, and a close still ends the program.
+TEST_F(ProgramRunTest, AFrozenSimulatorDoesNotHoldOffTheClose) {
+  const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(
+      lf_waitFor([&] { return lf_read(trace()).find("\"created\"") != std::string::npos; }, 240s))
+      << lf_read(log());
+  ::kill(standin_, SIGSTOP);
+  ASSERT_TRUE(lf_waitFor([&] { return lf_processStopped(standin_); }, 60s));
+  // Ticks without reports: their engine steps still send the user position now and then.
+  const std::size_t before = lf_count(lf_read(rtLog()), "Qs121=");
+  ASSERT_TRUE(lf_waitFor([&] { return lf_count(lf_read(rtLog()), "Qs121=") >= before + 2; }, 60s));
+
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
+  EXPECT_NE(lf_read(log()).find("Exiting: NOT YET SET"), std::string::npos);
 }
 
 // The aircraft.cfg holding a registration's livery, below the world's folder.
@@ -328,6 +417,7 @@ TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
   std::ofstream(cfg, std::ios::binary) << text;
 
   const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
   ASSERT_TRUE(lf_waitFor([&] { return lf_read(log()).find("Exiting: SIMCONNECT ERROR") != std::string::npos; }, 240s))
       << lf_read(log());
   const std::string firstRun = lf_read(log());
@@ -345,7 +435,7 @@ TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
   EXPECT_EQ(lf_count(lf_read(httpLog()), "GET "), lf_count(downloads, "GET ")) << lf_read(httpLog());
 
   ::kill(pid, SIGTERM);
-  EXPECT_EQ(processes_.wait(pid, 2000ms), 0);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <pugixml.hpp>
 #include <thread>
 
+#include "foundation/temp_folder.h"
 #include "platform/files_test_support.h"
 
 namespace {
@@ -108,6 +109,26 @@ TEST(ProgramTest, InstanceSignalsAndClose) {
   ::kill(first, SIGTERM);
   EXPECT_EQ(program.wait(first, 2s), 0);
   EXPECT_EQ(program.setting("MAIN_WINDOW_X"), "400");
+}
+
+// A program folder that is read-only (or full): the log goes to AppData, and the window's
+// error line names the folder.
+TEST(ProgramTest, AProgramFolderThatCannotBeWrittenIsNamed) {
+  InstalledProgram program;
+  ASSERT_TRUE(program.installed());
+  UnwritableFolder locked(program.folder());
+  if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+  const pid_t pid = program.start();
+  const fs::path log = program.root() / "AppData" / "Zendrik_P3D" / "Log.txt";
+  const std::string error =
+      "Error 44: The program folder " + program.folder().string() + " cannot be written: ";
+  EXPECT_TRUE(waitFor([&] { return lf_read(log).find(error) != std::string::npos; }))
+      << lf_read(log);
+  EXPECT_NE(lf_read(log).find("Log.txt cannot be written in the program folder"),
+            std::string::npos);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(program.wait(pid, 60s), 0);
+  EXPECT_FALSE(fs::exists(program.folder() / "Log.txt"));
 }
 
 TEST(ProgramTest, OnAnXDisplay) {

@@ -37,7 +37,8 @@ void resetShellState() {
   g_paramMaxFitFl.setValue(g_paramMaxFitFl.defaultValue);  // settings kept outside the file
   g_paramParkingPercentage.setValue(g_paramParkingPercentage.defaultValue);
   g_userMaxLive = -1, g_reportSeconds = 0, g_lastManualRange = 0;
-  g_exitReason = 0, g_restartDelaySec = 0;
+  g_exitReason = 0, g_restartDelaySec = 0, g_closeRequested = false;
+  g_mainWindowState.simRunningLamp = 0, g_mainWindowState.userAcModelKnown = 1;
   gf_testResetRunState();
   gf_testResetSettings();
 }

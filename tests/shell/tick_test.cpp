@@ -116,6 +116,7 @@ class TickTest : public ShellWindowTest {
   }
   void TearDown() override {
     g_simRunning = false;
+    g_simRequestError = false;
     g_userReportArrived = false;
     g_rtOnThisPc = false;
     gf_setRtLinkHooks({});
@@ -146,6 +147,13 @@ TEST_F(TickTest, CountersOnReportsAndTheDayReset) {
   g_tickCount = 1;
   EXPECT_TRUE(lf_tick());  // no report: nothing counted
   EXPECT_EQ(g_reportSeconds.load(), 0u);
+}
+
+TEST_F(TickTest, ACloseEndsTheRunWhileNoReportComes) {
+  g_tickCount = 1;
+  ASSERT_TRUE(lf_tick());  // the simulator runs but has stopped reporting
+  gf_requestClose();
+  EXPECT_FALSE(lf_tick());
 }
 
 TEST_F(TickTest, TheAdjustmentCollectsFifteenReportsBeforeItRuns) {
@@ -196,6 +204,13 @@ TEST_F(TickTest, WhileTheFlightDoesNotRunOnlyNoticesAndThePositionGoOn) {
   gf_requestStop(kExitSimClosed, 0);
   g_simRunning = false;
   EXPECT_FALSE(lf_tick());  // the stop ends the run in either branch
+}
+
+TEST_F(TickTest, AFailedRequestPausesARunningFlight) {
+  g_simRequestError = true;
+  EXPECT_TRUE(report(7));
+  EXPECT_TRUE(lf_flightPaused());
+  EXPECT_EQ(g_reportSeconds.load(), 7u);
 }
 
 TEST_F(TickTest, AKeyWhoseAircraftHasGoneDoesNotHoldUpTheOthers) {

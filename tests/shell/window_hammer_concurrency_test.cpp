@@ -1,6 +1,6 @@
-// The window's handlers and its painting on the GUI thread while a worker steps 300 live
-// aircraft and takes the window's requests as the tick does. Under ThreadSanitizer this shows
-// that the GUI thread reaches the engine only through requests and the window state.
+// The window's handlers and its painting on the GUI thread while a worker runs the tick over 300
+// live aircraft, with a user report every second of ticks. Under ThreadSanitizer this shows that
+// the GUI thread reaches the engine only through requests and the window state.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "airports/airports.h"
+#include "foundation/file_names.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
@@ -17,6 +18,7 @@
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell_test_helpers.h"
+#include "simlink/simlink.h"
 #include "traffic/engine_test_support.h"
 #include "traffic/parking/parking.h"
 
@@ -25,8 +27,8 @@ namespace {
 using shelltest::ShellWindowTest;
 
 constexpr int kLiveAircraft = 300;
-constexpr std::uint32_t kSteps = 3000;
-constexpr std::uint32_t kStepsPerReport = 100;  // one user report a second
+constexpr std::uint32_t kTicks = 3000;
+constexpr std::uint32_t kTicksPerReport = 100;  // one user report a second
 
 // The engine's fixture (stand-in connection, database, liveries) without a test body of its own.
 class EngineWorld : public enginetest::EngineTest {
@@ -57,23 +59,6 @@ void lf_feedReport(std::uint32_t step) {
   g_liveTrafficBuffer.push_back(std::move(r));
 }
 
-// What the tick does with the window's requests once per user report.
-void lf_takeRequests() {
-  if (g_navLightsRequested.exchange(false)) {
-    const std::uint32_t on = g_paramNavLightsWhileParked.value() ? 1 : 0;
-    for (const StaticAircraft& s : g_staticAc)
-      if (s.st == kStActive) gf_queueNavLights(s.objectId, on);
-    for (const AiAircraft& a : g_liveAc)
-      if (a.st == kStActive && a.fs == kFsParked) gf_queueNavLights(a.objectId, on);
-  }
-  if (g_enforceMaxLiveRequested.exchange(false)) gf_enforceMaxLive();
-  if (g_autoRangeRequested.exchange(false)) gf_autoRange();
-  gf_applyDestinationRequest();
-  lf_publishEngineTexts();
-  g_mainWindowState.liveCount.store(g_liveAc.size());
-  g_mainWindowState.invalidate(kLampsArea);
-}
-
 class WindowHammerTest : public ShellWindowTest {
  protected:
   void SetUp() override {
@@ -84,9 +69,16 @@ class WindowHammerTest : public ShellWindowTest {
     g_airports = {AirportEntry{"EHAM", "AMS", traffictest::kField.lat, traffictest::kField.lon, -11.0}};
     g_parkAirports = {ParkAirport{"EHAM", "D7", traffictest::kField, 0.0}};
     lf_setCurrentParkAirport("EHAM");
+    // What Re-read finds: the same park airport and stand.
+    std::filesystem::create_directories(g_myParkAirportsFile.parent_path());
+    gf_testWriteFile(g_myParkAirportsFile, "EHAM,D7\n");
     lf_placeLiveAircraft();
+    g_simRunning = true;
   }
   void TearDown() override {
+    g_simRunning = false;
+    g_userReportArrived = false;
+    lf_resetTickState();
     g_airports.clear();
     g_parkAirports.clear();
     gf_clearCurrentParkAirport();
@@ -121,17 +113,17 @@ class WindowHammerTest : public ShellWindowTest {
   std::unique_ptr<EngineWorld> engine_;
 };
 
-TEST_F(WindowHammerTest, HandlersAndPaintingWhileTheEngineSteps) {
+TEST_F(WindowHammerTest, HandlersAndPaintingWhileTheTickRuns) {
   g_parkStandsReady = true;  // parking settings announce adjustments
   std::atomic<bool> done{false};
-  std::atomic<std::uint32_t> steps{0};
+  std::atomic<std::uint32_t> ticks{0};
   std::thread worker([&] {
     gf_markWorkerThread();
-    for (std::uint32_t n = 1; n <= kSteps; ++n) {
-      gf_liveTrafficStep();
+    for (std::uint32_t n = 1; n <= kTicks; ++n) {
       if (n % 5 == 0) lf_feedReport(n);
-      if (n % kStepsPerReport == 0) lf_takeRequests();
-      steps.store(n);
+      if (n % kTicksPerReport == 0) g_userReportArrived = true;
+      if (!lf_tick()) break;
+      ticks.store(n);
     }
     done.store(true);
   });
@@ -142,9 +134,11 @@ TEST_F(WindowHammerTest, HandlersAndPaintingWhileTheEngineSteps) {
   }
   worker.join();
   gf_markWorkerThread();
-  lf_takeRequests();  // what the last clicks asked for
+  g_userReportArrived = true;
+  lf_tick();  // what the last clicks asked for
 
-  EXPECT_EQ(steps.load(), kSteps);
+  EXPECT_EQ(ticks.load(), kTicks);
+  EXPECT_EQ(g_reportSeconds.load(), kTicks / kTicksPerReport + 1);  // every report reached the tick
   EXPECT_FALSE(g_liveAc.empty());
   EXPECT_EQ(g_paramDestination.value(), "EHAM");
   EXPECT_EQ(g_mainWindowState.text(&MainWindowState::parkAirportText), "EHAM (AMS)");

@@ -5,6 +5,11 @@
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
+#include "liveries/aircraft_database.h"
+#include "liveries/liveries_scan.h"
+#include "liveries/livery_matching.h"
+#include "liveries/livery_processing.h"
+#include "liveries/matching_tables.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "intake/intake.h"
@@ -79,6 +84,19 @@ TEST_F(WorkerTest, WithoutDocsTheErrorStaysUntilTheClose) {
   EXPECT_EQ(posted(kQuitMessage), 1);
 }
 
+TEST_F(WorkerTest, AProgramFolderThatCannotBeWrittenIsNamed) {
+  UnwritableFolder locked(folder_.path());
+  if (!locked.made()) GTEST_SKIP() << "no folder here can be made unwritable";
+  onWait_ = [](int) { gf_requestClose(); };
+  runWorker();
+  EXPECT_TRUE(calls_.empty());
+  const std::string error =
+      "44: The program folder " + folder_.path().string() + " cannot be written: ";
+  ASSERT_FALSE(errors_.empty());
+  EXPECT_EQ(errors_.front().substr(0, error.size()), error);
+  EXPECT_TRUE(logHas("Error " + errors_.front()));
+}
+
 TEST_F(WorkerTest, StartUpEnablesWhatTheRunMayUse) {
   g_paramBlockCallsign.setValue("DLH4");
   gf_saveStringParameter(g_paramBlockCallsign);
@@ -95,6 +113,55 @@ TEST_F(WorkerTest, StartUpEnablesWhatTheRunMayUse) {
   EXPECT_EQ(g_paramParkingPercentage.value(), 30);
   EXPECT_EQ(fileEntry("parking_percentage"), "<absent>");
   EXPECT_FLOAT_EQ(g_paramMaxFitFl.value(), g_paramMaxFit.value() * 0.5f + 0.5f);
+}
+
+// One livery folder with one installed DLH 737-800.
+void lf_writeLiveryFolder(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder / "model");
+  std::filesystem::create_directories(folder / "texture");
+  gf_testWriteFile(folder / "x.air", "air");
+  gf_testWriteFile(folder / "aircraft.cfg",
+                   "[General]\natc_model=B738\n\n[fltsim.0]\ntitle=Rescan DLH 737\nsim=x\n"
+                   "model=\ntexture=\natc_parking_codes=DLH\n");
+}
+
+std::string lf_liveryFor(const char* airline, const char* type) {
+  LiveryTarget target;
+  target.airline = airline;
+  target.type = type;
+  gf_matchLivery(target);
+  return std::string(target.livery);
+}
+
+// "Scan for liveries" ticked before RealTraffic connects: the run ends, the closing sequence
+// empties the tables and the restart scans and builds them again.
+TEST_F(WorkerTest, ARescanBeforeRealTrafficMatchesLiveriesAfterTheRestart) {
+  platform_test::EnvGuard env;
+  env.set("ZENDRIK_DOWNLOAD_URL", "http://127.0.0.1:9/");  // no regcode list: refused at once
+  g_dbaseIcaoAirlines = {"DLH"};
+  g_dbaseTypes = {"B738"};
+  lf_writeLiveryFolder(folder_.path() / "AI" / "B738");
+  g_paramLigAutomatic.setValue(false);
+  gf_saveBoolParameter(g_paramLigAutomatic);
+  g_paramLfolder[0].setValue((folder_.path() / "AI").string());
+  gf_saveStringParameter(g_paramLfolder[0]);
+  g_workerSeams.liveriesScan = gf_liveriesScan;
+  runBody_ = [this] {
+    ASSERT_EQ(lf_liveryFor("DLH", "B738"), "Rescan DLH 737");
+    g_rtNotConnectedYet = true;
+    click(g_paramScanLiveries);
+  };
+  runWorker();
+  ASSERT_EQ(posts_, std::vector<UINT>{kStartWorkerMessage});
+
+  runBody_ = nullptr;
+  runWorker();  // the restart
+  EXPECT_EQ(lf_liveryFor("DLH", "B738"), "Rescan DLH 737");
+  EXPECT_FALSE(logHas("Processing scanned liveries skipped; already done in previous start-up"));
+  gf_clearLiveryTables();
+  g_liveriesScanDone = false;
+  g_dbaseIcaoAirlines.clear();
+  g_dbaseTypes.clear();
 }
 
 // The closing sequence per exit reason: what it logs, counts down, switches and posts.
@@ -116,6 +183,9 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   }
   onWait_ = [](int) { gf_requestExit(); };  // the user closes while SYSTEM ERROR waits
   g_simThread = std::jthread(g_workerSeams.simClient);
+  // The lamps as a running flight with an unknown user model left them.
+  g_mainWindowState.simRunningLamp = 1;
+  g_mainWindowState.userAcModelKnown = 0;
   gf_forceStop(c.reason, c.delay);
   lf_closingDown();
   EXPECT_TRUE(logHas(std::string("Exiting: ") + c.text));
@@ -129,6 +199,8 @@ TEST_P(ClosingTest, EndsTheRunAsTheReasonSays) {
   if (restart) {
     EXPECT_FALSE(g_stopRequested.load());  // the run reset
     EXPECT_EQ(g_exitReason.load(), 0u);
+    EXPECT_EQ(g_mainWindowState.simRunningLamp.load(), 0);
+    EXPECT_EQ(g_mainWindowState.userAcModelKnown.load(), 1);
   }
   if (c.reason == kExitSystemError) {
     EXPECT_EQ(status(), "User closed Zendrik_P3D");

@@ -11,7 +11,7 @@ Steps (the program is expected installed in <out>/program, which scripts/demo do
   4. once the program has made KLAX its park airport and auto range has set the radius, the
      recording plays at real pace;
      SIGUSR1 saves the window whenever more aircraft are live than ever before;
-  5. after the recording and the removals it causes, SIGTERM closes the program;
+  5. after the recording, once only parked aircraft are left, SIGTERM closes the program;
   6. trace-report prints the summary, writes the map and runs the checks.
 Only processes this runner started are stopped, by their ids. Standard library only.
 """
@@ -40,6 +40,10 @@ RADIUS_SETTLED_S = 32.0
 RADIUS_TIMEOUT_S = 120.0
 PARK_AIRPORT_TIMEOUT_S = 300.0
 REMOVALS_AFTER_REPLAY_S = 120.0
+# An object that has stood on the ground this long is parked: parked live aircraft stay until
+# the program closes (or 90 minutes and more without reports), and so do static parked aircraft.
+PARKED_STILL_S = 30.0
+STILL_DEG = 5e-6            # about half a metre: closer to its place of rest, it stands still
 LISTENING_TIMEOUT_S = 30.0
 CLOSE_TIMEOUT_S = 30.0
 STOP_TIMEOUT_S = 10.0
@@ -169,6 +173,8 @@ class TraceWatcher:
     def __init__(self, path):
         self.path, self.offset, self.partial = path, 0, ""
         self.live, self.in_frame, self.peak = set(), 0, 0
+        self.still_since = {}  # id -> trace time since which it has stood on the ground, or None
+        self.rest_place = {}   # id -> (lat, lon) where it came to rest on the ground, or None
         self.radius_m, self.radius_since, self.radius_changed, self.now = None, 0.0, False, 0.0
 
     def radius_settled(self):
@@ -176,6 +182,23 @@ class TraceWatcher:
         self.poll()
         return self.radius_m is not None and (
             self.radius_changed or self.now - self.radius_since >= RADIUS_SETTLED_S)
+
+    def only_parked_left(self):
+        """True when every object left has stood still on the ground for PARKED_STILL_S."""
+        self.poll()
+        return all(self.still_since.get(i) is not None and
+                   self.now - self.still_since[i] >= PARKED_STILL_S for i in self.live)
+
+    def frame(self, objects):
+        self.in_frame = len(objects)
+        self.peak = max(self.peak, self.in_frame)
+        for o in objects:
+            key, at = o.get("id"), (o.get("lat", 0.0), o.get("lon", 0.0))
+            rest = self.rest_place.get(key)
+            if not o.get("on_ground"):
+                self.still_since[key], self.rest_place[key] = None, None
+            elif rest is None or max(abs(at[0] - rest[0]), abs(at[1] - rest[1])) > STILL_DEG:
+                self.still_since[key], self.rest_place[key] = self.now, at
 
     def range_request(self, entry):
         radius = entry.get("radius_m")
@@ -204,11 +227,13 @@ class TraceWatcher:
                 self.range_request(entry)
             elif kind == "created":
                 self.live.add(entry.get("id"))
+                self.still_since[entry.get("id")] = None
             elif kind == "removed":
                 self.live.discard(entry.get("id"))
+                self.still_since.pop(entry.get("id"), None)
+                self.rest_place.pop(entry.get("id"), None)
             elif kind == "frame":
-                self.in_frame = len(entry.get("objects", []))
-                self.peak = max(self.peak, self.in_frame)
+                self.frame(entry.get("objects", []))
 
 
 def start_http_server(processes, folder, log):
@@ -284,9 +309,9 @@ def run_traffic(args, processes, program, out, ports, cut_file, log_file):
             saved_peak, last_save = watcher.in_frame, time.monotonic()
             program.send_signal(signal.SIGUSR1)  # the busiest moment so far: save the window
         if deadline is None and file_has(rt_log, "replay finished"):
-            print("demo: the recording has played; waiting for the removals")
+            print("demo: the recording has played; waiting until only parked aircraft are left")
             deadline = time.monotonic() + REMOVALS_AFTER_REPLAY_S
-        if deadline is not None and not watcher.live:
+        if deadline is not None and watcher.only_parked_left():
             break
         time.sleep(POLL_S)
     program.send_signal(signal.SIGTERM)
@@ -308,11 +333,21 @@ def report(args, out, world, cut_file, cut_s, log_file):
     return subprocess.run(command).returncode
 
 
+OUTPUT_MARKER = ".zendrik-demo"
+
+
+def output_refusal(out):
+    """Why `out` cannot take the demo's output (it holds something else); None when it can."""
+    if out.exists() and not out.is_dir():
+        return f"{out} is not a folder; choose another --out"
+    if out.is_dir() and any(out.iterdir()) and not (out / OUTPUT_MARKER).exists():
+        return f"{out} is not empty and not a demo's output folder; choose another --out"
+    return None
+
+
 def fresh_output(out):
-    """Empties an earlier demo's output folder; refuses a folder that holds anything else."""
-    marker = out / ".zendrik-demo"
-    if out.exists() and any(out.iterdir()) and not marker.exists():
-        raise DemoError(f"{out} is not empty and not a demo's output folder; choose another --out")
+    """Empties an earlier demo's output folder (output_refusal has allowed it)."""
+    marker = out / OUTPUT_MARKER
     shutil.rmtree(out, ignore_errors=True)
     out.mkdir(parents=True)
     marker.write_text("made by tools/demo/run_demo.py; emptied by the next demo\n")
@@ -358,29 +393,56 @@ def run(args, processes):
     return result, cpu, rss
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--out", type=Path, default=REPO / "demo-out",
+def parse_options(argv, prog):
+    """The options, every one checked before anything is built or laid out."""
+    parser = argparse.ArgumentParser(prog=prog, description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
+    parser.add_argument("--out", type=Path, metavar="DIR", default=REPO / "demo-out",
                         help="output folder (default demo-out)")
-    parser.add_argument("--minutes", type=float, help="play only this much of the recording")
-    parser.add_argument("--traffic", type=Path,
-                        help="an RTTFC recording of one's own around KLAX (checked without a manifest)")
+    parser.add_argument("--minutes", type=float, metavar="N",
+                        help="play only this much of the recording")
+    parser.add_argument("--traffic", type=Path, metavar="FILE", help="an RTTFC recording of one's "
+                        "own around KLAX (checked without a manifest)")
     parser.add_argument("--free-ports", action="store_true",
                         help="free ports instead of 10747, 49004 and 49005")
-    parser.add_argument("--tools", type=Path, default=REPO / "build" / "release" / "tools",
-                        help="the built tools folder")
-    parser.add_argument("--program", type=Path, help="the installed program's folder "
-                                                     "(default <out>/program)")
+    parser.add_argument("--tools", type=Path, metavar="DIR",
+                        default=REPO / "build" / "release" / "tools", help="the built tools folder")
+    parser.add_argument("--program", type=Path, metavar="DIR",
+                        help="the installed program's folder (default <out>/program)")
     parser.add_argument("--install", type=Path, metavar="BUILD",
                         help="first install the program of this build folder there")
-    args = parser.parse_args()
+    args = parser.parse_args(argv)
     if args.minutes is not None and args.minutes <= 0:
         parser.error("--minutes must be positive")
+    if args.traffic is not None and not args.traffic.is_file():
+        parser.error(f"--traffic: {args.traffic} is not a file")
+    refusal = output_refusal(args.out.resolve())
+    if refusal:
+        parser.error(refusal)
+    return args
+
+
+def build_release():
+    """The setup's packages and the Release tree, as scripts/demo wants them; the tree's folder."""
+    subprocess.run([str(REPO / "scripts" / "setup")], check=True)
+    subprocess.run(["cmake", "--preset", "release"], cwd=REPO, check=True,
+                   stdout=subprocess.DEVNULL)
+    build = REPO / "build" / "release"
+    subprocess.run(["cmake", "--build", str(build), "-j", str(os.cpu_count() or 1)], check=True)
+    return build
+
+
+def main(argv=None, prog=None, build_first=False):
+    """build_first: install the packages and build the Release tree once the options hold, and
+    install the program from it (scripts/demo)."""
+    args = parse_options(argv, prog)
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGTERM, on_signal)
     processes = Processes()
     began = time.monotonic()
     try:
+        if build_first:
+            args.install = build_release()
         outcome = run(args, processes)
     except Interrupted as e:
         print(f"\ndemo: {e}: stopping what the demo started")

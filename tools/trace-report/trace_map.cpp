@@ -25,6 +25,10 @@ constexpr double kAirportMinimumNm = 0.5;
 constexpr int kRingSegments = 180;
 constexpr int kUserPx = 9;
 constexpr int kTextPad = 4;
+constexpr int kLeaderFromPx = 6;  // a label farther than this from its point gets a line to it
+constexpr int kSwatchPx = 12;
+constexpr int kLegendGapPx = 20;
+constexpr int kLegendSwatchTop = 12, kLegendTextTop = 10;
 
 RECT lf_rect(long long left, long long top, long long right, long long bottom) {
   return {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
@@ -90,24 +94,28 @@ void lf_drawTracks(platform::Framebuffer& fb, const MapView& view, const Trace& 
                             view.area);
     }
   }
-  for (const auto& [id, o] : trace.objects) {
-    // The label where the track enters the panel.
-    for (const Sample& s : o.samples) {
-      const Pixel p = project(view, s.position);
-      if (p.x >= view.area.left && p.x < view.area.right && p.y >= view.area.top &&
-          p.y < view.area.bottom) {
-        lf_text(fb, p.x + kTextPad, p.y, o.tail, view.area);
-        break;
-      }
+}
+
+// A label moved away from its track gets a line back to the point it names.
+void lf_drawLabels(platform::Framebuffer& fb, const MapView& view, const Trace& trace,
+                   const RECT& userMark) {
+  for (const MapLabel& label : placeLabels(trace, view, userMark)) {
+    const RECT& b = label.box;
+    const long long nearX = std::clamp<long long>(label.anchor.x, b.left, b.right - 1);
+    const long long nearY = std::clamp<long long>(label.anchor.y, b.top, b.bottom - 1);
+    if (std::max(std::llabs(nearX - label.anchor.x), std::llabs(nearY - label.anchor.y)) >
+        kLeaderFromPx) {
+      platform::gf_drawLine(fb, label.anchor.x, label.anchor.y, nearX, nearY, kMapRing, 1,
+                            view.area);
     }
+    lf_text(fb, b.left, b.top, label.text, view.area);
   }
 }
 
-void lf_drawUser(platform::Framebuffer& fb, const MapView& view, const LatLon& user) {
+RECT lf_userMark(const MapView& view, const LatLon& user) {
   const Pixel p = project(view, user);
   const long long half = kUserPx / 2;
-  platform::gf_fillRect(fb, lf_rect(p.x - half, p.y - half, p.x + half + 1, p.y + half + 1),
-                        kMapUser, view.area);
+  return lf_rect(p.x - half, p.y - half, p.x + half + 1, p.y + half + 1);
 }
 
 // A bar of a round length near the panel's lower left corner.
@@ -119,18 +127,31 @@ void lf_drawScale(platform::Framebuffer& fb, const MapView& view, double metres,
   lf_text(fb, x + length + kTextPad * 2, y - 8, label, view.area);
 }
 
+int lf_textWidth(const std::string& ascii) {
+  return platform::gf_textWidth(std::u16string(ascii.begin(), ascii.end()));
+}
+
+// Every colour the panels use, in one line that ends at the map's right edge.
 void lf_drawLegend(platform::Framebuffer& fb, const RECT& clip) {
-  const std::pair<std::uint32_t, const char*> entries[] = {{kMapArrival, "arrivals"},
+  const std::pair<std::uint32_t, std::string> entries[] = {{kMapArrival, "arrivals"},
                                                            {kMapDeparture, "departures"},
                                                            {kMapOverflight, "overflights"},
                                                            {kMapHelicopter, "helicopters"},
                                                            {kMapOther, "other"},
-                                                           {kMapUser, "user aircraft"}};
-  long long x = kPanelPx + 20;
+                                                           {kMapUser, "user aircraft"},
+                                                           {kMapRunway, "runways"},
+                                                           {kMapStand, "stands"}};
+  long long width = 0;
+  for (const auto& [colour, name] : entries)
+    width += kSwatchPx + kTextPad + lf_textWidth(name) + kLegendGapPx;
+  long long x = kWidthPx - width;
   for (const auto& [colour, name] : entries) {
-    platform::gf_fillRect(fb, lf_rect(x, 12, x + 12, 24), colour, clip);
-    lf_text(fb, x + 16, 10, name, clip);
-    x += 120;
+    platform::gf_fillRect(fb,
+                          lf_rect(x, kLegendSwatchTop, x + kSwatchPx, kLegendSwatchTop + kSwatchPx),
+                          colour, clip);
+    x += kSwatchPx + kTextPad;
+    lf_text(fb, x, kLegendTextTop, name, clip);
+    x += lf_textWidth(name) + kLegendGapPx;
   }
 }
 
@@ -138,7 +159,9 @@ void lf_drawPanel(platform::Framebuffer& fb, const MapView& view, const Trace& t
                   const Inputs& inputs) {
   lf_drawAirport(fb, view, inputs.airport);
   lf_drawTracks(fb, view, trace, inputs);
-  lf_drawUser(fb, view, inputs.airport.user);
+  const RECT userMark = lf_userMark(view, inputs.airport.user);
+  platform::gf_fillRect(fb, userMark, kMapUser, view.area);
+  lf_drawLabels(fb, view, trace, userMark);
 }
 
 }  // namespace

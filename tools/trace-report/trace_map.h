@@ -1,8 +1,8 @@
 #pragma once
 // The map of a demo run: two panels, the area within the traffic radius around the user
 // aircraft and the airport itself, with runways, stands, the radius ring, the tracks coloured by
-// kind, the user aircraft and a scale bar. Drawn with the platform layer's software renderer
-// and its font.
+// kind and labelled with their callsigns, the user aircraft, a scale bar and a legend. Drawn
+// with the platform layer's software renderer and its font.
 
 #include "platform/headless.h"
 #include "trace_report.h"
@@ -24,6 +24,17 @@ Pixel project(const MapView& view, const LatLon& p);
 // The panels of a map of these inputs.
 MapView areaView(const Inputs& inputs);
 MapView airportView(const Inputs& inputs);
+
+// A track's label on a panel: its text, the text's box and the point of the track it names.
+struct MapLabel {
+  std::string text;
+  RECT box{};
+  Pixel anchor;
+};
+// The labels of the tracks that enter the panel, none covering another or keepClear (the user
+// aircraft's mark); trace_labels.cpp.
+std::vector<MapLabel> placeLabels(const Trace& trace, const MapView& view,
+                                  const RECT& keepClear = {});
 
 // Colours (0x00RRGGBB) of what the map draws.
 inline constexpr std::uint32_t kMapBackground = 0x1E2A38;
