@@ -31,7 +31,7 @@ constexpr double kRestartNm = 0.011879049676025918;  // 22 m
 constexpr std::int64_t kFirstStopReports = 3;
 constexpr std::int64_t kLastStopReports = 7;
 constexpr double kStepsPerSecondD = 100.0;
-constexpr double kStepsPerHourD = 360000.0;
+constexpr double kSecondsPerHour = 3600.0;
 constexpr std::uint32_t kGoAroundThrottle = 3;
 constexpr std::uint32_t kTakeOffFlaps = 1;
 
@@ -227,17 +227,18 @@ bool lf_leftItsHold(AiAircraft& a, const PositionReport& r) {
 // lifts off from a take-off run, which the ground motion flies, the aircraft is given up, and the
 // reports to come create it again where they are. (On and around its stand the stand's limits
 // judge the reports.)
+// (The merge has already stamped the aircraft with r's time: lastReportTime is r's.)
 bool lf_jumpedAway(AiAircraft& a, const PositionReport& r) {
   const PositionReport& last = a.lastMerged;
-  const std::int64_t steps = static_cast<std::int64_t>(r.dueTime) - last.dueTime;
+  const double seconds = a.lastReportTime - a.lastMergedTime;
   const bool moving = a.fs == kFsTaxi || a.fs == kFsTakeOff || a.fs == kFsFlying;
-  if (a.st != kStActive || !a.onGround || !moving || steps <= 0) return false;
+  if (a.st != kStActive || !a.onGround || !moving || !(seconds > 0.0)) return false;
   const double nm = gf_distanceNm(lf_pos(last), lf_pos(r));
-  const double kt = nm * kStepsPerHourD / static_cast<double>(steps);
+  const double kt = nm * kSecondsPerHour / seconds;
   if (kt <= lf_groundSpeedLimitKt(a, last, r)) return false;
   if (r.airborne && last.groundSpeed >= kTakeOffRunKt) return false;
   lf_logGivenUp(a, fmt::format("reported {:.1f} nm away {:.0f} s later, {:.0f} kt on the ground",
-                               nm, static_cast<double>(steps) / kStepsPerSecondD, kt));
+                               nm, seconds, kt));
   return true;
 }
 
@@ -245,6 +246,7 @@ void lf_mergeInto(AiAircraft& a, PositionReport& r) {
   if (a.stream.size() > kMaxStreamReports) removeAircraftFromSim(a);
   const bool jumped = lf_jumpedAway(a, r);
   a.lastMerged = r;
+  a.lastMergedTime = a.lastReportTime;
   if (jumped || lf_leftItsHold(a, r)) {
     removeAircraftFromSim(a);
     return;

@@ -39,4 +39,5 @@ AiAircraft::AiAircraft(const PositionReport& first, AircraftHead&& head, double 
     : StaticAircraft(std::move(head), 0, StandPlace{}, false), lastReportTime(lastReportTime_) {
   stream.push_back(first);
   lastMerged = first;
+  lastMergedTime = lastReportTime_;
 }

@@ -165,9 +165,10 @@ struct AiAircraft : StaticAircraft {
   std::uint64_t parkedTime = 0;  // ticks of 100 ns (gf_nowTicks100ns): arrival on the stand
 
   // ---- What the merging of reports keeps (live_update.cpp) ----
-  // The latest report merged, as it came: its due time is the receipt's step + 3000, so two of
-  // them tell how fast the real aircraft went between them.
+  // The latest report merged, as it came, and its time stamp (seconds since 1970 UTC): with the
+  // next one they tell how fast the real aircraft went between them.
   PositionReport lastMerged;
+  double lastMergedTime = 0.0;
   double firstStandDistance = 0.0;  // nm from the stand: the first report since the arrival
   double lastStandDistance = 0.0;   // nm: the last report that crept away from the stand
   std::uint8_t pushbackMode = kPushbackNone;  // how the pushback leaves the stand
