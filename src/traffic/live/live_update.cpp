@@ -222,16 +222,15 @@ bool lf_leftItsHold(AiAircraft& a, const PositionReport& r) {
   return true;
 }
 
-// A report a moving aircraft on the ground could not have reached by taxiing or rolling since
-// the last one: the reports jumped (another transponder; a take-off while none came). Unless it
-// lifts off from a take-off run, which the ground motion flies, the aircraft is given up, and the
-// reports to come create it again where they are. (On and around its stand the stand's limits
-// judge the reports.)
-// (The merge has already stamped the aircraft with r's time: lastReportTime is r's.)
+// A report an aircraft on the ground could not have reached by taxiing or rolling since the last
+// one: the reports jumped (another transponder; a take-off while none came). Unless it lifts off
+// from a take-off run, which the ground motion flies, the aircraft is given up, and the reports
+// to come create it again where they are. (A parked aircraft's reports are judged by its stand's
+// limits; a pushing one's are not taken.) The merge has stamped the aircraft with r's time.
 bool lf_jumpedAway(AiAircraft& a, const PositionReport& r) {
   const PositionReport& last = a.lastMerged;
   const double seconds = a.lastReportTime - a.lastMergedTime;
-  const bool moving = a.fs == kFsTaxi || a.fs == kFsTakeOff || a.fs == kFsFlying;
+  const bool moving = a.fs != kFsParked && a.fs != kFsPushingBack;
   if (a.st != kStActive || !a.onGround || !moving || !(seconds > 0.0)) return false;
   const double nm = gf_distanceNm(lf_pos(last), lf_pos(r));
   const double kt = nm * kSecondsPerHour / seconds;
