@@ -109,10 +109,10 @@ TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
     std::int32_t afterSteps;
     bool givenUp;
   } cases[] = {
-      {"A320", kFsTaxi, 20, 400, 0, 20, 4100, false},         // 19 kt after a 41 s gap
-      {"A320", kFsPushedBack, 0, 400, 0, 20, 4100, true},     // beyond HOLDING_THRESHOLD_METERS
-      {"C172", kFsTaxi, 12, 7223, 150, 68, 4100, true},       // 3.9 nm in 41 s: 342 kt
-      {"A320", kFsTaxi, 120, 2778, 500, 160, 3000, false},    // lifting off at 180 kt
+      {"A320", kFsTaxi, 20, 400, 0, 20, 4100, false},       // 19 kt after a 41 s gap
+      {"A320", kFsPushedBack, 0, 400, 0, 20, 4100, true},   // beyond HOLDING_THRESHOLD_METERS
+      {"C172", kFsTaxi, 12, 7223, 150, 68, 4100, true},     // 3.9 nm in 41 s: 342 kt
+      {"A320", kFsTaxi, 120, 2778, 500, 160, 3000, false},  // lifting off at 180 kt
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.northM);
@@ -127,7 +127,8 @@ TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
     EXPECT_EQ(a.st, c.givenUp ? kStRemovingFromSim : kStActive);
     EXPECT_EQ(a.stream.size(), c.givenUp ? 1u : 2u);
   }
-  EXPECT_TRUE(logged("          FAR1     given up: reported 3.9 nm away 41 s later, 342 kt on the ground"));
+  EXPECT_TRUE(
+      logged("          FAR1     given up: reported 3.9 nm away 41 s later, 342 kt on the ground"));
 }
 
 // More than 200 reports remove the aircraft; a go-around sends take-off power once.

@@ -63,8 +63,9 @@ TEST_F(RecordsTest, MovedRecordsKeepTheirContent) {
   const auto first = content(g_liveAc[0]);
   for (std::uint32_t k = 1; k < count; ++k) {
     const std::string cs = fmt::format("KLM{}", k);
-    fill(g_liveAc.emplace_back(lf_reportAt(50.0 + k), gf_head("A320", cs, "PH-" + cs, 10001 + k), k),
-         k);
+    AiAircraft& a =
+        g_liveAc.emplace_back(lf_reportAt(50.0 + k), gf_head("A320", cs, "PH-" + cs, 10001 + k), k);
+    fill(a, k);
   }
   gf_recordsReordered();
   EXPECT_EQ(content(g_liveAc[0]), first);
@@ -85,8 +86,9 @@ TEST_F(RecordsTest, MovedRecordsKeepTheirContent) {
   EXPECT_EQ(gf_liveByKey(std::get<2>(third)), &g_liveAc[1]);
 
   for (std::uint32_t k = 0; k < 3; ++k) {
-    StaticAircraft& s = g_staticAc.emplace_back(gf_head("A320", fmt::format("KLM{}*", k), "", k + 1),
-                                                k + 1, StandPlace{52.0, 4.0 + k, 1.0}, k == 2);
+    const std::string cs = fmt::format("KLM{}*", k);
+    StaticAircraft& s = g_staticAc.emplace_back(gf_head("A320", cs, "", k + 1), k + 1,
+                                                StandPlace{52.0, 4.0 + k, 1.0}, k == 2);
     gf_setState(s, kStActive);
     gf_setObjectId(s, 500 + k);
   }

@@ -29,7 +29,8 @@ TEST_F(StreamTest, PerStepVelocityRunsFromWhereTheAircraftIs) {
                        Case{600, 32.4, 3000, 600.0}, Case{600, 32.4, 0, 600.0},
                        Case{-2000, 15.0, 0, 294.0}, Case{-2000, 50.0, 0, 84.0}}) {
     g_liveAc.clear();
-    AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, c.gsKt, 0, c.altFt), gf_rep(0, 100, c.gsKt, c.dueIn, c.altFt)});
+    AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, c.gsKt, 0, c.altFt),
+                                   gf_rep(0, 100, c.gsKt, c.dueIn, c.altFt)});
     const LatLon off = gf_at(10, 10);
     a.lat = off.lat;
     a.lon = off.lon;

@@ -118,8 +118,9 @@ class FakeSim : public SimSide {
   }
 
   void countLiveObjects(ReplayRun& run) const {
-    const auto live = static_cast<std::size_t>(std::count_if(
-        m_objects.begin(), m_objects.end(), [](const auto& o) { return o.second.key > kLastStaticTag; }));
+    const auto live = static_cast<std::size_t>(
+        std::count_if(m_objects.begin(), m_objects.end(),
+                      [](const auto& o) { return o.second.key > kLastStaticTag; }));
     run.mostLiveObjects = std::max(run.mostLiveObjects, live);
     if (m_scenario.maxLive >= 0 && live > static_cast<std::size_t>(m_scenario.maxLive)) {
       ++run.stepsAboveMaxLive;

@@ -38,9 +38,10 @@ bool lf_queuesSent() {
 // Takes the answer to the marker request out of the notices, so the engine never sees it.
 bool lf_takeMarker() {
   std::lock_guard lock(g_simNoticesMutex);
-  const auto marker = std::find_if(g_simNotices.begin(), g_simNotices.end(), [](const SimObjectNotice& n) {
-    return n.kind == kNoticeStaticCg && n.objectId == kUserObjectId;
-  });
+  const auto marker =
+      std::find_if(g_simNotices.begin(), g_simNotices.end(), [](const SimObjectNotice& n) {
+        return n.kind == kNoticeStaticCg && n.objectId == kUserObjectId;
+      });
   if (marker == g_simNotices.end()) return false;
   g_simNotices.erase(marker);
   return true;
@@ -50,7 +51,9 @@ bool lf_takeMarker() {
 // the order it is asked and the link dispatches in the order it receives, so once the answer to
 // one more request (the user aircraft's static CG) has arrived, so has every answer before it.
 void lf_settle() {
-  if (!lf_waitFor(lf_queuesSent)) throw std::runtime_error("the simulator link's pump stopped sending");
+  if (!lf_waitFor(lf_queuesSent)) {
+    throw std::runtime_error("the simulator link's pump stopped sending");
+  }
   HRESULT result = S_OK;
   {
     std::lock_guard lock(g_simMutex);

@@ -160,8 +160,8 @@ double lf_legAheadNm(const AiAircraft& a) {
   const PositionReport& s = a.stream.at(1);
   if (!lf_curveUnderWay(a)) return gf_distanceNm(lf_pos(a), lf_pos(s));
   const MotionCurve& c = a.curve;
-  const double metres = std::hypot(c.p1East, c.p1North) +
-                        std::hypot(c.p2East - c.p1East, c.p2North - c.p1North);
+  const double metres =
+      std::hypot(c.p1East, c.p1North) + std::hypot(c.p2East - c.p1East, c.p2North - c.p1North);
   return metres / kMetresPerNm;
 }
 
@@ -172,7 +172,8 @@ double lf_legAheadNm(const AiAircraft& a) {
 void lf_keepToGroundSpeed(AiAircraft& a) {
   PositionReport& s = a.stream.at(1);
   const double limitKt = lf_groundSpeedLimitKt(a, a.stream.at(0), s);
-  const auto least = static_cast<std::int64_t>(std::ceil(lf_legAheadNm(a) * kStepsPerHour / limitKt));
+  const auto least =
+      static_cast<std::int64_t>(std::ceil(lf_legAheadNm(a) * kStepsPerHour / limitKt));
   if (lf_stepsUntil(s.dueTime) < least) s.dueTime = lf_dueTime(lf_stepNow() + least);
 }
 

@@ -132,5 +132,6 @@ inline void lf_logUnderLog(std::string_view text) {
 // Why a live aircraft is given up before its reports end, under LOG; the blanks stand where
 // other lines name the stand.
 inline void lf_logGivenUp(const StaticAircraft& aircraft, std::string_view why) {
-  if (g_paramLog.value()) gf_log(fmt::format("          {:8} given up: {}", aircraft.callsign, why));
+  if (!g_paramLog.value()) return;
+  gf_log(fmt::format("          {:8} given up: {}", aircraft.callsign, why));
 }
