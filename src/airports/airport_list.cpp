@@ -10,6 +10,7 @@
 #include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
+#include "platform/paths.h"
 
 std::vector<AirportEntry> g_airports;
 bool g_airportsLoaded = false;
@@ -48,11 +49,11 @@ std::vector<AirportEntry> lf_loadAirports(const std::filesystem::path& path) {
   pugi::xml_document document;
   const pugi::xml_parse_result parsed = document.load_file(path.c_str());
   if (!parsed) {
-    throw std::runtime_error(path.string() + " not loaded " + parsed.description());
+    throw std::runtime_error(gf_pathToUtf8(path) + " not loaded " + parsed.description());
   }
   const pugi::xml_node airports = document.child("airports");
   if (!airports) {
-    throw std::runtime_error(path.string() + " not found");
+    throw std::runtime_error(gf_pathToUtf8(path) + " not found");
   }
   for (const pugi::xml_node& node : airports.children("airport")) {
     lf_readAirportEntry(node, node.attribute("code").value(), list);
@@ -72,7 +73,7 @@ bool gf_readAirports() {
   try {
     // A failed load leaves the list as it was, so that a later run does not append twice.
     std::vector<AirportEntry> list = lf_loadAirports(path);
-    gf_log(fmt::format("{} airports read from \"{}\"", list.size(), path.string()));
+    gf_log(fmt::format("{} airports read from \"{}\"", list.size(), gf_pathToUtf8(path)));
     list.shrink_to_fit();
     g_airports.swap(list);
   } catch (const pugi::xpath_exception& e) {

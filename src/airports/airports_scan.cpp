@@ -51,15 +51,16 @@ TbloOutcome lf_copyForLearning(const fs::path& folder, const std::vector<std::st
     const fs::path source = folder / gf_apfFileName(code);
     const fs::path target = g_tbloFolder / gf_apfFileName(code);
     if (gf_copyFileOver(source, target)) {
-      gf_log(fmt::format("{} copied to {}", code, target.string()));
+      gf_log(fmt::format("{} copied to {}", code, gf_pathToUtf8(target)));
       ++outcome.copied;
       if (fs::exists(folder / lf_linkFileName(code))) {
         fs::remove(source);  // the link names the archived file, which learning now replaces
       }
     } else if (simaddon) {
-      gf_logError(fmt::format("failed to copy {}", source.string()));
+      gf_logError(fmt::format("failed to copy {}", gf_pathToUtf8(source)));
     } else {
-      gf_logError(fmt::format("\"{}\" failed to copy \"{}\"", source.string(), target.string()));
+      gf_logError(fmt::format("\"{}\" failed to copy \"{}\"", gf_pathToUtf8(source),
+                              gf_pathToUtf8(target)));
     }
   }
   return outcome;
@@ -67,8 +68,8 @@ TbloOutcome lf_copyForLearning(const fs::path& folder, const std::vector<std::st
 
 void lf_askForLearningFiles() {
   gf_log("\n");
-  gf_logError(fmt::format("zip folder \"{}\", and mail to \"{}\" please!\n", g_tbloFolder.string(),
-                          kSupportAddress));
+  gf_logError(fmt::format("zip folder \"{}\", and mail to \"{}\" please!\n",
+                          gf_pathToUtf8(g_tbloFolder), kSupportAddress));
 }
 
 // Scans the folders in list order; false when a stop or exit request cut the scan short.
@@ -90,7 +91,7 @@ void lf_writeScanLog() {
   std::error_code ignored;
   fs::create_directories(g_airportsScanLogFile.parent_path(), ignored);
   gf_writeStringVectorToFile(lines, g_airportsScanLogFile);
-  gf_log(g_airportsScanLogFile.string() + " written");
+  gf_log(gf_pathToUtf8(g_airportsScanLogFile) + " written");
   gf_clearMessage();
 }
 
@@ -109,7 +110,7 @@ bool lf_scanFolder(const std::string& folder) {
   if (!fs::exists(status)) {
     gf_showMessage(folder + " does not exist, skipped!", true);
   } else if (fs::is_directory(status)) {
-    if (!lf_inSimScenery(path.string())) {
+    if (!lf_inSimScenery(gf_pathToUtf8(path))) {
       return lf_scanBglFolder(path);
     }
   } else {

@@ -11,6 +11,7 @@
 #include "foundation/download.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& posi
       return kNoStandNm;
     }
     std::filesystem::path file = lf_pathFromText(path);
-    if (!path.starts_with(g_airportsDir.string())) {
+    if (!path.starts_with(gf_pathToUtf8(g_airportsDir))) {
       if (!lf_download(path, kDestinationScratch).empty()) {
         return kNoStandNm;
       }
@@ -67,9 +68,9 @@ bool lf_suitableForOfflineLearning(const std::string& icao) {
   gf_log(url);
   pugi::xml_document document;
   if (!gf_download(holder, url, local, false)) {
-    gf_logError(fmt::format("Failed to download {}", local.string()));
+    gf_logError(fmt::format("Failed to download {}", gf_pathToUtf8(local)));
   } else if (!document.load_file(local.c_str())) {
-    gf_logError(fmt::format("Failed to load {}", local.string()));
+    gf_logError(fmt::format("Failed to load {}", gf_pathToUtf8(local)));
   } else {
     std::filesystem::remove(local);
     const int qfReal = lf_readIntParameter(document, "Qf_real").value_or(-1);

@@ -17,6 +17,7 @@
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
 #include "foundation/strings.h"
+#include "platform/paths.h"
 #include "platform/win32.h"
 
 namespace {
@@ -130,13 +131,13 @@ void lf_applySettings(const pugi::xml_document& document) {
 
 // Copy of an unreadable learned file beside it, "0" before the extension.
 void lf_keepBrokenCopy(const std::filesystem::path& path) {
-  const std::string text = path.string();
+  const std::string text = gf_pathToUtf8(path);
   const auto dot = text.rfind('.');
   if (dot == std::string::npos) {
     return;
   }
   const std::string copy = text.substr(0, dot) + "0" + text.substr(dot);
-  gf_copyFileOver(path, copy);
+  gf_copyFileOver(path, gf_pathFromUtf8(copy));
 }
 
 // A damaged learned file is copied beside it, since the next save replaces it. One that cannot
@@ -144,11 +145,11 @@ void lf_keepBrokenCopy(const std::filesystem::path& path) {
 void lf_learnedNotLoaded(const std::filesystem::path& path, const pugi::xml_parse_result& parsed) {
   if (!gf_xmlFileWasRead(parsed)) {
     gf_logError(fmt::format("{} found, but could not be loaded, it {}; it is left as it is",
-                            path.string(), gf_xmlLoadProblem(path, parsed)));
+                            gf_pathToUtf8(path), gf_xmlLoadProblem(path, parsed)));
     return;
   }
   lf_keepBrokenCopy(path);
-  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(),
+  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path),
                      parsed.description()));
 }
 
@@ -157,7 +158,8 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
   const bool exists = std::any_of(g_parkStands.begin(), g_parkStands.end(),
                                   [&id](const ParkPos& s) { return s.id == id; });
   if (exists) {
-    gf_logError(fmt::format("manually created standid {} already exists in {}", id, path.string()));
+    gf_logError(
+        fmt::format("manually created standid {} already exists in {}", id, gf_pathToUtf8(path)));
     return;
   }
   const double lat = parkpos.attribute("latitude").as_double();
@@ -165,11 +167,11 @@ void lf_readManualStand(const pugi::xml_node& parkpos, const std::string& id,
   const double radius = parkpos.attribute("radius").as_double();
   if ((lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05) || radius == 0.0) {
     gf_logError(fmt::format("manually created standid {} misses correct attributes in {}", id,
-                            path.string()));
+                            gf_pathToUtf8(path)));
     return;
   }
   const std::size_t before = g_parkStands.size();
-  lf_readParkPos(parkpos, id, 0, path.string());
+  lf_readParkPos(parkpos, id, 0);
   if (g_parkStands.size() > before) {
     g_parkStands.back().manual = true;
   }
@@ -188,8 +190,7 @@ void lf_keepCovered(const std::string& standId, ParkPosOption option) {
 
 }  // namespace
 
-bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand,
-                          const std::string& file) {
+bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand) {
   if (stand.id != id) {
     return false;
   }
@@ -205,9 +206,6 @@ bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, 
   for (const pugi::xml_node& opt : parkpos.children("opt")) {
     ParkPosEntry entry;
     lf_readParkPosEntry(entry, opt);
-    if (!lf_optionFits(entry, file, id)) {
-      continue;
-    }
     ParkPosOption option;
     option.airline = entry.airl;
     option.type = entry.type;
@@ -239,7 +237,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
       lf_learnedNotLoaded(path, parsed);
       return;
     }
-    gf_log(fmt::format("Read from learned airport file: \"{}\"", path.string()));
+    gf_log(fmt::format("Read from learned airport file: \"{}\"", gf_pathToUtf8(path)));
     if (!gf_checkMeta(document)) {
       return;
     }
@@ -255,7 +253,7 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
     if (const auto handmade = lf_readBoolParameter(document, "handmade")) {
       g_parkStandFileHandmade = true;
       g_parkStands.clear();
-      lf_readParkPositions(document, path.string());
+      lf_readParkPositions(document);
       gf_logIndented(fmt::format("{:24}: {}", "handmade", *handmade));
       return;
     }
@@ -267,9 +265,9 @@ void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header) 
         continue;
       }
       const bool found = std::any_of(g_parkStands.begin(), g_parkStands.end(),
-                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s, path.string()); });
+                                     [&](ParkPos& s) { return lf_readLearnedOption(id, parkpos, s); });
       if (!found) {
-        gf_log(fmt::format("learned stand {} in {} not found?", id, path.string()));
+        gf_log(fmt::format("learned stand {} in {} not found?", id, gf_pathToUtf8(path)));
       }
     }
   } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 #include "airports/scan.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -71,8 +72,8 @@ void lf_undoMoves(const Moves& done) {
     std::error_code error;
     fs::rename(move->second, move->first, error);
     if (error) {
-      gf_logError(fmt::format("{} could not be moved back to {}: {}", move->second.string(),
-                              move->first.string(), error.message()));
+      gf_logError(fmt::format("{} could not be moved back to {}: {}", gf_pathToUtf8(move->second),
+                              gf_pathToUtf8(move->first), error.message()));
     }
   }
 }
@@ -106,10 +107,10 @@ bool NewStandFiles::swapIn() {
   lf_removeEmptyFolders(lf_oldRoot());
   if (std::error_code error; fs::exists(lf_oldRoot(), error) || error) {
     // Files an earlier swap could not move back: never overwritten.
-    gf_logError(
-        fmt::format("{} holds stand files of an earlier scan: move them back into {} and "
-                    "{}, the previous ones are kept",
-                    lf_oldRoot().string(), g_myORBXDir.string(), g_myThirdpartyDir.string()));
+    gf_logError(fmt::format(
+        "{} holds stand files of an earlier scan: move them back into {} and "
+        "{}, the previous ones are kept",
+        gf_pathToUtf8(lf_oldRoot()), gf_pathToUtf8(g_myORBXDir), gf_pathToUtf8(g_myThirdpartyDir)));
     return false;
   }
   Moves done;

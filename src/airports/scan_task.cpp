@@ -33,7 +33,7 @@ bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
 bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simScenery,
                   ScanTaskPool& pool, PendingTasks& pending) {
   const fs::path path = it->path();
-  const std::string text = path.string();
+  const std::string text = gf_pathToUtf8(path);
   if (lf_inSceneryText(text, simScenery)) {
     it.disable_recursion_pending();
     return false;
@@ -45,9 +45,9 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simSc
   }
   // The header's look for an airport section is the task's, on the file it reads: the walk
   // opens no file.
-  const bool candidate = fs::is_regular_file(status) && lf_isBglFile(path.extension().string()) &&
-                         text.find("statics") == std::string::npos &&
-                         text.find("_heliports") == std::string::npos;
+  const bool candidate =
+      fs::is_regular_file(status) && lf_isBglFile(gf_pathToUtf8(path.extension())) &&
+      text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos;
   if (!candidate) {
     return false;
   }
@@ -75,7 +75,7 @@ bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || 
 
 std::string gf_simSceneryDirText() {
   const std::string install = g_paramSimInstallPath.value();
-  return install.empty() ? std::string() : (gf_winPath(install) / "Scenery").string();
+  return install.empty() ? std::string() : gf_pathToUtf8((gf_winPath(install) / "Scenery"));
 }
 
 bool lf_inSimScenery(const std::string& pathText) {
@@ -83,7 +83,7 @@ bool lf_inSimScenery(const std::string& pathText) {
 }
 
 bool lf_scanBglFolder(const fs::path& folder) {
-  lf_scanLog(std::string("Scanning for ") + "addon airports in " + folder.string());
+  lf_scanLog(std::string("Scanning for ") + "addon airports in " + gf_pathToUtf8(folder));
   // A limit below one would never let a task start (the livery scan guards it alike).
   if (g_maxThreads.load() < 1) {
     g_maxThreads.store(1);
@@ -93,7 +93,7 @@ bool lf_scanBglFolder(const fs::path& folder) {
     pool = std::make_unique<ScanTaskPool>(g_maxThreads.load());
   } catch (const std::exception& e) {
     lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
-                           folder.string(), e.what()));
+                           gf_pathToUtf8(folder), e.what()));
     return true;
   }
   PendingTasks pending;
@@ -106,7 +106,7 @@ bool lf_scanBglFolder(const fs::path& folder) {
         stopped = lf_scanEntry(it, simScenery, *pool, pending);
       } catch (const std::exception& e) {
         lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
-                               folder.string(), e.what()));
+                               gf_pathToUtf8(folder), e.what()));
       }
       if (stopped) {
         break;
@@ -116,8 +116,9 @@ bool lf_scanBglFolder(const fs::path& folder) {
   } catch (const std::exception& e) {
     // The tasks already started are still waited for below: they write stand files and scan-log
     // lines, which must not arrive after the scan log has been written.
-    lf_scanLog(fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
-                           "===> ", folder.string(), e.what()));
+    lf_scanLog(
+        fmt::format("{} airports search in folder {} aborted because of iterator problem: {}",
+                    "===> ", gf_pathToUtf8(folder), e.what()));
   }
   while (!pending.empty()) {
     std::future<void> oldest = std::move(pending.front());
@@ -126,7 +127,7 @@ bool lf_scanBglFolder(const fs::path& folder) {
       oldest.get();
     } catch (const std::exception& e) {
       lf_scanLog(fmt::format("{} airports search in {} aborted, futs outer error: {}", "===> ",
-                             folder.string(), e.what()));
+                             gf_pathToUtf8(folder), e.what()));
     }
   }
   return !stopped;
@@ -136,11 +137,11 @@ void lf_toParkingPositions(const fs::path& bglPath) {
   try {
     BglWords words;
     if (lf_readAirportBglWords(bglPath, words)) {
-      const std::string pathText = bglPath.string();
+      const std::string pathText = gf_pathToUtf8(bglPath);
       lf_walkBglAirports(words, [&](const BglAirportRecord& record) { lf_toAirport(words, record, pathText); });
     }
   } catch (...) {
-    gf_logError("Exception in lf_toParkingPositions: " + bglPath.string());
+    gf_logError("Exception in lf_toParkingPositions: " + gf_pathToUtf8(bglPath));
     throw;
   }
 }

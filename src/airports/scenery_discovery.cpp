@@ -47,7 +47,7 @@ std::string lf_simSceneryWinText() {
 bool lf_inSimSceneryText(const std::string& text) {
   const std::string scenery = lf_simSceneryWinText();
   return !scenery.empty() &&
-         (text.find(scenery) != std::string::npos || lf_inSimScenery(gf_winPath(text).string()));
+         (text.find(scenery) != std::string::npos || lf_inSimScenery(gf_pathToUtf8(gf_winPath(text))));
 }
 
 bool lf_isActiveLine(const std::string& line) {

@@ -34,22 +34,16 @@ std::optional<int> lf_readIntParameter(const pugi::xml_document& document, const
 std::optional<std::string> lf_readTextParameter(const pugi::xml_document& document,
                                                 const std::string& name);
 // Appends the stand of one "parkpos" element to g_parkStands (none at latitude = longitude = 0).
-// file names the stand file in log lines.
-void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin,
-                    const std::string& file);
+void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
 void lf_readParkPosEntry(ParkPosEntry& entry, const pugi::xml_node& opt);
-// Whether a static aircraft made from the option could be created: its callsign, with the '*'
-// of a static, must fit the tail number. Logs the refusal, naming the file and the stand.
-bool lf_optionFits(const ParkPosEntry& entry, const std::string& file, const std::string& id);
 // Appends every "parkpos" of the file's "parkpositions"; a repeated id throws user error 94.
-void lf_readParkPositions(const pugi::xml_document& document, const std::string& file);
+void lf_readParkPositions(const pugi::xml_document& document);
 // Downloads the server path below the download folder into localFile; "" or the failure text.
 std::string lf_download(const std::string& serverPath, const std::filesystem::path& localFile);
 
 // ---- learned files ----
 void lf_readLearned(const std::filesystem::path& path, const ApfHeader& header);
-bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand,
-                          const std::string& file);
+bool lf_readLearnedOption(const std::string& id, const pugi::xml_node& parkpos, ParkPos& stand);
 
 // ---- locations ----
 std::string lf_apfName(const std::string& icao);

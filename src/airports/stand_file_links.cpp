@@ -17,6 +17,7 @@
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "liveries/aircraft_database.h"
+#include "platform/paths.h"
 
 std::mutex g_linkMutex;
 
@@ -49,7 +50,7 @@ bool lf_writeLinkFile(const std::filesystem::path& folder, const std::string& ic
   std::filesystem::create_directories(folder, error);
   const std::filesystem::path link = folder / lf_linkFileName(icao);
   if (error || !gf_writeStringToFile(archivePath, link, true)) {
-    lf_scanLog(fmt::format("{}Linking {} did not succeed", "===> ", link.string()));
+    lf_scanLog(fmt::format("{}Linking {} did not succeed", "===> ", gf_pathToUtf8(link)));
     return false;
   }
   return true;
@@ -196,7 +197,7 @@ void lf_generateApf(AirportFile& file, int helipads) {
     written = gf_writeApf(file, target, true);
   }
   if (!written) {
-    lf_scanLog(fmt::format("{}Generating {} did not succeed", "===> ", target.string()));
+    lf_scanLog(fmt::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(target)));
     return;
   }
   g_scanFoundAirports.store(true);

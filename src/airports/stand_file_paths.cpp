@@ -33,7 +33,7 @@ void lf_replaceAll(std::string& text, const std::string& what, const std::string
 
 // "airports\learned", the learned root as the stand-file paths spell it.
 std::string lf_learnedDirText() {
-  return g_airportsDir.string() + g_pathSeparator + g_learnedName;
+  return gf_pathToUtf8(g_airportsDir) + g_pathSeparator + g_learnedName;
 }
 
 // A learned file always lies under airports\learned: a path text of another form (a server path
@@ -51,7 +51,8 @@ std::string lf_underLearned(const std::string& text) {
     start = end + 1;
   }
   std::string result = lf_learnedDirText();
-  const bool learned = parts.size() >= 2 && parts[0] == g_airportsDir.string() && parts[1] == g_learnedName;
+  const bool learned =
+      parts.size() >= 2 && parts[0] == gf_pathToUtf8(g_airportsDir) && parts[1] == g_learnedName;
   for (std::size_t i = learned ? 2 : 0; i < parts.size(); ++i) {
     result += g_pathSeparator + parts[i];
   }
@@ -62,9 +63,13 @@ std::string lf_underLearned(const std::string& text) {
 
 std::string lf_apfName(const std::string& icao) { return icao + ".xml"; }
 
-std::filesystem::path gf_apfFileName(const std::string& icao) { return lf_apfName(icao); }
+std::filesystem::path gf_apfFileName(const std::string& icao) {
+  return gf_pathFromUtf8(lf_apfName(icao));
+}
 
-std::filesystem::path lf_linkFileName(const std::string& icao) { return icao + ".txt"; }
+std::filesystem::path lf_linkFileName(const std::string& icao) {
+  return gf_pathFromUtf8(icao + ".txt");
+}
 
 bool lf_downloadStockApf(const std::string& icao) {
   curlHolder holder;
@@ -99,8 +104,8 @@ std::optional<std::string> lf_localApfPath(const std::string& icao) {
     }
     if (fs::exists(folder / gf_apfFileName(icao))) {
       // The path text as the stand files and the learned-file rule spell it.
-      return g_airportsDir.string() + g_pathSeparator + folder.filename().string() + g_pathSeparator +
-             lf_apfName(icao);
+      return gf_pathToUtf8(g_airportsDir) + g_pathSeparator + gf_pathToUtf8(folder.filename()) +
+             g_pathSeparator + lf_apfName(icao);
     }
   }
   return std::nullopt;
@@ -119,7 +124,7 @@ std::string gf_apfPath(const std::string& icao) {
 }
 
 bool gf_isServerApfPath(const std::string& path) {
-  return !path.empty() && !path.starts_with(g_airportsDir.string());
+  return !path.empty() && !path.starts_with(gf_pathToUtf8(g_airportsDir));
 }
 
 std::optional<ApfSource> gf_localApfSource(const std::string& icao) {
@@ -138,7 +143,8 @@ ApfSource gf_fetchApf(const std::string& icao) {
   if (source.path.empty()) {
     return source;  // a link file that names nothing
   }
-  const std::filesystem::path file = g_airportsDir / fmt::format("park_airport_{}.xml", icao);
+  const std::filesystem::path file =
+      g_airportsDir / gf_pathFromUtf8(fmt::format("park_airport_{}.xml", icao));
   if (!lf_download(source.path, file).empty()) {
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
@@ -172,8 +178,8 @@ std::string lf_apfPathText(const std::string& standFilePath, const std::string& 
     lf_replaceFirst(text, "archive", lf_learnedDirText());
     lf_replaceAll(text, "/", "\\");
     lf_replaceAll(text, "%20", " ");
-  } else if (text.starts_with(g_airportsDir.string())) {
-    text.replace(0, g_airportsDir.string().size(), lf_learnedDirText());
+  } else if (text.starts_with(gf_pathToUtf8(g_airportsDir))) {
+    text.replace(0, gf_pathToUtf8(g_airportsDir).size(), lf_learnedDirText());
     const std::string thirdparty = g_thirdpartyName + g_pathSeparator + publisher;
     if (text.find("my_thirdparty2024") != std::string::npos) {
       lf_replaceFirst(text, "my_thirdparty2024", thirdparty);

@@ -17,6 +17,7 @@
 #include "foundation/meta_block.h"
 #include "foundation/settings_file.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 #include "platform/win32.h"
 
 std::string g_parkAirportIcao;
@@ -128,27 +129,7 @@ void lf_readParkPosEntry(ParkPosEntry& entry, const pugi::xml_node& opt) {
   }
 }
 
-bool lf_optionFits(const ParkPosEntry& entry, const std::string& file, const std::string& id) {
-  constexpr std::size_t kTailNumberChars = 11;  // the creation request's field, '*' included
-  for (const std::string& callsign : {entry.cs, entry.cs2}) {
-    std::string tail = callsign;
-    while (!tail.empty() && tail.back() == '_') {
-      tail.pop_back();
-    }
-    if (!tail.empty() && tail.back() != '*') {
-      tail += '*';
-    }
-    if (tail.size() > kTailNumberChars) {
-      gf_logError(fmt::format("option of stand {} in {} refused: callsign \"{}\" is too long", id,
-                              file, callsign));
-      return false;
-    }
-  }
-  return true;
-}
-
-void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin,
-                    const std::string& file) {
+void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin) {
   const double lat = parkpos.attribute("latitude").as_double();
   const double lon = parkpos.attribute("longitude").as_double();
   if (lat == 0.0 && lon == 0.0) {
@@ -161,9 +142,6 @@ void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::u
   for (const pugi::xml_node& opt : parkpos.children("opt")) {
     ParkPosEntry entry;
     lf_readParkPosEntry(entry, opt);
-    if (!lf_optionFits(entry, file, id)) {
-      continue;
-    }
     ParkPosOption& option = options.emplace_back();
     option.airline = entry.airl;
     option.type = entry.type;
@@ -185,14 +163,14 @@ void lf_readParkPos(const pugi::xml_node& parkpos, const std::string& id, std::u
                             radiusMetres, !cargo, !ramp, !heli);
 }
 
-void lf_readParkPositions(const pugi::xml_document& document, const std::string& file) {
+void lf_readParkPositions(const pugi::xml_document& document) {
   std::set<std::string> ids;
   for (const pugi::xml_node& parkpos : document.child("parkpositions").children("parkpos")) {
     const std::string id = parkpos.attribute("id").as_string();
     if (!ids.insert(id).second) {
       throw qvb::UserErrorException(94, fmt::format("Parking position {} appears more than once?", id));
     }
-    lf_readParkPos(parkpos, id, 1, file);
+    lf_readParkPos(parkpos, id, 1);
   }
 }
 
@@ -236,12 +214,12 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(file.c_str());
     if (!parsed) {
-      result = fmt::format("{} could not be loaded, it {}", file.string(),
+      result = fmt::format("{} could not be loaded, it {}", gf_pathToUtf8(file),
                            gf_xmlLoadProblem(file, parsed));
       return;
     }
     if (!gf_checkMeta(document)) {
-      result = fmt::format("{} but refused to load, copyright problem", file.string());
+      result = fmt::format("{} but refused to load, copyright problem", gf_pathToUtf8(file));
       return;
     }
     g_parkApfPath = path;
@@ -255,7 +233,7 @@ void gf_readApf(std::string& result, const std::string& path, ApfHeader& header,
     g_parkAirportElev = *altitude;
     header.airport_name = lf_readTextParameter(document, "airport_name").value_or("");
 
-    lf_readParkPositions(document, file.string());
+    lf_readParkPositions(document);
     qf = {lf_readIntParameter(document, "Qf_real").value_or(-1),
           lf_readIntParameter(document, "Qf_soft").value_or(-1)};
 

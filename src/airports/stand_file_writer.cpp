@@ -19,6 +19,7 @@
 #include "foundation/parameters.h"
 #include "foundation/settings_file.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -170,7 +171,7 @@ bool gf_writeApf(const AirportFile& file, const std::filesystem::path& path, boo
   // A file that is there but cannot be read was never learned from: replacing it would lose it.
   std::error_code missing;
   if (std::filesystem::exists(path, missing) && !std::ifstream(path, std::ios::binary)) {
-    gf_logError(fmt::format("{} cannot be read, it is left as it is", path.string()));
+    gf_logError(fmt::format("{} cannot be read, it is left as it is", gf_pathToUtf8(path)));
     return false;
   }
   // Written beside the target and renamed over it, so that no reader ever sees half a file.

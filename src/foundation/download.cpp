@@ -180,7 +180,7 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     out.file = gf_openFile(part, byteMode ? "wb" : "w");
     out.limit = maxBytes;
     if (out.file == nullptr) {
-      gf_log(fmt::format("could not open output file: {}", file.string()));
+      gf_log(fmt::format("could not open output file: {}", gf_pathToUtf8(file)));
       return false;
     }
     TransferWatch watch;
@@ -197,7 +197,8 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     fs::rename(part, file);  // replaces an older file in one step
     return true;
   } catch (const std::exception& e) {
-    gf_log(fmt::format("downloader exception: \"{}\", {} => {}", e.what(), url, file.string()));
+    gf_log(
+        fmt::format("downloader exception: \"{}\", {} => {}", e.what(), url, gf_pathToUtf8(file)));
     lf_removeQuietly(part);
     return false;
   }
@@ -229,7 +230,7 @@ bool lf_unzipText(ZipArchive& archive, const fs::path& destination) {
       return false;
     }
     if (!gf_writeStringToFile(lf_withNewlines(*text), destination, false)) {
-      gf_logError(fmt::format("could not write {}", destination.string()));
+      gf_logError(fmt::format("could not write {}", gf_pathToUtf8(destination)));
       return false;
     }
     wroteAny = true;
@@ -244,7 +245,7 @@ bool gf_downloadAndUnzip(const fs::path& zipName, const fs::path& destination) {
   const fs::path local = zipName.filename();
   bool result = false;
   if (!gf_download(holder, gf_downloadBaseUrl() + zipName.generic_string(), local, true)) {
-    gf_logError(fmt::format("downloading {} failed?", zipName.string()));
+    gf_logError(fmt::format("downloading {} failed?", gf_pathToUtf8(zipName)));
   } else {
     ZipArchive archive(local);
     result = archive.open() && lf_unzipText(archive, destination);
@@ -252,7 +253,7 @@ bool gf_downloadAndUnzip(const fs::path& zipName, const fs::path& destination) {
     if (!result) {
       std::error_code ec;
       fs::remove(destination, ec);
-      gf_logError(fmt::format("unzipping {} failed?", zipName.string()));
+      gf_logError(fmt::format("unzipping {} failed?", gf_pathToUtf8(zipName)));
     }
   }
   if (fs::exists(local)) fs::remove(local);

@@ -14,6 +14,7 @@
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/strings.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -74,7 +75,7 @@ void gf_removeFilesInFolder(const fs::path& folder) {
     }
     for (const auto& entry : fs::directory_iterator(folder)) {
       if (entry.is_regular_file() && !fs::remove(entry.path())) {
-        gf_log(fmt::format("{} could not be removed", entry.path().string()));
+        gf_log(fmt::format("{} could not be removed", gf_pathToUtf8(entry.path())));
       }
     }
   } catch (const std::exception& e) {
@@ -93,8 +94,8 @@ std::vector<std::string> gf_getXmlFiles(const fs::path& folder) {
       continue;
     }
     const auto& path = entry.path();
-    const std::string stem = path.stem().string();
-    if (gf_equalsUpper(".XML", path.extension().string()) &&
+    const std::string stem = gf_pathToUtf8(path.stem());
+    if (gf_equalsUpper(".XML", gf_pathToUtf8(path.extension())) &&
         stem.size() == kAirportCodeLength) {
       names.push_back(stem);
     }
@@ -112,13 +113,13 @@ bool gf_saveXml(const pugi::xml_document& document, const fs::path& file) {
     std::error_code error;
     fs::rename(temporary, file, error);
     if (!error) {
-      gf_log(fmt::format("\"{}\" saved", file.string()));
+      gf_log(fmt::format("\"{}\" saved", gf_pathToUtf8(file)));
       return true;
     }
   }
   std::error_code ignored;
   fs::remove(temporary, ignored);
-  gf_log(fmt::format("could not save to \"{}\"", file.string()));
+  gf_log(fmt::format("could not save to \"{}\"", gf_pathToUtf8(file)));
   return false;
 }
 

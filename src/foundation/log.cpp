@@ -12,6 +12,7 @@
 #include "foundation/file_names.h"
 #include "foundation/run_state.h"
 #include "foundation/version.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -49,7 +50,7 @@ void lf_writeLine(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 void gf_backupFile(const fs::path& file) {
-  const std::string text = file.string();
+  const std::string text = gf_pathToUtf8(file);
   const auto dot = text.rfind('.');
   if (text.empty() || dot == std::string::npos) {
     return;
@@ -58,11 +59,11 @@ void gf_backupFile(const fs::path& file) {
   const std::string_view tail = std::string_view(text).substr(dot);
   const std::string name0 = fmt::format("{}0{}", head, tail);
   const std::string name00 = fmt::format("{}00{}", head, tail);
-  if (fs::exists(name0)) {
-    gf_copyFileOver(name0, name00);
+  if (fs::exists(gf_pathFromUtf8(name0))) {
+    gf_copyFileOver(gf_pathFromUtf8(name0), gf_pathFromUtf8(name00));
   }
   if (fs::exists(file)) {
-    gf_copyFileOver(file, name0);
+    gf_copyFileOver(file, gf_pathFromUtf8(name0));
   }
 }
 
@@ -89,7 +90,7 @@ void lf_openLog(const fs::path& file) {
       fs::remove(file, ignored);  // an empty Log.txt would only mislead
     }
     log.file.clear();
-    throw std::runtime_error("Failed to write file " + file.string());
+    throw std::runtime_error("Failed to write file " + gf_pathToUtf8(file));
   }
   log.path = file;
 }
@@ -114,7 +115,8 @@ bool gf_openLogOrFallback(const fs::path& fallbackFolder) {
   }
   std::error_code ignored;
   gf_logError(fmt::format("{} cannot be written in the program folder {} ({}), it is written here",
-                          g_logFileName.string(), fs::current_path(ignored).string(), why));
+                          gf_pathToUtf8(g_logFileName), gf_pathToUtf8(fs::current_path(ignored)),
+                          why));
   return true;
 }
 

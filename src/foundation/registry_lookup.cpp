@@ -9,6 +9,7 @@
 #include "foundation/log.h"
 #include "foundation/parameters.h"
 #include "foundation/text_file.h"
+#include "platform/paths.h"
 #include "platform/win32.h"
 
 namespace {
@@ -79,7 +80,7 @@ std::optional<std::filesystem::path> lf_appDataPath() {
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
     return std::nullopt;
   }
-  return std::filesystem::path(Utf16ToUtf8(buffer));
+  return gf_pathFromUtf8(Utf16ToUtf8(buffer));
 }
 
 }  // namespace

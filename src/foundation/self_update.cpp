@@ -15,6 +15,7 @@
 #include "foundation/parameters.h"
 #include "foundation/strings.h"
 #include "foundation/zip_archive.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -70,11 +71,13 @@ bool lf_extractInstaller(ZipArchive& archive, const ZipEntry& entry) {
   }
   fs::rename(part, g_installerPath, ec);  // replaces an older installer in one step
   if (ec) {
-    gf_logError(fmt::format("could not write {}: {}", g_installerPath.string(), ec.message()));
+    gf_logError(
+        fmt::format("could not write {}: {}", gf_pathToUtf8(g_installerPath), ec.message()));
     fs::remove(part, ec);
     return false;
   }
-  gf_log(fmt::format("{} unzipped to {}", archive.path().string(), g_installerPath.string()));
+  gf_log(fmt::format("{} unzipped to {}", gf_pathToUtf8(archive.path()),
+                     gf_pathToUtf8(g_installerPath)));
   return true;
 }
 
@@ -140,10 +143,10 @@ void gf_checkNewVersion() {
   }
   if (remote <= g_version) return;
   if (gf_downloadInstaller(remote)) {
-    const fs::path installer = fs::path(g_paramProgramInstallPath.value()) / g_installerPath;
+    const fs::path installer = gf_pathFromUtf8(g_paramProgramInstallPath.value()) / g_installerPath;
     throw qvb::UserErrorException(
         99, fmt::format("New version {} available, exit {}. Run as administrator: \"{}\"",
-                        remote.toString(), g_programName, installer.string()));
+                        remote.toString(), g_programName, gf_pathToUtf8(installer)));
   }
   gf_showMessage(
       "The downloading/unzipping of the new version failed? Try manually via Ulvabrook website",

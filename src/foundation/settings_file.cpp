@@ -15,6 +15,7 @@
 #include "foundation/run_state.h"
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -76,10 +77,10 @@ bool lf_saveDocument(const pugi::xml_document& document, const fs::path& file) {
 }
 
 fs::path lf_backupName(const fs::path& file) {
-  const std::string text = file.string();
+  const std::string text = gf_pathToUtf8(file);
   const auto dot = text.rfind('.');
   if (dot == std::string::npos) return file;
-  return text.substr(0, dot) + g_zeroString + text.substr(dot);
+  return gf_pathFromUtf8(text.substr(0, dot) + g_zeroString + text.substr(dot));
 }
 
 // The file is there but cannot be opened: another user's after one elevated run, or locked.
@@ -98,12 +99,12 @@ bool lf_moveAside(const fs::path& file) {
   if (fs::exists(backup, ec)) fs::rename(backup, lf_backupName(backup), ec);
   fs::rename(file, backup, ec);
   if (ec) {
-    gf_logError(fmt::format("{} could not be opened nor moved aside: {}", file.string(),
+    gf_logError(fmt::format("{} could not be opened nor moved aside: {}", gf_pathToUtf8(file),
                             ec.message()));
     return false;
   }
-  gf_logError(fmt::format("{} could not be opened, it is moved aside as {}", file.string(),
-                          backup.string()));
+  gf_logError(fmt::format("{} could not be opened, it is moved aside as {}", gf_pathToUtf8(file),
+                          gf_pathToUtf8(backup)));
   return true;
 }
 
@@ -117,18 +118,18 @@ bool lf_keepUnreadableFile(const fs::path& file, const pugi::xml_parse_result& r
   if (!fs::exists(file, ec)) return true;
   try {
     gf_backupFile(file);
-    gf_logError(fmt::format("{} could not be read ({}), a copy is kept as {}", file.string(),
-                            result.description(), lf_backupName(file).string()));
+    gf_logError(fmt::format("{} could not be read ({}), a copy is kept as {}", gf_pathToUtf8(file),
+                            result.description(), gf_pathToUtf8(lf_backupName(file))));
   } catch (const std::exception& e) {
-    gf_logError(fmt::format("{} could not be read ({}) nor copied: {}", file.string(),
+    gf_logError(fmt::format("{} could not be read ({}) nor copied: {}", gf_pathToUtf8(file),
                             result.description(), e.what()));
   }
   return true;
 }
 
 void lf_logSaved(bool saved, const fs::path& file) {
-  gf_log(saved ? fmt::format("\"{}\" saved", file.string())
-               : fmt::format("could not save to \"{}\"", file.string()));
+  gf_log(saved ? fmt::format("\"{}\" saved", gf_pathToUtf8(file))
+               : fmt::format("could not save to \"{}\"", gf_pathToUtf8(file)));
 }
 
 void lf_logAppendFailed(const std::string& name, const std::string& valueText) {
@@ -242,8 +243,8 @@ void lf_saveEntry(const P& parameter, const std::string& valueText, Append appen
   if (!loaded) {
     // A file that cannot be opened is never overwritten: the settings in it would be lost.
     if (lf_existsUnopened(file, loaded)) {
-      gf_logError(fmt::format("{} could not be opened, {} not saved", file.string(),
-                              parameter.name));
+      gf_logError(
+          fmt::format("{} could not be opened, {} not saved", gf_pathToUtf8(file), parameter.name));
       gf_logIfActive("saving xml did not work?");
       return;
     }
@@ -419,10 +420,10 @@ void gf_readParameters(const std::vector<BoolParameter*>& group1,
     bool replaceable = true;
     if (!loaded) {
       replaceable = lf_keepUnreadableFile(file, loaded);
-      gf_log(file.string() + " not found, default values taken:");
+      gf_log(gf_pathToUtf8(file) + " not found, default values taken:");
       lf_addDefaults(document, groups);
     } else {
-      gf_log(fmt::format("from \"{}\"", file.string()));
+      gf_log(fmt::format("from \"{}\"", gf_pathToUtf8(file)));
       lf_readEntries(document, groups);
     }
     lf_logSaved(replaceable && lf_saveDocument(document, file), file);

@@ -15,6 +15,7 @@
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -73,7 +74,8 @@ WString lf_decodeUtf16(const std::string& bytes, const fs::path& file) {
     }
   }
   if ((bytes.size() - pos) % 2 != 0) {
-    gf_log(fmt::format("incomplete UTF-16 character at the end of {} ignored", file.string()));
+    gf_log(
+        fmt::format("incomplete UTF-16 character at the end of {} ignored", gf_pathToUtf8(file)));
   }
   WString text;
   text.reserve((bytes.size() - pos) / 2);
@@ -204,8 +206,8 @@ void lf_reportNonUtf8Line(const fs::path& file, const std::vector<std::string>& 
                           std::size_t first) {
   for (std::size_t i = first; i < lines.size(); ++i) {
     if (!lf_isUtf8(lines[i])) {
-      gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8", file.string(),
-                              i - first + 1));
+      gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8",
+                              gf_pathToUtf8(file), i - first + 1));
       return;
     }
   }
@@ -214,11 +216,11 @@ void lf_reportNonUtf8Line(const fs::path& file, const std::vector<std::string>& 
 }  // namespace
 
 int gf_textFileEncoding(const fs::path& file) {
-  const WString name = Utf8ToUtf16(file.string());
+  const WString name = Utf8ToUtf16(gf_pathToUtf8(file));
   HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", file.string(),
+    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", gf_pathToUtf8(file),
                        GetLastError()));
     return kTextCannotOpen;
   }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace {
 
 // Checks that the entry still names the same item of the open archive.
@@ -32,7 +34,7 @@ ZipArchive::~ZipArchive() {
 bool ZipArchive::open() {
   close();
   int error = ZIP_ER_OK;
-  m_zip = zip_open(m_path.string().c_str(), ZIP_RDONLY, &error);
+  m_zip = zip_open(gf_pathToUtf8(m_path).c_str(), ZIP_RDONLY, &error);
   m_error = m_zip != nullptr ? ZIP_ER_OK : error;
   return m_zip != nullptr;
 }

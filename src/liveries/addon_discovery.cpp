@@ -172,10 +172,10 @@ void lf_readP3DAddOnsAircraft(std::vector<std::string>& liveryFolders) {
   const std::size_t before = liveryFolders.size();
   try {
     const fs::path file = lf_addOnsCfgPath();
-    gf_log(fmt::format("\nReading {} for AI add-on packages...", file.string()));
+    gf_log(fmt::format("\nReading {} for AI add-on packages...", gf_pathToUtf8(file)));
     std::vector<std::string> lines;
     if (!gf_readExtTextFileToStringVector(file, lines)) {
-      gf_log(file.string() + " not found!");
+      gf_log(gf_pathToUtf8(file) + " not found!");
     } else {
       std::vector<std::string> packageFolders;
       const PathHandler toPackages = [&](const std::string& line) {
@@ -197,10 +197,10 @@ void lf_readP3DAddOnsAircraft(std::vector<std::string>& liveryFolders) {
 void lf_explorePackage(const std::string& packageFolder, std::vector<std::string>& liveryFolders) {
   const fs::path file = gf_resolvePathCase(gf_winPath(packageFolder) / "add-on.xml");
   if (!fs::exists(file)) return;
-  gf_log(fmt::format("   exploring {}", file.string()));
+  gf_log(fmt::format("   exploring {}", gf_pathToUtf8(file)));
   std::vector<std::string> lines;
   if (!gf_readExtTextFileToStringVector(file, lines)) {
-    gf_log(file.string() + " not found!");
+    gf_log(gf_pathToUtf8(file) + " not found!");
     return;
   }
   bool afterSimObjects = false;
@@ -213,10 +213,10 @@ void lf_readP3DSimObjectsCfg(std::vector<std::string>& liveryFolders) {
   const fs::path file = lf_simObjectsCfgPath();
   if (!fs::exists(file)) return;
   const std::size_t before = liveryFolders.size();
-  gf_log(fmt::format("\nReading {} for AI add-on packages...", file.string()));
+  gf_log(fmt::format("\nReading {} for AI add-on packages...", gf_pathToUtf8(file)));
   std::vector<std::string> lines;
   if (!gf_readExtTextFileToStringVector(file, lines)) {
-    gf_log(file.string() + " not found!");
+    gf_log(gf_pathToUtf8(file) + " not found!");
   } else {
     const PathHandler toLiveryFolders = [&](const std::string& line) {
       lf_simObjectsEntryPath(line, liveryFolders);

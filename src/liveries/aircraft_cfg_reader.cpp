@@ -14,6 +14,7 @@
 #include "liveries/aircraft_database.h"
 #include "liveries/fltsim_section.h"
 #include "liveries/scan_reports.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -267,13 +268,13 @@ std::string lf_ivaoModelFromPath(const std::string& cfgPath) {
 
 bool lf_readCfgLines(const std::string& cfgPath, std::vector<std::string>& lines,
                      bool logNoCharset) {
-  const int encoding = gf_textFileEncoding(cfgPath);
+  const int encoding = gf_textFileEncoding(gf_pathFromUtf8(cfgPath));
   if (encoding == kTextCannotOpen) {
     if (logNoCharset) gf_logError(fmt::format("no character set found for {}", cfgPath));
     return false;
   }
   lines.reserve(kCfgLinesReserve);
-  return gf_readTextFileToStringVector(encoding, cfgPath, lines);
+  return gf_readTextFileToStringVector(encoding, gf_pathFromUtf8(cfgPath), lines);
 }
 
 void lf_lineStep(SectionCollector& state, const std::string& line) {

@@ -20,6 +20,7 @@
 #include "foundation/strings.h"
 #include "liveries/code_scrambler.h"
 #include "liveries/database_queries.h"
+#include "platform/paths.h"
 
 std::set<std::string> g_dbaseTypes;
 std::set<std::string> g_dbaseHighPerf;
@@ -260,7 +261,7 @@ void lf_readDbaseDocument(const pugi::xml_document& doc, const std::string& path
 bool gf_readDbase() {
   static const std::filesystem::path fileName = "temp2.xml";
   const std::filesystem::path file = g_inputDir / fileName;
-  const std::string path = file.string();
+  const std::string path = gf_pathToUtf8(file);
   if (!gf_downloadDbase(file))
     throw std::runtime_error("data base could not be read from on-line?");
 

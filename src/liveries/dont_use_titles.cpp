@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/strings.h"
 #include "liveries/regcodes.h"
+#include "platform/paths.h"
 
 std::vector<std::string> g_dontUseTitles;
 
@@ -35,7 +36,7 @@ void lf_readDontUseTitles() {
     lf_readAigDontUse(g_aigRegcodesFile);
     if (std::filesystem::exists(g_aigRegcodesFile)) gf_removeFile(g_aigRegcodesFile);
   } else {
-    gf_logError(fmt::format("reading {} failed?", g_aigRegcodesFile.string()));
+    gf_logError(fmt::format("reading {} failed?", gf_pathToUtf8(g_aigRegcodesFile)));
   }
   if (gf_countFiles(g_myRegcodesDir) > 0) lf_readFilesDontUse();
 }
@@ -46,7 +47,7 @@ void lf_readAigDontUse(const std::filesystem::path& file) {
     gf_readAigRegcodes(file, definitions);
   } catch (const std::exception& e) {
     // A damaged list must not end the scan: the titles read before the fault are kept.
-    gf_logError(fmt::format("reading {} failed? {}", file.string(), e.what()));
+    gf_logError(fmt::format("reading {} failed? {}", gf_pathToUtf8(file), e.what()));
   }
   const std::size_t appended = lf_appendTitlesWithoutRegs(definitions);
   gf_log(fmt::format("{} don't use title{} read", appended, gf_plural(appended)));
@@ -57,5 +58,5 @@ void lf_readFilesDontUse() {
   gf_readRegcodeFiles(g_myRegcodesDir, definitions);
   const std::size_t appended = lf_appendTitlesWithoutRegs(definitions);
   gf_log(fmt::format("{} don't use title{} read from files in {}", appended, gf_plural(appended),
-                     g_myRegcodesDir.string()));
+                     gf_pathToUtf8(g_myRegcodesDir)));
 }

@@ -119,7 +119,7 @@ std::string lf_nativeName(std::string name) {
 
 // The path of a section's folder or file name inside the file's folder.
 fs::path lf_entryPath(const std::string& folder, const std::string& name) {
-  return fs::path(folder) / lf_nativeName(name);
+  return gf_pathFromUtf8(folder) / gf_pathFromUtf8(lf_nativeName(name));
 }
 
 // The model folder, texture folder and flight-model file, in the order given by mtl. At the
@@ -138,7 +138,7 @@ bool lf_checkFolders(const SectionKeys& keys, const std::string& folder, const s
   const Check ivao[] = {{&model, true}, {&air, false}, {&texture, true}};
   for (const Check& check : mtl ? ivao : ordinary) {
     if (!checks.existsAs(folder, *check.name, check.folder)) {
-      lf_addIncompleteSection(lf_entryPath(folder, *check.name).string() + " " + header +
+      lf_addIncompleteSection(gf_pathToUtf8(lf_entryPath(folder, *check.name)) + " " + header +
                               " does not exist");
       return false;
     }

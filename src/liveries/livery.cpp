@@ -15,6 +15,7 @@
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/meta_block.h"
+#include "platform/paths.h"
 
 std::list<Livery> g_liveries;
 
@@ -47,12 +48,12 @@ void gf_writeLiveriesScanned() {
   pugi::xml_node liveries = document.append_child("liveries");
   for (const Livery& livery : g_liveries) lf_appendLivElement(liveries, livery);
   gf_saveXml(document, g_liveriesScannedFile);
-  gf_log(fmt::format("{} liveries in {}", g_liveries.size(), g_liveriesScannedFile.string()));
+  gf_log(fmt::format("{} liveries in {}", g_liveries.size(), gf_pathToUtf8(g_liveriesScannedFile)));
 }
 
 void lf_readLiveriesScanned() {
   g_liveries.clear();
-  const std::string pathText = g_liveriesScannedFile.string();
+  const std::string pathText = gf_pathToUtf8(g_liveriesScannedFile);
   pugi::xml_document document;
   if (const pugi::xml_parse_result parsed = document.load_file(g_liveriesScannedFile.c_str());
       !parsed) {

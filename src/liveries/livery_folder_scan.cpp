@@ -16,6 +16,7 @@
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "liveries/aircraft_cfg_reader.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -54,15 +55,15 @@ void lf_startTask(std::int32_t priority, const fs::path& file, bool mtl, ScanTas
 
 bool lf_isCandidate(const fs::directory_entry& entry) {
   if (!entry.is_regular_file()) return false;  // links followed
-  if (!gf_equalsUpper(".CFG", entry.path().extension().string())) return false;
-  const std::string stem = entry.path().stem().string();
+  if (!gf_equalsUpper(".CFG", gf_pathToUtf8(entry.path().extension()))) return false;
+  const std::string stem = gf_pathToUtf8(entry.path().stem());
   return gf_equalsUpper("AIRCRAFT", stem) || gf_equalsUpper("SIM", stem);
 }
 
 void lf_examineEntry(fs::recursive_directory_iterator& it, std::string_view folderText,
                      std::int32_t priority, ScanTaskPool& pool, std::list<TaskFuture>& futures) {
   const fs::directory_entry& entry = *it;
-  const std::string pathText = entry.path().string();
+  const std::string pathText = gf_pathToUtf8(entry.path());
   // Only the part below the scanned folder is tested for "airport": the user's own folder
   // names above it must not stop the scan.
   std::string_view below = pathText;
@@ -96,7 +97,7 @@ void lf_collectSections(SectionCollector& state, const std::vector<std::string>&
 void lf_searchLiveriesInFolder(std::int32_t priority, const fs::path& folder) {
   // A limit below one would never let a task start.
   if (g_maxThreads.load() < 1) g_maxThreads.store(1);
-  const std::string folderText = folder.string();
+  const std::string folderText = gf_pathToUtf8(folder);
   std::unique_ptr<ScanTaskPool> pool;
   try {
     pool = std::make_unique<ScanTaskPool>(g_maxThreads.load());
@@ -110,8 +111,8 @@ void lf_searchLiveriesInFolder(std::int32_t priority, const fs::path& folder) {
       try {
         lf_examineEntry(it, folderText, priority, *pool, futures);
       } catch (const std::exception& e) {
-        gf_logError(
-            fmt::format("liveries search in {} aborted, cause: {}", it->path().string(), e.what()));
+        gf_logError(fmt::format("liveries search in {} aborted, cause: {}",
+                                gf_pathToUtf8(it->path()), e.what()));
       }
     }
   } catch (const std::exception& e) {
@@ -124,7 +125,7 @@ void lf_searchLiveriesInFolder(std::int32_t priority, const fs::path& folder) {
 }
 
 std::list<Livery> lf_searchLiveriesinFile(std::int32_t priority, const fs::path& file) {
-  const std::string pathText = file.string();
+  const std::string pathText = gf_pathToUtf8(file);
   try {
     std::list<Livery> result;
     // One opening of the file for its encoding and its lines: the scan reads thousands. A file
@@ -153,7 +154,7 @@ std::list<Livery> lf_searchLiveriesinFile(std::int32_t priority, const fs::path&
 }
 
 std::list<Livery> lf_searchMtlLiveriesInFile(std::int32_t priority, const fs::path& file) {
-  const std::string pathText = file.string();
+  const std::string pathText = gf_pathToUtf8(file);
   std::list<Livery> result;
   SectionCollector state;
   state.type = lf_ivaoModelFromPath(pathText);

@@ -12,6 +12,7 @@
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "liveries/code_scrambler.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ void lf_readRegcodeLine(RegcodeContext& ctx, std::string line) {
 
 bool lf_isRegcodeFile(const std::filesystem::directory_entry& entry) {
   if (!entry.is_regular_file()) return false;
-  std::string ext = entry.path().extension().string();
+  std::string ext = gf_pathToUtf8(entry.path().extension());
   std::transform(ext.begin(), ext.end(), ext.begin(), gf_asciiUpper);
   return ext == ".TXT";
 }
@@ -94,7 +95,7 @@ bool lf_isRegcodeFile(const std::filesystem::directory_entry& entry) {
 // ends up in the first title and UTF-16 files read as text.
 void lf_readRegcodeFile(const std::filesystem::path& file, std::vector<RegcodeDef>& list,
                         bool& ok) {
-  RegcodeContext ctx{file.string(), list, ok};
+  RegcodeContext ctx{gf_pathToUtf8(file), list, ok};
   gf_log(fmt::format("Processing regcodes file \"{}\"", ctx.path));
   std::vector<std::string> lines;
   lines.reserve(kLinesReserve);
@@ -121,8 +122,8 @@ bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<Regcod
     gf_log(fmt::format("{} liverie{} read", list.size(), gf_plural(list.size())));
     return ok;
   } catch (const std::exception& e) {
-    gf_logError(
-        fmt::format("Error in reading regcode file {}, what: {}", current.string(), e.what()));
+    gf_logError(fmt::format("Error in reading regcode file {}, what: {}", gf_pathToUtf8(current),
+                            e.what()));
     return false;
   }
 }
@@ -130,7 +131,7 @@ bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<Regcod
 int gf_readAigRegcodes(const std::filesystem::path& file, std::vector<RegcodeDef>& list) {
   pugi::xml_document doc;
   if (!doc.load_file(file.c_str())) {
-    gf_logError(fmt::format("Failed to load {}", file.string()));
+    gf_logError(fmt::format("Failed to load {}", gf_pathToUtf8(file)));
     return 0;
   }
   for (pugi::xml_node node : doc.child("AIG-regcodes").children("livery")) {
@@ -147,7 +148,7 @@ int gf_readAigRegcodes(const std::filesystem::path& file, std::vector<RegcodeDef
     list.push_back({std::move(title), std::move(regs), node.attribute("special").as_bool()});
   }
   gf_backupFile(file);
-  gf_log(
-      fmt::format("{} liverie{} read from {}", list.size(), gf_plural(list.size()), file.string()));
+  gf_log(fmt::format("{} liverie{} read from {}", list.size(), gf_plural(list.size()),
+                     gf_pathToUtf8(file)));
   return 1;
 }

@@ -19,6 +19,7 @@
 #include "liveries/livery.h"
 #include "liveries/matching_tables.h"
 #include "liveries/scan_reports.h"
+#include "platform/paths.h"
 
 std::unordered_map<std::string, std::string_view> g_regLiveries;
 std::vector<std::string_view> g_specialLiveries;
@@ -58,7 +59,7 @@ void lf_applyRegcode(const std::string& reg, std::string_view title, ApplyCounts
 }
 
 void lf_applyAigRegcodes(const fs::path& file) {
-  g_regcodeReport.push_back("Processing file " + file.string());
+  g_regcodeReport.push_back("Processing file " + gf_pathToUtf8(file));
   std::vector<RegcodeDef> definitions;
   bool read = false;
   try {
@@ -66,23 +67,23 @@ void lf_applyAigRegcodes(const fs::path& file) {
   } catch (const std::exception& e) {
     // A damaged downloaded list must not stop every start-up: the definitions read before the
     // fault are applied, the other sources still are.
-    gf_logError(fmt::format("reading {} failed? {}", file.string(), e.what()));
+    gf_logError(fmt::format("reading {} failed? {}", gf_pathToUtf8(file), e.what()));
   }
   if (!read)
     g_regcodeReport.push_back(
         fmt::format("There were errors in processing the AIG-regcode file \"{}\", see the Log.txt",
-                    file.string()));
+                    gf_pathToUtf8(file)));
   if (!definitions.empty()) lf_applyRegcodeDef(definitions);
 }
 
 void lf_applyRegcodeFiles() {
   if (gf_countFiles(g_myRegcodesDir) == 0) return;
-  g_regcodeReport.push_back("Processing files in " + g_myRegcodesDir.string());
+  g_regcodeReport.push_back("Processing files in " + gf_pathToUtf8(g_myRegcodesDir));
   std::vector<RegcodeDef> definitions;
   if (!gf_readRegcodeFiles(g_myRegcodesDir, definitions))
     gf_showMessage(fmt::format("There were errors in processing the regcode files in folder "
                                "\"{}\", see the Log.txt",
-                               g_myRegcodesDir.string()),
+                               gf_pathToUtf8(g_myRegcodesDir)),
                    true);
   if (!definitions.empty()) lf_applyRegcodeDef(definitions);
 }
@@ -90,8 +91,10 @@ void lf_applyRegcodeFiles() {
 void lf_writeInlineClashes(const std::list<std::string>& clashes) {
   if (!fs::exists(g_errorsDir)) fs::create_directories(g_errorsDir);
   const fs::path& file = g_inlineRegcodesFile;
-  if (!lf_writeLines(clashes, file)) gf_logError(fmt::format("could not write {}", file.string()));
-  gf_log(fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), file.string()));
+  if (!lf_writeLines(clashes, file))
+    gf_logError(fmt::format("could not write {}", gf_pathToUtf8(file)));
+  gf_log(
+      fmt::format("{} in-line regcode clashes, see \"{}\"", clashes.size(), gf_pathToUtf8(file)));
 }
 
 }  // namespace
@@ -147,7 +150,7 @@ void lf_processRegcodes() {
     if (!fs::exists(g_infoDir)) fs::create_directories(g_infoDir);
     gf_writeStringVectorToFile(g_regcodeReport, report);
     gf_log(fmt::format("Offline regcode files processed, results can be found in \"{}\"",
-                       report.string()));
+                       gf_pathToUtf8(report)));
   }
   if (!g_specialLiveries.empty())
     gf_log(fmt::format("{} special liveries", g_specialLiveries.size()));

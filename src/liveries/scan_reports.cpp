@@ -15,6 +15,7 @@
 #include "liveries/dont_use_titles.h"
 #include "liveries/fltsim_section.h"
 #include "liveries/liveries_scan.h"
+#include "platform/paths.h"
 
 std::list<std::string> g_invalidCfgFiles;
 std::mutex g_invalidCfgFilesMutex;
@@ -95,34 +96,34 @@ void lf_writeScanReport() {
   const auto airlineCount = g_invalidAirlineCodes.size();
   lf_writeErrorList(g_invalidAirlineCodes, g_invalidAirlineCodesFile,
                     fmt::format("{} invalid airline code{}, see {}", airlineCount,
-                                gf_plural(airlineCount), g_invalidAirlineCodesFile.string()));
+                                gf_plural(airlineCount), gf_pathToUtf8(g_invalidAirlineCodesFile)));
   const auto modelCount = g_invalidModelCodes.size();
   lf_writeErrorList(g_invalidModelCodes, g_invalidAircraftCodesFile,
                     fmt::format("{} invalid model code{}, see {}", modelCount,
-                                gf_plural(modelCount), g_invalidAircraftCodesFile.string()));
+                                gf_plural(modelCount), gf_pathToUtf8(g_invalidAircraftCodesFile)));
   if (!g_codeFixes.empty()) {
     lf_ensureErrorsFolder();
     gf_writeStringVectorToFile(g_codeFixes, g_fixesFile);
-    gf_log(fmt::format("{} code fixes, see {}", g_codeFixes.size(), g_fixesFile.string()));
+    gf_log(fmt::format("{} code fixes, see {}", g_codeFixes.size(), gf_pathToUtf8(g_fixesFile)));
   }
   lf_writeErrorList(g_invalidCfgFiles, g_invalidAircraftCfgFilesFile,
                     fmt::format("{} invalid aircraft.cfg files, see {}", g_invalidCfgFiles.size(),
-                                g_invalidAircraftCfgFilesFile.string()));
+                                gf_pathToUtf8(g_invalidAircraftCfgFilesFile)));
   lf_writeErrorList(
       g_incompleteSections, g_incompleteFltsimSectionsFile,
       fmt::format("{} incomplete [fltsim.x] sections, see {}", g_incompleteSections.size(),
-                  g_incompleteFltsimSectionsFile.string()));
+                  gf_pathToUtf8(g_incompleteFltsimSectionsFile)));
   gf_log("\nInformation:");
   if (!g_cfgWithoutFltsim.empty()) {
     g_cfgWithoutFltsim.sort();
     lf_writeLines(g_cfgWithoutFltsim, g_cfgWithNoFltsimFile);
     gf_log(fmt::format("{} empty aircraft.cfg files, see {}", g_cfgWithoutFltsim.size(),
-                       g_cfgWithNoFltsimFile.string()));
+                       gf_pathToUtf8(g_cfgWithNoFltsimFile)));
   }
   if (!g_dbaseUpdateLines.empty()) {
     gf_writeStringVectorToFile(g_dbaseUpdateLines, g_airlineModelConversionsFile);
     gf_log(fmt::format("{} liveries updated with real live data from dbase, see {}",
-                       g_dbaseUpdateLines.size(), g_airlineModelConversionsFile.string()));
+                       g_dbaseUpdateLines.size(), gf_pathToUtf8(g_airlineModelConversionsFile)));
   }
 }
 

@@ -135,6 +135,10 @@ fs::path gf_winPath(std::string_view text) {
   return gf_resolvePathCase(result);
 }
 
+fs::path gf_pathFromUtf8(std::string_view text) { return fs::path(text); }
+
+std::string gf_pathToUtf8(const fs::path& path) { return path.native(); }
+
 std::FILE* gf_openFile(const fs::path& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }

@@ -27,5 +27,12 @@ std::filesystem::path gf_driveRoot(char letter);
 // written is returned unchanged; nothing is created.
 std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path);
 
+// UTF-8 text <-> native path, never through a code page: the identity on bytes here, the
+// wide form on Windows (where the narrow path calls decode through a code page, so a name in
+// another script is lost). For every path text: names read from files, settings, the registry
+// and known folders, and paths written to logs and files.
+std::filesystem::path gf_pathFromUtf8(std::string_view text);
+std::string gf_pathToUtf8(const std::filesystem::path& path);
+
 // fopen of a native path (on Windows through its wide name, so that any name opens).
 std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode);

@@ -80,8 +80,9 @@ void lf_setSimSceneryDir() {
   g_simSceneryDir = gf_winPath(g_paramSimInstallPath.value()) / "Scenery";
   std::error_code error;
   if (!fs::exists(g_simSceneryDir, error)) {
-    gf_showMessage(fmt::format("Stock airports path does not exist: {}", g_simSceneryDir.string()),
-                   true);
+    gf_showMessage(
+        fmt::format("Stock airports path does not exist: {}", gf_pathToUtf8(g_simSceneryDir)),
+        true);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "foundation/settings_file.h"
 #include "foundation/text_file.h"
 #include "intake/intake.h"
+#include "platform/paths.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell/worker_seams.h"
@@ -45,11 +46,11 @@ void lf_check(CheckBoxParameter& box) {
 fs::path lf_programFolder() {
   WCHAR buffer[261] = {};
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 260);
-  return fs::path(Utf16ToUtf8(WString(buffer, length))).parent_path();
+  return gf_pathFromUtf8(Utf16ToUtf8(WString(buffer, length))).parent_path();
 }
 
 void lf_storeProgramFolder() {
-  const std::string folder = lf_programFolder().string();
+  const std::string folder = gf_pathToUtf8(lf_programFolder());
   if (folder.empty() || folder == g_paramProgramInstallPath.value()) return;
   g_paramProgramInstallPath.setValue(folder);
   gf_saveStringParameter(g_paramProgramInstallPath);
@@ -65,8 +66,8 @@ void lf_detectRealTraffic() {
 void lf_rescanWhenCatalogueGone() {
   std::error_code error;
   if (fs::exists(g_liveriesScannedFile, error) || g_paramScanLiveries.value()) return;
-  gf_showMessage(fmt::format("File {} is gone, rescan liveries", g_liveriesScannedFile.string()),
-                 true);
+  gf_showMessage(
+      fmt::format("File {} is gone, rescan liveries", gf_pathToUtf8(g_liveriesScannedFile)), true);
   g_paramScanLiveries.setValue(true);
   gf_saveBoolParameter(g_paramScanLiveries);
   lf_check(g_paramScanLiveries);

@@ -15,6 +15,7 @@
 #include "foundation/messages.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
+#include "platform/paths.h"
 #include "shell/shell.h"
 #include "shell/worker_seams.h"
 
@@ -33,10 +34,10 @@ void lf_checkProgramFolderWritable() {
   const std::string why = gf_folderWriteError(folder);
   if (why.empty()) return;
   std::string text =
-      fmt::format("The program folder {} cannot be written: {}", folder.string(), why);
+      fmt::format("The program folder {} cannot be written: {}", gf_pathToUtf8(folder), why);
   const std::filesystem::path log = gf_logPath();
   if (!log.empty() && std::filesystem::absolute(log).parent_path() != folder) {
-    text += fmt::format(", see {}", log.string());
+    text += fmt::format(", see {}", gf_pathToUtf8(log));
   }
   throw qvb::UserErrorException(kProgramFolderNotWritable, text);
 }

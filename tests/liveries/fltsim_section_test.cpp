@@ -12,6 +12,7 @@
 #include "liveries/dont_use_titles.h"
 #include "liveries/liveries_test_support.h"
 #include "liveries/scan_reports.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -23,12 +24,12 @@ using liveries_test::LiveriesEnv;
 class FltsimSection : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = (env_.path() / "Some Aircraft").string();
+    folder_ = gf_pathToUtf8(env_.path() / "Some Aircraft");
     for (const char* name : {"model", "model.x", "texture", "texture.DLH", "texture.1"}) {
-      fs::create_directories(fs::path(folder_) / name);
+      fs::create_directories(gf_pathFromUtf8(folder_) / name);
     }
     for (const char* name : {"B738.air", "C172.air", ".air"}) {
-      fixtures::writeFileBytes(fs::path(folder_) / name, "");
+      fixtures::writeFileBytes(gf_pathFromUtf8(folder_) / name, "");
     }
     g_dbaseTypes.insert({"B738", "C172", "B744"});
     g_dbaseLarge.insert("B738");

@@ -18,6 +18,7 @@
 #include "liveries/fltsim_section.h"
 #include "liveries/liveries_test_support.h"
 #include "liveries/scan_reports.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -148,10 +149,10 @@ TEST(ReviewKeyPatterns, IvaoModelSetPathsAgreeWithTheirPattern) {
 // The airline of an IVAO title: the file's type code, blanks, three word characters, anything.
 TEST(ReviewKeyPatterns, IvaoTitleAirlineAgreesWithItsPattern) {
   LiveriesEnv env;
-  const std::string folder = (env.path() / "IVAO_B738").string();
-  fs::create_directories(fs::path(folder) / "model");
-  fs::create_directories(fs::path(folder) / "texture");
-  fixtures::writeFileBytes(fs::path(folder) / ".air", "");
+  const std::string folder = gf_pathToUtf8(env.path() / "IVAO_B738");
+  fs::create_directories(gf_pathFromUtf8(folder) / "model");
+  fs::create_directories(gf_pathFromUtf8(folder) / "texture");
+  fixtures::writeFileBytes(gf_pathFromUtf8(folder) / ".air", "");
   const std::vector<std::string> pieces = {"B738", "b738", "B73",      " ",        "\t", "\r",
                                            "\n",   "DLH",  "dlh",      "D",        "L",  "_",
                                            "1",    "-",    "\xc3\xa9", "Lufthansa"};

@@ -26,6 +26,7 @@
 #include "liveries/registration_liveries.h"
 #include "liveries/scan_reports.h"
 #include "liveries/similar_types.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -33,9 +34,9 @@ namespace liveries_test {
 namespace {
 
 fs::path lf_makeTempDir(const char* pattern) {
-  std::string templ = (fs::temp_directory_path() / pattern).string();
+  std::string templ = gf_pathToUtf8(fs::temp_directory_path() / pattern);
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
-  return templ;
+  return gf_pathFromUtf8(templ);
 }
 
 void lf_resetDbaseTables() {

@@ -11,13 +11,13 @@
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
-#include "shell/intake/intake.h"
+#include "intake/intake.h"
 #include "shell/shell.h"
 #include "shell/shell_state.h"
 #include "shell_test_helpers.h"
 #include "simlink/simlink.h"
 #include "traffic/engine_test_support.h"
-#include "traffic/park_airports.h"
+#include "traffic/parking/parking.h"
 
 namespace shelltest {
 namespace {

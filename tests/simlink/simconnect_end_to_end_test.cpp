@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "platform/paths.h"
 #include "simlink/simconnect_test_helpers.h"
 
 using simtest::gf_f64At;
@@ -183,7 +184,7 @@ TEST_F(EndToEnd, CreateMoveAndRemoveAnAiAircraft) {
   // The trace follows the object: a frame line with the new position and the frozen flag.
   ASSERT_TRUE(p3d::P3dStandin::waitUntil(
       [&] {
-        std::ifstream in(trace);
+        std::ifstream in(gf_pathFromUtf8(trace));
         for (std::string line; std::getline(in, line);) {
           const auto j = nlohmann::json::parse(line);
           if (j["kind"] != "frame") continue;

@@ -110,7 +110,8 @@ TEST_F(ParkingTest, StandContention) {
   } cases[] = {{"KLM1", "KLM1", false, true, true},   {"KLM1", "KLM1_", false, false, false},
                {"KLM1_", "KLM1", false, true, true},  {"KLM1_", "DLH2", false, true, true},
                {"KLM1", "DLH2_", false, false, false}, {"KLM1", "DLH2", true, false, false},
-               {"KLM1", "DLH2", false, true, true}};
+               {"KLM1", "DLH2", false, true, true},    {"KLM1_", "DLH2_", false, true, true},
+               {"KLM1_", "DLH2_", true, false, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.holder) + " / " + c.newcomer);
     gf_resetTraffic();

@@ -10,6 +10,7 @@
 #include "foundation/main_window_state.h"
 #include "intake/intake.h"
 #include "park_test_support.h"
+#include "platform/win32.h"
 
 namespace traffictest {
 namespace {
@@ -87,6 +88,22 @@ TEST_F(ParkAirportsTest, RewriteReplacesOrSortsInAndNeverLosesAFileReadInPart) {
                      "airports/my_park_airports0.txt"));
 }
 
+// A file of another code page: each line that is no UTF-8 is named with the file and skipped,
+// the window gets no text of it, and a rewrite keeps the file as it was first.
+TEST_F(ParkAirportsTest, LinesThatAreNoUtf8AreNamedAndSkipped) {
+  const std::string known = "EHAM,S\xFC" "d1\nEDDF\n";  // "Süd1" in Windows-1252
+  gf_testWriteFile(g_myParkAirportsFile, known + "\xC3(EGLL\n");
+  EXPECT_TRUE(lf_readMyParkAirports());
+  EXPECT_EQ(lf_listed(), "EDDF, ");
+  for (const char* line : {"===> my_park_airports.txt:1 is not UTF-8 text, skipped",
+                           "===> my_park_airports.txt:3 is not UTF-8 text, skipped"}) {
+    EXPECT_TRUE(logged(line)) << line;
+  }
+  EXPECT_EQ(g_mainWindowState.text(&MainWindowState::statusText), "");
+  gf_testWriteFile(g_myParkAirportsFile, known);  // its one such line names a known airport
+  gf_setParkAirport("EHLE", {52.46, 5.53});
+  EXPECT_EQ(gf_testReadAll("airports/my_park_airports0.txt"), known);
+}
 
 const LatLon kEham = kField;
 const LatLon kEhle{52.4603, 5.5272};
@@ -118,6 +135,43 @@ TEST_F(ParkAirportsTest, OnTheGroundAtAnAirportWithAndWithoutAStandFile) {
   EXPECT_EQ(g_parkStands.size(), 2u);
   EXPECT_TRUE(g_parkStandsReady && g_trafficReader.filterContext().parkElevationFt == -11.0);
   EXPECT_EQ(g_mainWindowState.text(&MainWindowState::parkAirportText), "EHAM (AMS)");
+}
+
+// The stand file of an airport coming in sight lies on a server that answers only when the test
+// lets it: the step asks and goes on, and a later step reads the stands.
+TEST_F(ParkAirportsTest, TheStepNeverWaitsForAStandFileOnTheServer) {
+  LoopbackListener held;  // connections wait in its backlog until the test takes them
+  ASSERT_TRUE(held.listening());
+  ::setenv("ZENDRIK_DOWNLOAD_URL", held.url().c_str(), 1);
+  // A step that waited after all would see the download give up: the test fails, it never hangs.
+  ::setenv("ZENDRIK_DOWNLOAD_STALL_TIMEOUT", "20", 1);
+  gf_writeParkFile("served.xml", "stock", {gf_standRow("A1", 0, 100)});
+  gf_testWriteFile(g_myParkAirportsFile, "EHAM\n");
+  ASSERT_TRUE(lf_readMyParkAirports());
+  g_paramAirportRange.setValue(30);
+  g_paramAirportHeight.setValue(3000);
+  gf_userAt(kEham, false, 1000);
+  gf_handleParkAirport(false);
+  ASSERT_TRUE(g_parkAirportIcao == "EHAM" && g_parkCalcPending);
+  gf_handleParkAirport(false);  // asks the server
+  EXPECT_TRUE(g_parkCalcPending && g_parkStands.empty());
+
+  LoopbackSocket client = LoopbackListener::kNoSocket;
+  for (int i = 0; i < 200 && client == LoopbackListener::kNoSocket; ++i) {
+    client = held.acceptClient();
+  }
+  ASSERT_NE(client, LoopbackListener::kNoSocket);
+  EXPECT_NE(held.readRequest(client).find("GET /P3D/archive/stock/EHAM.xml "), std::string::npos);
+  const std::string answer =
+      ScriptedHttpServer::response("HTTP/1.1 200 OK", gf_testReadAll("served.xml"));
+  ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
+  ::shutdown(client, SD_SEND);
+  ::closesocket(client);
+  for (int i = 0; i < 300 && g_parkCalcPending; ++i) {
+    gf_handleParkAirport(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(g_parkStands.size(), 1u);
 }
 
 TEST_F(ParkAirportsTest, InSightOutOfSightANearerAirportAndTheDestination) {

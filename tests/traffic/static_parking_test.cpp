@@ -3,6 +3,7 @@
 // which static aircraft stay, which a newer option replaces (also across the week's end), live
 // aircraft beyond the wanted count, and the options of kept aircraft.
 #include <algorithm>
+#include <set>
 
 #include <fmt/format.h>
 
@@ -100,6 +101,54 @@ TEST_F(StaticSearchTest, TrimmingAndNothingFound) {
   g_dayHhNow = DayHh{3, 16};
   lf_calcStaticParking();
   EXPECT_TRUE(candidates().empty() && !g_busy && logged("no parking positions found"));
+}
+
+// With RANDOM on, the stands that get the aircraft among those of the last fit are drawn, not
+// always the first ones of the file.
+TEST_F(StaticCalcTest, RandomDrawsAmongTheStandsOfTheLastFit) {
+  g_dayHhNow = DayHh{1, 16};
+  g_paramMaxFit.setValue(0);
+  g_paramRandom.setValue(true);
+  g_paramParkingPercentage.setValue(33);  // 2 of 6
+  for (int i = 0; i < 6; ++i) {
+    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, 150.0 * i, 20.0))
+        .options.push_back(gf_option("KLM", "B738", fmt::format("KLM{}", i + 1), 1, 16));
+  }
+  std::set<std::string> drawn;
+  for (int run = 0; run < 8; ++run) {
+    lf_calcStaticParking();
+    ASSERT_EQ(g_staticCandidates.size(), 2u);
+    for (const StaticCandidate& c : g_staticCandidates) drawn.insert(c.cs);
+  }
+  EXPECT_GT(drawn.size(), 2u);
+}
+
+// A static aircraft takes the callsign of its slot, with '*', as its tail number of at most 11
+// characters: an option too long for that makes no candidate, another option of the stand does.
+// The second callsign counts only when the use ends with the slot.
+TEST_F(StaticCalcTest, NoCandidateOfACallsignTooLongForATailNumber) {
+  g_dayHhNow = DayHh{1, 16};
+  g_paramMaxFit.setValue(0);
+  g_paramRandom.setValue(false);
+  g_paramLog.setValue(true);
+  g_paramParkingPercentage.setValue(100);
+  const std::vector<std::vector<ParkPosOption>> options = {
+      {gf_option("IBE", "A320", "IBE12345678", 1, 16),
+       gf_option("IBE", "A320", "IBE1234567", 1, 16)},
+      {gf_option("IBE", "A320", "IBE1", 1, 16, 1, "IBE12345678X")},  // goes on at slot 17
+      {gf_option("IBE", "A320", "IBE2", 1, 16, 1, "IBE12345678X")},
+      {gf_option("IBE", "A320", "IBE1234567___", 1, 16)}};
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    const double metres = 150.0 * static_cast<double>(i);
+    gf_addStand(gf_standAt(fmt::format("S{}", i + 1), 90.0, metres, 20.0)).options = options[i];
+  }
+  g_parkStands[1].options[0].hh.set(17);
+  lf_calcStaticParking();
+  std::string made;
+  for (const StaticCandidate& c : g_staticCandidates) made += c.cs + " ";
+  EXPECT_EQ(made, "IBE1234567 IBE1 IBE1234567___ ");
+  EXPECT_EQ(g_parkStands[0].options.size(), 2u);
+  EXPECT_TRUE(logged("IBE12345678X* too long for a tail number, no static aircraft"));
 }
 
 

@@ -9,7 +9,9 @@
 # of the run shares that display. The world's drives are linked into the prefix for the run: C:'s
 # Prepar3D folders, the roaming AppData folders and drive D:; the registry gets the simulator's
 # install path. All of it is taken out again at the end, and the prefix's wineserver is ended.
-# WINE and WINEPREFIX come from the environment. Exit 77 (skipped) when the Linux tools, python3
+# The prefix user's profile folder is named after USER (the tests give a name in several
+# scripts: the program must find its settings in such an AppData folder). WINE and WINEPREFIX
+# come from the environment, and USER when set. Exit 77 (skipped) when the Linux tools, python3
 # or xvfb-run are absent.
 set -euo pipefail
 cmake=$1 build=$2 tools=$3 source=$4
@@ -100,7 +102,7 @@ link_into_prefix() {  # target link
 # its roaming AppData folders in the prefix user's, drive D: as a Wine drive.
 link_world() {
   local world_c=$1 world_d=$2 world_appdata=$3 folder entry
-  local prefix_appdata=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming
+  local prefix_appdata=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming
   [ -d "$prefix_appdata" ] || fail "no roaming AppData folder in the prefix: $prefix_appdata"
   for folder in "Program Files" ProgramData; do
     for entry in "$world_c/$folder"/*; do
@@ -166,6 +168,8 @@ head -n 600 "$source/tools/demo/klax.rttfc" >"$work/recording.rttfc"
 pids+=($!)
 
 wait_for $kStartBound "RealTraffic connected in Log.txt" has "$program/Log.txt" "RealTraffic connected"
+# Found in the roaming AppData folder, as the settings were.
+has "$program/Log.txt" "RealTraffic detected at this PC" || fail "RealTraffic.jar not found in AppData"
 # The main loop against both: RealTraffic's aircraft created in the simulator, and the
 # simulator's user position sent on to RealTraffic.
 wait_for $kLoopBound "an AI aircraft created in p3d-standin" has "$work/trace.jsonl" '"created"'

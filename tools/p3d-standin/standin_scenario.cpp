@@ -8,6 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/paths.h"
+
 namespace p3d {
 
 namespace {
@@ -146,7 +148,7 @@ Scenario gf_scenarioFromJson(const nlohmann::json& j) {
 }
 
 Scenario gf_loadScenario(const std::string& path) {
-  std::ifstream in(path);
+  std::ifstream in(gf_pathFromUtf8(path));
   if (!in) throw std::runtime_error(fmt::format("cannot open scenario \"{}\"", path));
   try {
     return gf_scenarioFromJson(nlohmann::json::parse(in));

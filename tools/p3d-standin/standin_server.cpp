@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "p3d_standin.h"
+#include "platform/paths.h"
 #include "standin_session.h"
 #include "standin_simobjects.h"
 
@@ -36,7 +37,7 @@ void P3dStandin::start() {
                     m_options.simobjectsDir));
   }
   if (!m_options.traceFile.empty()) {
-    m_trace = std::fopen(m_options.traceFile.c_str(), "w");
+    m_trace = gf_openFile(gf_pathFromUtf8(m_options.traceFile), "w");
     if (m_trace == nullptr) {
       throw std::runtime_error(fmt::format("cannot write trace {}", m_options.traceFile));
     }

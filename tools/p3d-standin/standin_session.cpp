@@ -11,6 +11,8 @@
 #include <fmt/format.h>
 #include <pugixml.hpp>
 
+#include "platform/paths.h"
+
 namespace p3d {
 
 namespace {
@@ -472,7 +474,7 @@ void Session::onFlightPlan(const Request& r, P3dStandin::Outbox& out) {
     raise(kExUnrecognizedId, r.sendId, 1, fmt::format("no AI object {}", r.u[0]), out);
     return;
   }
-  std::filesystem::path path(r.text1);
+  std::filesystem::path path = gf_pathFromUtf8(r.text1);
   if (path.extension().empty()) path += ".pln";
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_file(path.c_str());

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/paths.h"
 #include "standin_world.h"
 
 namespace p3d {
@@ -64,16 +65,15 @@ std::set<std::string> gf_readInstalledTitles(const std::string& simobjectsDir) {
   std::set<std::string> titles;
   std::error_code ec;
   namespace fs = std::filesystem;
-  for (fs::recursive_directory_iterator it(simobjectsDir, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    if (!it->is_regular_file(ec) || gf_lower(it->path().filename().string()) != "aircraft.cfg") {
+  for (fs::recursive_directory_iterator it(gf_pathFromUtf8(simobjectsDir), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec) ||
+        gf_lower(gf_pathToUtf8(it->path().filename())) != "aircraft.cfg") {
       continue;
     }
     std::ifstream in(it->path(), std::ios::binary);
     if (!in) {
-      const std::u8string name = it->path().u8string();  // any path, on Windows too
-      std::fprintf(stderr, "p3d-standin: cannot read %s\n",
-                   reinterpret_cast<const char*>(name.c_str()));
+      std::fprintf(stderr, "p3d-standin: cannot read %s\n", gf_pathToUtf8(it->path()).c_str());
       continue;
     }
     const std::string text = lf_toUtf8(std::string(std::istreambuf_iterator<char>(in), {}));

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/paths.h"
 #include "rt-standin/rt_standin.h"
 
 namespace rtstandin {
@@ -75,7 +76,7 @@ sockaddr_in lf_udpAddress(const std::string& host, std::uint16_t port) {
 }  // namespace
 
 Recording loadRecording(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(gf_pathFromUtf8(path), std::ios::binary);
   if (!in) throw std::runtime_error(fmt::format("cannot read {}", path));
   Recording recording;
   std::string line;
@@ -166,7 +167,7 @@ LineLog::LineLog(const std::string& path) {
   if (path.empty()) {
     file_ = stdout;
   } else {
-    file_ = std::fopen(path.c_str(), "a");
+    file_ = gf_openFile(gf_pathFromUtf8(path), "a");
     if (file_ == nullptr) throw std::runtime_error(fmt::format("cannot open log {}", path));
     own_ = true;
   }

@@ -6,6 +6,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/paths.h"
+
 namespace simconnect {
 
 namespace {
@@ -19,14 +21,14 @@ std::filesystem::path lf_folder(int csidl) {
   if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path.data()) != S_OK) {
     return {};
   }
-  return std::filesystem::path(gf_toUtf8(path.data()));
+  return gf_pathFromUtf8(gf_toUtf8(path.data()));
 }
 
 std::filesystem::path lf_currentFolder() {
   std::array<WCHAR, 1024> path{};
   const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
   if (n == 0 || n >= path.size()) return {};
-  return std::filesystem::path(gf_toUtf8(path.data()));
+  return gf_pathFromUtf8(gf_toUtf8(path.data()));
 }
 
 // One key of a section: true and the value when the file has it.
@@ -63,7 +65,7 @@ bool gf_readSimConnectConfig(DWORD configIndex, SimConnectConfig& config) {
   const WString section = gf_toUtf16(sectionName);
   bool found = configIndex == 0;
   for (const auto& path : gf_simConnectCfgFiles()) {
-    const WString file = gf_toUtf16(path.string());
+    const WString file = gf_toUtf16(gf_pathToUtf8(path));
     if (!lf_sectionExists(section, file)) continue;
     found = true;
     lf_readKey(section, WIDE("Protocol"), file, config.protocol);

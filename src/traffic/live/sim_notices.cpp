@@ -13,6 +13,7 @@
 #include "airports/airports.h"
 #include "foundation/run_state.h"
 #include "liveries/match_summary.h"
+#include "platform/paths.h"
 #include "traffic/live/live_internal.h"
 #include "traffic/motion/motion.h"
 #include "traffic/parking/parking.h"
@@ -34,7 +35,7 @@ void lf_flightPlan(AiAircraft& a) {
   if (gf_writeFlightPlan(path, a)) {
     std::lock_guard lock(g_simMutex);
     sent = SimConnect_AISetAircraftFlightPlan(g_hSimConnect.load(), a.objectId,
-                                              path.string().c_str(), kRequestFlightPlan) == 0;
+                                              gf_pathToUtf8(path).c_str(), kRequestFlightPlan) == 0;
   }
   if (!sent) {
     gf_logError(fmt::format("{} creating a flight plan failed", gf_acShortDescription(a)));

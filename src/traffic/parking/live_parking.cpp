@@ -52,7 +52,7 @@ bool lf_standContention(bool& permission, std::uint32_t standId, const std::stri
              (lf_endsWithGhostMark(c2) && !lf_endsWithGhostMark(c))) {
     lf_logUnderLog(fmt::format("{:8}: {:8} ghost, replace by {}", name, c2, c));
     removeAircraftFromSim(o);
-  } else if (lf_endsWithGhostMark(c) || o.reportWhileParked) {
+  } else if ((lf_endsWithGhostMark(c) && !lf_endsWithGhostMark(c2)) || o.reportWhileParked) {
     permission = false;  // a ghost, or the real aircraft still reports from its stand
   } else {
     lf_logUnderLog(fmt::format("{:8}: {:8} removed because another live {} wants the stand ...",

@@ -7,21 +7,39 @@
 
 #include <fmt/format.h>
 
+#include "foundation/errors.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
 #include "foundation/strings.h"
 #include "foundation/text_file.h"
+#include "platform/paths.h"
 #include "traffic/parking/parking.h"
 
 namespace {
 
 constexpr std::size_t kManyParkAirports = 3000;
 
-std::string lf_listFileName() { return g_myParkAirportsFile.filename().string(); }
+std::string lf_listFileName() { return gf_pathToUtf8(g_myParkAirportsFile.filename()); }
 
-// One line of the file; false when it names an airport that the airport list lacks.
-bool lf_parseParkAirportLine(const std::string& line) {
+// Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
+// page would reach the window, which cannot draw it, as an airport or a stand name.
+bool lf_isUtf8(const std::string& line) {
+  try {
+    Utf8ToUtf16(line);
+    return true;
+  } catch (const win32::Utf8ConversionException&) {
+    return false;
+  }
+}
+
+// One line of the file (numbered from 1); false when it names an airport that the airport list
+// lacks.
+bool lf_parseParkAirportLine(const std::string& line, std::size_t lineNumber) {
+  if (!lf_isUtf8(line)) {
+    gf_logError(fmt::format("{}:{} is not UTF-8 text, skipped", lf_listFileName(), lineNumber));
+    return true;
+  }
   const std::string trimmed = gf_trim(line);
   if (trimmed.empty()) {
     return true;
@@ -53,11 +71,14 @@ std::string lf_lineIcao(const std::string& line) {
 }
 
 // Whether the reader takes the line as it stands: empty, or a known airport with at most a
-// reserved stand, in plain text.
+// reserved stand, in plain UTF-8 text.
 bool lf_lineUnderstood(const std::string& line) {
   const std::string trimmed = gf_trim(line);
   if (trimmed.empty()) {
     return true;
+  }
+  if (!lf_isUtf8(trimmed)) {
+    return false;
   }
   const bool control = std::any_of(trimmed.begin(), trimmed.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 && c != '\t';
@@ -73,7 +94,7 @@ void lf_keepMisunderstoodFile(const std::filesystem::path& path, const std::vect
     return;
   }
   gf_backupFile(path);
-  const std::string text = path.string();
+  const std::string text = gf_pathToUtf8(path);
   const auto dot = text.rfind('.');
   const std::string copy = dot == std::string::npos ? text : text.substr(0, dot) + "0" + text.substr(dot);
   gf_logError(fmt::format("{} holds lines that were not understood, a copy is kept as {}", text, copy));
@@ -94,20 +115,20 @@ bool lf_readMyParkAirports() {
     const std::filesystem::path& path = g_myParkAirportsFile;
     std::vector<std::string> lines;
     if (!std::filesystem::exists(path)) {
-      gf_log(fmt::format("{} not found", path.string()));
+      gf_log(fmt::format("{} not found", gf_pathToUtf8(path)));
     } else if (!gf_readExtTextFileToStringVector(path, lines)) {
-      gf_logError(fmt::format("{} could not be read whole", path.string()));
+      gf_logError(fmt::format("{} could not be read whole", gf_pathToUtf8(path)));
     }
-    for (const std::string& line : lines) {
-      allKnown = lf_parseParkAirportLine(line) && allKnown;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      allKnown = lf_parseParkAirportLine(lines[i], i + 1) && allKnown;
     }
     if (!g_parkAirports.empty()) {
       const std::size_t count = g_parkAirports.size();
-      gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), path.string()));
+      gf_log(fmt::format("{} park airport{} read from \"{}\"", count, gf_plural(count), gf_pathToUtf8(path)));
       if (count > kManyParkAirports) {
         gf_showMessage(fmt::format("Warning: There are a lot of airports ({}) in {}, that will cost "
                                    "Zendrik much cpu time, and may give stutters",
-                                   count, path.string()),
+                                   count, gf_pathToUtf8(path)),
                        true);
       }
     }
@@ -126,7 +147,7 @@ void lf_scanMyThirdparty() {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(g_myThirdpartyDir)) {
     if (entry.is_directory()) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(gf_pathToUtf8(entry.path().filename()));
     }
   }
   std::sort(names.begin(), names.end());
@@ -163,13 +184,13 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   const bool exists = std::filesystem::exists(path);
   // A file read only in part would lose the rest when written back.
   if (exists && !gf_readExtTextFileToStringVector(path, lines)) {
-    gf_logError(fmt::format("{} could not be read whole, it is left as it is", path.string()));
+    gf_logError(fmt::format("{} could not be read whole, it is left as it is", gf_pathToUtf8(path)));
     return;
   }
   try {
     lf_keepMisunderstoodFile(path, lines);
   } catch (const std::exception& e) {
-    gf_logError(fmt::format("{} could not be copied ({}), it is left as it is", path.string(), e.what()));
+    gf_logError(fmt::format("{} could not be copied ({}), it is left as it is", gf_pathToUtf8(path), e.what()));
     return;
   }
   const auto match = std::find_if(lines.begin(), lines.end(), [&airport](const std::string& l) {
@@ -189,7 +210,7 @@ void lf_writeParkAirportLine(const ParkAirport& airport) {
   }
   std::stable_sort(lines.begin(), lines.end());
   if (!gf_writeStringVectorToFile(lines, path)) {
-    gf_logError(fmt::format("{} could not be written", path.string()));
+    gf_logError(fmt::format("{} could not be written", gf_pathToUtf8(path)));
   }
 }
 

@@ -12,6 +12,7 @@
 #include "foundation/meta_block.h"
 #include "foundation/messages.h"
 #include "foundation/strings.h"
+#include "platform/paths.h"
 #include "traffic/parking/parking.h"
 
 namespace {
@@ -90,12 +91,12 @@ void lf_saveParkStands() {
   }
   if (saved) {
     gf_showMessage(fmt::format("{}{} \"{}\" saved with {} update{} {}", lf_localTimeText(),
-                               g_parkStandFileHandmade ? " handmade" : "", path.string(),
+                               g_parkStandFileHandmade ? " handmade" : "", gf_pathToUtf8(path),
                                g_parkStandUpdates, gf_plural(g_parkStandUpdates),
                                g_standFileParamsChanged.load() ? "and one or more parameter changes" : ""),
                    true);
   } else {
-    gf_showMessage(fmt::format("{} saving \"{}\" did not succeed", lf_localTimeText(), path.string()),
+    gf_showMessage(fmt::format("{} saving \"{}\" did not succeed", lf_localTimeText(), gf_pathToUtf8(path)),
                    true);
   }
   g_standFileParamsChanged = false;

@@ -12,11 +12,15 @@
 #include "foundation/parameters.h"
 #include "foundation/random_pick.h"
 #include "liveries/database_queries.h"
+#include "traffic/live/live.h"
 #include "traffic/parking/parking.h"
 #include "traffic/parking/stand_helpers.h"
 #include "traffic/records/records.h"
 
 namespace {
+
+constexpr std::size_t kTailNumberChars = 11;
+constexpr std::uint32_t kWidestStaticKey = 9999;
 
 // A static aircraft active on a neighbour stand stands too close for an aircraft of the option's
 // type on this stand.
@@ -32,6 +36,32 @@ bool lf_neighbourTooClose(const ParkPos& stand, const ParkPosOption& option) {
   return false;
 }
 
+// The use goes on into the next half-hour: on the same day in this option, after midnight in an
+// option of the same aircraft on the next day.
+bool lf_continues(const ParkPos& stand, const ParkPosOption& option, DayHh slot) {
+  if (option.cs2.empty()) return true;
+  const DayHh next = gf_nextSlot(slot);
+  if (next.day == slot.day) return option.hh.test(next.hh);
+  return std::any_of(stand.options.begin(), stand.options.end(), [&](const ParkPosOption& o) {
+    return o.id != 0 && o.real == option.real && o.day == next.day && o.reg == option.reg &&
+           o.airline == option.airline && o.type == option.type && o.hh.test(next.hh);
+  });
+}
+
+// A static aircraft carries its callsign as the tail number of its creation, which takes no more
+// than 11 characters: the option's callsign of the slot with the static mark, else the airline
+// with the key (the widest one counted).
+bool lf_tailNumberFits(const ParkPos& stand, const ParkPosOption& option, DayHh slot) {
+  const StaticCandidate made{stand.number, 0, option.airline, option.type, option.cs, option.cs2,
+                             option.reg, lf_continues(stand, option, slot)};
+  const std::string callsign =
+      made.cs.empty() ? fmt::format("{}{}*", made.airline, kWidestStaticKey) : lf_detcs(made);
+  if (callsign.size() <= kTailNumberChars) return true;
+  lf_logUnderLog(fmt::format("{:8}: {:8} too long for a tail number, no static aircraft",
+                             stand.id, callsign));
+  return false;
+}
+
 // Indexes of the options of the kind that hold the slot (any day with WEEK on).
 std::vector<std::size_t> lf_optionsAt(const ParkPos& stand, std::uint32_t kind, DayHh slot) {
   const bool anyDay = g_paramWeek.value();
@@ -43,6 +73,8 @@ std::vector<std::size_t> lf_optionsAt(const ParkPos& stand, std::uint32_t kind, 
       continue;
     }
     if (!stand.blockedByNeighbour && lf_neighbourTooClose(stand, o)) continue;
+    // The option stays the stand's: live aircraft still learn from it and the save keeps it.
+    if (!lf_tailNumberFits(stand, o, slot)) continue;
     found.push_back(i);
   }
   return found;
@@ -75,18 +107,6 @@ bool lf_flyingLive(const std::string& callsign) {
   if (callsign.empty()) return false;
   const std::string plain = gf_withoutGhostMark(callsign);
   return g_liveCallsignsSeen.count(plain) != 0 || g_liveCallsignsSeen.count(plain + "_") != 0;
-}
-
-// The use goes on into the next half-hour: on the same day in this option, after midnight in an
-// option of the same aircraft on the next day.
-bool lf_continues(const ParkPos& stand, const ParkPosOption& option, DayHh slot) {
-  if (option.cs2.empty()) return true;
-  const DayHh next = gf_nextSlot(slot);
-  if (next.day == slot.day) return option.hh.test(next.hh);
-  return std::any_of(stand.options.begin(), stand.options.end(), [&](const ParkPosOption& o) {
-    return o.id != 0 && o.real == option.real && o.day == next.day && o.reg == option.reg &&
-           o.airline == option.airline && o.type == option.type && o.hh.test(next.hh);
-  });
 }
 
 void lf_searchStand(ParkPos& stand, std::uint32_t kind, DayHh slot, std::uint32_t offset,

@@ -219,7 +219,8 @@ void lf_collectCandidates(DayHh d, int wanted, int before, bool real) {
   std::vector<StaticCandidate> local;
   local.reserve(kLocalCandidates);
   if (lf_searchOptionsByFit(d, real, wanted, local)) {
-    // The last fit's candidates count too: those beyond wanted are the ones trimmed.
+    // The last fit's candidates count too: the earlier fits stayed below wanted, so without
+    // them the excess is never positive here and RANDOM never draws among equal fits.
     const int excess = static_cast<int>(g_staticCandidates.size() + local.size()) - wanted + before;
     if (excess > 0 && !local.empty()) {
       lf_trimCandidates(excess, local);

@@ -247,7 +247,8 @@ void lf_trimSurplus(int wanted) {
       break;
     }
   }
-  // A wanted count of 0 sets no limit for live aircraft.
+  // A wanted count of 0 (no static parking) sets live aircraft no limit, as the stayers' check
+  // and the park limit do: else each renewal would take every real parked aircraft away.
   if (surplus >= 1 && wanted >= 1 && !g_paramInitialLoadOnly.value()) {
     const auto n = std::min<std::size_t>(static_cast<std::size_t>(surplus), g_parkAdjustBuffer.size());
     for (std::size_t i = 0; i < n; ++i) {
