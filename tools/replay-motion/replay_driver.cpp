@@ -34,6 +34,8 @@ constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
 constexpr std::uint32_t kRandomSeed = 1;  // every replay of a scenario sends the same track
+constexpr double kRadiusBeforeShrinkNm = 40.0;
+constexpr std::int64_t kShrinkAfterCreationSteps = 50;
 
 struct Record {
   double t;  // recording seconds
@@ -92,6 +94,7 @@ void lf_resetWorld(const Scenario& s) {
   g_paramMaxLive.setValue(s.maxLive);
   g_paramBlockCallsign.setValue(s.blockCallsign);
   g_paramStraightPbsOnly.setValue(!s.turningPushback);
+  if (s.shrinkRadiusToNm > 0.0) gf_setTrafficRadius(kRadiusBeforeShrinkNm);
   g_userOnGround = true;
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = s.user.lat;
@@ -144,6 +147,7 @@ class Driver {
         closed = true;
       }
       if ((next == records.size() && g_liveAc.empty()) || now > lastS + kGiveUpAfterS) break;
+      shrinkRadius(step);
       const bool fast = g_fastRangeRequest;
       gf_liveTrafficStep();
       m_sim->afterStep(step, fast, m_run);
@@ -179,6 +183,15 @@ class Driver {
     }
     std::lock_guard lock(g_trafficMutex);
     g_liveTrafficBuffer.push_back(std::move(r));
+  }
+
+  // The user shrinks the traffic radius while the simulator creates an object.
+  void shrinkRadius(std::int64_t step) {
+    if (m_scenario.shrinkRadiusToNm <= 0.0 || m_run.firstCreationStep < 0 ||
+        step != m_run.firstCreationStep + kShrinkAfterCreationSteps) {
+      return;
+    }
+    gf_setTrafficRadius(m_scenario.shrinkRadiusToNm);
   }
 
   // After each step: positions sent, the life of each aircraft, the records' invariants.
@@ -266,14 +279,19 @@ class Driver {
 }  // namespace
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options) {
-  // The test airport replaces the airport list for the replay only.
+  // The test airport's list and a scenario's traffic radius hold for the replay only.
   const std::vector<AirportEntry> airports = g_airports;
+  const double radiusNm = g_trafficRadiusNm.load();
+  const auto restore = [&] {
+    g_airports = airports;
+    gf_setTrafficRadius(radiusNm);
+  };
   try {
     ReplayRun run = Driver(scenario, options).run();
-    g_airports = airports;
+    restore();
     return run;
   } catch (...) {
-    g_airports = airports;
+    restore();
     throw;
   }
 }

@@ -82,6 +82,7 @@ class FakeSim : public SimSide {
       const auto it = m_objects.find(e.objectId);
       if (it != m_objects.end()) run.events.push_back({it->second.key, e.eventId, e.data});
     }
+    if (!creates.empty() && run.firstCreationStep < 0) run.firstCreationStep = n;
     for (const CreateAcRequest& c : creates) create(c, run);
     for (const std::uint32_t id : removes) remove(id, run);
     countLiveObjects(run);

@@ -416,6 +416,13 @@ Scenario lf_named(const std::string& name) {
     s.aircraft = lf_crowd(s.user);
     s.durationS = 200.0;
     s.maxLive = 4;
+  } else if (name == "m") {
+    // Created 30 nm away, the radius down to 10 nm half a second later: identified all the same,
+    // it flies on its reports and is removed at the close.
+    s.aircraft = {lf_overflight(4000071, "SHR71", "A320", "D-ASHR", s.user, 30.0)};
+    s.durationS = 120.0;
+    s.shrinkRadiusToNm = 10.0;
+    s.lives = {{"SHR71", {"spawn", "removal", "gone"}}};
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -430,7 +437,7 @@ Scenario lf_named(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> scenarioNames() {
-  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m"};
 }
 
 std::vector<Livery> gf_replayLiveries() {

@@ -89,7 +89,11 @@ class StandinSim : public SimSide {
   }
   ~StandinSim() override { stop(); }
 
-  void afterStep(std::int64_t n, bool, ReplayRun&) override {
+  void afterStep(std::int64_t n, bool, ReplayRun& run) override {
+    if (run.firstCreationStep < 0) {
+      std::lock_guard lock(g_simMutex);
+      if (!g_createQueue.empty()) run.firstCreationStep = n;
+    }
     if ((n + 1) % m_options.stepsPerFrame == 0) {
       pace();
       lf_settle();
