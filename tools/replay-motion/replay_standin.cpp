@@ -20,7 +20,6 @@ namespace replay {
 
 namespace {
 
-
 constexpr double kWaitSeconds = 60.0;  // for the link to connect, send or answer: a stuck link
 constexpr std::uint32_t kUserObjectId = 1;  // the stand-in's user aircraft
 
