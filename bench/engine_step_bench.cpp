@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_table.h"
+#include "engine_world.h"
 
 #include "airports/airports.h"
 #include "fixtures/livery_tables.h"
@@ -119,19 +120,7 @@ void lf_live(int k, int live) {
 }
 
 void lf_world(int live) {
-  gf_markWorkerThread();
-  gf_resetTraffic();
-  gf_reserveTrafficBuffers();
-  g_tickCount = 1000;
-  g_simRequestError = true;  // no simulator: the engine's own requests are not made
-  g_paramLog.setValue(false);
-  g_paramRandom.setValue(false);
-  g_dbaseTypes = {"A320", "B738"};
-  g_dbaseLarge = {"A320", "B738"};
-  fixtures::gf_useLiveries({{"KLM", "A320", "Bench A320", "", 0, false}, {"KLM", "B738", "Bench B738", "", 0, false}});
-  g_userAcSnapshot = {};
-  g_userAcSnapshot.latitude = kField.lat;
-  g_userAcSnapshot.longitude = kField.lon;
+  bench::engineWorld(kField, {"A320", "B738"});
   lf_airport();
   for (int k = 0; k < live; ++k) lf_live(k, live);
   gf_recordsReordered();

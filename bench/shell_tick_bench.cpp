@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_table.h"
+#include "engine_world.h"
 #include "fixtures/livery_tables.h"
 #include "foundation/run_state.h"
 #include "foundation/worker_thread.h"
@@ -61,19 +62,7 @@ void lf_flying(int k) {
 }
 
 void lf_world(int live) {
-  gf_markWorkerThread();
-  gf_resetTraffic();
-  gf_reserveTrafficBuffers();
-  g_tickCount = 1000;
-  g_simRequestError = true;  // no simulator: the engine's own requests are not made
-  g_paramLog.setValue(false);
-  g_paramRandom.setValue(false);
-  g_dbaseTypes = {"A320"};
-  g_dbaseLarge = {"A320"};
-  fixtures::gf_useLiveries({{"KLM", "A320", "Bench A320", "", 0, false}});
-  g_userAcSnapshot = {};
-  g_userAcSnapshot.latitude = kUser.lat;
-  g_userAcSnapshot.longitude = kUser.lon;
+  bench::engineWorld(kUser, {"A320"});
   for (int k = 0; k < live; ++k) lf_flying(k);
   gf_recordsReordered();
 }

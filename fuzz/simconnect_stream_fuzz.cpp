@@ -53,7 +53,7 @@ class InputEndpoint : public StreamEndpoint {
     m_stream.remove_prefix(piece.size());
     return static_cast<long>(piece.size());
   }
-  bool writeAll(const std::uint8_t*, std::size_t, DWORD&) override { return true; }
+  bool writeGathered(std::span<const ByteSpan>, DWORD&) override { return true; }
   void shutdownBoth() override {}
   void closeHandle() override {}
   DWORD endOfStreamError() const override { return kEndOfStream; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -15,11 +16,12 @@
 #include "intake/rt_link.h"
 #include "intake/udp_readers.h"
 
+// Accepted traffic reports, oldest first, at most kLiveTrafficBufferCap. Appended by the traffic
+// reader thread (gf_appendTrafficReport); taken whole by the engine step on the worker
+// (gf_takeTrafficReports). Guarded by g_trafficMutex.
+extern std::deque<TrafficReport> g_liveTrafficBuffer;
 // Guards g_liveTrafficBuffer, g_acceptTraffic and the traffic reader's live-callsign set.
 extern std::mutex g_trafficMutex;
-// Accepted traffic reports, oldest first. Appended by the traffic reader thread; taken by the
-// engine step (worker). Guarded by g_trafficMutex.
-extern std::deque<TrafficReport> g_liveTrafficBuffer;
 // The intake switch: reports are appended only while it is set. Written by the worker; read by
 // the traffic reader. Guarded by g_trafficMutex.
 extern bool g_acceptTraffic;
@@ -40,3 +42,14 @@ extern std::atomic<bool> g_readerError;
 
 // Switches the intake on or off under g_trafficMutex.
 void gf_setAcceptTraffic(bool accept);
+
+// Reports that may wait in g_liveTrafficBuffer: five bursts of a busy full radius (2,000 records
+// each), under 4 MB. The engine takes every waiting report each step, so only a flood while the
+// worker stalls reaches it.
+inline constexpr std::size_t kLiveTrafficBufferCap = 10000;
+// Reader thread: while the intake is on, appends the report due kReportDelaySteps from now.
+// At the cap the oldest waiting report is dropped. Returns the number dropped (0 or 1).
+std::size_t gf_appendTrafficReport(const TrafficReport& report);
+// Worker: moves every waiting report into `taken` (emptied first), oldest first. The buffer
+// starts afresh, so the memory of a flood goes with the taken reports.
+void gf_takeTrafficReports(std::deque<TrafficReport>& taken);

@@ -24,6 +24,12 @@ constexpr double kNoAirspeed = -1.0;
 // Altitudes no aircraft reports (feet): below the deepest land, above any airliner's ceiling.
 constexpr double kLowestAltitudeFt = -2000.0;
 constexpr double kHighestAltitudeFt = 100000.0;
+// Speeds and angles no aircraft reports: faster than any aircraft in traffic flies, beyond the
+// 32,608 ft/min that ADS-B can carry, outside the angles' own ranges.
+constexpr double kMaxGroundSpeedKt = 2000.0;
+constexpr double kMaxVerticalSpeedFpm = 40000.0;
+constexpr double kMaxTrackDeg = 360.0;
+constexpr double kMaxRollDeg = 180.0;
 constexpr double kNoRollA = -1.0;
 constexpr double kNoRollB = 0.0;
 
@@ -72,6 +78,15 @@ std::string_view lf_text(std::string_view field) {
   return field == kNull ? std::string_view{} : field;
 }
 
+// A stamp far from the traffic time the run holds, unless it lies near the clock: live traffic
+// is always taken, so a run that began on a wrong stamp comes back at the next live one.
+bool lf_stampFarOff(double stamp, const TrafficFilterContext& context) {
+  if (!context.trafficTimeSec || std::fabs(stamp - *context.trafficTimeSec) <= kStampWindowSec)
+    return false;
+  return !context.clockSec ||
+         std::fabs(stamp - static_cast<double>(*context.clockSec)) > kStampWindowSec;
+}
+
 const std::unordered_set<std::string_view>& lf_rejectedTypes() {
   static const std::unordered_set<std::string_view> types{"GRND", "GLID", "SERV", "BALL",
                                                           "PARA", "SHIP", "EMER"};
@@ -88,8 +103,12 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "too few fields";
     case TrafficVerdict::kBadTimeStamp:
       return "bad time stamp";
+    case TrafficVerdict::kStampBefore2000:
+      return "time stamp before 2000";
     case TrafficVerdict::kFutureTimeStamp:
       return "time stamp in the future";
+    case TrafficVerdict::kStampFarOff:
+      return "time stamp far from the traffic time";
     case TrafficVerdict::kBadPosition:
       return "bad position";
     case TrafficVerdict::kOutsideWorld:
@@ -114,6 +133,8 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "bad ground speed or altitude";
     case TrafficVerdict::kAltitudeOutOfRange:
       return "altitude out of range";
+    case TrafficVerdict::kGroundSpeedOutOfRange:
+      return "ground speed out of range";
     case TrafficVerdict::kBlockedCallsign:
       return "blocked callsign";
     case TrafficVerdict::kNoName:
@@ -122,16 +143,38 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "on the ground away from the park airport";
     case TrafficVerdict::kBadTrack:
       return "bad track";
+    case TrafficVerdict::kTrackOutOfRange:
+      return "track out of range";
     case TrafficVerdict::kBadVerticalSpeed:
       return "bad vertical speed";
+    case TrafficVerdict::kVerticalSpeedOutOfRange:
+      return "vertical speed out of range";
     case TrafficVerdict::kBadRoll:
       return "bad roll";
+    case TrafficVerdict::kRollOutOfRange:
+      return "roll out of range";
     case TrafficVerdict::kBadAirspeed:
       return "bad airspeed";
     case TrafficVerdict::kVehicle:
       return "vehicle";
   }
   return "unknown";
+}
+
+bool gf_isImplausibleVerdict(TrafficVerdict verdict) {
+  switch (verdict) {
+    case TrafficVerdict::kStampBefore2000:
+    case TrafficVerdict::kFutureTimeStamp:
+    case TrafficVerdict::kStampFarOff:
+    case TrafficVerdict::kAltitudeOutOfRange:
+    case TrafficVerdict::kGroundSpeedOutOfRange:
+    case TrafficVerdict::kTrackOutOfRange:
+    case TrafficVerdict::kVerticalSpeedOutOfRange:
+    case TrafficVerdict::kRollOutOfRange:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool gf_isVehicleDatagram(std::string_view datagram) {
@@ -192,10 +235,13 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
 
   double timeStamp = 0.0;
   if (!lf_readNumber(f[kFieldTimeStamp], timeStamp)) return TrafficVerdict::kBadTimeStamp;
-  // A stamp from the future would hold its aircraft (every later report looks too old) and
-  // move the traffic time: it is refused before the traffic time takes it.
+  // Stamps that cannot be traffic would move the traffic time (the time source of the parking
+  // timetables) and, from the future, hold their aircraft (every later report looks too old):
+  // they are refused before the traffic time takes them.
+  if (timeStamp < kFirstTrafficStampSec) return TrafficVerdict::kStampBefore2000;
   if (context.clockSec && timeStamp > static_cast<double>(*context.clockSec) + kReportDelaySec)
     return TrafficVerdict::kFutureTimeStamp;
+  if (lf_stampFarOff(timeStamp, context)) return TrafficVerdict::kStampFarOff;
   out.timeStamp = timeStamp;
 
   TrafficReport& r = out.report;
@@ -246,6 +292,9 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
     return TrafficVerdict::kBadSpeedOrAltitude;
   if (altitude < kLowestAltitudeFt || altitude > kHighestAltitudeFt)
     return TrafficVerdict::kAltitudeOutOfRange;
+  // Before the ground rule: a negative speed would put a flying aircraft on the ground.
+  if (p.groundSpeed < 0.0 || p.groundSpeed > kMaxGroundSpeedKt)
+    return TrafficVerdict::kGroundSpeedOutOfRange;
   p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt);
   p.airborne = p.altitude > 0.0;
 
@@ -262,16 +311,20 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
   p.track = 0.0;
   if (!f[kFieldTrack].empty() && !lf_readNumber(f[kFieldTrack], p.track))
     return TrafficVerdict::kBadTrack;
+  if (p.track < 0.0 || p.track > kMaxTrackDeg) return TrafficVerdict::kTrackOutOfRange;
   if (p.track == 0.0 && p.trueHeadingPresent) p.track = p.trueHeading * kRadToDeg;
 
   if (!lf_readNumber(f[kFieldVerticalSpeed], p.verticalSpeed))
     return TrafficVerdict::kBadVerticalSpeed;
+  if (std::fabs(p.verticalSpeed) > kMaxVerticalSpeedFpm)
+    return TrafficVerdict::kVerticalSpeedOutOfRange;
 
   p.rollPresent = false;
   p.roll = kNotReported;
   if (p.airborne) {
     double roll = 0.0;
     if (!lf_readNumber(f[kFieldRoll], roll)) return TrafficVerdict::kBadRoll;
+    if (std::fabs(roll) > kMaxRollDeg) return TrafficVerdict::kRollOutOfRange;
     if (roll != kNoRollA && roll != kNoRollB) {
       p.roll = -roll * kDegToRad;
       p.rollPresent = true;

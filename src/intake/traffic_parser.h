@@ -41,32 +41,41 @@ inline constexpr std::size_t kTrafficFieldsRead = kFieldCategory + 1;
 
 // What became of a record. Every value but kReady names the rule that dropped it.
 enum class TrafficVerdict {
-  kReady,               // a report was built
-  kTooFewFields,        // fewer than kTrafficFieldsRead fields
-  kBadTimeStamp,        // field 14 unreadable or not finite
-  kFutureTimeStamp,     // field 14 later than the reader's clock plus the report delay
-  kBadPosition,         // latitude or longitude unreadable or not finite
-  kOutsideWorld,        // latitude outside [-90, 90] or longitude outside [-180, 180]
-  kNearZeroZero,        // at or next to 0,0: no real position
-  kBeyondRadius,        // farther from the user than the traffic radius
-  kLongRegistration,    // more than 12 characters
-  kFilteredType,        // gf_acceptTraffic said no
-  kBadHeading,          // true heading unreadable
-  kHeadingAbove360,     // true heading above 360 degrees
-  kBadKey,              // identifier unreadable
-  kKeyTooLow,           // identifier 10000 or less
-  kBadSpeedOrAltitude,  // ground speed or altitude unreadable
-  kAltitudeOutOfRange,  // altitude below -2,000 ft or above 100,000 ft
-  kBlockedCallsign,     // "ERARMTR0" or "AIRPORT1"
-  kNoName,              // neither callsign nor registration
-  kGroundAwayFromPark,  // on the ground and not within 5 nm of the park airport
+  kReady,                  // a report was built
+  kTooFewFields,           // fewer than kTrafficFieldsRead fields
+  kBadTimeStamp,           // field 14 unreadable or not finite
+  kStampBefore2000,        // field 14 before this century (0 and negative ones too)
+  kFutureTimeStamp,        // field 14 later than the reader's clock plus the report delay
+  kStampFarOff,            // field 14 far from the traffic time and from the reader's clock
+  kBadPosition,            // latitude or longitude unreadable or not finite
+  kOutsideWorld,           // latitude outside [-90, 90] or longitude outside [-180, 180]
+  kNearZeroZero,           // at or next to 0,0: no real position
+  kBeyondRadius,           // farther from the user than the traffic radius
+  kLongRegistration,       // more than 12 characters
+  kFilteredType,           // gf_acceptTraffic said no
+  kBadHeading,             // true heading unreadable
+  kHeadingAbove360,        // true heading above 360 degrees
+  kBadKey,                 // identifier unreadable
+  kKeyTooLow,              // identifier 10000 or less
+  kBadSpeedOrAltitude,     // ground speed or altitude unreadable
+  kAltitudeOutOfRange,     // altitude below -2,000 ft or above 100,000 ft
+  kGroundSpeedOutOfRange,  // negative, or faster than any aircraft
+  kBlockedCallsign,        // "ERARMTR0" or "AIRPORT1"
+  kNoName,                 // neither callsign nor registration
+  kGroundAwayFromPark,     // on the ground and not within 5 nm of the park airport
   kBadTrack,
+  kTrackOutOfRange,  // outside [0, 360] degrees
   kBadVerticalSpeed,
+  kVerticalSpeedOutOfRange,  // faster than any aircraft climbs or dives
   kBadRoll,
+  kRollOutOfRange,  // outside [-180, 180] degrees
   kBadAirspeed,
   kVehicle,  // the datagram contains " VEH" (decided by the reader)
 };
 std::string_view gf_trafficVerdictName(TrafficVerdict verdict);
+// True for the verdicts that say the feed, or this PC's clock, is wrong (worth a log line) rather
+// than that the record is of no use here.
+bool gf_isImplausibleVerdict(TrafficVerdict verdict);
 
 // The parts of the world a record is judged against, read as one snapshot per record.
 struct TrafficFilterContext {
@@ -80,7 +89,17 @@ struct TrafficFilterContext {
   // The reader's clock, seconds since 1970 UTC: a record stamped more than the report delay
   // after it is refused. Unset: no record is too new.
   std::optional<std::int64_t> clockSec{};
+  // The traffic time the run holds, seconds since 1970 UTC: a stamp farther than
+  // kStampWindowSec from it and from the clock is refused. Unset (before the first stamp, or
+  // when the feed has moved away from it): any stamp of this century is taken.
+  std::optional<double> trafficTimeSec{};
 };
+
+// The first stamp that can be traffic: 2000-01-01 00:00 UTC.
+inline constexpr double kFirstTrafficStampSec = 946684800.0;
+// How far a stamp may lie from the traffic time (or the clock): wider than the spread of the
+// stamps of one feed, far narrower than a wrong day.
+inline constexpr double kStampWindowSec = 900.0;
 
 // The result of one record. Kept by the reader and reused, so its strings keep their storage.
 struct ParsedTraffic {
@@ -90,7 +109,8 @@ struct ParsedTraffic {
 };
 
 // Reads and filters one record. A record with fewer than kTrafficFieldsRead fields is dropped
-// before anything is read.
+// before anything is read. Numbers no aircraft reports (altitude, speeds, track, roll) and stamps
+// that cannot be traffic are refused with their own verdicts, which the reader logs.
 TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> fields,
                                      const TrafficFilterContext& context, ParsedTraffic& out);
 

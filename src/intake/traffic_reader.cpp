@@ -1,4 +1,5 @@
-// The traffic reader's record handling (reader thread) and the live-traffic buffer it fills.
+// The traffic reader's record handling (reader thread): the filter's world, the traffic time,
+// the live-callsign set and the reports handed to the live-traffic buffer.
 #include <fmt/format.h>
 
 #include "foundation/day_slots.h"
@@ -7,9 +8,6 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 
-std::mutex g_trafficMutex;
-std::deque<TrafficReport> g_liveTrafficBuffer;
-bool g_acceptTraffic = false;
 std::atomic<std::uint32_t> g_tickCount{0};
 std::atomic<bool> g_rtOnThisPc{false};
 std::atomic<std::int32_t> g_qnh{1013};
@@ -17,12 +15,10 @@ std::atomic<bool> g_readerError{false};
 
 namespace {
 constexpr std::size_t kReservedFields = 64;
+// No stamp near the traffic time for this long (reader's clock, seconds): the feed has moved on
+// (RealTraffic's playback set to another time) and the next stamp becomes the traffic time.
+constexpr std::int64_t kFeedMovedAfterSec = 60;
 }  // namespace
-
-void gf_setAcceptTraffic(bool accept) {
-  std::lock_guard lock(g_trafficMutex);
-  g_acceptTraffic = accept;
-}
 
 TrafficReader::TrafficReader() : UdpReader("Traffic Reader", kTrafficSocketBufferBytes) {
   fields_.reserve(kReservedFields);
@@ -54,6 +50,9 @@ TrafficFilterContext TrafficReader::filterContext() const {
   }
   context.radiusNm = g_trafficRadiusNm.load();
   context.clockSec = gf_wallClockNow();
+  const double trafficTime = g_trafficTimeSec.load();
+  if (trafficTime > 0.0 && *context.clockSec - stampTakenAtSec_.load() < kFeedMovedAfterSec)
+    context.trafficTimeSec = trafficTime;
   return context;
 }
 
@@ -72,15 +71,30 @@ std::set<std::string> TrafficReader::takeLiveCallsigns() {
 void TrafficReader::resetIntake() {
   resetReceiveState();
   g_trafficTimeSec = 0.0;
+  stampTakenAtSec_ = 0;
   clearLiveCallsigns();
-  implausibleLogged_ = false;
+  implausibleLogged_ = 0;
+  droppedReports_ = 0;
 }
 
+static_assert(static_cast<unsigned>(TrafficVerdict::kVehicle) < 64, "one bit per verdict");
+
 void TrafficReader::logImplausible(TrafficVerdict verdict) {
-  if (implausibleLogged_.exchange(true)) return;
+  const std::uint64_t bit = std::uint64_t{1} << static_cast<unsigned>(verdict);
+  if ((implausibleLogged_.fetch_or(bit) & bit) != 0) return;
   const std::string_view id = fields_.size() > kFieldId ? fields_[kFieldId] : std::string_view{};
   gf_log(fmt::format("Traffic record of {} refused: {} (later ones are refused without a line)",
                      id, gf_trafficVerdictName(verdict)));
+}
+
+void TrafficReader::append(const TrafficReport& report) {
+  if (gf_appendTrafficReport(report) == 0) return;
+  if (droppedReports_.fetch_add(1) == 0) {
+    gf_log(
+        fmt::format("Live-traffic buffer full at {} reports: the oldest are dropped (later ones "
+                    "without a line)",
+                    kLiveTrafficBufferCap));
+  }
 }
 
 void TrafficReader::onConnected() {
@@ -109,22 +123,17 @@ void TrafficReader::processLine() {
     const TrafficFilterContext context = filterContext();
     const TrafficVerdict verdict = gf_parseTrafficRecord(fields_, context, parsed_);
     lastVerdict_ = verdict;
-    if (verdict == TrafficVerdict::kFutureTimeStamp ||
-        verdict == TrafficVerdict::kAltitudeOutOfRange) {
-      logImplausible(verdict);
+    if (gf_isImplausibleVerdict(verdict)) logImplausible(verdict);
+    // The traffic time follows every stamp that can be traffic, whatever becomes of the record.
+    if (parsed_.timeStamp) {
+      g_trafficTimeSec = *parsed_.timeStamp;
+      stampTakenAtSec_ = *context.clockSec;
     }
-    // The traffic time follows every readable time stamp, whatever becomes of the record.
-    if (parsed_.timeStamp) g_trafficTimeSec = *parsed_.timeStamp;
     if (!parsed_.callsignToCollect.empty() && collecting_.load()) {
       std::lock_guard lock(g_trafficMutex);
       liveCallsigns_.emplace(parsed_.callsignToCollect);
     }
-    if (verdict != TrafficVerdict::kReady) return;
-    std::lock_guard lock(g_trafficMutex);
-    if (!g_acceptTraffic) return;
-    parsed_.report.position.dueTime =
-        static_cast<std::int32_t>(g_tickCount.load() + kReportDelaySteps);
-    g_liveTrafficBuffer.push_back(parsed_.report);
+    if (verdict == TrafficVerdict::kReady) append(parsed_.report);
   } catch (const std::exception& e) {
     gf_log(fmt::format("exception in processLine: {}", e.what()));
   }

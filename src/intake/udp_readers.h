@@ -120,6 +120,8 @@ class TrafficReader final : public UdpReader {
   void processLine();
   // Reader thread: what became of the last record (tests and counters).
   TrafficVerdict lastVerdict() const { return lastVerdict_.load(); }
+  // Reports dropped at the live-traffic buffer's cap in this run.
+  std::size_t droppedReports() const { return droppedReports_.load(); }
   void resetIntake();
 
  protected:
@@ -136,10 +138,15 @@ class TrafficReader final : public UdpReader {
   std::atomic<bool> collecting_{false};
   ParsedTraffic parsed_;
   std::atomic<TrafficVerdict> lastVerdict_{TrafficVerdict::kReady};
-  // A record stamped in the future or at an impossible altitude has been logged in this run:
-  // such records say the feed or this PC's clock is wrong, so the first one is worth a line.
-  std::atomic<bool> implausibleLogged_{false};
+  // The implausible verdicts (gf_isImplausibleVerdict) logged in this run, one bit each: they
+  // say the feed or this PC's clock is wrong, so the first of each kind is worth a line.
+  std::atomic<std::uint64_t> implausibleLogged_{0};
+  // The reader's clock (seconds since 1970) when a stamp last became the traffic time.
+  std::atomic<std::int64_t> stampTakenAtSec_{0};
+  std::atomic<std::size_t> droppedReports_{0};
   void logImplausible(TrafficVerdict verdict);
+  // Appends to the live-traffic buffer; the first report dropped at its cap gets a log line.
+  void append(const TrafficReport& report);
 };
 
 // Weather datagrams: the QNH into g_qnh.

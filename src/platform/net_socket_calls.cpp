@@ -9,8 +9,10 @@
 // touches a descriptor number that a new socket may already have taken over.
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -19,6 +21,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/win32_net.h"
 
@@ -110,6 +113,18 @@ int lf_result(ssize_t n) {
   return n < 0 ? SOCKET_ERROR : static_cast<int>(n);
 }
 
+// Moves past n bytes sent: the buffers sent whole (and empty ones) are passed, a partly sent one
+// is trimmed.
+void lf_passSent(std::vector<iovec>& buffers, std::size_t& next, std::size_t n) {
+  while (next < buffers.size() && n >= buffers[next].iov_len) {
+    n -= buffers[next].iov_len;
+    ++next;
+  }
+  if (n == 0) return;
+  buffers[next].iov_base = static_cast<char*>(buffers[next].iov_base) + n;
+  buffers[next].iov_len -= n;
+}
+
 }  // namespace
 
 int closesocket(SOCKET s) {
@@ -186,6 +201,44 @@ int gf_wsaSend(SOCKET s, const void* buffer, int length, int flags) {
     n = ::send(fd, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL);
   } while (n < 0 && errno == EINTR);
   return lf_result(n);
+}
+
+int WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
+            LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine) {
+  const int fd = lf_fd(s);
+  if (fd < 0) return SOCKET_ERROR;
+  if (overlapped != nullptr || completionRoutine != nullptr) {
+    errno = EOPNOTSUPP;
+    return SOCKET_ERROR;
+  }
+  if (buffers == nullptr && bufferCount > 0) {
+    errno = EFAULT;
+    return SOCKET_ERROR;
+  }
+  const CallScope scope(fd);
+  if (!scope.admitted()) return SOCKET_ERROR;
+  std::vector<iovec> pending(bufferCount);
+  for (DWORD i = 0; i < bufferCount; ++i) pending[i] = {buffers[i].buf, buffers[i].len};
+  std::size_t next = 0;
+  DWORD sent = 0;
+  lf_passSent(pending, next, 0);
+  while (next < pending.size()) {
+    msghdr message{};
+    message.msg_iov = pending.data() + next;
+    message.msg_iovlen = std::min<std::size_t>(pending.size() - next, IOV_MAX);
+    // More buffers than one call takes: the kernel keeps a short tail for the next call, so
+    // the peer gets the bytes as Winsock's one send would send them.
+    const int more = next + message.msg_iovlen < pending.size() ? MSG_MORE : 0;
+    const ssize_t n = ::sendmsg(fd, &message, static_cast<int>(flags) | MSG_NOSIGNAL | more);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return SOCKET_ERROR;
+    }
+    sent += static_cast<DWORD>(n);
+    lf_passSent(pending, next, static_cast<std::size_t>(n));
+  }
+  if (bytesSent != nullptr) *bytesSent = sent;
+  return 0;
 }
 
 int gf_wsaSendTo(SOCKET s, const void* buffer, int length, int flags, const sockaddr* to,

@@ -5,7 +5,8 @@
 // freeaddrinfo, inet_pton, htons, select with a correct nfds ...) are the POSIX functions
 // themselves. Where Winsock differs in what the program relies on, the overloads below,
 // chosen whenever the first argument is a SOCKET, give Winsock's behaviour:
-//  - send / sendto never raise SIGPIPE (and WSAStartup ignores SIGPIPE for the process);
+//  - send / sendto / WSASend never raise SIGPIPE (and WSAStartup ignores SIGPIPE for the
+//    process);
 //  - recvfrom reports a datagram larger than the buffer as SOCKET_ERROR with WSAEMSGSIZE
 //    (10040); the datagram is dropped, the buffer holds its first bytes;
 //  - setsockopt accepts a 1-byte boolean (TCP_NODELAY, SO_REUSEADDR ...) and widens it;
@@ -30,6 +31,7 @@
 #include <string_view>
 
 #include "platform/win32_base.h"
+#include "platform/win32_files.h"  // OVERLAPPED
 
 using SOCKET = UINT_PTR;
 constexpr SOCKET INVALID_SOCKET = ~static_cast<SOCKET>(0);
@@ -136,6 +138,23 @@ int closesocket(SOCKET s);
 int ioctlsocket(SOCKET s, long command, u_long* argument);
 // Winsock's shutdown: SD_RECEIVE, SD_SEND or SD_BOTH; wakes blocked receives.
 int shutdown(SOCKET s, int how);
+
+// One buffer of a gathered send.
+struct WSABUF {
+  ULONG len;
+  CHAR* buf;
+};
+using LPWSABUF = WSABUF*;
+using WSAOVERLAPPED = OVERLAPPED;
+using LPWSAOVERLAPPED = WSAOVERLAPPED*;
+using LPWSAOVERLAPPED_COMPLETION_ROUTINE = void (*)(DWORD error, DWORD bytesTransferred,
+                                                    LPWSAOVERLAPPED overlapped, DWORD flags);
+// Sends the buffers in order as one send (on a stream socket the peer sees their bytes as one
+// run, and Nagle's algorithm sees one write). On a blocking socket every byte is sent before it
+// returns: 0 with *bytesSent set (when not null), or SOCKET_ERROR. Overlapped sends are not
+// emulated: an overlapped record or a completion routine fails with WSAEOPNOTSUPP.
+int WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
+            LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
 
 SOCKET gf_wsaAccept(SOCKET s, sockaddr* address, int* addressLength);
 int gf_wsaRecv(SOCKET s, void* buffer, int length, int flags);

@@ -215,6 +215,7 @@ void gf_initSimConnect(std::uint32_t majorVersion) {
   // SimClient has not started yet: its own containers are free to touch.
   g_pendingCreates.reserve(kQueueReserve);
   g_addedObjectIds.reserve(kQueueReserve);
+  g_ownObjectIds.reserve(kQueueReserve);
   g_simRequestError.exchange(false);
 }
 

@@ -1,7 +1,7 @@
 // The dispatch of everything the simulator sends, on the SimClient thread: the check that the
 // right simulator connected, simulator exceptions, the run state and new flights, objects added
-// and removed, and the Frame event that runs the pump. Data replies are handled in
-// sim_user_aircraft.cpp and sim_objects.cpp.
+// and removed, and the Frame event that runs the pump. Data replies and the answers to creations
+// are handled in sim_user_aircraft.cpp and sim_objects.cpp.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -43,6 +43,8 @@ DWORD lf_leastSize(DWORD id) {
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
       return kSimObjectDataOffset;
+    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID:
+      return sizeof(SIMCONNECT_RECV_ASSIGNED_OBJECT_ID);
     default:
       return 0;
   }
@@ -166,9 +168,11 @@ void lf_objectAddedOrRemoved(const SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE& m) {
   if (m.eObjType != SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT) return;
   const std::uint32_t objectId = m.dwData;
   if (m.uEventID == kEventObjectAdded) {
-    if (objectId > g_userObjectId.load()) g_addedObjectIds.push_back(objectId);
+    if (objectId > g_userObjectId.load() && !g_ownObjectIds.contains(objectId)) {
+      g_addedObjectIds.insert(objectId);
+    }
   } else if (m.uEventID == kEventObjectRemoved) {
-    gf_postSimObjectNotice({objectId, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
+    lf_objectRemoved(objectId);
   }
 }
 
@@ -252,7 +256,11 @@ void lf_dispatch(SIMCONNECT_RECV* message, DWORD size, void* /*context*/) {
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
       lf_handleAcInRange(lf_objectData(message, size));
       return;
-    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID:
+    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: {
+      const auto m = lf_as<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(message);
+      lf_objectIdAssigned(m.dwRequestID, m.dwObjectID);
+      return;
+    }
     case SIMCONNECT_RECV_ID_CLIENT_DATA:
       return;
     default:

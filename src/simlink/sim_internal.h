@@ -6,13 +6,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "simlink/simlink.h"
 
-// Aircraft object ids announced by ObjectAdded and not yet seen in a range reply. SimClient only
-// (reset by the worker between runs).
-extern std::vector<std::uint32_t> g_addedObjectIds;
+// Aircraft object ids announced by ObjectAdded and not yet seen in a range reply; an id leaves at
+// its removal too (objects out of range are never named by a reply). SimClient only (reset by
+// the worker between runs).
+extern std::unordered_set<std::uint32_t> g_addedObjectIds;
+// The objects this program created, from their identification to their removal: ObjectAdded
+// for one of them (which may follow the simulator's answer to the creation) is no news. SimClient
+// only (reset by the worker between runs).
+extern std::unordered_set<std::uint32_t> g_ownObjectIds;
 
 // The dispatch callback: hands one received message to its handler. A null message is ignored;
 // a message shorter than its kind needs is logged with its id and size and skipped. May throw
@@ -26,8 +32,10 @@ void lf_processSimQueues();
 // Empties the four queues; the first position vector becomes the one being filled (worker,
 // between runs).
 void lf_resetQueues();
-// Sends one creation and records its pending entry (g_simMutex held by the pump).
-void lf_createAcInSim(const CreateAcRequest& request);
+// Sends one creation and records its pending entry (g_simMutex held by the pump). False when the
+// client refused it because its title or tail number does not fit the packet: nothing was sent,
+// and the caller reports the refusal once it has released g_simMutex.
+bool lf_createAcInSim(const CreateAcRequest& request);
 
 // What the handlers of data messages (dwID 8) and range replies (dwID 9) read.
 struct ObjectData {
@@ -38,6 +46,11 @@ struct ObjectData {
 };
 void lf_handleObjectData(const ObjectData& data);
 void lf_handleAcInRange(const ObjectData& data);
+// The simulator's answer to a creation (ASSIGNED_OBJECT_ID): the new object's id for the
+// creation's request id.
+void lf_objectIdAssigned(DWORD requestId, DWORD objectId);
+// ObjectRemoved for an aircraft object: forgotten here, and the engine is told.
+void lf_objectRemoved(std::uint32_t objectId);
 
 // Replies 106 and 107: the user aircraft's title and ATC model. The model handler throws
 // qvb::UserErrorException 71 for an empty model and 73 when the model cannot be used.

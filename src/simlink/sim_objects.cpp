@@ -1,15 +1,18 @@
-// The AI objects around the user aircraft (replies to request 101): identifying the objects the
-// program created, so that the engine learns their ids, and reporting other aircraft near the
-// ground. Also the mailbox of notices the engine drains.
+// The AI objects: identifying the objects the program created, so that the engine learns their
+// ids (by the simulator's answer to each creation, or by callsign in a reply to request 101),
+// reporting other aircraft near the ground, and forgetting removed objects. Also the mailbox of
+// notices the engine drains.
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "foundation/log.h"
 #include "simlink/sim_internal.h"
 
-std::vector<std::uint32_t> g_addedObjectIds;
+std::unordered_set<std::uint32_t> g_addedObjectIds;
+std::unordered_set<std::uint32_t> g_ownObjectIds;
 std::vector<SimObjectNotice> g_simNotices;
 std::mutex g_simNoticesMutex;
 
@@ -17,6 +20,9 @@ namespace {
 
 constexpr double kNearGroundFt = 2500.0;   // other aircraft at most this high are reported
 constexpr char kStaticCallsignMark = '*';  // callsigns of the program's static parked aircraft
+// The height above ground of an object identified before a range reply named it: not known yet
+// (the engine keeps its own until a reply reports it).
+constexpr double kUnknownHeightFt = std::numeric_limits<double>::quiet_NaN();
 
 // Takes the element at it out of v; the last element moves into its place.
 template <typename T>
@@ -25,12 +31,10 @@ void lf_swapErase(std::vector<T>& v, typename std::vector<T>::iterator it) {
   v.pop_back();
 }
 
-// The tag of the pending creation with this callsign, taking it out; 0 when none is pending.
-std::uint32_t lf_takePendingTag(const std::string& callsign) {
-  if (callsign.empty()) return 0;
-  const auto it =
-      std::find_if(g_pendingCreates.begin(), g_pendingCreates.end(),
-                   [&callsign](const PendingCreate& p) { return p.callsign == callsign; });
+// The tag of the first pending creation that matches, taking it out; 0 when none does.
+template <typename Match>
+std::uint32_t lf_takePendingTag(Match match) {
+  const auto it = std::find_if(g_pendingCreates.begin(), g_pendingCreates.end(), match);
   if (it == g_pendingCreates.end()) return 0;
   const std::uint32_t tag = it->tag;
   lf_swapErase(g_pendingCreates, it);
@@ -40,6 +44,7 @@ std::uint32_t lf_takePendingTag(const std::string& callsign) {
 // One of ours: released from AI control and frozen, since the engine moves it; then the engine
 // is told its object id.
 void lf_ownObjectIdentified(std::uint32_t objectId, std::uint32_t tag, double altAboveGround) {
+  g_ownObjectIds.insert(objectId);
   {
     std::lock_guard lock(g_simMutex);
     SimConnect_AIReleaseControl(g_hSimConnect.load(), objectId, kRequestReleaseControl);
@@ -56,7 +61,8 @@ void lf_ownObjectIdentified(std::uint32_t objectId, std::uint32_t tag, double al
 
 // An object ObjectAdded announced: ours when a pending creation has its callsign.
 void lf_justAdded(std::uint32_t objectId, const AcInRangeRecord& r, const std::string& atcId) {
-  const std::uint32_t tag = lf_takePendingTag(atcId);
+  const auto sameCallsign = [&atcId](const PendingCreate& p) { return p.callsign == atcId; };
+  const std::uint32_t tag = atcId.empty() ? 0 : lf_takePendingTag(sameCallsign);
   if (tag == 0) {
     gf_log(fmt::format(
         "just spawned, but not by {}, oid: {}, callsign \"{}\", "
@@ -86,9 +92,7 @@ void lf_handleAcInRange(const ObjectData& data) {
   AcInRangeRecord r;
   std::memcpy(&r, data.record, sizeof r);
   const std::string atcId = lf_fieldText(r.atcId, sizeof r.atcId);
-  const auto added = std::find(g_addedObjectIds.begin(), g_addedObjectIds.end(), objectId);
-  if (added != g_addedObjectIds.end()) {
-    lf_swapErase(g_addedObjectIds, added);
+  if (g_addedObjectIds.erase(objectId) != 0) {
     lf_justAdded(objectId, r, atcId);
     return;
   }
@@ -97,4 +101,21 @@ void lf_handleAcInRange(const ObjectData& data) {
     gf_postSimObjectNotice({objectId, r.onGround != 0 ? 1u : 0u, 0, kNoticeNearGround,
                             r.groundAltitude, r.altitudeAboveGround});
   }
+}
+
+// The range reply is not waited for: the radius may have shrunk since the creation was sent (auto
+// range does so all through a descent), and a reply would never name the object.
+void lf_objectIdAssigned(DWORD requestId, DWORD objectId) {
+  if (requestId == 0 || objectId <= g_userObjectId.load()) return;
+  const std::uint32_t tag =
+      lf_takePendingTag([requestId](const PendingCreate& p) { return p.requestId == requestId; });
+  if (tag == 0) return;  // not ours, or identified by its callsign already
+  g_addedObjectIds.erase(objectId);
+  lf_ownObjectIdentified(objectId, tag, kUnknownHeightFt);
+}
+
+void lf_objectRemoved(std::uint32_t objectId) {
+  g_addedObjectIds.erase(objectId);
+  g_ownObjectIds.erase(objectId);
+  gf_postSimObjectNotice({objectId, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
 }

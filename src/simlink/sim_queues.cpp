@@ -3,6 +3,8 @@
 // the pump only try-locks it, so a busy frame is skipped and its requests go out on the next.
 #include <fmt/format.h>
 
+#include <limits>
+
 #include "foundation/day_slots.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
@@ -14,6 +16,8 @@ namespace {
 // The two halves of the double-buffered position queue.
 std::vector<AcPositionUpdate> g_positionsA;
 std::vector<AcPositionUpdate> g_positionsB;
+// The request id of the last creation sent. SimClient only.
+DWORD g_lastCreateRequestId = kFirstCreateRequestId - 1;
 }  // namespace
 
 std::vector<AcPositionUpdate>* g_posFillQueue = &g_positionsA;
@@ -50,6 +54,14 @@ void lf_sendClientEvents(HANDLE h) {
     if (flaps) SimConnect_AIReleaseControl(h, e.objectId, kRequestReleaseControl);
   }
   g_eventQueue.clear();
+}
+
+// After the largest id the count starts again from the first.
+DWORD lf_nextCreateRequestId() {
+  g_lastCreateRequestId = g_lastCreateRequestId == std::numeric_limits<DWORD>::max()
+                              ? kFirstCreateRequestId
+                              : g_lastCreateRequestId + 1;
+  return g_lastCreateRequestId;
 }
 
 void lf_sendRemovals(HANDLE h) {
@@ -89,28 +101,34 @@ void gf_queueCabinLights(std::uint32_t objectId, std::uint32_t on) {
   gf_queueClientEvent({objectId, kEventCabinLightsSet, on});
 }
 
-void lf_createAcInSim(const CreateAcRequest& request) {
+bool lf_createAcInSim(const CreateAcRequest& request) {
   const HANDLE h = g_hSimConnect.load();
   const std::string title(request.title);
   const SIMCONNECT_DATA_INITPOSITION init{request.latitude, request.longitude, request.altitude,
                                           request.pitch,    request.bank,      request.heading,
                                           request.onGround, request.airspeed};
+  const DWORD requestId = lf_nextCreateRequestId();
   const HRESULT result = SimConnect_AICreateNonATCAircraft(
-      h, title.c_str(), request.callsign.c_str(), init, kRequestCreateAc);
+      h, title.c_str(), request.callsign.c_str(), init, requestId);
   if (result < 0) {
     gf_logError(
         fmt::format("! Simcon call to create ac in sim failed, hexid:{}, liv: \"{}\", "
                     "callsign: {}",
                     request.tag, title, request.callsign));
+    // A title (from a user's aircraft.cfg) or a callsign too long for the packet is this
+    // aircraft's fault, not the connection's: ending the run would meet it again after the
+    // restart, for as long as it is reported.
+    if (result == kSimConnectStringTooLong) return false;
     gf_simConnectRequestError(result);
-    return;
+    return true;
   }
   DWORD sendId = 0;
   if (SimConnect_GetLastSentPacketID(h, &sendId) != S_OK) {
     gf_logError("GetLastSentPacketID");
     sendId = 0;
   }
-  g_pendingCreates.push_back({sendId, request.tag, request.callsign});
+  g_pendingCreates.push_back({sendId, request.tag, request.callsign, requestId});
+  return true;
 }
 
 void lf_resetQueues() {
@@ -125,19 +143,30 @@ void lf_resetQueues() {
 }
 
 void lf_processSimQueues() {
-  std::unique_lock lock(g_simMutex, std::try_to_lock);
-  if (!lock.owns_lock()) return;  // another thread is queueing: this frame sends nothing
-  if (g_simRequestError.load()) {
-    g_posQueue->clear();
-    g_eventQueue.clear();
+  std::vector<std::uint32_t> refusedTags;
+  {
+    std::unique_lock lock(g_simMutex, std::try_to_lock);
+    if (!lock.owns_lock()) return;  // another thread is queueing: this frame sends nothing
+    if (g_simRequestError.load()) {
+      g_posQueue->clear();
+      g_eventQueue.clear();
+      g_createQueue.clear();
+      g_removeQueue.clear();
+      return;
+    }
+    const HANDLE h = g_hSimConnect.load();
+    const SimConnectWriteBatch oneWrite(h);  // the pass reaches the simulator at once
+    lf_sendPositions(h);
+    lf_sendClientEvents(h);
+    for (const CreateAcRequest& request : g_createQueue) {
+      if (!lf_createAcInSim(request) && request.tag != 0) refusedTags.push_back(request.tag);
+    }
     g_createQueue.clear();
-    g_removeQueue.clear();
-    return;
+    lf_sendRemovals(h);
   }
-  const HANDLE h = g_hSimConnect.load();
-  lf_sendPositions(h);
-  lf_sendClientEvents(h);
-  for (const CreateAcRequest& request : g_createQueue) lf_createAcInSim(request);
-  g_createQueue.clear();
-  lf_sendRemovals(h);
+  // As the simulator's own refusal (exception 22) would be; posted without g_simMutex, which is
+  // taken after the notices' mutex.
+  for (const std::uint32_t tag : refusedTags) {
+    gf_postSimObjectNotice({0, tag, 0, kNoticeCreateFailed, 0.0, 0.0});
+  }
 }

@@ -35,6 +35,7 @@ void gf_resetSimLinkRun() {
   g_userOnGroundKnown.store(false);
   g_pendingCreates.clear();
   g_addedObjectIds.clear();
+  g_ownObjectIds.clear();
   g_simRunning.store(false);
   g_hSimConnect.store(nullptr);
   g_userObjectId.store(kInitialUserObjectId);

@@ -31,13 +31,15 @@
 inline constexpr DWORD kRequestAcInRange = 101;       // definition 404 by type, radius in metres
 inline constexpr DWORD kRequestStaticCg = 102;        // definition 405 on one object, once
 inline constexpr DWORD kRequestReleaseControl = 103;  // AIReleaseControl
-inline constexpr DWORD kRequestCreateAc = 104;        // AICreateNonATCAircraft
 inline constexpr DWORD kRequestRemoveAc = 105;        // AIRemoveObject
 inline constexpr DWORD kRequestUserTitle = 106;       // definition 407, user, once
 inline constexpr DWORD kRequestUserModel = 107;       // definition 408, user, once
 inline constexpr DWORD kRequestUserOnGround = 108;    // definition 409, user, every second
 inline constexpr DWORD kRequestUserAc = 109;          // definition 403, user, once
 inline constexpr DWORD kRequestFlightPlan = 110;      // AISetAircraftFlightPlan
+// AICreateNonATCAircraft: each creation has a request id of its own, counted from here, so that
+// the simulator's answer with the new object's id (ASSIGNED_OBJECT_ID) names its creation.
+inline constexpr DWORD kFirstCreateRequestId = 0x10000;
 
 // Data definitions.
 inline constexpr DWORD kDefSpoilersThrottles = 401;  // 24 bytes: spoiler handle, throttles 1, 2 (%)
@@ -125,12 +127,13 @@ struct ClientEventRequest {
   std::uint32_t data = 0;
 };
 
-// A creation sent but not yet matched to its object (by callsign in a range reply, or by send id
-// in exception 22).
+// A creation sent but not yet matched to its object (by request id in the simulator's answer
+// with the object id, by callsign in a range reply, or by send id in exception 22).
 struct alignas(64) PendingCreate {
   std::uint32_t sendId = 0;  // of the create packet; 0 when it could not be read
   std::uint32_t tag = 0;
   std::string callsign;
+  std::uint32_t requestId = 0;  // of the create packet
 };
 
 // The user aircraft as definition 403 delivers it.
@@ -162,14 +165,16 @@ struct SimObjectNotice {
 static_assert(sizeof(SimObjectNotice) == 32);
 
 enum SimNoticeKind : std::uint32_t {
-  kNoticeLiveIdentified = 0,    // own live object identified; value2 altitude above ground (ft)
+  kNoticeLiveIdentified = 0,    // own live object identified; value2 altitude above ground (ft),
+                                // NaN when identified before any range reply named the object
   kNoticeStaticIdentified = 1,  // own static object identified
   kNoticeObjectRemoved = 2,     // the simulator removed an aircraft object
   kNoticeNearGround = 3,        // other aircraft within 2500 ft of the ground; value1 ground
                                 // altitude (ft), value2 altitude above ground (ft)
   kNoticeStaticCg = 4,          // reply 102: value1 static CG height (ft), value2 pitch (rad)
   kNoticeBlocked = 5,           // the engine's own use
-  kNoticeCreateFailed = 6,      // exception 22 for the creation with this tag
+  kNoticeCreateFailed = 6,      // the creation with this tag was refused (exception 22), or its
+                                // title or tail number did not fit the create packet
 };
 
 // The user aircraft's size as the engine uses it.

@@ -75,7 +75,8 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
   const Case cases[] = {
       {2, {"90.5"}, V::kOutsideWorld},
       {3, {"-180.01"}, V::kOutsideWorld},
-      {10, {"null", "0", "ZZZZ", "", "GRND", "GLID", "SERV", "BALL", "PARA", "SHIP", "EMER", "B7378"},
+      {10,
+       {"null", "0", "ZZZZ", "", "GRND", "GLID", "SERV", "BALL", "PARA", "SHIP", "EMER", "B7378"},
        V::kFilteredType},
       {28, {"B1", "B2", "B4", "C1", "C2"}, V::kFilteredType},
       {28, {"null", ""}, V::kReady},
@@ -98,6 +99,18 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
       {4, {"1e300", "100000.01", "-2000.01", "-1e300"}, V::kAltitudeOutOfRange},
       {4, {"100000"}, V::kReady},
       {4, {"-2000"}, V::kGroundAwayFromPark},
+      // Speeds and angles no aircraft reports, refused before the ground rule sees the speed.
+      {8, {"-250", "-0.1", "2000.1", "1e9"}, V::kGroundSpeedOutOfRange},
+      {8, {"2000"}, V::kReady},
+      {5, {"1e7", "-40000.1"}, V::kVerticalSpeedOutOfRange},
+      {5, {"40000", "-40000"}, V::kReady},
+      {7, {"1e12", "-0.5", "360.01"}, V::kTrackOutOfRange},
+      {7, {"360", "-0"}, V::kReady},
+      {23, {"180.5", "-1e300"}, V::kRollOutOfRange},
+      {23, {"-180", "180"}, V::kReady},
+      // Stamps that cannot be traffic.
+      {14, {"0", "-1", "-1e300", "946684799.9"}, V::kStampBefore2000},
+      {14, {"946684800"}, V::kReady},
   };
   for (const Case& c : cases) {
     for (const char* value : c.values) {
@@ -139,6 +152,38 @@ TEST(TrafficParser, TimeStampFromTheFuture) {
     const TrafficVerdict verdict = Record(record).set(14, c.stamp).parse(context, out);
     EXPECT_EQ(gf_trafficVerdictName(verdict), gf_trafficVerdictName(c.verdict)) << c.stamp;
     EXPECT_EQ(out.timeStamp.has_value(), c.verdict == TrafficVerdict::kReady) << c.stamp;
+  }
+}
+
+// A stamp far from the traffic time the run holds is refused unless it lies near the clock (live
+// traffic); with no traffic time held (a run's start, a feed that moved) any stamp of this century
+// is taken, so RealTraffic's playback of past traffic starts and runs on its own time.
+TEST(TrafficParser, TimeStampFarFromTheTrafficTime) {
+  constexpr double kNow = 1724517659.0;
+  constexpr double kWeekAgo = kNow - 7 * 86400.0;
+  constexpr double kYear = 365 * 86400.0;
+  const struct {
+    const char* what;
+    std::optional<double> trafficTime;
+    double stamp;
+    TrafficVerdict verdict;
+  } cases[] = {
+      {"live, a year old", kNow, kNow - kYear, TrafficVerdict::kStampFarOff},
+      {"live, 15 min old", kNow, kNow - kStampWindowSec, TrafficVerdict::kReady},
+      {"live, 16 min old", kNow, kNow - 960.0, TrafficVerdict::kStampFarOff},
+      {"playback, moving on", kWeekAgo, kWeekAgo + 5.0, TrafficVerdict::kReady},
+      {"playback, a year before it", kWeekAgo, kWeekAgo - kYear, TrafficVerdict::kStampFarOff},
+      {"playback, then live", kWeekAgo, kNow - 3.0, TrafficVerdict::kReady},
+      {"nothing held, a year old", std::nullopt, kNow - kYear, TrafficVerdict::kReady},
+  };
+  for (const auto& c : cases) {
+    auto context = defaultContext();
+    context.clockSec = static_cast<std::int64_t>(kNow);
+    context.trafficTimeSec = c.trafficTime;
+    ParsedTraffic out;
+    const auto verdict = Record().set(14, fmt::format("{:.2f}", c.stamp)).parse(context, out);
+    EXPECT_EQ(gf_trafficVerdictName(verdict), gf_trafficVerdictName(c.verdict)) << c.what;
+    EXPECT_EQ(out.timeStamp.has_value(), c.verdict == TrafficVerdict::kReady) << c.what;
   }
 }
 
@@ -289,6 +334,7 @@ TEST(TrafficParser, RealRecordsEachGetAVerdict) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream in(entry.path());
     std::string line;
+    std::optional<double> trafficTime;  // the reader's, over one recording
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.empty()) continue;
@@ -306,9 +352,12 @@ TEST(TrafficParser, RealRecordsEachGetAVerdict) {
         context.userLongitude = lon;
       }
       context.radiusNm = 100.0;
+      context.trafficTimeSec = trafficTime;
       const TrafficVerdict verdict = gf_parseTrafficRecord(fields, context, out);
+      if (out.timeStamp) trafficTime = out.timeStamp;
       const std::string name(gf_trafficVerdictName(verdict));
       EXPECT_NE(name, "unknown") << line;
+      EXPECT_FALSE(gf_isImplausibleVerdict(verdict)) << name << ": " << line;
       ++verdicts[name];
       if (line.rfind("RTPARK", 0) == 0) {
         EXPECT_EQ(verdict, TrafficVerdict::kTooFewFields) << line;

@@ -5,8 +5,11 @@
 #include <unistd.h>  // getpid; MinGW has it too
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -96,6 +99,44 @@ TEST_F(ReaderSocketTest, CallsignsTakenWhileTheReaderInserts) {
   EXPECT_GT(all.size(), 0u);
 }
 
+// A flood on the socket while the worker takes the buffer as its steps do: every accepted
+// report is taken once, still waits, or was dropped at the cap; none is lost or doubled.
+TEST_F(ReaderSocketTest, FloodTakenWhileTheReaderAppends) {
+  constexpr int kFlood = 20000;
+  std::atomic<bool> sent{false};
+  std::thread sender([this, &sent] {
+    const intake_test::Winsock winsock;
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    const sockaddr_in to = intake_test::loopbackAddress(port);
+    for (int i = 0; i < kFlood; ++i) {
+      const std::string datagram = Record().set(1, fmt::format("{}", 20000 + i)).text();
+      sendto(s, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
+    }
+    closesocket(s);
+    sent = true;
+  });
+  std::size_t taken = 0;
+  std::set<std::uint32_t> keys;
+  std::deque<TrafficReport> step;
+  const auto takeOnce = [&] {
+    gf_takeTrafficReports(step);
+    taken += step.size();
+    for (const TrafficReport& r : step) keys.insert(r.key);
+  };
+  while (!sent) takeOnce();
+  sender.join();
+  // Loopback may drop datagrams under the flood; what arrived is settled once the count stops.
+  for (std::int32_t last = -1; last != reader.datagramCount();) {
+    last = reader.datagramCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  takeOnce();
+  EXPECT_EQ(keys.size(), taken);
+  EXPECT_EQ(taken + reader.droppedReports(), static_cast<std::size_t>(reader.datagramCount()));
+  EXPECT_GT(taken, 0u);
+}
+
 namespace {
 
 // The receive buffer Linux grants at most (net.core.rmem_max), bytes; 0 when unknown.
@@ -135,6 +176,13 @@ class LogInFolder {
     for (std::string line; std::getline(in, line);)
       if (line.find(fragment) != std::string::npos) return line;
     return {};
+  }
+  int linesWith(const std::string& fragment) const {
+    std::ifstream in(m_folder / "Log.txt");
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+      count += line.find(fragment) != std::string::npos;
+    return count;
   }
 
  private:
@@ -228,8 +276,9 @@ TEST(ReaderBindAddress, LoopbackOnlyWhenRealTrafficRunsHere) {
   g_rtOnThisPc = false;
 }
 
-// Records refused as impossible say that the feed or this PC's clock is wrong: the first of a
-// run is logged with its aircraft, the rest are not, and a new run logs again.
+// Records refused as impossible say that the feed or this PC's clock is wrong: the first of each
+// kind in a run is logged with its aircraft, the rest are not (a flood costs a line), and a new
+// run logs again.
 TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
   LogInFolder log;
   TrafficReader reader;
@@ -237,13 +286,23 @@ TEST(ReaderLog, FirstImplausibleRecordOfARunIsLogged) {
   const WallClockFn saved = g_wallClock.exchange([] { return std::int64_t{1724517659}; });
   reader.receive(intake_test::Record().set(1, "20001").set(14, "1800000000").text());
   reader.receive(intake_test::Record().set(1, "20002").set(4, "1e300").text());
+  for (int k = 0; k < 1000; ++k)
+    reader.receive(intake_test::Record().set(1, std::to_string(30000 + k)).set(4, "1e300").text());
+  reader.receive(intake_test::Record().set(1, "20004").set(8, "-250").text());
   const std::string fragment = "Traffic record of ";
   EXPECT_NE(log.lineWith(fragment + "20001 refused: ").find("later ones are refused"),
             std::string::npos);
-  EXPECT_EQ(log.lineWith(fragment + "20002"), "");
+  EXPECT_NE(log.lineWith(fragment + "20002 refused: altitude out of range"), "");
+  EXPECT_EQ(log.lineWith(fragment + "3"), "");
+  EXPECT_NE(log.lineWith(fragment + "20004 refused: ground speed out of range"), "");
   reader.resetIntake();
   reader.receive(intake_test::Record().set(1, "20003").set(4, "1e300").text());
   EXPECT_NE(log.lineWith(fragment + "20003 refused: "), "");
+  // A flood past the live-traffic buffer's cap: one line.
+  for (std::size_t k = 0; k < kLiveTrafficBufferCap + 100; ++k)
+    reader.receive(intake_test::Record().set(1, std::to_string(40000 + k)).text());
+  EXPECT_EQ(reader.droppedReports(), 100u);
+  EXPECT_EQ(log.linesWith("Live-traffic buffer full at 10000 reports"), 1);
   g_wallClock.store(saved);
   gf_setAcceptTraffic(false);
 }

@@ -1,6 +1,7 @@
 // The readers' datagram handling, driven through the same entry the receive loop uses: the
 // traffic intake into the live-traffic buffer, the duplicate filter, the QNH rules and the lamp
 // watchdog.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "foundation/day_slots.h"
@@ -78,6 +79,64 @@ TEST_F(IntakeTest, FutureStampJudgedByTheReadersClock) {
   EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), 1724517689.0);
   EXPECT_EQ(bufferSize(), 2u);
   g_wallClock.store(saved);
+}
+
+// The traffic time follows only stamps that can be traffic: a live run keeps its time against
+// junk stamps; a run begun on a wrong stamp comes back at the first live one; a playback runs on
+// its own time, and a playback set to another time is followed once nothing near the old one
+// came for a minute.
+TEST_F(IntakeTest, TrafficTimeHeldAgainstStampsThatCannotBeTraffic) {
+  static std::atomic<std::int64_t> now{1724517659};
+  const WallClockFn saved = g_wallClock.exchange([] { return now.load(); });
+  const auto stampOf = [&](double stamp) {
+    feed(Record().set(14, fmt::format("{:.1f}", stamp)).text());
+    return reader.lastVerdict();
+  };
+  const double live = 1724517659.0;
+  const double yearAgo = live - 365 * 86400.0;
+  using V = TrafficVerdict;
+  EXPECT_EQ(stampOf(live), V::kReady);
+  for (const double junk : {0.0, -1e300, yearAgo}) EXPECT_NE(stampOf(junk), V::kReady) << junk;
+  EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), live);
+
+  reader.resetIntake();  // a run that begins on a wrong stamp
+  EXPECT_EQ(stampOf(yearAgo), V::kReady);
+  EXPECT_EQ(stampOf(live + 1.0), V::kReady);
+  EXPECT_EQ(stampOf(yearAgo + 2.0), V::kStampFarOff);
+  EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), live + 1.0);
+
+  reader.resetIntake();  // playback of last week's traffic
+  const double playback = live - 7 * 86400.0;
+  EXPECT_EQ(stampOf(playback), V::kReady);
+  now += 5;
+  EXPECT_EQ(stampOf(playback + 5.0), V::kReady);
+  EXPECT_EQ(stampOf(yearAgo), V::kStampFarOff);
+  now += 59;  // the playback moved to another day: refused for a minute, then followed
+  EXPECT_EQ(stampOf(playback - 86400.0), V::kStampFarOff);
+  now += 1;
+  EXPECT_EQ(stampOf(playback - 86400.0), V::kReady);
+  EXPECT_EQ(stampOf(playback - 86399.0), V::kReady);
+  EXPECT_DOUBLE_EQ(g_trafficTimeSec.load(), playback - 86399.0);
+  g_wallClock.store(saved);
+}
+
+// A flood while the engine does not take: the buffer stops at its cap, dropping the oldest;
+// taking it leaves it empty.
+TEST_F(IntakeTest, FloodStopsAtTheBuffersCap) {
+  constexpr std::uint32_t kFirstKey = 20000;
+  const std::size_t flood = kLiveTrafficBufferCap + 5;
+  for (std::uint32_t k = 0; k < flood; ++k)
+    feed(Record().set(1, std::to_string(kFirstKey + k)).text());
+  EXPECT_EQ(reader.droppedReports(), 5u);
+  std::deque<TrafficReport> taken;
+  gf_takeTrafficReports(taken);
+  ASSERT_EQ(taken.size(), kLiveTrafficBufferCap);
+  EXPECT_EQ(taken.front().key, kFirstKey + 5);
+  EXPECT_EQ(taken.back().key, kFirstKey + flood - 1);
+  EXPECT_EQ(bufferSize(), 0u);
+  feed(Record().text());
+  gf_takeTrafficReports(taken);
+  EXPECT_EQ(taken.size(), 1u);
 }
 
 TEST_F(IntakeTest, VehiclesAreIgnored) {

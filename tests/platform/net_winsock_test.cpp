@@ -1,5 +1,6 @@
 // Winsock over POSIX sockets on loopback: start-up counting, oversize datagrams, the 1-byte
-// boolean option, sending to a closed peer, non-blocking mode and the error numbers.
+// boolean option, sending to a closed peer, non-blocking mode and the error numbers, gathered
+// sends.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -123,6 +124,36 @@ TEST_F(Winsock, ReceiveAndErrorsOfStreams) {
   EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
   EXPECT_EQ(closesocket(INVALID_SOCKET), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
+}
+
+// More buffers than one system call takes, an empty one among them: the peer gets every byte in
+// order. An overlapped send is refused.
+TEST_F(Winsock, GatheredSendSendsEveryBufferInOrder) {
+  Connection c;
+  ASSERT_NE(c.accepted, INVALID_SOCKET);
+  std::vector<std::string> texts;
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    texts.push_back(i == 7 ? "" : std::to_string(i) + ";");
+    expected += texts.back();
+  }
+  std::vector<WSABUF> buffers;
+  for (std::string& t : texts) buffers.push_back({static_cast<ULONG>(t.size()), t.data()});
+  DWORD sent = 0;
+  ASSERT_EQ(WSASend(c.client, buffers.data(), static_cast<DWORD>(buffers.size()), &sent, 0, nullptr,
+                    nullptr),
+            0);
+  EXPECT_EQ(sent, expected.size());
+  std::string received(expected.size(), '\0');
+  for (std::size_t at = 0; at < received.size();) {
+    const int n = recv(c.accepted, received.data() + at, received.size() - at, 0);
+    ASSERT_GT(n, 0);
+    at += static_cast<std::size_t>(n);
+  }
+  EXPECT_EQ(received, expected);
+  WSAOVERLAPPED overlapped{};
+  EXPECT_EQ(WSASend(c.client, buffers.data(), 1, &sent, 0, &overlapped, nullptr), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEOPNOTSUPP);
 }
 
 TEST_F(Winsock, Ipv6LoopbackWhenAvailable) {

@@ -4,7 +4,8 @@
 // replaying the first minutes of the KLAX recording. The run's main loop must be seen working
 // from outside: the user position going to RealTraffic again and again, AI objects created in
 // the simulator, the window saved on SIGUSR1, and SIGTERM closing it, also while the simulator is
-// frozen. Every wait is for an event, with bounds meant for a loaded machine.
+// frozen or the airports scan runs; a burst of traffic must cost neither memory nor the next
+// aircraft's delay. Every wait is for an event, with bounds meant for a loaded machine.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,16 +16,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <png.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "fixtures/bgl_builder.h"
 #include "platform/files_test_support.h"
 #include "platform/render_text.h"
 
@@ -184,6 +189,99 @@ void lf_cutRecording(const fs::path& to, int lines) {
   for (int n = 0; n < lines && std::getline(in, line); ++n) out << line << '\n';
 }
 
+// Every file below a folder with its bytes, by its path inside the folder.
+using Files = std::map<std::string, std::string>;
+Files lf_filesBelow(const fs::path& folder) {
+  Files files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), folder).generic_string()] = lf_read(entry.path());
+  }
+  return files;
+}
+
+// The files of `before` that are gone or changed in `after`, and how many are new; "" when none.
+std::string lf_changedFiles(const Files& before, const Files& after) {
+  std::string changed;
+  for (const auto& [name, bytes] : before) {
+    const auto now = after.find(name);
+    if (now == after.end()) {
+      changed += "gone: " + name + "\n";
+    } else if (now->second != bytes) {
+      changed += "changed: " + name + "\n";
+    }
+  }
+  const auto added =
+      std::ranges::count_if(after, [&](const auto& file) { return !before.contains(file.first); });
+  if (added > 0) changed += std::to_string(added) + " new files\n";
+  return changed;
+}
+
+// Add-on airports beside KLAX, each in a BGL file of its own: so many that an airports scan
+// over them runs for seconds.
+constexpr int kManyAirports = 16000;
+
+void lf_writeManyAirports(const fs::path& scenery) {
+  constexpr int kLetters = 26, kPerFolder = 500, kStands = 20;
+  for (int k = 0; k < kManyAirports; ++k) {
+    const std::string icao{'Z', static_cast<char>('A' + k / (kLetters * kLetters) % kLetters),
+                           static_cast<char>('A' + k / kLetters % kLetters),
+                           static_cast<char>('A' + k % kLetters)};
+    const fs::path file =
+        scenery / "More Airports" / ("Part " + std::to_string(k / kPerFolder)) / (icao + ".bgl");
+    fixtures::bglWriteFile(file, fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                                     icao, true, kStands, 34.0 + k * 0.0001, -117.0)));
+  }
+}
+
+// Field `index` of a comma-separated record.
+std::string lf_field(const std::string& record, int index) {
+  std::size_t from = 0;
+  for (int k = 0; k < index; ++k) from = record.find(',', from) + 1;
+  return record.substr(from, record.find(',', from) - from);
+}
+
+// The burst's made-up aircraft fly 5 nm east of KLAX, within the radius the program takes
+// traffic from, with a type that neither the aircraft database nor a livery knows: the traffic
+// reader takes their reports into the live-traffic buffer, and the engine drops them there.
+constexpr int kBurstReports = 100000;
+constexpr int kBurstAircraft = 1000;
+constexpr int kFirstMadeUpKey = 20000000;
+
+std::string lf_madeUpReport(int aircraft, double stamp) {
+  return fmt::format(
+      "RTTFC,{},33.96,-118.30,3000,0,1,250.0,150.0,BRS{},ZZ01,null,SYD,LAX,{:.2f},X,BR{},"
+      "adsb_icao,3000,144,150,0.232,0.0,0.0,240.0,250.0,0,none,A3,1013.6,3000,-1,250.0,"
+      "autopilot,1.5,-20.0,250,8,9,12,1,2850,1,BRS",
+      kFirstMadeUpKey + aircraft, aircraft, stamp, aircraft);
+}
+
+// A recording that opens with the burst, its reports stamped alike so that rt-standin sends them
+// back to back, and goes on with the first reports of QFA11, an arrival with a livery, the first
+// of them five seconds after the burst began.
+void lf_writeBurstRecording(const fs::path& to) {
+  constexpr std::size_t kQantasReports = 8;
+  constexpr int kStampField = 14;
+  constexpr double kBurstLeadS = 5.0;
+  std::ifstream in(fs::path(ZENDRIK_SOURCE_DIR) / "tools" / "demo" / "klax.rttfc");
+  std::vector<std::string> qantas;
+  for (std::string line; qantas.size() < kQantasReports && std::getline(in, line);) {
+    if (line.find(",QFA11,") != std::string::npos) qantas.push_back(line);
+  }
+  const double burstStamp = std::stod(lf_field(qantas.front(), kStampField)) - kBurstLeadS;
+  std::ofstream out(to);
+  for (int k = 0; k < kBurstReports; ++k)
+    out << lf_madeUpReport(k % kBurstAircraft, burstStamp) << '\n';
+  for (const std::string& line : qantas) out << line << '\n';
+}
+
+// A process's resident size in kB (VmRSS in /proc); -1 when it cannot be read.
+long lf_residentKb(pid_t pid) {
+  const std::string status = lf_read(fs::path("/proc") / std::to_string(pid) / "status");
+  const auto at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::stol(status.substr(at + std::strlen("VmRSS:")));
+}
+
 // A text the PNG shows at (x, y) in the lamps band (black), drawn the same way again by the
 // window layer's text renderer: its cell in the PNG must hold the same pixels.
 bool lf_pngShowsText(const Png& png, int x, int y, std::u16string_view text, std::uint32_t pixel) {
@@ -271,14 +369,13 @@ class ProgramRunTest : public ::testing::Test {
     setSetting("PORT_NUMBER", rtPort);
     env_.set("ZENDRIK_WEATHER_PORT", weatherPort);
     env_.set("ZENDRIK_TRAFFIC_PORT", trafficPort);
-    fs::remove(log());
-    const pid_t pid = processes_.start({(program_ / "zendrik_p3d").string()},
-                                       root_.path() / "program.out", program_);
-    const pid_t rt = processes_.start(
-        {(tools_ / "rt-standin" / "rt-standin").string(), "--server", "127.0.0.1:" + rtPort,
-         "--traffic", (root_.path() / "recording.rttfc").string(), "--weather-port", weatherPort,
-         "--traffic-port", trafficPort, "--log", rtLog().string()},
-        root_.path() / "rt-standin.out");
+    const pid_t pid = startProgramAlone();
+    std::vector<std::string> rtArgs{
+        (tools_ / "rt-standin" / "rt-standin").string(), "--server", "127.0.0.1:" + rtPort,
+        "--traffic", recording_.string(), "--weather-port", weatherPort, "--traffic-port",
+        trafficPort, "--log", rtLog().string()};
+    if (holdReplay_) rtArgs.push_back("--hold");
+    const pid_t rt = rtStandin_ = processes_.start(rtArgs, root_.path() / "rt-standin.out");
     const auto clash = [&] {
       const std::string text = lf_read(log());
       return text.find("Bind failed at port") != std::string::npos ||
@@ -291,6 +388,13 @@ class ProgramRunTest : public ::testing::Test {
     processes_.kill(rt);
     processes_.kill(pid);
     return -1;
+  }
+
+  // The program on its own, with a fresh Log.txt.
+  pid_t startProgramAlone() {
+    fs::remove(log());
+    return processes_.start({(program_ / "zendrik_p3d").string()}, root_.path() / "program.out",
+                            program_);
   }
 
   // Sets a saved setting's value in parameters.xml.
@@ -328,6 +432,10 @@ class ProgramRunTest : public ::testing::Test {
   nlohmann::json world_;
   fs::path settings_;
   pid_t standin_ = -1;  // the simulator stand-in
+  pid_t rtStandin_ = -1;
+  // What rt-standin replays, and whether the replay waits for SIGUSR1.
+  fs::path recording_ = root_.path() / "recording.rttfc";
+  bool holdReplay_ = false;
 };
 
 TEST_F(ProgramRunTest, RunsAgainstTheStandInsAndClosesOnSigterm) {
@@ -434,6 +542,64 @@ TEST_F(ProgramRunTest, ASimConnectErrorRestartsTheRun) {
   EXPECT_NE(lf_read(rtLog()).find("run ended, connecting for the next run"), std::string::npos);
   EXPECT_EQ(lf_count(lf_read(httpLog()), "GET "), lf_count(downloads, "GET ")) << lf_read(httpLog());
 
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(processes_.wait(pid, kEnds), 0);
+}
+
+// A close while the airports scan runs cuts the scan short: the stand files of the scan before
+// stay as they were, and SCAN_AIRPORTS stays on so that the next start scans again.
+TEST_F(ProgramRunTest, ACloseDuringTheAirportsScanKeepsTheStandFiles) {
+  const pid_t first = startAll();  // scans KLAX's add-on scenery
+  ASSERT_GT(first, 0);
+  ::kill(first, SIGTERM);
+  ASSERT_EQ(processes_.wait(first, kEnds), 0);
+  const Files earlier = lf_filesBelow(program_ / "airports");
+  ASSERT_TRUE(earlier.contains("my_thirdparty/KLAX.xml"));
+
+  const fs::path driveD = world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>();
+  lf_writeManyAirports(driveD / "Addons" / "Runway Crafters KLAX" / "Scenery");
+  setSetting("SCAN_AIRPORTS", "true");
+  const pid_t second = startProgramAlone();
+  ASSERT_TRUE(lf_waitFor(
+      [&] { return lf_read(log()).find("airports scan automatic") != std::string::npos; }, 120s))
+      << lf_read(log());
+  std::this_thread::sleep_for(500ms);
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(processes_.wait(second, kEnds), 0);
+  EXPECT_EQ(lf_changedFiles(earlier, lf_filesBelow(program_ / "airports")), "");
+  EXPECT_NE(lf_read(log()).find("===> airports scan cut short: the stand files of the previous "
+                                "scan are kept, the scan runs again at the next start"),
+            std::string::npos)
+      << lf_read(log());
+  EXPECT_EQ(setting("SCAN_AIRPORTS"), "true");
+}
+
+// A burst of reports, sent as fast as loopback takes them while the program runs, leaves the
+// program's memory where it was, and the next aircraft reported comes into the simulator as it
+// does without a burst: its reports are due 30 s after they arrive.
+TEST_F(ProgramRunTest, ATrafficBurstHoldsUpNeitherMemoryNorTheNextAircraft) {
+  constexpr long kBurstMemoryKb = 20 * 1024;
+  recording_ = root_.path() / "burst.rttfc";
+  lf_writeBurstRecording(recording_);
+  holdReplay_ = true;  // until the program's resident size before the burst is taken
+  const pid_t pid = startAll();
+  ASSERT_GT(pid, 0);
+  // The main loop runs: the user position goes out again and again.
+  ASSERT_TRUE(lf_waitFor([&] { return lf_count(lf_read(rtLog()), "Qs121=") >= 3; }, 120s));
+  const long before = lf_residentKb(pid);
+  ASSERT_GT(before, 0);
+  const auto burst = std::chrono::steady_clock::now();
+  ::kill(rtStandin_, SIGUSR1);
+  const bool created = lf_waitFor(
+      [&] { return lf_read(trace()).find("\"tail_number\":\"QFA11\"") != std::string::npos; },
+      120s);
+  const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - burst;
+  const long after = lf_residentKb(pid);
+  std::cout << "[ INFO ] resident " << before << " kB before the burst, " << after
+            << " kB after; QFA11 " << (created ? "created " : "not created in ") << waited.count()
+            << " s after the burst began\n";
+  EXPECT_TRUE(created);
+  EXPECT_LE(std::abs(after - before), kBurstMemoryKb);
   ::kill(pid, SIGTERM);
   EXPECT_EQ(processes_.wait(pid, kEnds), 0);
 }

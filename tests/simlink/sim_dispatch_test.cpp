@@ -4,6 +4,8 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
+#include <unordered_set>
 
 #include "foundation/parameters.h"
 #include "liveries/aircraft_database.h"
@@ -73,7 +75,11 @@ TEST_F(Dispatch, EventsAndOtherKinds) {
     gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, id, 2}));
   }
   gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, 102, 4}));
-  EXPECT_EQ(g_addedObjectIds, std::vector<std::uint32_t>{101});
+  EXPECT_EQ(g_addedObjectIds, std::unordered_set<std::uint32_t>{101});
+  // Never named by a range reply (out of range): forgotten at its removal.
+  gf_dispatch(gf_message(5, {SIMCONNECT_UNUSED, kEventObjectRemoved, 101, 2}));
+  EXPECT_TRUE(g_addedObjectIds.empty());
+  EXPECT_EQ(takeNotices().at(0).kind, kNoticeObjectRemoved);
   for (int frame = 1; frame <= 30; ++frame) {  // the rate is taken every 30th frame
     const float rate = frame == 30 ? 42.5f : 41.5f;
     gf_dispatch(
@@ -217,11 +223,55 @@ TEST_F(Dispatch, ObjectsInRange) {
   EXPECT_TRUE(takeNotices().empty());
 }
 
+// The simulator answers each creation with the new object's id for the creation's request id:
+// the object is the engine's at once, whatever radius later range replies ask within, and in
+// whatever order ObjectAdded, the answer and a range reply come. A reply that names it first
+// identifies it by its callsign, and the answer then changes nothing.
+TEST_F(Dispatch, CreationsIdentifiedByTheSimulatorsAnswer) {
+  const Bytes answer =
+      gf_message(SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID, {kFirstCreateRequestId + 7, 101});
+  const Bytes added = gf_message(5, {SIMCONNECT_UNUSED, kEventObjectAdded, 101, 2});
+  const Bytes inRange = gf_inRange(101, 1500.0, "KLM12");
+  const struct {
+    std::vector<const Bytes*> order;
+    std::vector<std::uint32_t> kinds;  // of the notices
+    bool heightKnown;                  // the identification carries the height above ground
+  } cases[] = {{{&answer, &added, &inRange}, {kNoticeLiveIdentified, kNoticeNearGround}, false},
+               {{&added, &answer, &inRange}, {kNoticeLiveIdentified, kNoticeNearGround}, false},
+               {{&added, &inRange, &answer}, {kNoticeLiveIdentified}, true}};
+  for (const auto& c : cases) {
+    gf_resetForRun();
+    g_userObjectId.store(1);
+    g_pendingCreates = {{3, 10001, "KLM12", kFirstCreateRequestId + 7},
+                        {4, 10002, "KLM13", kFirstCreateRequestId + 8}};
+    for (const Bytes* m : c.order) gf_dispatch(*m);
+    std::vector<std::uint32_t> kinds;
+    const auto notices = takeNotices();
+    for (const SimObjectNotice& n : notices) kinds.push_back(n.kind);
+    ASSERT_EQ(kinds, c.kinds);
+    EXPECT_TRUE(notices[0].objectId == 101 && notices[0].tag == 10001);
+    EXPECT_EQ(std::isnan(notices[0].value2), !c.heightKnown);
+    EXPECT_EQ(g_eventQueue.size(), 3u);  // frozen once
+    EXPECT_TRUE(g_addedObjectIds.empty());
+    ASSERT_EQ(g_pendingCreates.size(), 1u);
+    EXPECT_EQ(g_pendingCreates[0].tag, 10002u);
+  }
+  EXPECT_TRUE(logLines("just spawned").empty());
+  // Answers that name no pending creation, or an object at or below the user's, change nothing.
+  for (const Bytes& m :
+       {gf_message(12, {104, 102}), gf_message(12, {kFirstCreateRequestId + 8, 1})}) {
+    gf_dispatch(m);
+  }
+  EXPECT_TRUE(takeNotices().empty());
+  EXPECT_EQ(g_pendingCreates.size(), 1u);
+}
+
 TEST_F(Dispatch, EveryMessageCutShortIsSkipped) {
-  g_pendingCreates = {{5, 10001, "KLM1"}};
+  g_pendingCreates = {{5, 10001, "KLM1", kFirstCreateRequestId}};
   g_addedObjectIds = {101};
   std::vector<Bytes> messages = {
       gf_message(1, {22, 5, 1}),
+      gf_message(12, {kFirstCreateRequestId, 101}),
       gf_openMessage("Prepar3D v5"),
       lf_event(kEventPositionChanged),
       gf_message(5, {SIMCONNECT_UNUSED, kEventObjectRemoved, 103, 2}),

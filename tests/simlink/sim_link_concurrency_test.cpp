@@ -1,9 +1,13 @@
 // The link under load against the stand-in at 120 frames a second: a fake engine swapping
 // positions and queueing events at 100 Hz, navigation lights from a GUI thread, the user
-// aircraft's samples copied out, and a thread that holds g_simMutex for a while.
+// aircraft's samples copied out, and a thread that holds g_simMutex for a while. Also the
+// pump's pass against the transport's writer thread: one write for the whole pass.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+
+#include "simlink/simconnect/simconnect_connection.h"
 #include "simlink/simlink_test_helpers.h"
 
 using namespace linktest;
@@ -134,6 +138,82 @@ TEST_F(LinkUnderLoad, StepsArriveWholeAndNothingIsLostOrDoubled) {
   EXPECT_EQ(torn.load(), 0);
   EXPECT_TRUE(standin->violations().empty());
   EXPECT_FALSE(g_stopRequested.load());
+}
+
+// The simulator's end of a transport: records the parts of each write.
+class RecordingEndpoint : public simconnect::StreamEndpoint {
+ public:
+  long readSome(std::uint8_t*, std::size_t, DWORD&) override {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_shut; });
+    return 0;
+  }
+  bool writeGathered(std::span<const simconnect::ByteSpan> parts, DWORD&) override {
+    std::lock_guard lock(m_mutex);
+    m_writes.push_back(parts.size());
+    for (const simconnect::ByteSpan part : parts) m_bytes += part.size();
+    m_changed.notify_all();
+    return true;
+  }
+  void shutdownBoth() override {
+    std::lock_guard lock(m_mutex);
+    m_shut = true;
+    m_changed.notify_all();
+  }
+  void closeHandle() override {}
+  DWORD endOfStreamError() const override { return 0; }
+
+  // The parts of each write, once n bytes in all have been written.
+  std::vector<std::size_t> writesOf(std::size_t n) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_bytes >= n; });
+    return m_writes;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::size_t> m_writes;  // parts per write
+  std::size_t m_bytes = 0;
+  bool m_shut = false;
+};
+
+using PumpWrites = LinkTest;
+
+// A pass of the pump leaves in one write, though the writer thread waits for packets all along
+// (a long pass: it would wake during it): with Nagle's algorithm on, a second write would wait
+// for the simulator's acknowledgement of the first.
+TEST_F(PumpWrites, APassLeavesInOneWrite) {
+  simconnect::SimConnectConnection connection(nullptr, 0, nullptr);
+  auto endpoint = std::make_unique<RecordingEndpoint>();
+  RecordingEndpoint& simulator = *endpoint;
+  connection.setup(std::move(endpoint), simconnect::TransportKind::Socket, 41088, false);
+  ASSERT_TRUE(connection.open());
+  {
+    std::lock_guard lock(simconnect::g_simConnectPacketMutex);
+    simconnect::g_simConnectConnections.push_back(&connection);
+  }
+  g_hSimConnect.store(&connection);
+  SimConnect_AIReleaseControl(&connection, 101, kRequestReleaseControl);
+  ASSERT_EQ(simulator.writesOf(24), std::vector<std::size_t>{1}) << "the writer is up";
+  {
+    std::lock_guard lock(g_simMutex);
+    for (std::uint32_t id = 101; id <= 2100; ++id) {
+      g_posQueue->push_back({52.3, 4.7, 0, 0, 0, 100, 0, 140, id});
+    }
+    for (std::uint32_t id = 101; id <= 150; ++id) {
+      g_eventQueue.push_back({id, kEventNavLightsSet, 1});
+    }
+  }
+  lf_processSimQueues();
+  constexpr std::size_t kPassBytes = 2000 * 100 + 50 * 36;  // SetData and TransmitClientEvent
+  EXPECT_EQ(simulator.writesOf(24 + kPassBytes), (std::vector<std::size_t>{1, 2050}));
+  g_hSimConnect.store(nullptr);
+  {
+    std::lock_guard lock(simconnect::g_simConnectPacketMutex);
+    std::erase(simconnect::g_simConnectConnections, &connection);
+  }
+  connection.close(false, S_OK);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "foundation/parameters.h"
 #include "simlink/simlink_test_helpers.h"
 
@@ -99,20 +102,22 @@ class LinkEndToEnd : public LinkTest {
     }
     return lines;
   }
-  // Waits for a notice of a kind (asking for the aircraft in range meanwhile when askRange).
-  std::optional<SimObjectNotice> notice(std::uint32_t kind, bool askRange = false) {
+  // Waits for a notice of a kind (with the tag, unless 0), asking for the aircraft within
+  // rangeM metres meanwhile when askRange.
+  std::optional<SimObjectNotice> notice(std::uint32_t kind, bool askRange = false,
+                                        std::uint32_t tag = 0, DWORD rangeM = 20000) {
     std::optional<SimObjectNotice> found;
     gf_waitUntil([&] {
       if (askRange) {
         std::lock_guard lock(g_simMutex);
         SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange,
-                                              kDefAcInRange, 20000,
+                                              kDefAcInRange, rangeM,
                                               SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(askRange ? 50 : 1));
       for (const SimObjectNotice& n : takeNotices()) {
         seen.push_back(n);
-        if (!found && n.kind == kind) found = n;
+        if (!found && n.kind == kind && (tag == 0 || n.tag == tag)) found = n;
       }
       return found.has_value();
     });
@@ -130,7 +135,7 @@ class LinkEndToEnd : public LinkTest {
 
 TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   static const std::string kTitle = "Stand-in A320 KLM";
-  static const std::string kLongTitle(256, 'X');
+  static const std::string kLongTitle(300, 'X');
   startStandin(gf_parkedScenario());
   stands = {{{52.3086, 4.7639}, "A12"}};
   worker.start();
@@ -142,13 +147,13 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   EXPECT_EQ(window(&MainWindowState::simName), "Lockheed Martin Prepar3D v5 (5.3.17.28160)");
   EXPECT_EQ(window(&MainWindowState::userAcTitleText), "Stand-in Boeing 737-800");
 
-  // A live creation goes out on the next Frame; a range reply identifies it.
+  // A live creation goes out on the next Frame; the simulator's answer identifies it.
   gf_queueCreateAc({52.309, 4.7645, 1500, 0, 0, 180, 0, 140, "KLM123", kTitle, 10001});
-  const auto live = notice(kNoticeLiveIdentified, true);
+  const auto live = notice(kNoticeLiveIdentified);
   ASSERT_TRUE(live);
   const std::uint32_t id = live->objectId;
   EXPECT_EQ(live->tag, 10001u);
-  EXPECT_EQ(live->value2, 1511.0) << "feet above the ground at -11 ft";
+  EXPECT_TRUE(std::isnan(live->value2)) << "no range reply has named it yet";
   ASSERT_TRUE(gf_waitUntil([&] { return requests(RequestKind::TransmitClientEvent).size() == 3; }));
   EXPECT_EQ(requests(RequestKind::AIReleaseControl).at(0).u, (std::vector<std::uint32_t>{id, 103}));
   std::uint32_t freeze = kEventFreezeLatLonSet;
@@ -159,7 +164,9 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   gf_queueCreateAc({52.3095, 4.765, 0, 0, 0, 90, 1, 0, "TRA5*", kTitle, 5});
   const auto parked = notice(kNoticeStaticIdentified, true);
   ASSERT_TRUE(parked && parked->tag == 5);
-  ASSERT_TRUE(notice(kNoticeNearGround, true));
+  const auto nearGround = notice(kNoticeNearGround, true);
+  ASSERT_TRUE(nearGround);
+  EXPECT_EQ(nearGround->value2, 1511.0) << "feet above the ground at -11 ft";
   for (const SimObjectNotice& n : seen)
     EXPECT_TRUE(n.kind != kNoticeNearGround || n.objectId == id);
 
@@ -208,10 +215,30 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   const auto refused = notice(kNoticeCreateFailed);
   ASSERT_TRUE(refused && refused->tag == 10002 && !g_stopRequested.load());
 
-  // A title the packet cannot carry ends the run; nothing more is sent.
+  // A title (from a user's aircraft.cfg) or a tail number the packet cannot carry is refused as
+  // the simulator refuses a creation; the run goes on and creates the next aircraft.
   gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM78", kLongTitle, 10003});
-  ASSERT_TRUE(gf_waitUntil([] { return stopped(kExitSimConnectError, 9); }));
-  EXPECT_EQ(logLines("! Simcon call to create ac in sim failed, hexid:10003").size(), 1u);
+  gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM78-TAIL12", kTitle, 10004});
+  gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 180, 1, 0, "KLM79", kTitle, 10005});
+  const auto created = notice(kNoticeLiveIdentified, false, 10005);
+  ASSERT_TRUE(created);
+  ASSERT_TRUE(gf_waitUntil([&] {  // its freezes are out: nothing of it is on the way
+    const auto events = requests(RequestKind::TransmitClientEvent);
+    return std::any_of(events.begin(), events.end(), [&](const p3d::Request& r) {
+      return r.u[0] == created->objectId && r.u[1] == kEventFreezeAttitudeSet;
+    });
+  }));
+  std::vector<std::uint32_t> refusedTags;
+  for (const SimObjectNotice& n : seen) {
+    if (n.kind == kNoticeCreateFailed) refusedTags.push_back(n.tag);
+  }
+  EXPECT_EQ(refusedTags, (std::vector<std::uint32_t>{10002, 10003, 10004}));
+  EXPECT_FALSE(g_stopRequested.load() || g_simRequestError.load());
+  EXPECT_EQ(logLines("! Simcon call to create ac in sim failed, hexid:1000").size(), 2u);
+
+  // A failed request ends the run; nothing more is sent.
+  gf_simConnectRequestError();
+  EXPECT_TRUE(stopped(kExitSimConnectError, 9));
   const std::size_t sent = standin->requests().size();
   gf_queueClientEvent({parked->objectId, kEventNavLightsSet, 1});
   ASSERT_TRUE(gf_waitUntil([] {
@@ -223,6 +250,33 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   worker.stop();
   EXPECT_TRUE(g_pendingCreates.empty()) << "matched, refused or never sent";
   EXPECT_EQ(logLines("SimConnect closed ok").size(), 1u);
+}
+
+// A creation sent just before the traffic radius shrank (auto range does so all through a
+// descent): the range replies never name the object, the simulator's answer identifies it, and it
+// is moved and removed as any other.
+TEST_F(LinkEndToEnd, CreationOutsideTheRadiusAskedIsIdentified) {
+  startStandin(gf_parkedScenario());
+  worker.start();
+  ASSERT_TRUE(worker.startFlight());
+  const double north = 52.3086 + 20.0 / 60.0;  // 20 nm from the user; replies within 10 nm
+  gf_queueCreateAc({north, 4.7639, 3000, 0, 0, 180, 0, 250, "KLM321", "Stand-in A320", 10007});
+  const auto live = notice(kNoticeLiveIdentified, true, 10007, 18520);
+  ASSERT_TRUE(live);
+  {
+    std::lock_guard lock(g_simMutex);
+    g_posFillQueue->assign({{north - 0.01, 4.7639, 0.0, 0.0, 3.1, 2900, -15, 250, live->objectId}});
+    std::swap(g_posFillQueue, g_posQueue);
+    g_removeQueue.push_back(live->objectId);
+  }
+  const auto removed = notice(kNoticeObjectRemoved);
+  ASSERT_TRUE(removed && removed->objectId == live->objectId);
+  EXPECT_EQ(requests(RequestKind::SetDataOnSimObject).size(), 1u);
+  EXPECT_TRUE(standin->aiObjects().empty() && standin->exceptions().empty());
+  for (const SimObjectNotice& n : seen) EXPECT_NE(n.kind, kNoticeNearGround);
+  EXPECT_TRUE(logLines("just spawned").empty());
+  worker.stop();
+  EXPECT_TRUE(g_pendingCreates.empty() && g_ownObjectIds.empty() && g_addedObjectIds.empty());
 }
 
 TEST_F(LinkEndToEnd, NewFlightsAParkedUserAndALostSimulator) {
@@ -264,17 +318,8 @@ TEST_F(LinkEndToEnd, NewFlightsAParkedUserAndALostSimulator) {
 }
 
 TEST_F(LinkEndToEnd, NoSimulatorWaitsWithOneMessageUntilAStop) {
-  // A port bound and never listening refuses every connection, and no other test can take it
-  // while the socket holds it.
-  const SOCKET refusing = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  ASSERT_NE(refusing, INVALID_SOCKET);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ASSERT_EQ(bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(ntohs(address.sin_port)));
+  const simtest::RefusingPort refusing(AF_INET);
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(refusing.port()));
   worker.start();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two retries or more
   EXPECT_EQ(logLines("Waiting for Prepar3Dv5 ...").size(), 1u);
@@ -282,7 +327,6 @@ TEST_F(LinkEndToEnd, NoSimulatorWaitsWithOneMessageUntilAStop) {
   EXPECT_TRUE(gf_waitUntil([&] { return worker.finished(); }));
   worker.stop();
   EXPECT_TRUE(logLines("SimConnect closed").empty());
-  closesocket(refusing);
 }
 
 TEST_F(LinkEndToEnd, WrongSimulatorIsRefusedWithoutStoppingTheRun) {

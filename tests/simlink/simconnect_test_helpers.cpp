@@ -151,6 +151,35 @@ const std::vector<std::uint8_t>& RawPeer::readAtLeast(std::size_t n, double seco
 
 void RawPeer::closeClient() { p3d::gf_closeSocket(m_client); }
 
+RefusingPort::RefusingPort(int family) {
+  m_socket = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (family == AF_INET6) {
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_addr = in6addr_loopback;
+    length = sizeof *v6;
+  } else {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    v4->sin_family = AF_INET;
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof *v4;
+  }
+  if (m_socket == INVALID_SOCKET ||
+      bind(m_socket, reinterpret_cast<sockaddr*>(&address), static_cast<int>(length)) != 0 ||
+      getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ADD_FAILURE() << "no port to refuse connections on";
+    return;
+  }
+  m_port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                    : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+RefusingPort::~RefusingPort() {
+  p3d::gf_closeSocket(m_socket);
+}
+
 std::unique_ptr<p3d::P3dStandin> gf_startStandin(const nlohmann::json& scenario,
                                                  const std::string& pipePath, double frameHz,
                                                  const std::string& tracePath) {

@@ -66,6 +66,23 @@ class RawPeer {
   std::vector<std::uint8_t> m_received;
 };
 
+// A port bound on the loopback address of a family (AF_INET or AF_INET6) and never listening:
+// every connection to it is refused, and no other process can take the port while it is held,
+// as it could take the port of a stand-in that stopped.
+class RefusingPort {
+ public:
+  explicit RefusingPort(int family);
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  int port() const { return m_port; }
+
+ private:
+  p3d::WinsockUse m_winsock;
+  SOCKET m_socket = INVALID_SOCKET;
+  int m_port = 0;
+};
+
 // Starts a stand-in on free IPv4 and IPv6 ports (and the pipe socket when given).
 std::unique_ptr<p3d::P3dStandin> gf_startStandin(const nlohmann::json& scenario,
                                                  const std::string& pipePath = "",

@@ -63,21 +63,28 @@ void lf_runShortSession(p3d::P3dStandin& standin) {
 // The same short session over the pipe, IPv6 and IPv4, without a configuration file: with
 // every way open the chain takes the first (pipe, then IPv6, then IPv4), and once that way is
 // gone it falls back to the next. With none open the open fails and leaves nothing behind.
+// A way is gone for good: the pipe's socket in the test's own folder is removed, and the
+// registry names a port that refuses connections, never a port freed by a stand-in, which a
+// test running beside this one could take meanwhile.
 TEST(FallbackChain, SameSessionOverPipeThenIpv6ThenIpv4) {
   simtest::SimConnectEnvironment env;
   auto pipeSide = simtest::gf_startStandin(lf_scenario(), env.pipeSocket());
   auto v6 = simtest::gf_startStandin(lf_scenario());
   auto v4 = simtest::gf_startStandin(lf_scenario());
+  const simtest::RefusingPort v6Gone(AF_INET6);
+  const simtest::RefusingPort v4Gone(AF_INET);
   env.writeRegistryPorts(std::to_string(v4->port()), std::to_string(v6->port6()));
-  for (p3d::P3dStandin* expected : {pipeSide.get(), v6.get(), v4.get()}) {
-    lf_runShortSession(*expected);
-    expected->stop();
-  }
+  lf_runShortSession(*pipeSide);
+  pipeSide->stop();
+  lf_runShortSession(*v6);
+  env.writeRegistryPorts(std::to_string(v4->port()), std::to_string(v6Gone.port()));
+  lf_runShortSession(*v4);
   EXPECT_EQ(v6->clientsSeen(), 1);
-  EXPECT_EQ(v4->clientsSeen(), 1);
+  env.writeRegistryPorts(std::to_string(v4Gone.port()), std::to_string(v6Gone.port()));
   HANDLE none = nullptr;
   EXPECT_EQ(SimConnect_Open(&none, "Zendrik_P3D", nullptr, 0, nullptr, 0), E_FAIL);
   EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(v4->clientsSeen(), 1);
 }
 
 // The client's close ends its reader even while the simulator keeps its end open, and the

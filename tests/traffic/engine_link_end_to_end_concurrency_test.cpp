@@ -1,10 +1,13 @@
 // The engine's records through the simulator link and the stand-in: creation and identification,
-// the parked state's events, removals asked twice, records that never reach the simulator.
+// the parked state's events, removals asked twice, records that never reach the simulator, a
+// title the create packet cannot carry and a creation outside the radius the range replies ask.
 #include <algorithm>
 #include <mutex>
 
+#include "engine_test_support.h"
 #include "foundation/parameters.h"
 #include "foundation/worker_thread.h"
+#include "liveries/match_summary.h"
 #include "simlink/simlink_test_helpers.h"
 #include "traffic_test_support.h"
 
@@ -117,4 +120,39 @@ TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
     }
     EXPECT_EQ(events, (std::vector<std::uint32_t>{223, 218, 222, 208, 207, 211, 209, 210, 213, 212}));
   }
+}
+
+// A livery title too long for the create packet (a user's aircraft.cfg) drops its aircraft and
+// bars the title, and the run goes on. An aircraft whose creation went out just before the radius
+// shrank below its distance leaves adding2sim all the same and becomes active.
+TEST_F(EngineLinkTest, LongTitleAndCreationBeyondTheRadius) {
+  standin = simtest::gf_startStandin(linktest::gf_parkedScenario());
+  env.writeCfg(env.currentFolder(), simtest::gf_ipv4Cfg(standin->port()));
+  worker.start();
+  ASSERT_TRUE(worker.startFlight());
+  g_failedLiveries.clear();
+  static const std::string kLongTitle(300, 'L');
+  const LatLon far{52.3086 + 20.0 / 60.0, 4.7639};  // 20 nm north of the user
+  AiAircraft& refused =
+      enginetest::gf_live("A320", "KLM300", {52.309, 4.7645}, kStAdding2Sim, kFsTaxi);
+  refused.livery = kLongTitle;
+  const std::uint32_t refusedKey = refused.key;
+  const std::uint32_t key =
+      enginetest::gf_live("A320", "KLM301", far, kStAdding2Sim, kFsFlying, 3000.0).key;
+  gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 90, 1, 0, "KLM300", kLongTitle, refusedKey});
+  gf_queueCreateAc({far.lat, far.lon, 3000, 0, 0, 180, 0, 250, "KLM301", "Stand-in A320", key});
+  ASSERT_TRUE(linktest::gf_waitUntil([&] {
+    {  // the range asked within 10 nm, as the engine asks it
+      std::lock_guard lock(g_simMutex);
+      SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange, kDefAcInRange,
+                                            18520, SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+    }
+    for (int step = 0; step < 20; ++step) gf_processSimObjectNotices();
+    const AiAircraft* a = gf_liveByKey(key);
+    return a != nullptr && a->st == kStActive;
+  }));
+  EXPECT_EQ(gf_liveByKey(refusedKey), nullptr);
+  EXPECT_TRUE(gf_isFailedLivery(kLongTitle));
+  EXPECT_FALSE(g_stopRequested.load() || g_simRequestError.load());
+  g_failedLiveries.clear();
 }

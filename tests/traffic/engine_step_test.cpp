@@ -2,6 +2,8 @@
 // reset between runs.
 #include <mutex>
 
+#include <fmt/format.h>
+
 #include "engine_test_support.h"
 #include "foundation/run_state.h"
 #include "intake/intake.h"
@@ -180,6 +182,39 @@ TEST_F(EngineStepTest, NewAircraftFilters) {
   EXPECT_EQ(fromReg->taxiSpeed, g_catBirthTaxiSpeedKt.at(kCatLarge));
   TrafficReport same = gf_report(20100, "X20001", "B738", gf_at(0, 0), 3000, 200, 0, 1.0);
   EXPECT_EQ(lf_takeReport(same), ReportFate::kSameCallsignType);
+}
+
+// A step takes every waiting report: a burst leaves no backlog to starve later traffic. Known
+// aircraft take all theirs; new aircraft come in two a step, as the spawn pacing expects, and
+// the reports of further unknown ones are dropped.
+TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
+  constexpr std::uint32_t kKnown = 100;
+  constexpr std::uint32_t kUnknown = 50;
+  std::vector<std::uint32_t> known;
+  for (std::uint32_t k = 0; k < kKnown; ++k) {
+    AiAircraft& a = gf_live("A320", fmt::format("K{}", k), gf_at(0, k * 300.0), kStActive,
+                            kFsFlying, 5000.0);
+    a.stream.front().groundSpeed = 250.0;
+    a.stream.front().track = 90.0;
+    known.push_back(a.key);
+  }
+  {
+    std::lock_guard lock(g_trafficMutex);
+    for (std::uint32_t k = 0; k < kKnown; ++k) {
+      g_liveTrafficBuffer.push_back(gf_report(known[k], fmt::format("K{}", k), "A320",
+                                              gf_at(40, k * 300.0), 5000, 250, 90.5, 1004.0));
+      if (k < kUnknown) {
+        g_liveTrafficBuffer.push_back(gf_report(30000 + k, fmt::format("N{}", k), "A320",
+                                                gf_at(0, -5000), 3000, 250, 90, 1.0));
+      }
+    }
+  }
+  gf_liveTrafficStep();
+  EXPECT_TRUE(g_liveTrafficBuffer.empty());
+  for (const std::uint32_t key : known) EXPECT_EQ(gf_liveByKey(key)->lastReportTime, 1004.0);
+  EXPECT_EQ(g_liveAc.size(), kKnown + 2);
+  EXPECT_NE(gf_liveByKey(30001), nullptr);
+  EXPECT_EQ(gf_liveByKey(30002), nullptr);
 }
 
 // MAX_LIVE 3 of 5 active aircraft removes the two farthest; -1 removes nothing; a farther

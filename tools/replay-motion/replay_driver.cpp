@@ -36,6 +36,8 @@ constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
 constexpr std::uint32_t kRandomSeed = 1;  // every replay of a scenario sends the same track
 constexpr double kRadiusBeforeShrinkNm = 40.0;
 constexpr std::int64_t kShrinkAfterCreationSteps = 50;
+// The records' time stamps count from here: the intake refuses stamps before 2000.
+constexpr double kRecordingEpochS = 1724517600.0;
 
 struct Record {
   double t;  // recording seconds
@@ -62,13 +64,13 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
     std::size_t count = 0;
     for (fixtures::TrackState state : fixtures::sampleReports(a, flown, s.startS, s.durationS)) {
       const fixtures::TrackAircraft reported = lf_reported(s, a, state.t);
-      records.push_back({state.t, fixtures::rttfcRecord(reported, state, 0.0)});
+      records.push_back({state.t, fixtures::rttfcRecord(reported, state, kRecordingEpochS)});
       run.topSpeedKt[a.id] = std::max(run.topSpeedKt[a.id], state.speedKt);
       if (noisy && ++count % 3 == 0) {
         records.push_back({state.t, records.back().line});  // the same record twice
         state.t += 1.5;
         state.speedKt = state.speedKt * 12.0 + 90.0;  // a speed nothing flies at
-        records.push_back({state.t, fixtures::rttfcRecord(reported, state, 0.0)});
+        records.push_back({state.t, fixtures::rttfcRecord(reported, state, kRecordingEpochS)});
       }
     }
   }

@@ -331,15 +331,14 @@ Scenario lf_trafficRules(Scenario s) {
   s.refusedTitle = "Replay B738 Ryanair";
   s.durationS = 900.0;
   // MAX_LIVE makes room for the arrival by removing the farthest (OVR3), which comes back once
-  // the refused RYR77 is gone; the renamed OVR1 respawns in the place of OVR2, which comes back
-  // later; the ghost, the twin, the blocked callsign and the aircraft without a livery never
-  // reach the simulator.
+  // the refused RYR77 is gone; the renamed OVR1 respawns; the ghost, the twin, the blocked
+  // callsign and the aircraft without a livery never reach the simulator.
   s.lives = {{"BLK1", {"drop"}},
              {"KLM1234", {"spawn", "removal", "gone"}},
              {"KLM1234_", {"drop"}},
              {"OVR1", {"spawn"}},
              {"OVR1X", {"respawn", "spawn", "removal", "gone"}},
-             {"OVR2", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
+             {"OVR2", {"spawn", "removal", "gone"}},
              {"OVR3", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
              {"RYR77", {"spawn", "erased", "drop"}},
              {"SWR15", {"spawn parked", "removal", "gone"}}};

@@ -239,3 +239,18 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
 // Beyond the SimConnect API: the result every request on the connection returns because its
 // pipe or socket has failed (negative), or S_OK while it works or when h is no live connection.
 HRESULT gf_simConnectFailedResult(HANDLE hSimConnect);
+
+// Beyond the SimConnect API: the packets built on the connection while a batch lives leave
+// together, in one write, when it ends (batches nest: the outermost one sends). A burst of small
+// requests then reaches the simulator at once, whatever SimConnect.cfg says of Nagle's algorithm.
+class SimConnectWriteBatch {
+ public:
+  explicit SimConnectWriteBatch(HANDLE hSimConnect);
+  ~SimConnectWriteBatch();
+  SimConnectWriteBatch(const SimConnectWriteBatch&) = delete;
+  SimConnectWriteBatch& operator=(const SimConnectWriteBatch&) = delete;
+
+ private:
+  HANDLE m_handle;
+  bool m_holding = false;  // the connection was live at the start
+};

@@ -3,9 +3,10 @@
 // folder except by its tests.
 //
 // Threads: each open transport runs a reader thread (blocking reads, reassembly, queueing of
-// received messages) and a writer thread (one write in flight, in queue order). Both are joined
-// when the transport closes. Lock order: g_simConnectPacketMutex, then a transport's write lock;
-// a connection's receive-queue lock is never held together with another one.
+// received messages) and a writer thread (one write in flight: every packet queued meanwhile, in
+// queue order). Both are joined when the transport closes. Lock order: g_simConnectPacketMutex,
+// then a transport's write lock; a connection's receive-queue lock is never held together with
+// another one.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -31,6 +33,7 @@ struct IoBuffer {
   std::uint32_t transportId = 0;
 };
 using IoBufferPtr = std::shared_ptr<const IoBuffer>;
+using ByteSpan = std::span<const std::uint8_t>;
 
 // The operating-system side of a transport: a socket or a pipe handle.
 class StreamEndpoint {
@@ -38,8 +41,12 @@ class StreamEndpoint {
   virtual ~StreamEndpoint() = default;
   // Blocking read: the number of bytes read, 0 at the end of the stream, -1 on error (error set).
   virtual long readSome(std::uint8_t* buffer, std::size_t size, DWORD& error) = 0;
-  // Blocking write of all bytes; false with error set on failure.
-  virtual bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) = 0;
+  // Blocking write of every part, in order, as one write; false with error set on failure.
+  virtual bool writeGathered(std::span<const ByteSpan> parts, DWORD& error) = 0;
+  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) {
+    const ByteSpan part(data, size);
+    return writeGathered({&part, 1}, error);
+  }
   virtual void setNoDelay() {}
   // Wakes a blocked read and write; the handle stays valid until closeHandle().
   virtual void shutdownBoth() = 0;
@@ -72,8 +79,13 @@ class SimConnectTransport {
   // Packets queued meanwhile are not sent.
   void readOnCallingThread();
 
-  // Queues one packet; the writer thread sends it after the ones before it.
+  // Queues one packet; the writer thread sends it after the ones before it, in one write with
+  // every other packet queued by then.
   void queueWrite(IoBufferPtr packet);
+  // While writes are held (the calls nest), queued packets wait; the last release hands them
+  // all to the writer at once.
+  void holdWrites();
+  void releaseWrites();
 
   bool isOpen() const { return m_state.load() == kStateOpen; }
   bool hasFailed() const { return m_failed.load(); }
@@ -110,9 +122,10 @@ class SimConnectTransport {
   std::atomic<DWORD> m_lastError{0};
   std::atomic<HRESULT> m_storedResult{S_OK};
 
-  std::mutex m_writeMutex;  // guards the write queue and m_writerStop
+  std::mutex m_writeMutex;  // guards the write queue, m_writesHeld and m_writerStop
   std::condition_variable m_writeReady;
   std::deque<IoBufferPtr> m_writeQueue;
+  int m_writesHeld = 0;
   bool m_writerStop = false;
 
   mutable std::mutex m_readMutex;  // guards the read state

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <vector>
 
 namespace simconnect {
 
@@ -12,8 +13,27 @@ namespace {
 
 constexpr DWORD kPipeBusyWaitMs = 5000;
 
+// The parts as one run of bytes: a pipe has no gathered write.
+ByteSpan lf_joined(std::span<const ByteSpan> parts, std::vector<std::uint8_t>& room) {
+  if (parts.size() == 1) return parts.front();
+  room.clear();
+  for (const ByteSpan part : parts) room.insert(room.end(), part.begin(), part.end());
+  return room;
+}
+
 std::mutex g_winsockMutex;          // guards g_winsockStarted
 bool g_winsockStarted = false;      // WSAStartup was called by this library
+
+// Moves past the bytes sent: the buffers sent whole are passed, a partly sent one is trimmed.
+void lf_passSent(std::vector<WSABUF>& buffers, std::size_t& next, DWORD sent) {
+  while (next < buffers.size() && sent >= buffers[next].len) {
+    sent -= buffers[next].len;
+    ++next;
+  }
+  if (sent == 0) return;
+  buffers[next].buf += sent;
+  buffers[next].len -= sent;
+}
 
 #ifdef _WIN32
 // One read or write on a pipe opened for overlapped I/O, waited for to its end, or until the
@@ -61,19 +81,20 @@ class PipeEndpoint final : public StreamEndpoint {
     if (!lf_pipeIo(m_handle, m_shutdownEvent, start, read, error)) return -1;
     return static_cast<long>(read);
   }
-  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
-    while (size > 0) {
+  // One overlapped write of all the parts (more only when the pipe takes part of it).
+  bool writeGathered(std::span<const ByteSpan> parts, DWORD& error) override {
+    ByteSpan rest = lf_joined(parts, m_joined);
+    while (!rest.empty()) {
       DWORD written = 0;
       const auto start = [&](OVERLAPPED* ov) {
-        return WriteFile(m_handle, data, static_cast<DWORD>(size), nullptr, ov);
+        return WriteFile(m_handle, rest.data(), static_cast<DWORD>(rest.size()), nullptr, ov);
       };
       if (!lf_pipeIo(m_handle, m_shutdownEvent, start, written, error)) return false;
       if (written == 0) {  // nothing taken: the pipe is closing
         error = ERROR_NO_DATA;
         return false;
       }
-      data += written;
-      size -= written;
+      rest = rest.subspan(written);
     }
     return true;
   }
@@ -88,10 +109,11 @@ class PipeEndpoint final : public StreamEndpoint {
     }
     return static_cast<long>(read);
   }
-  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
+  bool writeGathered(std::span<const ByteSpan> parts, DWORD& error) override {
+    const ByteSpan all = lf_joined(parts, m_joined);
     DWORD written = 0;
-    if (!WriteFile(m_handle, data, static_cast<DWORD>(size), &written, nullptr) ||
-        written != size) {
+    if (!WriteFile(m_handle, all.data(), static_cast<DWORD>(all.size()), &written, nullptr) ||
+        written != all.size()) {
       error = GetLastError();
       return false;
     }
@@ -107,6 +129,7 @@ class PipeEndpoint final : public StreamEndpoint {
 
  private:
   HANDLE m_handle;
+  std::vector<std::uint8_t> m_joined;  // the parts of one write, when several; writer thread only
 #ifdef _WIN32
   HANDLE m_shutdownEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by shutdownBoth
 #endif
@@ -128,16 +151,23 @@ class SocketEndpoint final : public StreamEndpoint {
       if (error != static_cast<DWORD>(WSAEINTR)) return -1;
     }
   }
-  bool writeAll(const std::uint8_t* data, std::size_t size, DWORD& error) override {
-    while (size > 0) {
-      const int n = send(m_socket, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
-      if (n == SOCKET_ERROR) {
+  bool writeGathered(std::span<const ByteSpan> parts, DWORD& error) override {
+    m_buffers.clear();
+    for (const ByteSpan part : parts) {
+      if (part.empty()) continue;
+      m_buffers.push_back({static_cast<ULONG>(part.size()),
+                           reinterpret_cast<CHAR*>(const_cast<std::uint8_t*>(part.data()))});
+    }
+    std::size_t next = 0;
+    while (next < m_buffers.size()) {
+      DWORD sent = 0;
+      if (WSASend(m_socket, m_buffers.data() + next, static_cast<DWORD>(m_buffers.size() - next),
+                  &sent, 0, nullptr, nullptr) == SOCKET_ERROR) {
         error = static_cast<DWORD>(WSAGetLastError());
         if (error == static_cast<DWORD>(WSAEINTR)) continue;
         return false;
       }
-      data += n;
-      size -= static_cast<std::size_t>(n);
+      lf_passSent(m_buffers, next, sent);  // a blocking send takes all; in case it did not
     }
     return true;
   }
@@ -162,6 +192,7 @@ class SocketEndpoint final : public StreamEndpoint {
 
  private:
   SOCKET m_socket;
+  std::vector<WSABUF> m_buffers;        // the parts of one write; writer thread only
   std::atomic<bool> m_shutDown{false};  // set by shutdownBoth on any thread
 };
 

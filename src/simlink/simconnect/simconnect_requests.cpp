@@ -24,6 +24,27 @@ void gf_setSendCounter(HANDLE h, std::uint32_t counter) {
   if (SimConnectConnection* c = gf_findConnection(h)) c->sendCounter = counter;
 }
 
+}  // namespace simconnect
+
+SimConnectWriteBatch::SimConnectWriteBatch(HANDLE hSimConnect) : m_handle(hSimConnect) {
+  std::lock_guard lock(simconnect::g_simConnectPacketMutex);
+  if (simconnect::SimConnectConnection* c = simconnect::gf_findConnection(m_handle)) {
+    c->holdWrites();
+    m_holding = true;
+  }
+}
+
+SimConnectWriteBatch::~SimConnectWriteBatch() {
+  if (!m_holding) return;
+  std::lock_guard lock(simconnect::g_simConnectPacketMutex);
+  // Gone when the connection was closed meanwhile: its packets went with it.
+  if (simconnect::SimConnectConnection* c = simconnect::gf_findConnection(m_handle)) {
+    c->releaseWrites();
+  }
+}
+
+namespace simconnect {
+
 namespace {
 
 constexpr std::uint32_t kTypeBase = 0xF0000000u;

@@ -1,6 +1,6 @@
 // The transport under a SimConnect connection: a reader thread that cuts received bytes into
-// messages, a writer thread that sends queued packets one at a time, the stored error of the
-// first failure, and the receive queue of the connection.
+// messages, a writer thread that sends what is queued in one write at a time, the stored error
+// of the first failure, and the receive queue of the connection.
 #include <cstring>
 
 #include <fmt/format.h>
@@ -51,6 +51,7 @@ bool SimConnectTransport::open() {
   {
     std::lock_guard lock(m_writeMutex);
     m_writeQueue.clear();
+    m_writesHeld = 0;
     m_writerStop = false;
   }
   if (m_kind == TransportKind::Socket && m_disableNagle) m_endpoint->setNoDelay();
@@ -97,6 +98,20 @@ void SimConnectTransport::queueWrite(IoBufferPtr packet) {
     std::lock_guard lock(m_writeMutex);
     if (m_writerStop) return;
     m_writeQueue.push_back(std::move(packet));
+    if (m_writesHeld > 0) return;
+  }
+  m_writeReady.notify_one();
+}
+
+void SimConnectTransport::holdWrites() {
+  std::lock_guard lock(m_writeMutex);
+  ++m_writesHeld;
+}
+
+void SimConnectTransport::releaseWrites() {
+  {
+    std::lock_guard lock(m_writeMutex);
+    if (m_writesHeld == 0 || --m_writesHeld > 0 || m_writeQueue.empty()) return;
   }
   m_writeReady.notify_one();
 }
@@ -157,25 +172,32 @@ void SimConnectTransport::readerLoop() {
   }
 }
 
+// Every packet queued goes out in one write: written one by one, with Nagle's algorithm on, all
+// but the first of a burst of small packets would wait for the simulator's acknowledgement of the
+// first, which comes with its next message (a frame later).
 void SimConnectTransport::writerLoop() {
+  std::vector<IoBufferPtr> packets;
+  std::vector<ByteSpan> parts;
   for (;;) {
-    IoBufferPtr packet;
     {
       std::unique_lock lock(m_writeMutex);
-      m_writeReady.wait(lock, [this] { return m_writerStop || !m_writeQueue.empty(); });
+      m_writeReady.wait(
+          lock, [this] { return m_writerStop || (!m_writeQueue.empty() && m_writesHeld == 0); });
       if (m_writerStop) return;
-      packet = m_writeQueue.front();
+      packets.assign(m_writeQueue.begin(), m_writeQueue.end());
+      m_writeQueue.clear();
     }
+    parts.clear();
+    for (const IoBufferPtr& p : packets) parts.emplace_back(p->data);
     DWORD error = 0;
-    if (!m_endpoint->writeAll(packet->data.data(), packet->data.size(), error)) {
+    if (!m_endpoint->writeGathered(parts, error)) {
       if (m_state.load() == kStateOpen) {
         gf_logError(fmt::format("SimConnect: sending to the simulator failed (error {})", error));
         fail(error, lf_hresultFromError(error));
       }
       return;
     }
-    std::lock_guard lock(m_writeMutex);
-    if (!m_writeQueue.empty()) m_writeQueue.pop_front();  // the write completed
+    packets.clear();
   }
 }
 

@@ -22,7 +22,6 @@ constexpr std::uint32_t kCreationEvery = 50;    // steps between two creations h
 constexpr std::uint32_t kRangeEvery = 100;      // steps between two aircraft-in-range requests
 constexpr std::uint32_t kFastRangeEvery = 20;   // ... while a touchdown waits for ground contact
 constexpr std::uint32_t kUserPositionEvery = 100;
-constexpr int kReportsPerStep = 2;
 constexpr float kWaitForLinkAboveFps = 50.0f;  // above this frame rate a busy link is waited for
 constexpr double kFarthestMarginNm = 0.1;
 
@@ -115,8 +114,7 @@ void gf_liveTrafficStep() {
     lf_handOverRemoval();
     if (n % kCreationEvery == 0) lf_handOverCreation();
   }
-  for (int taken = 0; taken < kReportsPerStep && lf_takeNewAc(); ++taken) {
-  }
+  lf_takeNewAc();
   if (!g_liveToCreate.empty()) {
     const std::uint32_t key = g_liveToCreate.back();
     g_liveToCreate.pop_back();

@@ -12,8 +12,8 @@
 // ---- The live traffic engine ----------------------------------------------------------------
 // Pacing: one step per 10 ms tick while the flight runs. Every 10th step one removal goes to the
 // simulator link, every 50th one creation (live first; a static one, and the next static
-// candidate, when no live one waits); at most two traffic reports are taken per step; the
-// aircraft-in-range request every 100th step (every 20th while a touchdown waits); the user
+// candidate, when no live one waits); every waiting traffic report is taken each step, starting
+// at most two new aircraft; the aircraft-in-range request every 100th step (every 20th while a touchdown waits); the user
 // position to RealTraffic and a fresh copy of the user aircraft every 100th step.
 
 // One engine step (the tick, while the simulator runs and no request error is pending).

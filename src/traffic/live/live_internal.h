@@ -3,6 +3,7 @@
 // Worker thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "traffic/live/live.h"
@@ -32,9 +33,10 @@ enum class ReportFate {
   kCategoryOff,
   kBadNumbers,
 };
-// Takes the front report of g_liveTrafficBuffer and hands it to lf_takeReport; false when the
-// buffer is empty.
-bool lf_takeNewAc();
+// Takes every report waiting in g_liveTrafficBuffer and hands each to lf_takeReport, oldest
+// first, starting at most two new aircraft (the reports of further unknown aircraft are
+// dropped); returns how many reports there were.
+std::size_t lf_takeNewAc();
 // Merges the report into the live aircraft with its key, or starts a new aircraft with it.
 ReportFate lf_takeReport(TrafficReport& report);
 // The simulator names the object of a created aircraft only among the aircraft within the traffic

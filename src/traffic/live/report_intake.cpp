@@ -3,6 +3,7 @@
 // update). Reports that add nothing or cannot be trusted are dropped here. Worker thread.
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <exception>
 #include <mutex>
 
@@ -33,6 +34,8 @@ constexpr double kSecondsPerHour = 3600.0;
 constexpr double kParkGroundCeilingFt = 10000.0;
 constexpr double kParkGroundBandFt = 120.0;
 constexpr double kNoParkElevationFt = -1000.0;
+// New aircraft started a step: the spawn pacing and its creation backlog expect no more.
+constexpr std::size_t kNewAircraftPerStep = 2;
 
 
 double lf_trackDiffDeg(double a, double b) {
@@ -154,22 +157,24 @@ ReportFate lf_takeReport(TrafficReport& r) {
   return lf_logFailure("lf_takeNewAc", [&] { return lf_newAircraft(r); });
 }
 
-bool lf_takeNewAc() {
-  TrafficReport report;
-  {
-    // Held only to take the report: the merge queues client events under g_simMutex, and the
-    // traffic reader must not wait for a merge.
-    std::lock_guard lock(g_trafficMutex);
-    if (g_liveTrafficBuffer.empty()) return false;
-    report = std::move(g_liveTrafficBuffer.front());
-    g_liveTrafficBuffer.pop_front();
+std::size_t lf_takeNewAc() {
+  // Every waiting report, not a few a step: a flood must not leave a backlog behind that
+  // starves the traffic reported after it. The buffer is emptied under the lock at once; the
+  // merges run without it (they queue client events under g_simMutex).
+  std::deque<TrafficReport> taken;
+  gf_takeTrafficReports(taken);
+  std::size_t started = 0;
+  for (TrafficReport& report : taken) {
+    // New aircraft keep the engine's pace: beyond it a flood of unknown aircraft would fill the
+    // records and the creation backlog. Such an aircraft comes in with a later report.
+    if (started == kNewAircraftPerStep && gf_liveByKey(report.key) == nullptr) continue;
+    try {
+      if (lf_takeReport(report) == ReportFate::kNewAircraft) ++started;
+    } catch (const qvb::UserErrorException&) {
+      throw;
+    } catch (const std::exception&) {
+      // Logged where it arose; one bad report is dropped and the run goes on.
+    }
   }
-  try {
-    lf_takeReport(report);
-  } catch (const qvb::UserErrorException&) {
-    throw;
-  } catch (const std::exception&) {
-    // Logged where it arose; one bad report is dropped and the run goes on.
-  }
-  return true;
+  return taken.size();
 }
