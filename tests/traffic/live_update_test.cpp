@@ -95,6 +95,42 @@ TEST_F(UpdateTest, StandLimits) {
   }
 }
 
+// A report far from the aircraft's last one on the ground. A taxiing aircraft that held at the
+// end of its reports taxies on to where it went meanwhile; one that held after its pushback, or
+// that could not have got there by taxiing or rolling, is given up; a jump into the air from a
+// take-off run is flown.
+TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
+  g_paramLog.setValue(true);
+  const struct {
+    const char* type;
+    std::uint32_t fs;
+    double lastKt;
+    double northM, altFt, gsKt;
+    std::int32_t afterSteps;
+    bool givenUp;
+  } cases[] = {
+      {"A320", kFsTaxi, 20, 400, 0, 20, 4100, false},       // 19 kt after a 41 s gap
+      {"A320", kFsPushedBack, 0, 400, 0, 20, 4100, true},   // beyond HOLDING_THRESHOLD_METERS
+      {"C172", kFsTaxi, 12, 7223, 150, 68, 4100, true},     // 3.9 nm in 41 s: 342 kt
+      {"A320", kFsTaxi, 120, 2778, 500, 160, 3000, false},  // lifting off at 180 kt
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.northM);
+    gf_resetTraffic();
+    AiAircraft& a = gf_live(c.type, "FAR1", gf_at(0, 0), kStActive, c.fs);
+    a.lastMerged.groundSpeed = a.stream.back().groundSpeed = c.lastKt;
+    a.holding = true;
+    a.predictedReports = 1;
+    PositionReport r = lf_next(a, gf_at(0, c.northM), c.gsKt, c.afterSteps, c.altFt);
+    a.lastReportTime += c.afterSteps / 100.0;  // the merge stamps the aircraft with r's time
+    decodeExisting(a, r);
+    EXPECT_EQ(a.st, c.givenUp ? kStRemovingFromSim : kStActive);
+    EXPECT_EQ(a.stream.size(), c.givenUp ? 1u : 2u);
+  }
+  EXPECT_TRUE(
+      logged("          FAR1     given up: reported 3.9 nm away 41 s later, 342 kt on the ground"));
+}
+
 // More than 200 reports remove the aircraft; a go-around sends take-off power once.
 TEST_F(UpdateTest, LongStreamsAndGoAround) {
   AiAircraft& a = gf_live("A320", "LNG1", gf_at(0, 0), kStActive, kFsTaxi);

@@ -1,5 +1,6 @@
 // Aircraft records: construction and copies, the per-category head, withdrawing queued creations,
 // the livery respawn and the parking controls on a headless window.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <tuple>
@@ -12,6 +13,7 @@
 #include "foundation/parameters.h"
 #include "intake/intake.h"
 #include "platform/headless.h"
+#include "traffic/live/live_internal.h"
 #include "traffic_test_support.h"
 
 using namespace traffictest;
@@ -36,38 +38,67 @@ TEST_F(RecordsTest, NewRecords) {
   EXPECT_EQ(std::tuple(a.stream.size(), a.callsign), std::tuple(std::size_t{1}, "KLM1"));
 }
 
+// The engine moves its records when its vectors grow, when the simulator reports an object
+// removed (the last record takes its place) and when dropped records leave (the rest close up):
+// a moved record keeps all it holds and is found again by its key and object id.
 TEST_F(RecordsTest, MovedRecordsKeepTheirContent) {
-  // The engine's containers move records when they grow and when one is erased.
   const auto content = [](const AiAircraft& a) {
     return std::tuple(a.callsign, a.registration, a.key, a.category, a.halfWingspan, a.climbPitch,
-                      a.objectId, a.st, a.standId, a.fs, a.stream.size(), a.stream.back().lat,
-                      a.respawnHeading, a.curve.p1East, a.lastReportTime);
+                      a.objectId, a.standId, a.fs, a.stream.size(), a.stream.back().lat,
+                      a.respawnHeading, a.curve.p1East, a.lastReportTime, a.lastMerged.lat);
   };
-  AiAircraft a(lf_reportAt(52.1), gf_head("B744", "KLM1", "PH-BFA", 10001), 17.5);
-  a.stream.push_back(lf_reportAt(52.2));
-  std::tie(a.objectId, a.st, a.standId, a.fs, a.respawnHeading, a.curve.p1East) =
-      std::tuple(42u, 2u, 7u, 6u, std::optional<double>(1.5), 3.0);
-  const auto before = content(a);
-  AiAircraft moved = std::move(a);
-  EXPECT_EQ(content(moved), before);
-  AiAircraft assigned(lf_reportAt(0.0), gf_head("C172", "X", "", 1), 0.0);
-  assigned = std::move(moved);
-  EXPECT_EQ(content(assigned), before);
-
-  std::vector<AiAircraft> records;
-  for (std::uint32_t k = 0; k < 40; ++k) {
-    records.emplace_back(lf_reportAt(50.0 + k), gf_head("A320", fmt::format("KLM{}", k), "", k + 1),
-                         0.0);
+  const auto fill = [](AiAircraft& a, std::uint32_t k) {
+    a.stream.push_back(lf_reportAt(60.0 + k));
+    a.standId = k;
+    a.fs = kFsTaxi;
+    a.respawnHeading = 0.1 * k;
+    a.curve.p1East = k;
+    gf_setState(a, kStRemovingFromSim);  // the engine's step leaves such a record alone
+    gf_setObjectId(a, 1000 + k);
+  };
+  // Past the capacity: the vector grows at least once while it fills.
+  const std::size_t count = std::max<std::size_t>(g_liveAc.capacity(), 8) + 1;
+  g_liveAc.emplace_back(lf_reportAt(50.0), gf_head("B744", "KLM0", "PH-BFA", 10001), 17.5);
+  fill(g_liveAc[0], 0);
+  const auto first = content(g_liveAc[0]);
+  for (std::uint32_t k = 1; k < count; ++k) {
+    const std::string cs = fmt::format("KLM{}", k);
+    AiAircraft& a =
+        g_liveAc.emplace_back(lf_reportAt(50.0 + k), gf_head("A320", cs, "PH-" + cs, 10001 + k), k);
+    fill(a, k);
   }
-  records.erase(records.begin());
-  EXPECT_EQ(std::tuple(records.front().callsign, records.front().stream.front().lat),
-            std::tuple("KLM1", 51.0));
+  gf_recordsReordered();
+  EXPECT_EQ(content(g_liveAc[0]), first);
 
-  StaticAircraft s(gf_head("A320", "KLM12", "PH-EZA", 7), 3, {52.0, 4.0, 1.0}, true);
-  s.objectId = 9;
-  StaticAircraft t = std::move(s);
-  EXPECT_EQ(std::tuple(t.callsign, t.objectId, t.standId, t.standPlace.heading, t.standFlag),
-            std::tuple("KLM12", 9u, 3u, 1.0, true));
+  const auto last = content(g_liveAc.back());
+  gf_postSimObjectNotice({1000, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
+  gf_processSimObjectNotices();
+  ASSERT_EQ(g_liveAc.size(), count - 1);
+  EXPECT_EQ(content(g_liveAc[0]), last);
+  EXPECT_EQ(gf_liveByKey(std::get<2>(last)), &g_liveAc[0]);
+  EXPECT_EQ(gf_liveByObjectId(std::get<6>(last)), &g_liveAc[0]);
+
+  const auto third = content(g_liveAc[3]);
+  g_liveAc[1].eraseMe = g_liveAc[2].eraseMe = true;
+  lf_updateAllLiveAc();
+  ASSERT_EQ(g_liveAc.size(), count - 3);
+  EXPECT_EQ(content(g_liveAc[1]), third);
+  EXPECT_EQ(gf_liveByKey(std::get<2>(third)), &g_liveAc[1]);
+
+  for (std::uint32_t k = 0; k < 3; ++k) {
+    const std::string cs = fmt::format("KLM{}*", k);
+    StaticAircraft& s = g_staticAc.emplace_back(gf_head("A320", cs, "", k + 1), k + 1,
+                                                StandPlace{52.0, 4.0 + k, 1.0}, k == 2);
+    gf_setState(s, kStActive);
+    gf_setObjectId(s, 500 + k);
+  }
+  gf_recordsReordered();
+  gf_postSimObjectNotice({500, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
+  gf_processSimObjectNotices();
+  const StaticAircraft& t = g_staticAc.front();
+  EXPECT_EQ(std::tuple(t.callsign, t.objectId, t.standId, t.standPlace.lon, t.standFlag),
+            std::tuple("KLM2*", 502u, 3u, 6.0, true));
+  EXPECT_EQ(gf_staticByObjectId(502), &t);
 }
 
 // Integers exactly from the tables; each pitch one of its two varied values.

@@ -1,6 +1,6 @@
 // The replay scenarios: each one's reports through the parser and the motion, every check on
-// what the simulator was sent; b from 4 nm out and e also through SimClient and the stand-in, and
-// a cruise reported beyond a shrunk traffic radius.
+// what the simulator was sent; b from 4 nm out, e and m also through SimClient and the stand-in,
+// and a cruise reported beyond a shrunk traffic radius.
 #include <sstream>
 #include <string>
 
@@ -58,6 +58,21 @@ TEST_F(ReplayTest, ThroughTheStandin) {
     expectPassed(replay::gf_checkRun(scenario, run));
     expectPassed(replay::gf_checkStandinTrace(run, options.standinTrace));
   }
+}
+
+// The radius shrinks from 40 to 10 nm half a second after the simulator was asked to create an
+// aircraft 30 nm away: its answer names the object all the same, which flies on and is removed
+// at the close; nothing stays in creation.
+TEST_F(ReplayTest, RadiusShrinkingUnderACreation) {
+  const replay::Scenario scenario = replay::gf_scenario("m");
+  replay::ReplayOptions options;
+  options.standin = true;
+  options.stepsPerFrame = 25;
+  options.standinTrace = folder.path() / "trace-m.jsonl";
+  const replay::ReplayRun run = replay::gf_replay(scenario, options);
+  EXPECT_FALSE(run.positions.empty());
+  expectPassed(replay::gf_checkRun(scenario, run));
+  expectPassed(replay::gf_checkStandinTrace(run, options.standinTrace));
 }
 
 // The simulator names a created object only among the aircraft within the traffic radius. With

@@ -19,12 +19,18 @@ TEST_F(StreamTest, PerStepVelocityRunsFromWhereTheAircraftIs) {
   struct Case {
     std::int64_t dueIn;
     double gsKt;
+    double altFt;
     double steps;
   };
-  // 100 m at 1000 kt plans the shortest leg; at 32.4 kt just the 600 steps reported.
-  for (const Case c : {Case{10, 1000.0, 25.0}, Case{-50, 1000.0, 25.0}, Case{600, 32.4, 600.0}}) {
+  // 100 m at 1000 kt plans the shortest leg; at 32.4 kt just the 600 steps reported. On the
+  // ground a report overdue beyond the delay limit is not met in 25 steps: the 90.6 m leg takes
+  // what it needs at 60 kt taxiing, at 210 kt rolling.
+  for (const Case c : {Case{10, 1000.0, 3000, 25.0}, Case{-50, 1000.0, 3000, 25.0},
+                       Case{600, 32.4, 3000, 600.0}, Case{600, 32.4, 0, 600.0},
+                       Case{-2000, 15.0, 0, 294.0}, Case{-2000, 50.0, 0, 84.0}}) {
     g_liveAc.clear();
-    AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, c.gsKt, 0, 3000), gf_rep(0, 100, c.gsKt, c.dueIn, 3000)});
+    AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, c.gsKt, 0, c.altFt),
+                                   gf_rep(0, 100, c.gsKt, c.dueIn, c.altFt)});
     const LatLon off = gf_at(10, 10);
     a.lat = off.lat;
     a.lon = off.lon;
@@ -146,6 +152,29 @@ TEST_F(StreamTest, WaitingOnTheTaxiway) {
       EXPECT_EQ(dueIn(a.stream.front()), 300);
     }
   }
+}
+
+// Away from every airport of the list (3 nm) a taxiing aircraft whose reports stop does not
+// wait: it stands through the 8 predicted reports one in the air flies through and is given up.
+TEST_F(StreamTest, StandingOutInTheOpen) {
+  g_paramLog.setValue(true);
+  const std::vector<AirportEntry> saved = g_airports;
+  for (const double airportNm : {2.9, 3.1}) {
+    g_liveAc.clear();
+    const LatLon airport = gf_destination(gf_at(0, 0), 0.0, airportNm * kFeetPerNm);
+    g_airports = {{"ZZZZ", "", airport.lat, airport.lon, 0.0}};
+    AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, 0, 0)});
+    int legs = 0;
+    for (; legs < 20 && a.st == kStActive && !a.holding; ++legs) {
+      g_tickCount = static_cast<std::uint32_t>(a.stream.front().dueTime);
+      nextPosMain(a);
+    }
+    const bool open = airportNm > 3.0;
+    EXPECT_EQ(a.holding, !open) << airportNm;
+    EXPECT_EQ(legs, open ? 9 : 1) << airportNm;
+  }
+  g_airports = saved;
+  EXPECT_TRUE(logged("TST1     given up: no more reports, on the ground away from any airport"));
 }
 
 TEST_F(StreamTest, ArrivalOnTheStand) {

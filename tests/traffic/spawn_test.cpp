@@ -139,22 +139,29 @@ TEST_F(EngineTest, HeldBackFromAnAirborneUsersPath) {
   EXPECT_TRUE(crossing.heldBack);
 }
 
-// MAX_LIVE 10 with 9 active and one about to be created: a newcomer 20 nm away takes the place
-// of the one 30 nm away; one 29.95 nm away is dropped. A registration in the database gives
-// the airline (its operator first) and the type.
+// MAX_LIVE 10 with 9 active and one being created (its request already with the simulator link):
+// a newcomer 20 nm away takes the place of the one 30 nm away, once that one has left the
+// simulator; one 29.95 nm away is dropped. A registration in the database gives the airline (its
+// operator first) and the type.
 TEST_F(EngineTest, MaxLiveAndDatabaseIdentity) {
   constexpr double kNmM = 1852.0;
   for (int k = 0; k < 9; ++k) {
     gf_live("A320", "ACT" + std::to_string(k), gf_at(0, (k == 8 ? 30.0 : 5.0 + k) * kNmM), kStActive,
             kFsFlying, 5000);
   }
-  g_liveToCreate.push_back(1);
+  gf_live("A320", "ADD1", gf_at(0, 4 * kNmM), kStAdding2Sim, kFsFlying, 5000);
   g_paramMaxLive.setValue(10);
   AiAircraft& near = lf_waiting("NEW1", lf_flying(0, 20 * kNmM, 5000));
   near.registration = "PH-MCP";  // MPH's B744 operated by KLC, a freighter
-  EXPECT_EQ(lf_decide(near), Outcome::kSpawn);
+  EXPECT_EQ(lf_decide(near), Outcome::kWait);
   EXPECT_EQ(g_removeWait, (std::deque<std::uint32_t>{109}));
-  EXPECT_TRUE(near.airline == "KLC" && near.type == "B744" && near.cargo);
+  EXPECT_EQ(lf_decide(near), Outcome::kWait);  // no second removal while the first is under way
+  EXPECT_EQ(g_removeWait.size(), 1u);
+  g_liveAc.erase(g_liveAc.begin() + 8);  // the simulator reports ACT8 removed
+  gf_recordsReordered();
+  AiAircraft& in = *gf_liveByKey(near.key);
+  EXPECT_EQ(lf_decide(in), Outcome::kSpawn);
+  EXPECT_TRUE(in.airline == "KLC" && in.type == "B744" && in.cargo);
   AiAircraft& far = lf_waiting("NEW2", lf_flying(0, 29.95 * kNmM, 5000));
   EXPECT_EQ(lf_decide(far), Outcome::kDrop);
 }

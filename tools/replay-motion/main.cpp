@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   }
   if (name.empty()) {
     std::fprintf(stderr,
-                 "usage: replay-motion --scenario a|b|c|d|e|f|g|h [--from SECONDS] [--standin] "
-                 "[--out FILE]\n");
+                 "usage: replay-motion --scenario %s [--from SECONDS] [--standin] [--out FILE]\n",
+                 fmt::format("{}", fmt::join(replay::scenarioNames(), "|")).c_str());
     return 2;
   }
   try {

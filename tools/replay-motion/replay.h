@@ -50,10 +50,13 @@ struct Scenario {
   bool guidChanges = true;              // GUID_CHANGES
   std::string reservedStand;            // the park airport's stand kept for the user
   bool noseAlongMotion = false;         // check that the nose points where a flying aircraft goes
+  // > 0: the traffic radius starts at 40 nm and shrinks to this half a second after the
+  // simulator was first asked to create an object.
+  double shrinkRadiusToNm = 0.0;
   // The expected life of each callsign (spawn, drop, respawn, removal ...); empty: not checked.
   std::map<std::string, std::vector<std::string>> lives;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "h"
+std::vector<std::string> scenarioNames();  // "a" .. "m"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
@@ -71,6 +74,8 @@ struct SentPosition {
   std::uint32_t fs = 0;
   bool curve = false;
   double groundSpeed = 0.0;  // knots, of the report the aircraft flies to
+  bool onGround = false;
+  bool rolling = false;  // on a take-off run or landing roll
 };
 struct SentEvent {
   std::uint32_t key = 0;
@@ -107,6 +112,11 @@ struct ReplayRun {
   // buffer, removal, drop (never created), gone (removed by the simulator), erased.
   std::map<std::string, std::vector<std::string>> lives;
   std::vector<std::string> problems;  // broken invariants, each kind once
+  // With the fake simulator: the most live objects it held at once, and for how many steps it
+  // held more than MAX_LIVE.
+  std::size_t mostLiveObjects = 0;
+  std::int64_t stepsAboveMaxLive = 0;
+  std::int64_t firstCreationStep = -1;  // the step after which the simulator got a creation
 };
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options);

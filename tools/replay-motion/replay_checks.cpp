@@ -43,10 +43,20 @@ double lf_maxStepNm(const ReplayRun& run, std::uint32_t key) {
   return (1.3 * run.topSpeedKt.at(key) + 30.0) / kStepsPerHour;
 }
 
-const std::map<std::uint32_t, std::vector<const SentPosition*>> lf_byKey(const ReplayRun& run) {
-  std::map<std::uint32_t, std::vector<const SentPosition*>> byKey;
+using Tracks = std::map<std::uint32_t, std::vector<const SentPosition*>>;
+
+Tracks lf_byKey(const ReplayRun& run) {
+  Tracks byKey;
   for (const SentPosition& p : run.positions) byKey[p.key].push_back(&p);
   return byKey;
+}
+
+// One track per object: an aircraft created again may appear anywhere.
+std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<const SentPosition*>> lf_byObject(
+    const ReplayRun& run) {
+  std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<const SentPosition*>> byObject;
+  for (const SentPosition& p : run.positions) byObject[{p.key, p.pose.objectId}].push_back(&p);
+  return byObject;
 }
 
 // The milestones of one aircraft's events.
@@ -61,8 +71,10 @@ std::string lf_at(const SentPosition& p) { return fmt::format("key {} step {}", 
 
 void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
   Checker finite("no NaN or infinity"), moves("per-step movement"), turns("heading change"),
-      pitch("pitch"), bank("bank"), pushback("straight pushback"), parked("parked on the stand");
-  for (const auto& [key, track] : lf_byKey(run)) {
+      pitch("pitch"), bank("bank"), pushback("straight pushback"), parked("parked on the stand"),
+      ground("on the ground no faster than it taxies or rolls");
+  for (const auto& [object, track] : lf_byObject(run)) {
+    const std::uint32_t key = object.first;
     const double maxBank = std::max(g_catMaxBank.at(run.category.at(key)),
                                     run.maxRollRad.contains(key) ? run.maxRollRad.at(key) : 0.0);
     const double pitchFloor = run.climbPitch.at(key) - run.pitchRate.at(key);
@@ -86,6 +98,12 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
         moves.expect(nm <= lf_maxStepNm(run, key) * steps, fmt::format("{}: {:.5f} nm", lf_at(p), nm));
         turns.expect(std::fabs(gf_angleDiff(b.pose.heading, q.heading)) <= kMaxHeadingStepRad * steps,
                      lf_at(p));
+        if (p.onGround && b.onGround && p.fs != kFsTakeOff) {
+          const bool rolling = p.rolling || p.groundSpeed >= kRollingKt;
+          const double limitKt = rolling ? g_catMaxRollKt.at(run.category.at(key)) : kMaxTaxiKt;
+          const double kt = nm * kStepsPerHour / steps;
+          ground.expect(kt <= limitKt, fmt::format("{}: {:.0f} kt", lf_at(p), kt));
+        }
       }
       const bool straightBack = p.fs == kFsPushingBack && !p.curve;
       if (straightBack) {
@@ -107,7 +125,7 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
       }
     }
   }
-  for (Checker* c : {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked}) {
+  for (Checker* c : {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked, &ground}) {
     out.push_back(c->check);
   }
 }
@@ -115,7 +133,7 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
 // A flying aircraft's nose points where it goes: never sideways along its reports.
 void lf_checkNose(const ReplayRun& run, std::vector<Check>& out) {
   Checker nose("nose along the motion");
-  for (const auto& [key, track] : lf_byKey(run)) {
+  for (const auto& [object, track] : lf_byObject(run)) {
     for (std::size_t i = kNoseWindowSteps; i < track.size(); ++i) {
       const SentPosition& p = *track[i];
       const SentPosition& b = *track[i - kNoseWindowSteps];
@@ -185,7 +203,7 @@ void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& o
     }
   }
   const bool arrivals = std::count(s.milestones.begin(), s.milestones.end(), "approach") > 0;
-  for (const auto& [key, track] : lf_byKey(run)) {
+  for (const auto& [object, track] : lf_byObject(run)) {
     double lowest = 1e9;
     for (const SentPosition* p : track) {
       if (p->fs != kFsFlying || !arrivals) break;
@@ -244,6 +262,13 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   Checker records("every object created and removed once, no record stuck, no stand lost");
   for (const std::string& p : run.problems) records.expect(false, p);
   checks.push_back(records.check);
+  if (scenario.maxLive >= 0) {
+    Checker maxLive("never more live objects than MAX_LIVE");
+    maxLive.expect(run.stepsAboveMaxLive == 0,
+                   fmt::format("{} objects, more than {} for {} steps", run.mostLiveObjects,
+                               scenario.maxLive, run.stepsAboveMaxLive));
+    checks.push_back(maxLive.check);
+  }
   if (!scenario.lives.empty()) {
     Checker lives("the life of every callsign");
     for (const auto& [callsign, life] : run.lives) {

@@ -34,6 +34,8 @@ constexpr std::int64_t kStepsPerSecond = 100;
 constexpr double kCloseAfterS = 110.0;  // after the last report: the run closes
 constexpr double kGiveUpAfterS = 300.0;  // ... and ends at the latest
 constexpr std::uint32_t kRandomSeed = 1;  // every replay of a scenario sends the same track
+constexpr double kRadiusBeforeShrinkNm = 40.0;
+constexpr std::int64_t kShrinkAfterCreationSteps = 50;
 // The records' time stamps count from here: the intake refuses stamps before 2000.
 constexpr double kRecordingEpochS = 1724517600.0;
 
@@ -94,6 +96,7 @@ void lf_resetWorld(const Scenario& s) {
   g_paramMaxLive.setValue(s.maxLive);
   g_paramBlockCallsign.setValue(s.blockCallsign);
   g_paramStraightPbsOnly.setValue(!s.turningPushback);
+  if (s.shrinkRadiusToNm > 0.0) gf_setTrafficRadius(kRadiusBeforeShrinkNm);
   g_userOnGround = true;
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = s.user.lat;
@@ -146,6 +149,7 @@ class Driver {
         closed = true;
       }
       if ((next == records.size() && g_liveAc.empty()) || now > lastS + kGiveUpAfterS) break;
+      shrinkRadius(step);
       const bool fast = g_fastRangeRequest;
       gf_liveTrafficStep();
       m_sim->afterStep(step, fast, m_run);
@@ -183,6 +187,15 @@ class Driver {
     g_liveTrafficBuffer.push_back(std::move(r));
   }
 
+  // The user shrinks the traffic radius while the simulator creates an object.
+  void shrinkRadius(std::int64_t step) {
+    if (m_scenario.shrinkRadiusToNm <= 0.0 || m_run.firstCreationStep < 0 ||
+        step != m_run.firstCreationStep + kShrinkAfterCreationSteps) {
+      return;
+    }
+    gf_setTrafficRadius(m_scenario.shrinkRadiusToNm);
+  }
+
   // After each step: positions sent, the life of each aircraft, the records' invariants.
   void observe(std::int64_t step) {
     std::map<std::uint32_t, std::uint32_t> states;
@@ -195,7 +208,8 @@ class Driver {
                                  a.heading, a.altitude, a.verticalSpeed, a.trueAirspeed,
                                  a.objectId};
         const double gs = a.stream.empty() ? 0.0 : a.stream.front().groundSpeed;
-        m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs});
+        m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs,
+                                   a.onGround, a.takeOffRun || a.landingRoll});
         if (a.fs == kFsParked) m_run.parkedOn[a.key] = a.standPlace;
       }
       const std::uint32_t before = m_states.contains(a.key) ? m_states[a.key] : std::uint32_t{kStBuffer};
@@ -267,7 +281,21 @@ class Driver {
 }  // namespace
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options) {
-  return Driver(scenario, options).run();
+  // The test airport's list and a scenario's traffic radius hold for the replay only.
+  const std::vector<AirportEntry> airports = g_airports;
+  const double radiusNm = g_trafficRadiusNm.load();
+  const auto restore = [&] {
+    g_airports = airports;
+    gf_setTrafficRadius(radiusNm);
+  };
+  try {
+    ReplayRun run = Driver(scenario, options).run();
+    restore();
+    return run;
+  } catch (...) {
+    restore();
+    throw;
+  }
 }
 
 }  // namespace replay

@@ -1,9 +1,11 @@
 // The fake simulator: after every engine step it takes what the engine handed to the link's
 // queues and answers as the simulator link would, one step later: an object id and its static
-// CG for each creation (or the refusal of a title), a removal notice for each removal, and the
-// height above ground of its objects on the range request's pace. The engine's own SimConnect
-// calls (range request, static CG, flight plans, light toggles) go to a stand-in that nobody
-// reads, so that they succeed as they would against the simulator.
+// CG for each creation, as the simulator's answer to the creation gives them (or the refusal of a
+// title), a removal notice for each removal, and the height above ground of its objects on the
+// range request's pace. The engine's own SimConnect calls (range request, static CG, flight
+// plans, light toggles) go to a stand-in that nobody reads, so that they succeed as they would
+// against the simulator.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <mutex>
@@ -81,8 +83,10 @@ class FakeSim : public SimSide {
       const auto it = m_objects.find(e.objectId);
       if (it != m_objects.end()) run.events.push_back({it->second.key, e.eventId, e.data});
     }
+    if (!creates.empty() && run.firstCreationStep < 0) run.firstCreationStep = n;
     for (const CreateAcRequest& c : creates) create(c, run);
     for (const std::uint32_t id : removes) remove(id, run);
+    countLiveObjects(run);
     if (n % (fastRange ? kFastRangeEvery : kRangeEvery) == 0) reportHeights();
   }
 
@@ -98,10 +102,14 @@ class FakeSim : public SimSide {
       return;
     }
     const std::uint32_t id = m_nextId++;
-    const double agl = c.onGround != 0 ? 0.0 : c.altitude - kFieldElevationFt;
     m_objects[id] = {c.tag, c.altitude};
-    const std::uint32_t kind = c.tag > kLastStaticTag ? kNoticeLiveIdentified : kNoticeStaticIdentified;
-    gf_postSimObjectNotice({id, c.tag, 0, kind, 0.0, agl});
+    // As the link names a creation by the simulator's answer with the object id: the height
+    // above ground of a live object is not known yet, it follows with the range replies.
+    if (c.tag > kLastStaticTag) {
+      gf_postSimObjectNotice({id, c.tag, 0, kNoticeLiveIdentified, 0.0, kNotReported});
+    } else {
+      gf_postSimObjectNotice({id, c.tag, 0, kNoticeStaticIdentified, 0.0, 0.0});
+    }
     gf_postSimObjectNotice({id, 0, 0, kNoticeStaticCg, kStaticCgFt, kGroundPitchRad});
   }
 
@@ -113,6 +121,16 @@ class FakeSim : public SimSide {
     }
     m_objects.erase(it);
     gf_postSimObjectNotice({id, 0, 0, kNoticeObjectRemoved, 0.0, 0.0});
+  }
+
+  void countLiveObjects(ReplayRun& run) const {
+    const auto live = static_cast<std::size_t>(
+        std::count_if(m_objects.begin(), m_objects.end(),
+                      [](const auto& o) { return o.second.key > kLastStaticTag; }));
+    run.mostLiveObjects = std::max(run.mostLiveObjects, live);
+    if (m_scenario.maxLive >= 0 && live > static_cast<std::size_t>(m_scenario.maxLive)) {
+      ++run.stepsAboveMaxLive;
+    }
   }
 
   // The replies to the range request: objects at most 2500 ft above the field.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <fmt/format.h>
+
 #include "airports/airports.h"
 #include "liveries/aircraft_database.h"
 #include "replay.h"
@@ -191,6 +193,119 @@ TrackAircraft lf_overflight(std::uint32_t id, const char* callsign, const char* 
   return a;
 }
 
+// The same transponder again gapS after the piece's last state, from where the piece ended (the
+// caller may move it), with no legs yet.
+TrackAircraft lf_after(const TrackAircraft& piece, double gapS) {
+  const fixtures::TrackState end = fixtures::flyTrack(piece).states.back();
+  TrackAircraft next = piece;
+  next.startTime = end.t + gapS;
+  next.position = end.position;
+  next.altitudeFt = end.altitudeFt;
+  next.headingDeg = end.headingDeg;
+  next.speedKt = end.speedKt;
+  next.onGround = end.onGround;
+  next.legs.clear();
+  next.tailSeconds = 0.0;
+  return next;
+}
+
+// i): taxiing with 27 to 46 s between ground reports, as few ground receivers give them: a
+// departure taxiing to its run (airborne, the reports come every few seconds again) and an
+// arrival taxiing from the runway to stand C3. Each is first reported every few seconds, or the
+// spawn would drop it for a single report.
+std::vector<TrackAircraft> lf_sparseTaxi() {
+  TrackAircraft out = lf_aircraft(4000031, "EZY31", "A320", "G-EZAA");
+  out.position = lf_at(-100.0, -150.0);
+  out.headingDeg = 270.0;
+  out.speedKt = 20.0;
+  out.legs = {fixtures::taxiLeg(lf_at(-300.0, -150.0), 20.0)};
+  TrackAircraft taxi = lf_after(out, 0.0);
+  taxi.minIntervalS = 27.0;
+  taxi.maxIntervalS = 46.0;
+  TrackLeg run = lf_onGround(fixtures::turnLeg(90.0, 5.0), true);
+  run.speedKt = 150.0;
+  run.accelKtPerS = 3.0;
+  taxi.legs = {fixtures::taxiLeg(lf_at(-1500.0, -150.0), 20.0),
+               fixtures::taxiLeg(lf_at(-1500.0, 0.0), 10.0), run};
+  TrackAircraft climb = lf_after(taxi, 0.0);
+  TrackLeg up = lf_onGround(lf_leg(120.0), false);
+  up.speedKt = 160.0;
+  up.verticalFpm = 2000.0;
+  climb.legs = {up};
+
+  TrackAircraft in = lf_aircraft(4000032, "EZY32", "A320", "G-EZAB");
+  in.position = gf_destination(kTouchdown, 1.5 * kPi, 4.0 * kFeetPerNm);
+  in.altitudeFt = kFieldElevationFt + 4.0 * kFeetPerNm * std::tan(kGlideDeg * kDegToRad);
+  in.headingDeg = 90.0;
+  in.speedKt = 140.0;
+  in.onGround = false;
+  TrackLeg rollOut = lf_onGround(fixtures::taxiLeg(lf_at(300.0, 0.0), 20.0), true);
+  rollOut.accelKtPerS = 3.0;
+  in.legs = {fixtures::approachLeg(kTouchdown, kFieldElevationFt, 140.0, kGlideDeg), rollOut};
+  TrackAircraft taxiIn = lf_after(in, 0.0);
+  taxiIn.minIntervalS = 27.0;
+  taxiIn.maxIntervalS = 46.0;
+  taxiIn.legs = {fixtures::taxiLeg(lf_at(300.0, -150.0), 20.0),
+                 fixtures::taxiLeg(lf_at(700.0, -150.0), 20.0),
+                 fixtures::taxiLeg(gf_destination(kStandC3, 0.0, 2.0 * kMetresToFeet), 5.0),
+                 fixtures::holdLeg(150.0)};
+  return {out, taxi, climb, in, taxiIn};
+}
+
+// j): reports that jump on the ground. A C172 taxiing at the field is reported 41 s later 3.9 nm
+// away, 150 ft up at 68 kt, and flies on; a helicopter taxiing west of the field is reported
+// 3.7 nm away in the air 35 s after its last report and flies on.
+std::vector<TrackAircraft> lf_groundJumps() {
+  TrackAircraft c172 = lf_aircraft(4000041, "PHJMP", "C172", "PH-JMP");
+  c172.category = "A1";
+  c172.position = lf_at(-600.0, -150.0);
+  c172.headingDeg = 90.0;
+  c172.speedKt = 12.0;
+  c172.legs = {fixtures::taxiLeg(lf_at(300.0, -150.0), 12.0)};
+  TrackAircraft away = lf_after(c172, 41.0);
+  away.position = gf_destination(kFieldPos, 0.25 * kPi, 3.9 * kFeetPerNm);
+  away.altitudeFt = kFieldElevationFt + 150.0;
+  away.speedKt = 68.0;
+  away.onGround = false;
+  TrackLeg climbing = lf_leg(90.0);
+  climbing.verticalFpm = 500.0;
+  away.legs = {climbing};
+
+  TrackAircraft heli = lf_aircraft(4000042, "HELI42", "EC35", "D-HJMP");
+  heli.category = "A7";
+  heli.position = lf_at(-2500.0, -400.0);
+  heli.headingDeg = 0.0;
+  heli.speedKt = 8.0;
+  heli.legs = {fixtures::taxiLeg(lf_at(-2500.0, -100.0), 8.0)};
+  TrackAircraft flown = lf_after(heli, 35.0);
+  flown.position = gf_destination(heli.position, 1.5 * kPi, 3.7 * kFeetPerNm);
+  flown.altitudeFt = kFieldElevationFt + 800.0;
+  flown.speedKt = 70.0;
+  flown.headingDeg = 270.0;
+  flown.onGround = false;
+  flown.legs = {lf_leg(90.0)};
+  return {c172, away, heli, flown};
+}
+
+// k): a helicopter lands 4 nm from any airport (the traffic reader passes ground reports within
+// 5 nm of the park airport), taxies off the pad and its reports stop.
+TrackAircraft lf_outlandingHelicopter() {
+  TrackAircraft a = lf_aircraft(4000051, "HELI51", "EC35", "D-HOUT");
+  a.category = "A7";
+  a.position = gf_destination(kFieldPos, 0.5 * kPi, 5.0 * kFeetPerNm);
+  a.altitudeFt = kFieldElevationFt + 600.0;
+  a.headingDeg = 270.0;
+  a.speedKt = 60.0;
+  a.onGround = false;
+  const LatLon pad = gf_destination(kFieldPos, 0.5 * kPi, 4.0 * kFeetPerNm);
+  TrackLeg descend = fixtures::approachLeg(pad, kFieldElevationFt, 40.0, 6.0);
+  descend.accelKtPerS = 1.0;
+  TrackLeg landed = lf_onGround(fixtures::holdLeg(10.0), true);
+  a.legs = {descend, landed,
+            fixtures::taxiLeg(gf_destination(pad, 0.0, 300.0), 5.0), fixtures::holdLeg(30.0)};
+  return a;
+}
+
 // f): the traffic rules at work around the arrival and the departure of b and c.
 Scenario lf_trafficRules(Scenario s) {
   s.aircraft = {lf_arrival(false), lf_departure()};
@@ -230,6 +345,21 @@ Scenario lf_trafficRules(Scenario s) {
   return s;
 }
 
+// l): a crowd: ten airliners 3 to 21 nm east of the user, reported at once, cruising away east.
+std::vector<TrackAircraft> lf_crowd(const LatLon& user) {
+  std::vector<TrackAircraft> crowd;
+  for (std::uint32_t k = 0; k < 10; ++k) {
+    const std::string callsign = fmt::format("CRD{}", k);
+    TrackAircraft a = lf_overflight(4000061 + k, "", "A320", "", user, -3.0 - 2.0 * k);
+    a.callsign = callsign;
+    a.registration = fmt::format("D-ACR{}", static_cast<char>('A' + k));
+    a.seed = 61 + k;
+    a.legs = {lf_leg(200.0)};
+    crowd.push_back(a);
+  }
+  return crowd;
+}
+
 Scenario lf_named(const std::string& name) {
   Scenario s;
   s.name = name;
@@ -266,6 +396,32 @@ Scenario lf_named(const std::string& name) {
     s.milestones = {"lights at 10000 ft"};
     s.straightCruiseLag = true;
     s.noseAlongMotion = true;
+  } else if (name == "i") {
+    s.aircraft = lf_sparseTaxi();
+    s.durationS = 600.0;
+    s.lives = {{"EZY31", {"spawn", "removal", "gone"}}, {"EZY32", {"spawn", "removal", "gone"}}};
+  } else if (name == "j") {
+    s.aircraft = lf_groundJumps();
+    s.durationS = 300.0;
+    // Given up where the reports jump, created again where they are, gone after they stop.
+    s.lives = {{"HELI42", {"spawn", "removal", "gone", "spawn", "removal", "gone"}},
+               {"PHJMP", {"spawn", "removal", "gone", "spawn", "removal", "gone"}}};
+  } else if (name == "k") {
+    s.aircraft = {lf_outlandingHelicopter()};
+    s.durationS = 300.0;
+    s.removalAfterLastReportS = 51.0;  // 8 predicted standstill reports, as in the air
+  } else if (name == "l") {
+    // Four come in; nearer ones take the places of farther ones, each once that one has left.
+    s.aircraft = lf_crowd(s.user);
+    s.durationS = 200.0;
+    s.maxLive = 4;
+  } else if (name == "m") {
+    // Created 30 nm away, the radius down to 10 nm half a second later: identified all the same,
+    // it flies on its reports and is removed at the close.
+    s.aircraft = {lf_overflight(4000071, "SHR71", "A320", "D-ASHR", s.user, 30.0)};
+    s.durationS = 120.0;
+    s.shrinkRadiusToNm = 10.0;
+    s.lives = {{"SHR71", {"spawn", "removal", "gone"}}};
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -279,22 +435,27 @@ Scenario lf_named(const std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> scenarioNames() { return {"a", "b", "c", "d", "e", "f", "g", "h"}; }
+std::vector<std::string> scenarioNames() {
+  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m"};
+}
 
 std::vector<Livery> gf_replayLiveries() {
   return {{"KLM", "A320", "Replay A320 KLM", "", 0, false},
           {"ZZZ", "A320", "Replay A320", "", 0, false},
           {"ZZZ", "C172", "Replay C172", "", 0, false},
-          {"RYR", "B738", "Replay B738 Ryanair", "", 0, false}};
+          {"RYR", "B738", "Replay B738 Ryanair", "", 0, false},
+          {"ZZZ", "EC35", "Replay EC35", "", 0, false}};
 }
 
 Scenario gf_scenario(const std::string& name) { return lf_named(name); }
 
 void gf_setUpTestAirport() {
-  g_dbaseTypes = {"A320", "B738", "C172"};
+  g_dbaseTypes = {"A320", "B738", "C172", "EC35"};
   g_dbaseLarge = {"A320", "B738"};
-  g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"C172", 11.0}};
+  g_dbaseRotorcraft = {"EC35"};
+  g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"C172", 11.0}, {"EC35", 10.2}};
   g_maxHalfWingspanNm = 34.1 * 0.5 / kMetresPerNm;
+  g_airports = {{"ZRPL", "ZRP", kFieldPos.lat, kFieldPos.lon, kFieldElevationFt}};
   g_parkAirportIcao = "ZRPL";
   g_parkAirportPos = kFieldPos;
   g_parkAirportElev = kFieldElevationFt;

@@ -1,9 +1,11 @@
 // The replay through the real simulator link: SimClient connects to an in-process stand-in
 // (SimConnect.cfg in the working folder points at it), the engine's queues go out on its Frame
 // events, identifications, heights and removals come back as the link's notices, which the
-// engine takes. The replay's steps and the stand-in's frames are sped up together: every few
-// steps the driver waits until the pump has sent the positions handed over, so a slow machine
-// only makes the run take longer.
+// engine takes. The replay's steps and the stand-in's frames are sped up together. After every
+// few steps the driver waits for events, never for time: until the link has sent what the engine
+// handed it, and until every answer to it is among the engine's notices. So the answers reach the
+// engine at the same steps however slow the machine; it only makes the run take longer.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -18,12 +20,49 @@ namespace replay {
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr double kWaitSeconds = 20.0;  // for the link to connect, or the pump to send
+constexpr double kWaitSeconds = 60.0;  // for the link to connect, send or answer: a stuck link
+constexpr std::uint32_t kUserObjectId = 1;  // the stand-in's user aircraft
 
 bool lf_waitFor(const std::function<bool()>& done) {
   return p3d::P3dStandin::waitUntil(done, kWaitSeconds);
+}
+
+// The link's four queues are empty: a Frame event has sent what the engine handed over.
+bool lf_queuesSent() {
+  std::lock_guard lock(g_simMutex);
+  return g_posQueue->empty() && g_eventQueue.empty() && g_createQueue.empty() &&
+         g_removeQueue.empty();
+}
+
+// Takes the answer to the marker request out of the notices, so the engine never sees it.
+bool lf_takeMarker() {
+  std::lock_guard lock(g_simNoticesMutex);
+  const auto marker =
+      std::find_if(g_simNotices.begin(), g_simNotices.end(), [](const SimObjectNotice& n) {
+        return n.kind == kNoticeStaticCg && n.objectId == kUserObjectId;
+      });
+  if (marker == g_simNotices.end()) return false;
+  g_simNotices.erase(marker);
+  return true;
+}
+
+// Everything sent so far has been answered and the answers dispatched: the stand-in answers in
+// the order it is asked and the link dispatches in the order it receives, so once the answer to
+// one more request (the user aircraft's static CG) has arrived, so has every answer before it.
+void lf_settle() {
+  if (!lf_waitFor(lf_queuesSent)) {
+    throw std::runtime_error("the simulator link's pump stopped sending");
+  }
+  HRESULT result = S_OK;
+  {
+    std::lock_guard lock(g_simMutex);
+    result = SimConnect_RequestDataOnSimObject(g_hSimConnect.load(), kRequestStaticCg, kDefStaticCg,
+                                               SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_ONCE, 0,
+                                               0, 0, 0);
+  }
+  if (result < 0 || !lf_waitFor(lf_takeMarker)) {
+    throw std::runtime_error("the simulator did not answer through the link");
+  }
 }
 
 class StandinSim : public SimSide {
@@ -49,17 +88,19 @@ class StandinSim : public SimSide {
   }
   ~StandinSim() override { stop(); }
 
-  void afterStep(std::int64_t n, bool, ReplayRun&) override {
+  void afterStep(std::int64_t n, bool, ReplayRun& run) override {
+    if (run.firstCreationStep < 0) {
+      std::lock_guard lock(g_simMutex);
+      if (!g_createQueue.empty()) run.firstCreationStep = n;
+    }
     if ((n + 1) % m_options.stepsPerFrame == 0) {
       pace();
-      if (!lf_waitFor(lf_pumped)) throw std::runtime_error("the simulator link's pump stopped sending");
+      lf_settle();
     }
   }
 
   void finish(ReplayRun& run) override {
-    lf_waitFor(lf_pumped);
-    lf_waitFor([] { return lf_queuesEmpty(); });
-    std::this_thread::sleep_for(50ms);  // the last frames reach the trace
+    lf_settle();  // the last removals are in the stand-in's trace
     stop();
     std::map<std::uint32_t, std::uint32_t> keys;
     for (const auto& [key, id] : run.objectIds) keys[id] = key;
@@ -79,14 +120,6 @@ class StandinSim : public SimSide {
   }
 
  private:
-  static bool lf_pumped() {
-    std::lock_guard lock(g_simMutex);
-    return g_posQueue->empty();
-  }
-  static bool lf_queuesEmpty() {
-    std::lock_guard lock(g_simMutex);
-    return g_eventQueue.empty() && g_createQueue.empty() && g_removeQueue.empty();
-  }
   // One batch of steps per frame of the stand-in; a machine too slow for it just runs slower.
   void pace() {
     const auto now = std::chrono::steady_clock::now();
@@ -113,7 +146,7 @@ class StandinSim : public SimSide {
 nlohmann::json gf_standinScenario(const Scenario& s) {
   return {{"simulator", "v5"},
           {"user",
-           {{"object_id", 1},
+           {{"object_id", kUserObjectId},
             {"path",
              {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", kFieldElevationFt},
                {"heading_deg", 0}, {"gs_kt", 0}, {"on_ground", true}}}}}},

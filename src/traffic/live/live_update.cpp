@@ -21,7 +21,7 @@ constexpr double kStandstillFromKt = 50.0;    // a report at 0 kt after this is 
 constexpr double kSameSpotFromKt = 30.0;
 constexpr double kPushedBackSpans = 2.75;     // half spans away: the pushed-back aircraft leaves
 constexpr double kPushedBackFarSpans = 6.0;
-constexpr double kTakeOffRunKt = 43.0;
+constexpr double kTakeOffRunKt = kRollingKt;
 constexpr double kOffHeadingDeg = 100.0;      // an airborne aircraft's last report behind it
 constexpr double kApproachOffDeg = 90.0;
 constexpr double kRollOutOffDeg = 150.0;
@@ -31,6 +31,7 @@ constexpr double kRestartNm = 0.011879049676025918;  // 22 m
 constexpr std::int64_t kFirstStopReports = 3;
 constexpr std::int64_t kLastStopReports = 7;
 constexpr double kStepsPerSecondD = 100.0;
+constexpr double kSecondsPerHour = 3600.0;
 constexpr std::uint32_t kGoAroundThrottle = 3;
 constexpr std::uint32_t kTakeOffFlaps = 1;
 
@@ -208,13 +209,44 @@ void lf_stopsOnTheGround(AiAircraft& a, const PositionReport& r) {
   }
 }
 
+// A pushed-back aircraft that held where it stopped and is now reported far away is given up.
+// Only a pushed-back one: a taxiing aircraft that held at the end of its reports has taxied on
+// while no report came, and goes on to the new one (lf_jumpedAway judges whether it could).
+bool lf_leftItsHold(AiAircraft& a, const PositionReport& r) {
+  if (!a.holding || a.fs != kFsPushedBack || a.stream.empty()) return false;
+  const double metres = gf_distanceNm(lf_pos(r), lf_pos(a.stream.front())) * kMetresPerNm;
+  if (metres <= g_paramHoldingThresholdMeters.value()) return false;
+  a.holding = false;
+  a.holdStart = 0;
+  lf_logGivenUp(a, fmt::format("reported {:.0f} m from where it held after its pushback", metres));
+  return true;
+}
+
+// A report an aircraft on the ground could not have reached by taxiing or rolling since the last
+// one: the reports jumped (another transponder; a take-off while none came). Unless it lifts off
+// from a take-off run, which the ground motion flies, the aircraft is given up, and the reports
+// to come create it again where they are. (A parked aircraft's reports are judged by its stand's
+// limits; a pushing one's are not taken.) The merge has stamped the aircraft with r's time.
+bool lf_jumpedAway(AiAircraft& a, const PositionReport& r) {
+  const PositionReport& last = a.lastMerged;
+  const double seconds = a.lastReportTime - a.lastMergedTime;
+  const bool moving = a.fs != kFsParked && a.fs != kFsPushingBack;
+  if (a.st != kStActive || !a.onGround || !moving || !(seconds > 0.0)) return false;
+  const double nm = gf_distanceNm(lf_pos(last), lf_pos(r));
+  const double kt = nm * kSecondsPerHour / seconds;
+  if (kt <= lf_groundSpeedLimitKt(a, last, r)) return false;
+  if (r.airborne && last.groundSpeed >= kTakeOffRunKt) return false;
+  lf_logGivenUp(a, fmt::format("reported {:.1f} nm away {:.0f} s later, {:.0f} kt on the ground",
+                               nm, seconds, kt));
+  return true;
+}
+
 void lf_mergeInto(AiAircraft& a, PositionReport& r) {
   if (a.stream.size() > kMaxStreamReports) removeAircraftFromSim(a);
-  if (a.holding && !a.stream.empty() &&
-      gf_distanceNm(lf_pos(r), lf_pos(a.stream.front())) * kMetresPerNm >
-          g_paramHoldingThresholdMeters.value()) {
-    a.holding = false;
-    a.holdStart = 0;
+  const bool jumped = lf_jumpedAway(a, r);
+  a.lastMerged = r;
+  a.lastMergedTime = a.lastReportTime;
+  if (jumped || lf_leftItsHold(a, r)) {
     removeAircraftFromSim(a);
     return;
   }

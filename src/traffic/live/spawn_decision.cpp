@@ -88,14 +88,21 @@ bool lf_isGhostText(const std::string& callsign) {
          std::find(g_ghostTexts.begin(), g_ghostTexts.end(), callsign) != g_ghostTexts.end();
 }
 
-// MAX_LIVE: a new aircraft comes in only in place of one more than 0.1 nm farther away.
-bool lf_maxLiveRefuses(const AiAircraft& a) {
+// MAX_LIVE limits the live objects in the simulator: being created (also after the request went
+// to the link, until the object is active), active, and still leaving it (respawning or being
+// removed). A new aircraft takes the place of one more than 0.1 nm farther away, and comes in
+// once that one has left: it waits while the objects leaving make its room.
+Decision lf_maxLive(const AiAircraft& a) {
   const int limit = g_paramMaxLive.value();
-  if (limit == g_paramMaxLive.defaultValue) return false;
-  const std::size_t live = gf_activeLiveCount() + g_liveToCreate.size() + g_liveCreateWait.size();
-  if (static_cast<std::int64_t>(live) < limit) return false;
+  if (limit == g_paramMaxLive.defaultValue) return Decision::kGoOn;
+  const std::int64_t present = gf_liveCountInState(kStAdding2Sim) + gf_liveCountInState(kStActive);
+  const std::int64_t leaving =
+      gf_liveCountInState(kStLiveryRespawn) + gf_liveCountInState(kStRemovingFromSim);
+  if (present + leaving < limit) return Decision::kGoOn;
+  if (present < limit) return Decision::kWait;
   const LatLon user{g_userAcSnapshot.latitude, g_userAcSnapshot.longitude};
-  return lf_removeFarthestLiveAc(gf_distanceNm(user, lf_pos(a.stream.front())));
+  return lf_removeFarthestLiveAc(gf_distanceNm(user, lf_pos(a.stream.front()))) ? Decision::kDrop
+                                                                                 : Decision::kWait;
 }
 
 // The registration's database entry completes the identity.
@@ -134,7 +141,7 @@ Decision lf_decide(AiAircraft& a) {
     return Decision::kDrop;
   }
   // MAX_LIVE last: an aircraft that is dropped anyway must not take another one's place.
-  return lf_maxLiveRefuses(a) ? Decision::kDrop : Decision::kGoOn;
+  return lf_maxLive(a);
 }
 
 }  // namespace

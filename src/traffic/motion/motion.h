@@ -68,6 +68,16 @@ void try2Park(AiAircraft& a, bool tryOptions);
 // there half a second later.
 void drive2Stand(AiAircraft& a, const StandPlace& stand);
 
+// ---- Speed on the ground ------------------------------------------------------------------------
+
+inline constexpr double kMaxTaxiKt = 60.0;  // knots: a fast runway exit
+inline constexpr double kRollingKt = 43.0;  // knots: reports this fast are a take-off run or roll
+// The fastest the aircraft can move on the ground between the two reports, knots: as fast as its
+// category rolls on a take-off run or landing roll (or when the reports show one), otherwise as
+// fast as an aircraft taxies.
+double lf_groundSpeedLimitKt(const AiAircraft& a, const PositionReport& from,
+                             const PositionReport& to);
+
 // ---- Retiming limits ---------------------------------------------------------------------------
 
 inline constexpr std::int32_t kBaseLimitSteps = 1000;  // retiming limits fall back to this

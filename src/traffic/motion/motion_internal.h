@@ -22,6 +22,7 @@ extern const CategoryTable g_catMaxBank;           // radians, either side
 extern const CategoryTable g_catMaxBankChange;     // radians per step
 extern const CategoryTable g_catBirthClimbStep;    // feet per step
 extern const CategoryTable g_catBirthTaxiSpeedKt;  // knots
+extern const CategoryTable g_catMaxRollKt;         // knots: the fastest run or roll
 
 // ---- Small helpers ------------------------------------------------------------------------------
 

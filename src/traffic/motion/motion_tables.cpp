@@ -18,9 +18,19 @@ const CategoryTable g_catMaxBank{0.6981317007977318, 0.6108652381980153, 0.52359
 const CategoryTable g_catMaxBankChange{0.0006108652381980154,  0.0004799655442984406,
                                        0.00034906585039886593, 0.00026179938779914946,
                                        0.0017453292519943294,  0.0010471975511965978};
+// The fastest a take-off run or landing roll goes: half again the rotate speed. A helicopter does
+// not roll: it taxies.
+const CategoryTable g_catMaxRollKt{135.0, 165.0, 210.0, 225.0, 330.0, kMaxTaxiKt};
 // Feet per step (0.5 ft a step is 3000 ft/min) and knots.
 const CategoryTable g_catBirthClimbStep{0.5, 0.75, 0.6, 0.5, 1.0, 0.75};
 const CategoryTable g_catBirthTaxiSpeedKt{5.0, 4.5, 4.0, 3.0, 4.5, 5.0};
+
+double lf_groundSpeedLimitKt(const AiAircraft& a, const PositionReport& from,
+                             const PositionReport& to) {
+  const bool rolling = a.takeOffRun || a.landingRoll || to.airborne ||
+                       from.groundSpeed >= kRollingKt || to.groundSpeed >= kRollingKt;
+  return rolling ? g_catMaxRollKt.at(a.category) : kMaxTaxiKt;
+}
 
 void gf_initLiveMotion(AircraftHead& head) {
   head.turnStep = head.pitchRate;

@@ -31,6 +31,9 @@ constexpr std::int32_t kPredictedParkedReports = 1;
 constexpr double kUserNotPlacedLat = 0.0009;  // the user aircraft still at 0,0: not placed yet
 constexpr double kUserNotPlacedLon = 0.05;
 constexpr double kRadiusMarginNm = 0.5;
+constexpr double kNearAirportNm = 3.0;  // farther from every airport an aircraft is out in the open
+constexpr double kNmPerDegreeLat = 60.0;
+constexpr char kInTheOpen[] = "no more reports, on the ground away from any airport";
 constexpr std::int32_t kGroundLookAheadS = 3;  // seconds between predicted reports
 constexpr std::int32_t kAirLookAheadS = 8;
 constexpr std::int32_t kStepsPerSecond = 100;
@@ -79,15 +82,28 @@ bool lf_taxiNeighbourTooClose(const AiAircraft& a) {
   });
 }
 
+// On the ground, away from every airport of the list: nothing to wait for there (a helicopter's
+// field landing, reports that jumped). A list that was never read tells nothing.
+bool lf_farFromAirports(const LatLon& at) {
+  if (g_airports.empty()) return false;
+  const double band = kNearAirportNm / kNmPerDegreeLat;
+  return std::none_of(g_airports.begin(), g_airports.end(), [&at, band](const AirportEntry& e) {
+    return std::fabs(e.lat - at.lat) <= band && gf_distanceNm(at, {e.lat, e.lon}) <= kNearAirportNm;
+  });
+}
+
 // An aircraft standing on the ground with nothing more reported: it waits, or is given up.
 bool lf_holdOrGiveUp(AiAircraft& a) {
   if (lf_taxiNeighbourTooClose(a)) {
     a.holding = false;
     a.holdStart = 0;
+    lf_logGivenUp(a, "another taxiing aircraft is too close to wait here");
     return false;
   }
   if (a.holding) {
-    if ((lf_stepNow() - a.holdStart) / kStepsPerMinute > g_paramMaxHoldingMinutes.value()) {
+    const std::int64_t minutes = (lf_stepNow() - a.holdStart) / kStepsPerMinute;
+    if (minutes > g_paramMaxHoldingMinutes.value()) {
+      lf_logGivenUp(a, fmt::format("held {} minutes without a report", minutes));
       return false;
     }
   } else {
@@ -137,6 +153,28 @@ double lf_predictedAirSpeed(const AiAircraft& a, std::int32_t counter) {
     return g;
   }
   return std::max(g * (a.approach ? kApproachSlowdown : kCruiseSlowdown), 1.0);
+}
+
+// How far the aircraft goes on the leg it takes up, nm: along the control points of its curve.
+double lf_legAheadNm(const AiAircraft& a) {
+  const PositionReport& s = a.stream.at(1);
+  if (!lf_curveUnderWay(a)) return gf_distanceNm(lf_pos(a), lf_pos(s));
+  const MotionCurve& c = a.curve;
+  const double metres =
+      std::hypot(c.p1East, c.p1North) + std::hypot(c.p2East - c.p1East, c.p2North - c.p1North);
+  return metres / kMetresPerNm;
+}
+
+// A leg on the ground never goes faster than the aircraft can taxi or roll. Once the aircraft
+// lags its reports by more than the delay limit (after holding for a late report, say), the
+// retiming leaves the leg 25 steps; it gets the time it needs at that speed instead and catches
+// up over the next legs. (A report it could not have reached at all gives it up when merged.)
+void lf_keepToGroundSpeed(AiAircraft& a) {
+  PositionReport& s = a.stream.at(1);
+  const double limitKt = lf_groundSpeedLimitKt(a, a.stream.at(0), s);
+  const auto least =
+      static_cast<std::int64_t>(std::ceil(lf_legAheadNm(a) * kStepsPerHour / limitKt));
+  if (lf_stepsUntil(s.dueTime) < least) s.dueTime = lf_dueTime(lf_stepNow() + least);
 }
 
 }  // namespace
@@ -210,6 +248,7 @@ void nextPos(AiAircraft& a) {
       lf_decayLimits(a);
     }
   } else {
+    if (a.onGround && a.fs != kFsTakeOff) lf_keepToGroundSpeed(a);
     const double dt = static_cast<double>(lf_stepsUntil(s.dueTime));
     // From where the aircraft is, not from the front report, so that it meets the report.
     a.latStep = (s.lat - a.lat) / dt;
@@ -232,9 +271,12 @@ void nextPos(AiAircraft& a) {
 }
 
 bool lf_streamEnd(AiAircraft& a) {
+  // Out in the open an aircraft on the ground whose reports stop is given up as one in the air.
+  const bool inTheOpen = a.onGround && a.fs != kFsParked && lf_farFromAirports(lf_pos(a));
   if (a.fs == kFsParking) {
     lf_arriveAtStand(a);
-  } else if (a.fs == kFsPushedBack || (a.fs == kFsTaxi && !a.takeOffRun && !a.landingRoll)) {
+  } else if (!inTheOpen &&
+             (a.fs == kFsPushedBack || (a.fs == kFsTaxi && !a.takeOffRun && !a.landingRoll))) {
     return lf_holdOrGiveUp(a);
   }
   const std::int32_t c = a.predictedReports;
@@ -247,12 +289,13 @@ bool lf_streamEnd(AiAircraft& a) {
   }
   if (c == 1) {
     a.predictedReports = -1;
+    if (inTheOpen) lf_logGivenUp(a, kInTheOpen);
     return false;
   }
   if (!lf_categoryAllowed(a.category)) {
     return false;
   }
-  if (a.onGround) {
+  if (a.onGround && !inTheOpen) {
     lf_predictedReport(a, a.fs == kFsParked ? kPredictedParkedReports : kPredictedGroundReports);
     return true;
   }
@@ -262,6 +305,7 @@ bool lf_streamEnd(AiAircraft& a) {
     lf_predictedReport(a, kPredictedAirReports);
     return true;
   }
+  if (inTheOpen) lf_logGivenUp(a, kInTheOpen);
   return false;
 }
 

@@ -38,4 +38,6 @@ StaticAircraft::StaticAircraft(AircraftHead&& head, std::uint32_t standId_, Stan
 AiAircraft::AiAircraft(const PositionReport& first, AircraftHead&& head, double lastReportTime_)
     : StaticAircraft(std::move(head), 0, StandPlace{}, false), lastReportTime(lastReportTime_) {
   stream.push_back(first);
+  lastMerged = first;
+  lastMergedTime = lastReportTime_;
 }

@@ -101,9 +101,7 @@ struct AiAircraft : StaticAircraft {
   std::deque<PositionReport> stream;
   double lastReportTime = 0.0;  // seconds since 1970 UTC of the latest report merged in
 
-  // Engine step at which a waiting aircraft began to hold; the merge test reads it as the hold
-  // counter (0 or less: not holding).
-  std::int32_t holdStart = 0;
+  std::int32_t holdStart = 0;   // engine step at which a waiting aircraft began to hold
   std::int32_t standMoves = 0;  // creeping reports on the stand since the first report there
   std::uint32_t fs = kFsBirth;          // flight phase (FlightPhase)
   std::uint32_t previousFs = kFsBirth;  // the phase before the last change
@@ -131,7 +129,9 @@ struct AiAircraft : StaticAircraft {
   std::int32_t advanceLimit = kMotionLimitSteps;  // steps a due time may move earlier
   std::int32_t delayLimit = kMotionLimitSteps;    // steps a due time may move later
   std::int32_t takeOffStep = 1;        // step counter of the take-off and landing sequences
-  std::int32_t predictedReports = 0;   // predicted-report counter of the stream end
+  // Predicted-report counter of the stream end; the merge test reads it as the hold counter
+  // (above 0: the motion runs beyond the last report, so no report is thinned out).
+  std::int32_t predictedReports = 0;
   std::int32_t flareStage = 0;         // 0..4
   double bearing = 0.0;  // radians: initial great-circle bearing from the front report to the second
   double heightAboveGround = kInitialHeightAboveGroundFt;  // feet
@@ -165,6 +165,10 @@ struct AiAircraft : StaticAircraft {
   std::uint64_t parkedTime = 0;  // ticks of 100 ns (gf_nowTicks100ns): arrival on the stand
 
   // ---- What the merging of reports keeps (live_update.cpp) ----
+  // The latest report merged, as it came, and its time stamp (seconds since 1970 UTC): with the
+  // next one they tell how fast the real aircraft went between them.
+  PositionReport lastMerged;
+  double lastMergedTime = 0.0;
   double firstStandDistance = 0.0;  // nm from the stand: the first report since the arrival
   double lastStandDistance = 0.0;   // nm: the last report that crept away from the stand
   std::uint8_t pushbackMode = kPushbackNone;  // how the pushback leaves the stand

@@ -2,6 +2,7 @@
 #include "traffic/records/engine_index.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <unordered_map>
@@ -42,7 +43,7 @@ struct LiveIndex {
   IdMap byObject;
   std::unordered_map<std::string, std::vector<std::uint32_t>> byCallsign;
   bool callsignsValid = false;
-  std::uint32_t activeCount = 0;
+  std::array<std::uint32_t, kStRemovingFromSim + 1> stateCounts{};  // live records per st
   bool countValid = false;
 };
 
@@ -192,15 +193,19 @@ const std::vector<std::uint32_t>& gf_liveWithCallsign(const std::string& callsig
   return it == index.byCallsign.end() ? kNone : it->second;
 }
 
-std::uint32_t gf_activeLiveCount() {
+std::uint32_t gf_liveCountInState(std::uint32_t st) {
   LiveIndex& index = lf_live();
   if (!index.countValid) {
-    index.activeCount = static_cast<std::uint32_t>(std::count_if(
-        g_liveAc.begin(), g_liveAc.end(), [](const AiAircraft& a) { return a.st == kStActive; }));
+    index.stateCounts.fill(0);
+    for (const AiAircraft& a : g_liveAc) {
+      if (a.st < index.stateCounts.size()) ++index.stateCounts[a.st];
+    }
     index.countValid = true;
   }
-  return index.activeCount;
+  return st < index.stateCounts.size() ? index.stateCounts[st] : 0;
 }
+
+std::uint32_t gf_activeLiveCount() { return gf_liveCountInState(kStActive); }
 
 StaticAircraft* gf_firstStaticNear(const LatLon& position, double reachNm,
                                    bool (*test)(const StaticAircraft&, double, const void*),
@@ -241,7 +246,7 @@ StaticAircraft* gf_firstStaticNear(const LatLon& position, double reachNm,
 double gf_widestStaticHalfSpan() { return lf_static().widestHalfSpan; }
 
 void gf_setState(StaticAircraft& record, std::uint32_t st) {
-  if ((record.st == kStActive) != (st == kStActive)) s_live.countValid = false;
+  if (record.st != st) s_live.countValid = false;
   record.st = st;
 }
 
@@ -280,10 +285,12 @@ bool gf_indexesMatchScan(std::string& why) {
       why = fmt::format("static object id {} at {}", s.objectId, i);
     }
   }
-  const auto active = static_cast<std::uint32_t>(std::count_if(
-      g_liveAc.begin(), g_liveAc.end(), [](const AiAircraft& a) { return a.st == kStActive; }));
-  if (gf_activeLiveCount() != active) {
-    why = fmt::format("active count {} against {}", gf_activeLiveCount(), active);
+  for (std::uint32_t st = kStBuffer; st <= kStRemovingFromSim; ++st) {
+    const auto n = static_cast<std::uint32_t>(std::count_if(
+        g_liveAc.begin(), g_liveAc.end(), [st](const AiAircraft& a) { return a.st == st; }));
+    if (gf_liveCountInState(st) != n) {
+      why = fmt::format("count in st {}: {} against {}", st, gf_liveCountInState(st), n);
+    }
   }
   return why.empty();
 }

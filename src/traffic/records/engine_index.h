@@ -1,7 +1,7 @@
 // Lookups into the engine's records that answer as a scan in order would, without the scan: the
 // live and static aircraft by key and by object id, the live aircraft by callsign, the park
-// airport's stands by id, the count of active live aircraft and the static aircraft whose stand
-// lies near a position.
+// airport's stands by id, the count of live aircraft in each state and the static aircraft whose
+// stand lies near a position.
 //
 // Keys and stand ids are unique, and so are object ids other than 0. The indexes are rebuilt
 // when their vector changes size or place, or after gf_recordsReordered; a record's state,
@@ -26,7 +26,8 @@ StaticAircraft* gf_staticByObjectId(std::uint32_t objectId);  // null for 0
 ParkPos* gf_standById(std::uint32_t standId);
 // Positions in g_liveAc of the live aircraft with the callsign, ascending.
 const std::vector<std::uint32_t>& gf_liveWithCallsign(const std::string& callsign);
-// Live aircraft in state active.
+// Live aircraft in the state (st), and in state active.
+std::uint32_t gf_liveCountInState(std::uint32_t st);
 std::uint32_t gf_activeLiveCount();
 // The first active static aircraft (lowest position in g_staticAc) whose stand position lies
 // within reach (nm) of the position as test(aircraft, distance) decides; reach bounds the search.

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "foundation/aircraft_defs.h"
 #include "foundation/day_slots.h"
 #include "foundation/geometry.h"
@@ -126,4 +128,10 @@ bool gf_writeFlightPlan(const std::filesystem::path& path, const AiAircraft& air
 // A line written only while the LOG setting is on.
 inline void lf_logUnderLog(std::string_view text) {
   if (g_paramLog.value()) gf_log(text);
+}
+// Why a live aircraft is given up before its reports end, under LOG; the blanks stand where
+// other lines name the stand.
+inline void lf_logGivenUp(const StaticAircraft& aircraft, std::string_view why) {
+  if (!g_paramLog.value()) return;
+  gf_log(fmt::format("          {:8} given up: {}", aircraft.callsign, why));
 }
