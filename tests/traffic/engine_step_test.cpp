@@ -138,10 +138,27 @@ TEST_F(EngineStepTest, ReportsMergedOrDropped) {
     a.predictedReports = c.predicted;
     a.stream.front().groundSpeed = c.lastGs;
     a.stream.front().track = 90.0;
+    a.lastMerged = a.stream.front();
     TrafficReport r = gf_report(a.key, "KLM1", "A320", gf_at(40, 0), c.alt, c.gs, 90.0 + c.trackTurn,
                                 1000.0 + c.dt);
     EXPECT_EQ(lf_takeReport(r), c.fate);
   }
+}
+
+// A taxiing aircraft held after its reports stopped: the hold's made-up report at 0 kt is no
+// report of the aircraft, so the real one moving on at 90 kt is no speed jump.
+TEST_F(EngineStepTest, AReportAfterAHoldIsJudgedAgainstTheLastRealOne) {
+  AiAircraft& a = gf_live("A320", "KLM1", gf_at(0, 0), kStActive, kFsTaxi, 0.0);
+  a.stream.front().groundSpeed = 15.0;
+  a.stream.front().track = 90.0;
+  a.lastMerged = a.stream.front();
+  PositionReport hold = a.stream.front();
+  hold.groundSpeed = 0.0;
+  hold.samePosition = true;
+  a.stream.push_back(hold);
+  a.predictedReports = 1;
+  TrafficReport r = gf_report(a.key, "KLM1", "A320", gf_at(40, 0), 0, 90.0, 90.0, 1040.0);
+  EXPECT_EQ(lf_takeReport(r), ReportFate::kMerged);
 }
 
 // What a report of a new aircraft must bring to become one.
@@ -196,6 +213,7 @@ TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
                             kFsFlying, 5000.0);
     a.stream.front().groundSpeed = 250.0;
     a.stream.front().track = 90.0;
+    a.lastMerged = a.stream.front();
     known.push_back(a.key);
   }
   {

@@ -89,7 +89,12 @@ ReportFate lf_merge(AiAircraft& a, TrafficReport& r) {
   if (!a.stream.empty()) {
     const double dt = r.timeStamp - a.lastReportTime;
     if (r.timeStamp == a.lastReportTime || dt <= kMinReportGapS) return ReportFate::kTooSoon;
-    if (lf_speedJump(r.position.groundSpeed, a.stream.back().groundSpeed)) {
+    // While the stream ends in made-up reports (a hold's at 0 kt, predictions), against the last
+    // report merged: a real aircraft moving on after its hold would otherwise look like a jump
+    // in every report until it is given up.
+    const double lastGs =
+        a.predictedReports > 0 ? a.lastMerged.groundSpeed : a.stream.back().groundSpeed;
+    if (lf_speedJump(r.position.groundSpeed, lastGs)) {
       return ReportFate::kSpeedJump;
     }
     if (lf_thinned(a, r.position, dt)) return ReportFate::kThinned;
