@@ -26,7 +26,7 @@ constexpr double kLowestAltitudeFt = -2000.0;
 constexpr double kHighestAltitudeFt = 100000.0;
 // Speeds and angles no aircraft reports: faster than any aircraft in traffic flies, beyond the
 // 32,608 ft/min that ADS-B can carry, outside the angles' own ranges.
-constexpr double kMaxGroundSpeedKt = 2000.0;
+constexpr double kMaxSpeedKt = 2000.0;
 constexpr double kMaxVerticalSpeedFpm = 40000.0;
 constexpr double kMaxTrackDeg = 360.0;
 constexpr double kMaxRollDeg = 180.0;
@@ -155,6 +155,8 @@ std::string_view gf_trafficVerdictName(TrafficVerdict verdict) {
       return "roll out of range";
     case TrafficVerdict::kBadAirspeed:
       return "bad airspeed";
+    case TrafficVerdict::kAirspeedOutOfRange:
+      return "airspeed out of range";
     case TrafficVerdict::kVehicle:
       return "vehicle";
   }
@@ -171,6 +173,7 @@ bool gf_isImplausibleVerdict(TrafficVerdict verdict) {
     case TrafficVerdict::kTrackOutOfRange:
     case TrafficVerdict::kVerticalSpeedOutOfRange:
     case TrafficVerdict::kRollOutOfRange:
+    case TrafficVerdict::kAirspeedOutOfRange:
       return true;
     default:
       return false;
@@ -293,7 +296,7 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
   if (altitude < kLowestAltitudeFt || altitude > kHighestAltitudeFt)
     return TrafficVerdict::kAltitudeOutOfRange;
   // Before the ground rule: a negative speed would put a flying aircraft on the ground.
-  if (p.groundSpeed < 0.0 || p.groundSpeed > kMaxGroundSpeedKt)
+  if (p.groundSpeed < 0.0 || p.groundSpeed > kMaxSpeedKt)
     return TrafficVerdict::kGroundSpeedOutOfRange;
   p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt);
   p.airborne = p.altitude > 0.0;
@@ -333,6 +336,8 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
 
   if (!lf_readNumber(f[kFieldTrueAirspeed], p.trueAirspeed)) return TrafficVerdict::kBadAirspeed;
   if (p.trueAirspeed == kNoAirspeed) p.trueAirspeed = gf_airspeedForAltitude(p.altitude);
+  if (p.trueAirspeed < 0.0 || p.trueAirspeed > kMaxSpeedKt)
+    return TrafficVerdict::kAirspeedOutOfRange;
 
   id.airline.clear();
   id.origin.assign(lf_text(f[kFieldOrigin]));

@@ -70,6 +70,7 @@ enum class TrafficVerdict {
   kBadRoll,
   kRollOutOfRange,  // outside [-180, 180] degrees
   kBadAirspeed,
+  kAirspeedOutOfRange,  // negative (other than -1, none), or faster than any aircraft
   kVehicle,  // the datagram contains " VEH" (decided by the reader)
 };
 std::string_view gf_trafficVerdictName(TrafficVerdict verdict);

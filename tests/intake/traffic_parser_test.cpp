@@ -108,6 +108,8 @@ TEST(TrafficParser, EachRuleGivesItsVerdict) {
       {7, {"360", "-0"}, V::kReady},
       {23, {"180.5", "-1e300"}, V::kRollOutOfRange},
       {23, {"-180", "180"}, V::kReady},
+      {20, {"-250", "-0.1", "2000.1", "1e9"}, V::kAirspeedOutOfRange},
+      {20, {"2000", "-1"}, V::kReady},
       // Stamps that cannot be traffic.
       {14, {"0", "-1", "-1e300", "946684799.9"}, V::kStampBefore2000},
       {14, {"946684800"}, V::kReady},
