@@ -34,17 +34,6 @@ bool lf_onStandOrNeighbour(std::uint32_t standId, std::uint32_t own, const ParkP
          std::find(stand->overlaps.begin(), stand->overlaps.end(), standId) != stand->overlaps.end();
 }
 
-// The day and slot `fit` half-hours before now (Monday's day before is Sunday).
-DayHh lf_slotsBefore(DayHh now, std::int32_t fit) {
-  std::int64_t slot = static_cast<std::int64_t>(now.hh) - fit;
-  std::uint32_t day = now.day;
-  while (slot < 0) {
-    slot += kSlotsPerDay;
-    day = day <= 1 ? kDaysPerWeek : day - 1;
-  }
-  return {day, static_cast<std::uint32_t>(slot)};
-}
-
 // Why a candidate is not created, named in the log.
 bool lf_blocked(const StaticCandidate& c, const ParkPos* stand) {
   const std::string name = lf_standNameById(c.standId);
@@ -130,7 +119,8 @@ void lf_resolveStandConflicts() {
     g_staticAc.pop_back();
     return;
   }
-  s.parkedSlot = lf_slotsBefore(g_dayHhNow.load(), c.fit);
+  const auto fit = static_cast<std::uint32_t>(std::max(c.fit, 0));
+  s.parkedSlot = gf_slotsBefore(g_dayHhNow.load(), fit);
   gf_setState(s, kStAdding2Sim);
   g_staticCreateWait.push_back({stand->lat, stand->lon, 0.0, 0.0, 0.0, stand->heading * kRadToDeg,
                                 1, 0, s.callsign, s.livery, key});

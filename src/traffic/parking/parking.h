@@ -63,6 +63,10 @@ std::string lf_standNameById(std::uint32_t standId);
 
 // ---- Stand options (the operations on one stand's option list) ----------------------------------
 
+// The slot n half-hours before the given one, stepping over midnight (Monday's day before is
+// Sunday).
+DayHh gf_slotsBefore(DayHh when, std::uint32_t n);
+
 // Adds the use of the stand at `when`; the new id, or 0 when an equal option is there. The
 // registration's database entry gives airline (its operator first) and type, else the head's.
 // Throws std::out_of_range for a slot above 47.

@@ -35,8 +35,7 @@ inline bool gf_testSlot(const HalfHours& slots, std::int64_t slot) {
 // The day after / before (7 is followed by 1).
 inline std::uint32_t gf_nextDay(std::uint32_t day) { return day >= kDaysPerWeek ? 1 : day + 1; }
 inline std::uint32_t gf_previousDay(std::uint32_t day) { return day <= 1 ? kDaysPerWeek : day - 1; }
-// The slot n half-hours before / after the given one, stepping over midnight.
-DayHh gf_slotsBefore(DayHh when, std::uint32_t n);
+// The slot after the given one, stepping over midnight (gf_slotsBefore: parking.h).
 DayHh gf_nextSlot(DayHh when);
 
 // The callsign without one trailing '_' (the mark of a ghost copy).
