@@ -183,14 +183,6 @@ bool lf_replaceFile(const fs::path& file, Writer&& write) {
                                        error, direction);
 }
 
-// Whether the text is valid UTF-8 (the strict conversion's test, without its exception).
-bool lf_isUtf8(std::string_view text) {
-  if (text.empty()) return true;
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) return false;
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                             static_cast<int>(text.size()), nullptr, 0) != 0;
-}
-
 // The length of the UTF-8 sequence that the byte starts; 0 for a byte that starts none.
 std::size_t lf_utf8SequenceLength(unsigned char lead) {
   if (lead < 0x80) return 1;
@@ -205,7 +197,7 @@ std::size_t lf_utf8SequenceLength(unsigned char lead) {
 void lf_reportNonUtf8Line(const fs::path& file, const std::vector<std::string>& lines,
                           std::size_t first) {
   for (std::size_t i = first; i < lines.size(); ++i) {
-    if (!lf_isUtf8(lines[i])) {
+    if (!gf_isUtf8(lines[i])) {
       gf_logError(fmt::format("{} line {} is not UTF-8 text, save the file as UTF-8",
                               gf_pathToUtf8(file), i - first + 1));
       return;
@@ -345,13 +337,20 @@ std::string Utf16ToUtf8(std::basic_string_view<WCHAR> utf16) {
   return result;
 }
 
+bool gf_isUtf8(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                             static_cast<int>(text.size()), nullptr, 0) != 0;
+}
+
 std::string gf_displayableUtf8(std::string_view text) {
-  if (lf_isUtf8(text)) return std::string(text);
+  if (gf_isUtf8(text)) return std::string(text);
   std::string shown;
   shown.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = lf_utf8SequenceLength(static_cast<unsigned char>(text[at]));
-    if (length != 0 && at + length <= text.size() && lf_isUtf8(text.substr(at, length))) {
+    if (length != 0 && at + length <= text.size() && gf_isUtf8(text.substr(at, length))) {
       shown.append(text.substr(at, length));
       at += length;
     } else {

@@ -64,6 +64,9 @@ bool gf_writeStringToFile(const std::string& text, const std::filesystem::path& 
 bool gf_writeStringVectorToFile(const std::vector<std::string>& lines,
                                 const std::filesystem::path& file);
 
+// Whether the text is valid UTF-8 (the strict conversion's test, without its exception).
+bool gf_isUtf8(std::string_view text);
+
 // The text as the window can draw it: valid UTF-8 stays; each byte that is no part of a valid
 // sequence (8-bit text of another code page, a damaged file) becomes '?'.
 std::string gf_displayableUtf8(std::string_view text);

@@ -22,21 +22,10 @@ constexpr std::size_t kManyParkAirports = 3000;
 
 std::string lf_listFileName() { return gf_pathToUtf8(g_myParkAirportsFile.filename()); }
 
-// Whether the line is UTF-8 text, by the test of the strict conversion: a line of another code
-// page would reach the window, which cannot draw it, as an airport or a stand name.
-bool lf_isUtf8(const std::string& line) {
-  try {
-    Utf8ToUtf16(line);
-    return true;
-  } catch (const win32::Utf8ConversionException&) {
-    return false;
-  }
-}
-
 // One line of the file (numbered from 1); false when it names an airport that the airport list
 // lacks.
 bool lf_parseParkAirportLine(const std::string& line, std::size_t lineNumber) {
-  if (!lf_isUtf8(line)) {
+  if (!gf_isUtf8(line)) {
     gf_logError(fmt::format("{}:{} is not UTF-8 text, skipped", lf_listFileName(), lineNumber));
     return true;
   }
@@ -77,7 +66,7 @@ bool lf_lineUnderstood(const std::string& line) {
   if (trimmed.empty()) {
     return true;
   }
-  if (!lf_isUtf8(trimmed)) {
+  if (!gf_isUtf8(trimmed)) {
     return false;
   }
   const bool control = std::any_of(trimmed.begin(), trimmed.end(), [](char c) {
