@@ -37,7 +37,6 @@ constexpr double kNoParkElevationFt = -1000.0;
 // New aircraft started a step: the spawn pacing and its creation backlog expect no more.
 constexpr std::size_t kNewAircraftPerStep = 2;
 
-
 double lf_trackDiffDeg(double a, double b) {
   const double d = std::fmod(std::fabs(a - b), 360.0);
   return d > 180.0 ? 360.0 - d : d;
