@@ -28,13 +28,14 @@ bool lf_containsAny(const std::string& line, std::initializer_list<const char*> 
   return false;
 }
 
-// A relative scenery.cfg value joined to the install path, as Windows joins it.
+// A relative scenery.cfg value joined to the install path, as Windows joins it. The value may be
+// in the user's code page: it is taken as a path text on its own.
 std::string lf_joinInstallPath(const std::string& relative) {
   std::string install = g_paramSimInstallPath.value();
   if (!install.empty() && install.back() != '\\' && install.back() != '/') {
     install += '\\';
   }
-  return install + relative;
+  return install + gf_pathToUtf8(gf_pathFromUtf8(relative));
 }
 
 // The simulator's Scenery folder as the configuration files spell it; "" when not known.

@@ -94,13 +94,14 @@ void lf_addPathValue(const std::string& line, std::vector<std::string>& packageF
 }
 
 // A folder joined with a relative Windows path text, as Windows joins them; an absolute text
-// (drive letter or leading separator) replaces the folder, and so does an empty folder.
+// (drive letter or leading separator) replaces the folder, and so does an empty folder. The two
+// come from files that may differ in encoding: each is taken as a path text on its own.
 std::string lf_joinWinPath(std::string folder, const std::string& relative) {
   const bool absolute = (relative.size() >= 2 && relative[1] == ':') ||
                         (!relative.empty() && (relative[0] == '\\' || relative[0] == '/'));
   if (absolute || folder.empty()) return relative;
   if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  return folder + relative;
+  return gf_pathToUtf8(gf_pathFromUtf8(folder)) + gf_pathToUtf8(gf_pathFromUtf8(relative));
 }
 
 std::string lf_joinInstallPath(const std::string& relative) {

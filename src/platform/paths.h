@@ -30,7 +30,9 @@ std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path);
 // UTF-8 text <-> native path, never through a code page: the identity on bytes here, the
 // wide form on Windows (where the narrow path calls decode through a code page, so a name in
 // another script is lost). For every path text: names read from files, settings, the registry
-// and known folders, and paths written to logs and files.
+// and known folders, and paths written to logs and files. On Windows a text that is no UTF-8
+// (a line of an 8-bit file) is read in the ANSI code page, as the narrow calls read it; its
+// way back is UTF-8, so join such texts to others only as paths or after that way back.
 std::filesystem::path gf_pathFromUtf8(std::string_view text);
 std::string gf_pathToUtf8(const std::filesystem::path& path);
 

@@ -8,6 +8,7 @@
 
 #include "platform/files_test_support.h"
 #include "platform/paths.h"
+#include "platform/win32.h"
 
 namespace fs = std::filesystem;
 
@@ -56,6 +57,19 @@ TEST(PathText, NamesComeBackFromTheFileSystemAsWritten) {
 TEST(PathText, BrokenTextGivesAPath) {
   EXPECT_FALSE(gf_pathFromUtf8("bad \xFF\xC3 name").empty());
   EXPECT_FALSE(gf_pathToUtf8(gf_pathFromUtf8("bad \xFF\xC3 name")).empty());
+}
+
+// A text in the user's 8-bit code page (an add-ons.cfg saved so) names the folder Windows' narrow
+// calls name with it, and comes back as UTF-8; elsewhere its bytes are the name.
+TEST(PathText, CodePageText) {
+  const std::string jose = "C:\\Users\\Jos\xE9";  // Windows-1252
+#ifdef _WIN32
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
+  EXPECT_EQ(gf_pathFromUtf8(jose).native(), fs::path(u8"C:\\Users\\Jos\u00E9").native());
+  EXPECT_EQ(gf_pathToUtf8(gf_pathFromUtf8(jose)), "C:\\Users\\Jos\xC3\xA9");
+#else
+  EXPECT_EQ(gf_pathFromUtf8(jose).native(), jose);
+#endif
 }
 
 }  // namespace

@@ -14,8 +14,28 @@ std::filesystem::path gf_driveRoot(char letter) {
 // The file system itself ignores case.
 std::filesystem::path gf_resolvePathCase(const std::filesystem::path& path) { return path; }
 
+namespace {
+
+bool lf_isUtf8(std::string_view text) {
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+std::wstring lf_fromAnsiCodePage(std::string_view text) {
+  const int bytes = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, wide.data(), units);
+  return wide;
+}
+
+}  // namespace
+
+// A text that is no UTF-8 is a line of an 8-bit file in the user's code page (add-ons.cfg,
+// aircraft.cfg ...): it is read as the calls with narrow names read it, not as U+FFFD.
 std::filesystem::path gf_pathFromUtf8(std::string_view text) {
-  return std::filesystem::path(gf_toUtf16(text));
+  if (text.empty() || lf_isUtf8(text)) return std::filesystem::path(gf_toUtf16(text));
+  return std::filesystem::path(lf_fromAnsiCodePage(text));
 }
 
 std::string gf_pathToUtf8(const std::filesystem::path& path) { return gf_toUtf8(path.native()); }
