@@ -52,11 +52,11 @@ enum class AirportsScanEnd {
   kPreviousKept,  // cut short or not swapped in: the previous scan's files are kept
 };
 
-// The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short by a stop
-// or exit request keeps the previous stand files and leaves SCAN_AIRPORTS on.
+// The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short (a stop or
+// exit request, a failed walk) keeps the previous stand files and leaves SCAN_AIRPORTS on.
 void gf_scanAirports();
 AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStandFiles& newFiles);
-// False when a stop or exit request cut the folder's scan short.
+// False when the folder's scan was cut short (lf_scanBglFolder).
 bool lf_scanFolder(const std::string& folder);
 
 void lf_readSceneryCfg(std::vector<std::string>& folders);
@@ -68,7 +68,8 @@ bool lf_isStockScenery(const std::string& text);
 std::string lf_simConfigFolderText();
 
 // ---- folder walk and tasks ----
-// False when a stop or exit request ended the walk before its end (no task is left running).
+// False when the walk was cut short: a stop or exit request, or an error that ended it (a folder
+// it may not enter is logged and passed over, the walk goes on). No task is left running.
 bool lf_scanBglFolder(const std::filesystem::path& folder);
 bool lf_isBglFile(const std::string& extension);
 // Whether a path lies in the simulator's own Scenery folder (no path, when that is unknown).
