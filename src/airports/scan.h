@@ -41,6 +41,11 @@ class NewStandFiles {
   // scan's. False when a move fails: every file is then moved back and the failure logged.
   bool swapIn();
 };
+// Finishes or undoes a swap of stand files that a kill ended half way, with one log line: forward
+// when every previous file had been moved out, else back. Called at start before any stand file
+// is read. True when no swap is left; false, with the reason logged, when one still is (no scan
+// may then build new stand files).
+bool gf_recoverStandFileSwap();
 // The folder the scan tasks write simulator add-on (simaddon) or third party stand and link
 // files into: the new scan's while a NewStandFiles lives, else the live one.
 std::filesystem::path lf_scanOutputDir(bool simaddon);
