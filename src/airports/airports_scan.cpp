@@ -205,6 +205,9 @@ void gf_scanAirports() {
       throw qvb::UserErrorException(49, "Set afolder parameter(-s) to your add-on airports first, see Manual 6.1");
     }
   }
+  if (!gf_recoverStandFileSwap()) {
+    return;  // SCAN_AIRPORTS stays on; the line logged says why
+  }
   NewStandFiles newFiles;
   const AirportsScanEnd end = lf_scanAirports(folders, newFiles);
   if (end == AirportsScanEnd::kPreviousKept) {

@@ -1,9 +1,14 @@
 // The stand files of an airports scan in the making (worker thread, the scan tasks write into
 // them): built beside my_ORBX and my_thirdparty and moved in place of the previous scan's files
 // only once the scan has completed. A scan cut short by a close, or one that fails, leaves the
-// previous files as they were.
+// previous files as they were; a swap that a kill ends half way is finished or undone at the
+// next start.
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -29,6 +34,12 @@ fs::path lf_newRoot() {
 fs::path lf_oldRoot() {
   return g_airportsDir / "scan_old";
 }
+// Written once every previous file is in scan_old: from then on the swap goes forward, also at
+// a later start, since scan_new and the live folders hold the whole new set (a swap begins only
+// after a whole scan). Without it, the previous files go back. Removed last of scan_old.
+fs::path lf_forwardMark() {
+  return lf_oldRoot() / "forward";
+}
 
 struct FolderTrio {
   fs::path live;
@@ -46,9 +57,29 @@ std::vector<FolderTrio> lf_folders() {
 
 using Moves = std::vector<std::pair<fs::path, fs::path>>;  // from, to; in the order made
 
+// Test seam: ZENDRIK_SWAP_END_AFTER=n ends the process at once, as a kill would, after the
+// swap's nth file move (0: before the first), for a test to start it again on what it left.
+void lf_endAfterMoveSeam(std::size_t moves) {
+  constexpr int kEndedAsKilled = 137;
+  const char* text = std::getenv("ZENDRIK_SWAP_END_AFTER");
+  if (text != nullptr && std::to_string(moves) == text) {
+    std::_Exit(kEndedAsKilled);
+  }
+}
+
+// Moves one file where none of its name is: a stand file is never overwritten. Throws when it
+// cannot.
+void lf_moveFile(const fs::path& from, const fs::path& to) {
+  if (fs::exists(fs::symlink_status(to))) {
+    throw fs::filesystem_error("rename", from, to, std::make_error_code(std::errc::file_exists));
+  }
+  fs::rename(from, to);
+}
+
 // Moves the regular files of one folder into another (made when missing); folders in it stay
 // (a user's own park airport folders in my_thirdparty). Throws at the first move that fails.
-void lf_moveFiles(const fs::path& from, const fs::path& to, Moves& done) {
+// `swap`: the swap's own moves, which its test seam counts.
+void lf_moveFiles(const fs::path& from, const fs::path& to, Moves& done, bool swap) {
   if (!fs::is_directory(from)) {
     return;
   }
@@ -61,21 +92,45 @@ void lf_moveFiles(const fs::path& from, const fs::path& to, Moves& done) {
   fs::create_directories(to);
   for (const fs::path& file : files) {
     const fs::path target = to / file.filename();
-    fs::rename(file, target);
+    lf_moveFile(file, target);
     done.emplace_back(file, target);
+    if (swap) {
+      lf_endAfterMoveSeam(done.size());
+    }
   }
 }
 
-// Takes the moves back, last first: every file returns to where it was before the swap.
-void lf_undoMoves(const Moves& done) {
-  for (auto move = done.rbegin(); move != done.rend(); ++move) {
-    std::error_code error;
-    fs::rename(move->second, move->first, error);
-    if (error) {
-      gf_logError(fmt::format("{} could not be moved back to {}: {}", gf_pathToUtf8(move->second),
-                              gf_pathToUtf8(move->first), error.message()));
+// Takes the moves from `first` on back, last first; false when one could not be taken back.
+bool lf_undoMoves(const Moves& done, std::size_t first) {
+  bool all = true;
+  for (std::size_t k = done.size(); k > first; --k) {
+    const auto& [from, to] = done[k - 1];
+    try {
+      lf_moveFile(to, from);
+    } catch (const fs::filesystem_error& e) {
+      gf_logError(fmt::format("{} could not be moved back to {}: {}", gf_pathToUtf8(to),
+                              gf_pathToUtf8(from), e.code().message()));
+      all = false;
     }
   }
+  return all;
+}
+
+// Takes a failed swap back: the new files to scan_new, the mark away, then the previous files
+// to their places; a kill in between leaves a state that the next start finishes or undoes.
+// `newFrom` is where the new files' moves begin, once the mark is written.
+void lf_takeBack(const Moves& done, std::optional<std::size_t> newFrom) {
+  if (newFrom && !lf_undoMoves(done, *newFrom)) {
+    return;  // the mark stays: the next start finishes the swap
+  }
+  std::error_code error;
+  fs::remove(lf_forwardMark(), error);
+  if (error) {
+    gf_logError(fmt::format("{} could not be removed: {}", gf_pathToUtf8(lf_forwardMark()),
+                            error.message()));
+    return;  // the next start finishes the swap
+  }
+  lf_undoMoves(done, 0);
 }
 
 // Removes the folder and its subfolders when they hold no file; a file keeps them.
@@ -89,6 +144,42 @@ void lf_removeEmptyFolders(const fs::path& root) {
   fs::remove(root, error);
 }
 
+// Removes scan_old after a swap, its mark last; false, logged with the reason, when it cannot.
+bool lf_removeOldRoot() {
+  std::error_code error;
+  for (const FolderTrio& trio : lf_folders()) {
+    if (!error) {
+      fs::remove_all(trio.old, error);
+    }
+  }
+  if (!error) {
+    fs::remove(lf_forwardMark(), error);
+  }
+  if (!error) {
+    fs::remove_all(lf_oldRoot(), error);
+  }
+  if (error) {
+    gf_logError(
+        fmt::format("{} could not be removed: {}", gf_pathToUtf8(lf_oldRoot()), error.message()));
+  }
+  return !error;
+}
+
+void lf_writeForwardMark() {
+  std::ofstream mark(lf_forwardMark(), std::ios::binary);
+  mark.close();
+  if (!mark) {
+    throw fs::filesystem_error("write", lf_forwardMark(),
+                               std::make_error_code(std::errc::io_error));
+  }
+}
+
+// Whether a swap has passed its mark and not yet ended: scan_new may hold live files.
+bool lf_goingForward() {
+  std::error_code error;
+  return fs::exists(lf_forwardMark(), error) || error;
+}
+
 }  // namespace
 
 NewStandFiles::NewStandFiles() {
@@ -99,8 +190,10 @@ NewStandFiles::NewStandFiles() {
 
 NewStandFiles::~NewStandFiles() {
   g_buildingNewStandFiles.store(false);
-  std::error_code ignored;
-  fs::remove_all(lf_newRoot(), ignored);
+  if (!lf_goingForward()) {
+    std::error_code ignored;
+    fs::remove_all(lf_newRoot(), ignored);
+  }
 }
 
 bool NewStandFiles::swapIn() {
@@ -113,26 +206,59 @@ bool NewStandFiles::swapIn() {
         gf_pathToUtf8(lf_oldRoot()), gf_pathToUtf8(g_myORBXDir), gf_pathToUtf8(g_myThirdpartyDir)));
     return false;
   }
+  lf_endAfterMoveSeam(0);
   Moves done;
+  std::optional<std::size_t> newFrom;
   try {
     // All old files out first: a new file never meets an old one of its name.
     for (const FolderTrio& trio : lf_folders()) {
-      lf_moveFiles(trio.live, trio.old, done);
+      lf_moveFiles(trio.live, trio.old, done, true);
     }
+    fs::create_directories(lf_oldRoot());
+    lf_writeForwardMark();
+    newFrom = done.size();
     for (const FolderTrio& trio : lf_folders()) {
-      lf_moveFiles(trio.fresh, trio.live, done);
+      lf_moveFiles(trio.fresh, trio.live, done, true);
     }
   } catch (const std::exception& e) {
     gf_logError(
         fmt::format("the stand files of this airports scan could not replace those of the "
                     "previous scan ({}): the previous ones are kept",
                     e.what()));
-    lf_undoMoves(done);
+    lf_takeBack(done, newFrom);
     lf_removeEmptyFolders(lf_oldRoot());
     return false;
   }
+  lf_removeOldRoot();
+  return true;
+}
+
+bool gf_recoverStandFileSwap() {
+  lf_removeEmptyFolders(lf_oldRoot());
+  if (std::error_code error; !fs::exists(lf_oldRoot(), error) && !error) {
+    return true;
+  }
+  const bool forward = lf_goingForward();
+  try {
+    Moves done;
+    for (const FolderTrio& trio : lf_folders()) {
+      lf_moveFiles(forward ? trio.fresh : trio.old, trio.live, done, false);
+    }
+  } catch (const std::exception& e) {
+    gf_logError(
+        fmt::format("an interrupted swap of the airports scan's stand files could not be {}: {}",
+                    forward ? "finished" : "undone", e.what()));
+    return false;
+  }
+  if (!lf_removeOldRoot()) {
+    return false;
+  }
   std::error_code ignored;
-  fs::remove_all(lf_oldRoot(), ignored);
+  fs::remove_all(lf_newRoot(), ignored);
+  gf_log(forward ? "an interrupted swap of the airports scan's stand files was finished: the "
+                   "new stand files are in place"
+                 : "an interrupted swap of the airports scan's stand files was undone: the "
+                   "previous stand files are in place");
   return true;
 }
 

@@ -41,6 +41,11 @@ class NewStandFiles {
   // scan's. False when a move fails: every file is then moved back and the failure logged.
   bool swapIn();
 };
+// Finishes or undoes a swap of stand files that a kill ended half way, with one log line: forward
+// when every previous file had been moved out, else back. Called at start before any stand file
+// is read. True when no swap is left; false, with the reason logged, when one still is (no scan
+// may then build new stand files).
+bool gf_recoverStandFileSwap();
 // The folder the scan tasks write simulator add-on (simaddon) or third party stand and link
 // files into: the new scan's while a NewStandFiles lives, else the live one.
 std::filesystem::path lf_scanOutputDir(bool simaddon);
@@ -52,11 +57,11 @@ enum class AirportsScanEnd {
   kPreviousKept,  // cut short or not swapped in: the previous scan's files are kept
 };
 
-// The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short by a stop
-// or exit request keeps the previous stand files and leaves SCAN_AIRPORTS on.
+// The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short (a stop or
+// exit request, a failed walk) keeps the previous stand files and leaves SCAN_AIRPORTS on.
 void gf_scanAirports();
 AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStandFiles& newFiles);
-// False when a stop or exit request cut the folder's scan short.
+// False when the folder's scan was cut short (lf_scanBglFolder).
 bool lf_scanFolder(const std::string& folder);
 
 void lf_readSceneryCfg(std::vector<std::string>& folders);
@@ -68,7 +73,8 @@ bool lf_isStockScenery(const std::string& text);
 std::string lf_simConfigFolderText();
 
 // ---- folder walk and tasks ----
-// False when a stop or exit request ended the walk before its end (no task is left running).
+// False when the walk was cut short: a stop or exit request, or an error that ended it (a folder
+// it may not enter is logged and passed over, the walk goes on). No task is left running.
 bool lf_scanBglFolder(const std::filesystem::path& folder);
 bool lf_isBglFile(const std::string& extension);
 // Whether a path lies in the simulator's own Scenery folder (no path, when that is unknown).

@@ -1,6 +1,7 @@
 // The BGL folder walk (worker thread) and the task of one BGL file (on the folder scan's pool of
 // scan threads): each airport of the file is linked to the archive or gets a generated stand
 // file.
+#include <cstdlib>
 #include <deque>
 #include <future>
 #include <memory>
@@ -69,6 +70,74 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simSc
   return false;
 }
 
+// Whether an error of opening a folder means that the walk may not enter it (no permission, a
+// path too long for the system): such a folder is passed over, as every start would find it so.
+// Any other error (a drive gone, a read error) ends the walk.
+bool lf_mayNotEnter(const std::error_code& error) {
+  return error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
+         error == std::errc::filename_too_long;
+}
+
+// The error of opening the folder. Test seam: ZENDRIK_SCAN_NO_ENTRY names folders the walk may
+// not enter, which a test run as root cannot make otherwise.
+std::error_code lf_folderOpenError(const fs::path& folder) {
+  const char* noEntry = std::getenv("ZENDRIK_SCAN_NO_ENTRY");
+  if (noEntry != nullptr && *noEntry != '\0' && gf_pathToUtf8(folder.filename()) == noEntry) {
+    return std::make_error_code(std::errc::permission_denied);
+  }
+  std::error_code error;
+  const fs::directory_iterator probe(folder, error);
+  return error;
+}
+
+// False, with a scan-log line, for a folder the walk may not enter. Throws when the folder cannot
+// be opened for another reason: the walk cannot go on.
+bool lf_canEnter(const fs::path& folder) {
+  const std::error_code error = lf_folderOpenError(folder);
+  if (!error) {
+    return true;
+  }
+  if (!lf_mayNotEnter(error)) {
+    throw fs::filesystem_error("directory iterator cannot open directory", folder, error);
+  }
+  lf_scanLog(fmt::format("{} airports search cannot enter folder {}, skipped: {}", "===> ",
+                         gf_pathToUtf8(folder), error.message()));
+  return false;
+}
+
+// Whether the walk would descend into the entry: a folder, not a link to one.
+bool lf_descends(const fs::recursive_directory_iterator& it) {
+  std::error_code error;
+  return it.recursion_pending() && it->symlink_status(error).type() == fs::file_type::directory;
+}
+
+// Walks the folder tree, a task for each candidate; false when a stop or exit request ended the
+// walk. Throws when the walk cannot go on.
+bool lf_walkFolder(const fs::path& folder, ScanTaskPool& pool, PendingTasks& pending) {
+  if (!lf_canEnter(folder)) {
+    return true;
+  }
+  const std::string simScenery = gf_simSceneryDirText();
+  // ++ throws when the walk cannot go on
+  for (fs::recursive_directory_iterator it(folder); it != fs::recursive_directory_iterator();
+       ++it) {
+    bool stopped = false;
+    try {
+      stopped = lf_scanEntry(it, simScenery, pool, pending);
+    } catch (const std::exception& e) {
+      lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
+                             gf_pathToUtf8(folder), e.what()));
+    }
+    if (stopped) {
+      return false;
+    }
+    if (lf_descends(it) && !lf_canEnter(it->path())) {
+      it.disable_recursion_pending();
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || extension == ".bgl"; }
@@ -94,25 +163,12 @@ bool lf_scanBglFolder(const fs::path& folder) {
   } catch (const std::exception& e) {
     lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
                            gf_pathToUtf8(folder), e.what()));
-    return true;
+    return false;  // not scanned: its airports' stand files must not be dropped
   }
   PendingTasks pending;
-  bool stopped = false;
+  bool whole = false;
   try {
-    const std::string simScenery = gf_simSceneryDirText();
-    fs::recursive_directory_iterator it(folder);
-    while (it != fs::recursive_directory_iterator()) {
-      try {
-        stopped = lf_scanEntry(it, simScenery, *pool, pending);
-      } catch (const std::exception& e) {
-        lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
-                               gf_pathToUtf8(folder), e.what()));
-      }
-      if (stopped) {
-        break;
-      }
-      ++it;  // throws when the walk cannot go on
-    }
+    whole = lf_walkFolder(folder, *pool, pending);
   } catch (const std::exception& e) {
     // The tasks already started are still waited for below: they write stand files and scan-log
     // lines, which must not arrive after the scan log has been written.
@@ -130,7 +186,7 @@ bool lf_scanBglFolder(const fs::path& folder) {
                              gf_pathToUtf8(folder), e.what()));
     }
   }
-  return !stopped;
+  return whole;
 }
 
 void lf_toParkingPositions(const fs::path& bglPath) {

@@ -1,11 +1,13 @@
-// The worker's start-up: settings, folders, update check, database, detection, the airport list,
-// the enabled controls, then the scans, the park airports and the destination before the run.
+// The worker's start-up: settings, folders and an interrupted swap of stand files, update check,
+// database, detection, the airport list, the enabled controls, then the scans, the park airports
+// and the destination before the run.
 #include <fmt/format.h>
 
 #include <filesystem>
 #include <thread>
 
 #include "airports/airports.h"
+#include "airports/scan.h"
 #include "foundation/day_slots.h"
 #include "foundation/file_helpers.h"
 #include "foundation/file_names.h"
@@ -119,6 +121,7 @@ void lf_startup() {
   lf_initParameterGroups();
   g_mainWindowState.invalidate(kSettingsArea);
   lf_createFolders();
+  gf_recoverStandFileSwap();  // before anything reads a stand file
   g_userMaxLive.store(g_paramMaxLive.value());
   if (!g_restarting.load()) g_workerSeams.checkNewVersion();
   lf_enableControlsAfterStartup();

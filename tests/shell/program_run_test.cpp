@@ -594,6 +594,90 @@ TEST_F(ProgramRunTest, ACloseDuringTheAirportsScanKeepsTheStandFiles) {
   EXPECT_EQ(setting("SCAN_AIRPORTS"), "true");
 }
 
+// The live stand files (my_ORBX, my_thirdparty) with their bytes, by their paths below airports.
+Files lf_standFiles(const fs::path& airports) {
+  Files files;
+  for (const std::string folder : {"my_ORBX", "my_thirdparty"}) {
+    for (auto& [name, bytes] : lf_filesBelow(airports / folder)) files[folder + "/" + name] = bytes;
+  }
+  return files;
+}
+
+// A scan over a folder the walk cannot enter passes it over and completes. A kill after any move
+// of the swap that puts a scan's stand files in place: the next start finds them whole, the
+// previous ones byte for byte or the new set, and its scan is not refused (it reaches the swap).
+TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
+  processes_.start({"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+                    world_["download_folder"].get<std::string>(), "0"},
+                   httpLog());
+  const int httpPort = lf_portAfter(httpLog(), "Serving HTTP on 127.0.0.1 port ");
+  ASSERT_GT(httpPort, 0);
+  env_.set("ZENDRIK_DOWNLOAD_URL", fmt::format("http://127.0.0.1:{}/", httpPort));
+  env_.set("ZENDRIK_WEATHER_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
+  env_.set("ZENDRIK_TRAFFIC_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
+  setSetting("PORT_NUMBER", std::to_string(lf_freePort(SOCK_STREAM)));
+  // Two packs beside KLAX's scenery; the walk cannot enter the one it meets first.
+  const fs::path packs =
+      fs::path(world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>()) / "Packs";
+  for (const std::string icao : {"ZZPA", "ZZPB"}) {
+    fixtures::bglWriteFile(
+        packs / icao / (icao + ".bgl"),
+        fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(icao, true, 3, 34.1, -118.1)));
+  }
+  const std::string locked = fs::directory_iterator(packs)->path().filename().string();
+  env_.set("ZENDRIK_SCAN_NO_ENTRY", locked);
+  const fs::path addOns = fs::path(world_["environment"]["ZENDRIK_DRIVE_C"].get<std::string>()) /
+                          "ProgramData/Lockheed Martin/Prepar3D v5/scenery_add-ons.xml";
+  const auto setScenery = [&](bool withPacks) {
+    std::ofstream(addOns, std::ios::trunc)
+        << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n"
+        << (withPacks ? "<Path>D:\\Packs</Path>\n" : "");
+  };
+  const auto scanWhole = [&](bool withPacks) {
+    setScenery(withPacks);
+    const pid_t pid = startProgramAlone();
+    EXPECT_TRUE(lf_waitFor(
+        [&] { return lf_read(log()).find("airports scan ends") != std::string::npos; }, 120s))
+        << lf_read(log());
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(processes_.wait(pid, kEnds), 0);
+    setSetting("SCAN_AIRPORTS", "true");  // switched off by the scan
+    return lf_standFiles(program_ / "airports");
+  };
+  // The exit status of a start with the swap's seam at `moves`: 137 when it ended there.
+  const auto startEndingAfterMove = [&](int moves) {
+    env_.set("ZENDRIK_SWAP_END_AFTER", std::to_string(moves));
+    const pid_t pid = startProgramAlone();
+    const int status = processes_.wait(pid, kEnds);
+    if (status < 0) processes_.kill(pid);
+    env_.unset("ZENDRIK_SWAP_END_AFTER");
+    return status;
+  };
+  const Files plain = scanWhole(false);
+  const Files withPacks = scanWhole(true);
+  const std::string other = locked == "ZZPA" ? "ZZPB" : "ZZPA";
+  ASSERT_TRUE(withPacks.contains("my_thirdparty/" + other + ".xml"))
+      << lf_changedFiles(plain, withPacks);
+  EXPECT_FALSE(withPacks.contains("my_thirdparty/" + locked + ".xml"));
+  EXPECT_NE(lf_read(program_ / "output/info/AirportsScanLog.txt").find("cannot enter folder"),
+            std::string::npos);
+
+  const int moves = static_cast<int>(plain.size() + withPacks.size());
+  for (int move = 0; move <= moves; ++move) {
+    const Files before = lf_standFiles(program_ / "airports");
+    const bool packsLive = before == withPacks;
+    setScenery(!packsLive);
+    ASSERT_EQ(startEndingAfterMove(move), 137) << "move " << move << "\n" << lf_read(log());
+    ASSERT_EQ(startEndingAfterMove(0), 137) << "after move " << move << "\n" << lf_read(log());
+    const Files after = lf_standFiles(program_ / "airports");
+    EXPECT_TRUE(after == before || after == (packsLive ? plain : withPacks))
+        << "after move " << move << ":\n"
+        << lf_changedFiles(before, after);
+    EXPECT_EQ(lf_count(lf_read(log()), "interrupted swap of the airports scan's stand files was "),
+              move > 0 ? 1u : 0u);
+  }
+}
+
 // A burst of reports, sent as fast as loopback takes them while the program runs, leaves the
 // program's memory where it was, and the next aircraft reported comes into the simulator as it
 // does without a burst: its reports are due 30 s after they arrive.
