@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
 #include "platform/paths.h"
@@ -212,8 +213,12 @@ int gf_textFileEncoding(const fs::path& file) {
   HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", gf_pathToUtf8(file),
-                       GetLastError()));
+    std::string text = fmt::format("cannot open file {} for character encoding, err: {}",
+                                   gf_pathToUtf8(file), GetLastError());
+    // The number is Windows' code, 5 for a locked file and a folder alike (and no errno): the
+    // system's words say which it met.
+    if (const std::string why = gf_fileReadError(file); !why.empty()) text += " (" + why + ")";
+    gf_log(text);
     return kTextCannotOpen;
   }
   unsigned char head[2] = {0, 0};

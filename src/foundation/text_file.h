@@ -25,8 +25,8 @@ struct TextFile {
   std::vector<std::string> lines;
 };
 
-// The encoding code of a file; logs "cannot open file {} for character encoding, err: {}" and
-// gives kTextCannotOpen when it cannot be opened.
+// The encoding code of a file; logs "cannot open file {} for character encoding, err: {}" with
+// the system's words in parentheses and gives kTextCannotOpen when it cannot be opened.
 int gf_textFileEncoding(const std::filesystem::path& file);
 
 // Appends the file's lines, without their line ends and converted to UTF-8, to lines. UTF-16
