@@ -224,7 +224,9 @@ TEST_F(DownloadTest, FailedTransferKeepsThePreviousFileAndLeavesNoPart) {
 
   EXPECT_FALSE(gf_download(holder, m_server->url() + "P3D/archive/stock/EHAM.xml",
                            "no_such_folder/EHAM.xml", false));
-  EXPECT_TRUE(gf_testHasLine(logLines(), "could not open output file: no_such_folder/EHAM.xml"));
+  EXPECT_TRUE(gf_testHasLine(
+      logLines(),
+      "could not open output file: no_such_folder/EHAM.xml: No such file or directory"));
 }
 
 TEST(DownloadUrl, BaseUrlComesFromTheEnvironmentWithATrailingSlash) {
