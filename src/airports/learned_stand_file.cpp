@@ -129,15 +129,17 @@ void lf_applySettings(const pugi::xml_document& document) {
   }
 }
 
-// Copy of an unreadable learned file beside it, "0" before the extension.
-void lf_keepBrokenCopy(const std::filesystem::path& path) {
+// Copy of an unreadable learned file beside it, "0" before the extension; its name, or "" when
+// the file's name has no extension and no copy is made.
+std::string lf_keepBrokenCopy(const std::filesystem::path& path) {
   const std::string text = gf_pathToUtf8(path);
   const auto dot = text.rfind('.');
   if (dot == std::string::npos) {
-    return;
+    return {};
   }
   const std::string copy = text.substr(0, dot) + "0" + text.substr(dot);
   gf_copyFileOver(path, gf_pathFromUtf8(copy));
+  return copy;
 }
 
 // A damaged learned file is copied beside it, since the next save replaces it. One that cannot
@@ -148,8 +150,9 @@ void lf_learnedNotLoaded(const std::filesystem::path& path, const pugi::xml_pars
                             gf_pathToUtf8(path), gf_xmlLoadProblem(path, parsed)));
     return;
   }
-  lf_keepBrokenCopy(path);
-  gf_log(fmt::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path),
+  const std::string copy = lf_keepBrokenCopy(path);
+  const std::string saved = copy.empty() ? std::string() : ", saved as " + copy;
+  gf_log(fmt::format("{} found, but could not be loaded{}: {}", gf_pathToUtf8(path), saved,
                      parsed.description()));
 }
 

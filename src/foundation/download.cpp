@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -40,12 +41,19 @@ long lf_envSeconds(const char* name, long fallback) {
   return value;
 }
 
+// The system's words for an errno.
+std::string lf_errnoText(int error) {
+  return error != 0 ? std::generic_category().message(error) : "reason unknown";
+}
+
 // Where one transfer writes, and how much it may write.
 struct WriteTarget {
   FILE* file = nullptr;
+  fs::path path;                             // the partial file on disk
   std::uint64_t limit = kDownloadUnlimited;  // bytes
   std::uint64_t written = 0;
   bool overLimit = false;
+  int writeError = 0;  // errno of a refused write or close (a full disk)
 };
 
 size_t lf_curlWrite(char* data, size_t size, size_t count, void* target) {
@@ -55,7 +63,9 @@ size_t lf_curlWrite(char* data, size_t size, size_t count, void* target) {
     out.overLimit = true;
     return 0;  // ends the transfer
   }
+  errno = 0;
   const size_t done = std::fwrite(data, size, count, out.file);
+  if (done < count && out.writeError == 0) out.writeError = errno;
   out.written += static_cast<std::uint64_t>(done) * size;
   return done;
 }
@@ -84,10 +94,13 @@ std::optional<long> lf_badHttpStatus(CURL* curl) {
 std::string lf_failureReason(CURL* curl, CURLcode code, const WriteTarget& out,
                              std::optional<long> badStatus) {
   if (out.overLimit) return fmt::format("larger than {} bytes", out.limit);
+  if (out.writeError != 0)
+    return fmt::format("{} could not be written: {}", gf_pathToUtf8(out.path),
+                       lf_errnoText(out.writeError));
   if (code == CURLE_HTTP_RETURNED_ERROR) return fmt::format("HTTP status {}", lf_httpStatus(curl));
   if (code != CURLE_OK) return curl_easy_strerror(code);
   if (badStatus) return fmt::format("HTTP status {}", *badStatus);
-  return "file could not be written";
+  return fmt::format("{} could not be written", gf_pathToUtf8(out.path));
 }
 
 // What the progress callback watches during one transfer.
@@ -147,6 +160,20 @@ void lf_removeQuietly(const fs::path& file) {
   fs::remove(file, ec);
 }
 
+// Closes the transfer's file; the last bytes of a small file meet a full disk only here.
+bool lf_closeTarget(WriteTarget& out) {
+  errno = 0;
+  if (std::fclose(out.file) == 0) return true;
+  if (out.writeError == 0) out.writeError = errno;
+  return false;
+}
+
+// A failed download's result, with its reason for a caller that asks.
+bool lf_failed(std::string* why, const std::string& reason) {
+  if (why != nullptr) *why = reason;
+  return false;
+}
+
 }  // namespace
 
 curlHolder::curlHolder() {
@@ -171,28 +198,32 @@ std::string gf_downloadFolderUrl() {
 }
 
 bool gf_download(curlHolder& holder, const std::string& url, const fs::path& file, bool byteMode,
-                 std::uint64_t maxBytes) {
+                 std::uint64_t maxBytes, std::string* why) {
   CURL* curl = holder.handle();
-  if (curl == nullptr) return false;
+  if (curl == nullptr) return lf_failed(why, "libcurl could not be started");
   const fs::path part = lf_partPath(file);
   try {
     WriteTarget out;
+    out.path = part;
     out.file = gf_openFile(part, byteMode ? "wb" : "w");
     out.limit = maxBytes;
     if (out.file == nullptr) {
-      gf_log(fmt::format("could not open output file: {}", gf_pathToUtf8(file)));
-      return false;
+      const int error = errno;
+      const std::string failure = fmt::format("could not open output file: {}: {}",
+                                              gf_pathToUtf8(file), lf_errnoText(error));
+      gf_log(failure);
+      return lf_failed(why, failure);
     }
     TransferWatch watch;
     lf_setOptions(curl, url, out, watch);
     const CURLcode code = curl_easy_perform(curl);
-    const bool closed = std::fclose(out.file) == 0;
+    const bool closed = lf_closeTarget(out);
     const std::optional<long> badStatus = code == CURLE_OK ? lf_badHttpStatus(curl) : std::nullopt;
     if (code != CURLE_OK || !closed || badStatus) {
-      gf_log(fmt::format("download of \"{}\" failed: {}", url,
-                         lf_failureReason(curl, code, out, badStatus)));
+      const std::string failure = lf_failureReason(curl, code, out, badStatus);
+      gf_log(fmt::format("download of \"{}\" failed: {}", url, failure));
       lf_removeQuietly(part);
-      return false;
+      return lf_failed(why, failure);
     }
     fs::rename(part, file);  // replaces an older file in one step
     return true;
@@ -200,7 +231,7 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     gf_log(
         fmt::format("downloader exception: \"{}\", {} => {}", e.what(), url, gf_pathToUtf8(file)));
     lf_removeQuietly(part);
-    return false;
+    return lf_failed(why, e.what());
   }
 }
 
@@ -219,48 +250,57 @@ std::string lf_withNewlines(std::string text) {
 }
 
 // Writes the text of the archive's file entries to destination (each replacing the one
-// before). False when the archive holds no file entry or an entry cannot be read or written.
-bool lf_unzipText(ZipArchive& archive, const fs::path& destination) {
+// before). "" when done, else why not: the archive holds no file entry, or an entry cannot be
+// read or written.
+std::string lf_unzipText(ZipArchive& archive, const fs::path& destination) {
   bool wroteAny = false;
   for (const ZipEntry& entry : archive.getEntries()) {
     if (entry.isDirectory()) continue;
     const std::optional<std::string> text = archive.readAsText(entry);
     if (!text) {
       gf_logError(fmt::format("unzipping error code : {}", archive.errorCode()));
-      return false;
+      return fmt::format("{}: {}", entry.name, archive.errorText());
     }
-    if (!gf_writeStringToFile(lf_withNewlines(*text), destination, false)) {
-      gf_logError(fmt::format("could not write {}", gf_pathToUtf8(destination)));
-      return false;
+    std::string why;
+    if (!gf_writeStringToFile(lf_withNewlines(*text), destination, false, &why)) {
+      const std::string failure =
+          fmt::format("could not write {}: {}", gf_pathToUtf8(destination), why);
+      gf_logError(failure);
+      return failure;
     }
     wroteAny = true;
   }
-  return wroteAny;
+  return wroteAny ? std::string() : "it holds no file";
 }
 
 }  // namespace
 
-bool gf_downloadAndUnzip(const fs::path& zipName, const fs::path& destination) {
+bool gf_downloadAndUnzip(const fs::path& zipName, const fs::path& destination, std::string* why) {
   curlHolder holder;
   const fs::path local = zipName.filename();
-  bool result = false;
-  if (!gf_download(holder, gf_downloadBaseUrl() + zipName.generic_string(), local, true)) {
-    gf_logError(fmt::format("downloading {} failed?", gf_pathToUtf8(zipName)));
+  const std::string name = gf_pathToUtf8(zipName);
+  std::string failure;
+  if (!gf_download(holder, gf_downloadBaseUrl() + zipName.generic_string(), local, true,
+                   kDownloadUnlimited, &failure)) {
+    gf_logError(fmt::format("downloading {} failed?", name));
+    failure = fmt::format("downloading {} failed: {}", name, failure);
   } else {
     ZipArchive archive(local);
-    result = archive.open() && lf_unzipText(archive, destination);
+    failure = archive.open() ? lf_unzipText(archive, destination) : archive.errorText();
     archive.close();
-    if (!result) {
+    if (!failure.empty()) {
       std::error_code ec;
       fs::remove(destination, ec);
-      gf_logError(fmt::format("unzipping {} failed?", gf_pathToUtf8(zipName)));
+      gf_logError(fmt::format("unzipping {} failed?", name));
+      failure = fmt::format("unzipping {} failed: {}", name, failure);
     }
   }
   if (fs::exists(local)) fs::remove(local);
-  return result;
+  if (why != nullptr) *why = failure;
+  return failure.empty();
 }
 
-bool gf_downloadDbase(const fs::path& destination) {
+bool gf_downloadDbase(const fs::path& destination, std::string* why) {
   static const fs::path s_dbaseZip = "dbase.zip";
-  return gf_downloadAndUnzip(s_dbaseZip, destination);
+  return gf_downloadAndUnzip(s_dbaseZip, destination, why);
 }

@@ -49,15 +49,18 @@ std::string gf_downloadFolderUrl();
 // file and the previous file untouched. Redirects are followed (at most five, HTTP(S) only); an
 // HTTP(S) transfer succeeds only with a final status of 200. Gives up when the server does not
 // answer within the connect timeout, when it stalls, when the file grows beyond maxBytes, or
-// when the program is asked to exit.
+// when the program is asked to exit. A failure is logged; `why` (when given) receives its
+// reason, naming the local file where writing it failed.
 bool gf_download(curlHolder& holder, const std::string& url, const std::filesystem::path& file,
-                 bool byteMode, std::uint64_t maxBytes = kDownloadUnlimited);
+                 bool byteMode, std::uint64_t maxBytes = kDownloadUnlimited,
+                 std::string* why = nullptr);
 
 // Downloads base URL + zipName into the working folder, writes the text of its file entry into
 // destination and removes the zip again (also on failure). False when the download, the archive
-// or the writing of destination fails; then destination is removed.
+// or the writing of destination fails; then destination is removed and `why` (when given) says
+// which step failed, on which file, and the cause.
 bool gf_downloadAndUnzip(const std::filesystem::path& zipName,
-                         const std::filesystem::path& destination);
+                         const std::filesystem::path& destination, std::string* why = nullptr);
 
 // gf_downloadAndUnzip of "dbase.zip".
-bool gf_downloadDbase(const std::filesystem::path& destination);
+bool gf_downloadDbase(const std::filesystem::path& destination, std::string* why = nullptr);

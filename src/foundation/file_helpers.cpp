@@ -155,11 +155,17 @@ std::string gf_xmlLoadProblem(const fs::path& file, const pugi::xml_parse_result
     return "is a folder";
   }
   // The parser only says "File was not found" for a file it cannot open: ask the system why.
+  const std::string why = gf_fileReadError(file);
+  return "cannot be read: " + (why.empty() ? std::string(result.description()) : why);
+}
+
+std::string gf_fileReadError(const fs::path& file) {
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (error) return error.message();
+  if (fs::is_directory(status)) return std::generic_category().message(EISDIR);
   errno = 0;
   std::ifstream in(file, std::ios::binary);
   const int reason = errno;
-  if (!in && reason != 0) {
-    return "cannot be read: " + std::generic_category().message(reason);
-  }
-  return std::string("cannot be read: ") + result.description();
+  return in || reason == 0 ? std::string() : std::generic_category().message(reason);
 }

@@ -32,6 +32,9 @@ void gf_removeFilesInFolder(const std::filesystem::path& folder);
 // stem has exactly four characters (airport codes), in directory order; none when the folder
 // does not exist.
 std::vector<std::string> gf_getXmlFiles(const std::filesystem::path& folder);
+// Why the file cannot be opened for reading, in the system's words ("Permission denied", "Is a
+// directory", "No such file or directory"); "" when it opens or the system gives no reason.
+std::string gf_fileReadError(const std::filesystem::path& file);
 // Whether a failed load read the file: its failure then lies in the file's content.
 bool gf_xmlFileWasRead(const pugi::xml_parse_result& result);
 // What is wrong with an XML file that did not load, to follow its name in a message: "does not

@@ -26,6 +26,8 @@ constexpr const char* kVersionPath = "release/version_P3D.json";
 // A version file holds a few dozen bytes; a larger answer is no version file (and read whole,
 // a huge one would cost many times its size in memory).
 constexpr std::uint64_t kVersionFileMaxBytes = 16384;
+// How much of a version file without a version the log shows.
+constexpr std::size_t kShownContentBytes = 60;
 
 bool lf_endsWithExe(const std::string& name) {
   if (name.size() < 4) return false;
@@ -81,9 +83,20 @@ bool lf_extractInstaller(ZipArchive& archive, const ZipEntry& entry) {
   return true;
 }
 
+// What a version file without a version holds, for the log: its first line that is not blank,
+// cut short, every byte that is no printable ASCII shown as '?' (a page may be in any encoding).
+std::string lf_contentStart(const std::string& content) {
+  const std::string text = gf_trim(content);
+  std::string start = gf_trim(text.substr(0, text.find('\n'))).substr(0, kShownContentBytes);
+  for (char& c : start) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  return start;
+}
+
 }  // namespace
 
-Version gf_downloadVersion(curlHolder& holder, const std::string& url) {
+Version gf_downloadVersion(curlHolder& holder, const std::string& url, std::string* why) {
   const fs::path local = kVersionFile;
   if (!gf_download(holder, url, local, false, kVersionFileMaxBytes)) {
     gf_logError(fmt::format("downloading \"{}\" failed", url));
@@ -96,7 +109,13 @@ Version gf_downloadVersion(curlHolder& holder, const std::string& url) {
     content.resize(static_cast<std::size_t>(in.gcount()));
   }
   fs::remove(local);
-  return gf_versionOfFileText(content);
+  const Version version = gf_versionOfFileText(content);
+  if (version == Version() && why != nullptr) {
+    *why = gf_trim(content).empty()
+               ? fmt::format("\"{}\" is empty", url)
+               : fmt::format("\"{}\" holds no version: \"{}\"", url, lf_contentStart(content));
+  }
+  return version;
 }
 
 Version gf_versionOfFileText(const std::string& content) {
@@ -105,9 +124,9 @@ Version gf_versionOfFileText(const std::string& content) {
   return firstLine != Version() ? firstLine : Version(gf_trim(content));
 }
 
-Version gf_remoteVersion() {
+Version gf_remoteVersion(std::string* why) {
   curlHolder holder;
-  return gf_downloadVersion(holder, gf_downloadBaseUrl() + kVersionPath);
+  return gf_downloadVersion(holder, gf_downloadBaseUrl() + kVersionPath, why);
 }
 
 bool gf_downloadInstaller(const Version& remote) {
@@ -136,9 +155,11 @@ bool gf_downloadInstaller(const Version& remote) {
 }
 
 void gf_checkNewVersion() {
-  const Version remote = gf_remoteVersion();
+  std::string why;  // set when a file came but named no version; a failed download logged its own
+  const Version remote = gf_remoteVersion(&why);
   if (remote == Version()) {
-    gf_logError("Program Version file not found?");
+    gf_logError(why.empty() ? std::string("Program Version file not found?")
+                            : fmt::format("Program Version file not found?: {}", why));
     return;
   }
   if (remote <= g_version) return;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/log.h"
 #include "foundation/main_window_state.h"
 #include "foundation/registry_lookup.h"
@@ -72,7 +73,8 @@ bool lf_saveDocument(const pugi::xml_document& document, const fs::path& file) {
     return false;
   }
   fs::rename(temp, file, ec);
-  if (ec) fs::remove(temp, ec);
+  std::error_code ignored;  // the rename's error stays: a file not replaced is no save
+  if (ec) fs::remove(temp, ignored);
   return !ec;
 }
 
@@ -83,28 +85,36 @@ fs::path lf_backupName(const fs::path& file) {
   return gf_pathFromUtf8(text.substr(0, dot) + g_zeroString + text.substr(dot));
 }
 
-// The file is there but cannot be opened: another user's after one elevated run, or locked.
+// The file is there but cannot be opened: another user's after one elevated run, locked, or a
+// folder by that name (which the parser reports as out of memory).
 bool lf_existsUnopened(const fs::path& file, const pugi::xml_parse_result& result) {
-  if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error)
-    return false;
+  if (gf_xmlFileWasRead(result)) return false;
   std::error_code ec;
   return fs::exists(file, ec);
 }
 
+// Why the file could not be opened, in the system's words where it has them.
+std::string lf_openProblem(const fs::path& file, const pugi::xml_parse_result& result) {
+  const std::string why = gf_fileReadError(file);
+  return why.empty() ? std::string(result.description()) : why;
+}
+
 // Moves a file that cannot be opened out of the way, to the name a copy would have (an older
-// one moves one step further). Copying is no option for a file nobody can read.
-bool lf_moveAside(const fs::path& file) {
+// one moves one step further). Copying is no option for a file nobody can read. The system's
+// words for the failed opening are asked first: once moved, the file is no longer there.
+bool lf_moveAside(const fs::path& file, const pugi::xml_parse_result& result) {
+  const std::string why = lf_openProblem(file, result);
   const fs::path backup = lf_backupName(file);
   std::error_code ec;
   if (fs::exists(backup, ec)) fs::rename(backup, lf_backupName(backup), ec);
   fs::rename(file, backup, ec);
   if (ec) {
-    gf_logError(fmt::format("{} could not be opened nor moved aside: {}", gf_pathToUtf8(file),
-                            ec.message()));
+    gf_logError(fmt::format("{} could not be opened ({}) nor moved aside: {}", gf_pathToUtf8(file),
+                            why, ec.message()));
     return false;
   }
-  gf_logError(fmt::format("{} could not be opened, it is moved aside as {}", gf_pathToUtf8(file),
-                          gf_pathToUtf8(backup)));
+  gf_logError(fmt::format("{} could not be opened ({}), it is moved aside as {}",
+                          gf_pathToUtf8(file), why, gf_pathToUtf8(backup)));
   return true;
 }
 
@@ -112,7 +122,7 @@ bool lf_moveAside(const fs::path& file) {
 // the user's settings can still be recovered by hand. False when it could not be kept; then
 // the file must not be replaced.
 bool lf_keepUnreadableFile(const fs::path& file, const pugi::xml_parse_result& result) {
-  if (lf_existsUnopened(file, result)) return lf_moveAside(file);
+  if (lf_existsUnopened(file, result)) return lf_moveAside(file, result);
   if (result.status == pugi::status_file_not_found) return true;
   std::error_code ec;
   if (!fs::exists(file, ec)) return true;
@@ -243,8 +253,8 @@ void lf_saveEntry(const P& parameter, const std::string& valueText, Append appen
   if (!loaded) {
     // A file that cannot be opened is never overwritten: the settings in it would be lost.
     if (lf_existsUnopened(file, loaded)) {
-      gf_logError(
-          fmt::format("{} could not be opened, {} not saved", gf_pathToUtf8(file), parameter.name));
+      gf_logError(fmt::format("{} could not be opened ({}), {} not saved", gf_pathToUtf8(file),
+                              lf_openProblem(file, loaded), parameter.name));
       gf_logIfActive("saving xml did not work?");
       return;
     }

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "foundation/errors.h"
+#include "foundation/file_helpers.h"
 #include "foundation/log.h"
 #include "foundation/messages.h"
 #include "platform/paths.h"
@@ -156,25 +158,32 @@ fs::path lf_tempPathFor(const fs::path& file) {
   return temp;
 }
 
-// Writes through a temporary file that is renamed over the target once it is complete.
+// The system's words for the errno a failed stream left.
+std::string lf_streamError(int error) {
+  return error != 0 ? std::generic_category().message(error) : "the write failed";
+}
+
+// Writes through a temporary file that is renamed over the target once it is complete. "" when
+// written, else the system's words for the failure (a full disk may show only in the flush).
 template <typename Writer>
-bool lf_replaceFile(const fs::path& file, Writer&& write) {
+std::string lf_replaceFile(const fs::path& file, Writer&& write) {
   const fs::path temp = lf_tempPathFor(file);
-  bool ok = false;
+  std::string why;
   {
+    errno = 0;
     std::ofstream out(temp, std::ios::out | std::ios::trunc);
-    if (!out) return false;
+    if (!out) return lf_streamError(errno);
     write(out);
     out.flush();
-    ok = out.good();
+    if (!out.good()) why = lf_streamError(errno);
   }
   std::error_code ec;
-  if (ok) {
+  if (why.empty()) {
     fs::rename(temp, file, ec);
-    ok = !ec;
+    if (ec) why = ec.message();
   }
-  if (!ok) fs::remove(temp, ec);
-  return ok;
+  if (!why.empty()) fs::remove(temp, ec);
+  return why;
 }
 
 [[noreturn]] void lf_throwConversion(DWORD error, std::uint32_t direction, const char* invalid,
@@ -212,8 +221,12 @@ int gf_textFileEncoding(const fs::path& file) {
   HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    gf_log(fmt::format("cannot open file {} for character encoding, err: {}", gf_pathToUtf8(file),
-                       GetLastError()));
+    std::string text = fmt::format("cannot open file {} for character encoding, err: {}",
+                                   gf_pathToUtf8(file), GetLastError());
+    // The number is Windows' code, 5 for a locked file and a folder alike (and no errno): the
+    // system's words say which it met.
+    if (const std::string why = gf_fileReadError(file); !why.empty()) text += " (" + why + ")";
+    gf_log(text);
     return kTextCannotOpen;
   }
   unsigned char head[2] = {0, 0};
@@ -280,17 +293,21 @@ std::vector<std::string>* gf_readTextFile(TextFile& file, int reserve) {
   return file.lines.empty() ? nullptr : &file.lines;
 }
 
-bool gf_writeStringToFile(const std::string& text, const fs::path& file, bool newline) {
-  return lf_replaceFile(file, [&](std::ofstream& out) {
+bool gf_writeStringToFile(const std::string& text, const fs::path& file, bool newline,
+                          std::string* why) {
+  const std::string failure = lf_replaceFile(file, [&](std::ofstream& out) {
     out << text;
     if (newline) out << '\n';
   });
+  if (why != nullptr) *why = failure;
+  return failure.empty();
 }
 
 bool gf_writeStringVectorToFile(const std::vector<std::string>& lines, const fs::path& file) {
-  return lf_replaceFile(file, [&](std::ofstream& out) {
+  const std::string failure = lf_replaceFile(file, [&](std::ofstream& out) {
     for (const std::string& line : lines) out << line << '\n';
   });
+  return failure.empty();
 }
 
 WString Utf8ToUtf16(std::string_view utf8) {

@@ -25,8 +25,8 @@ struct TextFile {
   std::vector<std::string> lines;
 };
 
-// The encoding code of a file; logs "cannot open file {} for character encoding, err: {}" and
-// gives kTextCannotOpen when it cannot be opened.
+// The encoding code of a file; logs "cannot open file {} for character encoding, err: {}" with
+// the system's words in parentheses and gives kTextCannotOpen when it cannot be opened.
 int gf_textFileEncoding(const std::filesystem::path& file);
 
 // Appends the file's lines, without their line ends and converted to UTF-8, to lines. UTF-16
@@ -59,8 +59,10 @@ std::vector<std::string>* gf_readTextFile(TextFile& file, int reserve);
 
 // Write text (and a newline when asked) / each string and a newline. The file is replaced as a
 // whole: the text goes to a temporary file beside it that is renamed over it, so a failure never
-// leaves half a file. True when everything was written.
-bool gf_writeStringToFile(const std::string& text, const std::filesystem::path& file, bool newline);
+// leaves half a file. True when everything was written; else `why` (when given) holds the
+// system's words for the failure.
+bool gf_writeStringToFile(const std::string& text, const std::filesystem::path& file, bool newline,
+                          std::string* why = nullptr);
 bool gf_writeStringVectorToFile(const std::vector<std::string>& lines,
                                 const std::filesystem::path& file);
 

@@ -262,8 +262,9 @@ bool gf_readDbase() {
   static const std::filesystem::path fileName = "temp2.xml";
   const std::filesystem::path file = g_inputDir / fileName;
   const std::string path = gf_pathToUtf8(file);
-  if (!gf_downloadDbase(file))
-    throw std::runtime_error("data base could not be read from on-line?");
+  std::string why;
+  if (!gf_downloadDbase(file, &why))
+    throw std::runtime_error(fmt::format("data base could not be read from on-line?: {}", why));
 
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed = doc.load_file(file.c_str());

@@ -143,10 +143,15 @@ TEST_F(DownloadTest, EqualOrOlderVersionDoesNothingAndJsonVersionsRead) {
 TEST_F(DownloadTest, MissingVersionFileIsLoggedAndStartUpGoesOn) {
   if (!startServer()) GTEST_SKIP() << kNoServer;
   EXPECT_NO_THROW(gf_checkNewVersion());
+  // A file that came but names no version (a proxy's or hotel network's page) says what it holds.
+  serve("release/version_P3D.json", "\r\n<!DOCTYPE html>\r\n<html><body>Sign in</body></html>\r\n");
+  EXPECT_NO_THROW(gf_checkNewVersion());
+  const std::string url = m_server->url() + "release/version_P3D.json";
   const auto lines = logLines();
-  EXPECT_TRUE(gf_testHasLine(
-      lines, "===> downloading \"" + m_server->url() + "release/version_P3D.json\" failed"));
+  EXPECT_TRUE(gf_testHasLine(lines, "===> downloading \"" + url + "\" failed"));
   EXPECT_TRUE(gf_testHasLine(lines, "===> Program Version file not found?"));
+  EXPECT_TRUE(gf_testHasLine(lines, "===> Program Version file not found?: \"" + url +
+                                        "\" holds no version: \"<!DOCTYPE html>\""));
   EXPECT_TRUE(leftovers().empty());
 }
 
@@ -224,7 +229,9 @@ TEST_F(DownloadTest, FailedTransferKeepsThePreviousFileAndLeavesNoPart) {
 
   EXPECT_FALSE(gf_download(holder, m_server->url() + "P3D/archive/stock/EHAM.xml",
                            "no_such_folder/EHAM.xml", false));
-  EXPECT_TRUE(gf_testHasLine(logLines(), "could not open output file: no_such_folder/EHAM.xml"));
+  EXPECT_TRUE(gf_testHasLine(
+      logLines(),
+      "could not open output file: no_such_folder/EHAM.xml: No such file or directory"));
 }
 
 TEST(DownloadUrl, BaseUrlComesFromTheEnvironmentWithATrailingSlash) {

@@ -113,7 +113,7 @@ class SettingsFileTest : public ::testing::Test {
   // program; its exit code is the step's result (0 for success). Skips without the rights.
   int runAsUser(const std::function<int()>& step) {
     for (const fs::path& f : {m_work.path(), m_work.path() / "AppData", folder()})
-      fs::permissions(f, fs::perms::all);
+      fs::permissions(f, fs::perms::all, fs::perm_options::add);
     const pid_t child = ::fork();
     if (child == 0) {
       const bool dropped = ::geteuid() != 0 || (::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
@@ -344,7 +344,7 @@ TEST_F(SettingsFileTest, UnopenableFileIsMovedAsideBeforeDefaultsReplaceIt) {
             std::string::npos);
   const Lines lines = log();
   EXPECT_TRUE(gf_testHasLine(
-      lines, fmt::format("===> {} could not be opened, it is moved aside as {}",
+      lines, fmt::format("===> {} could not be opened (Permission denied), it is moved aside as {}",
                          g_parametersFile.string(), (folder() / "parameters0.xml").string())));
 }
 
@@ -359,10 +359,42 @@ TEST_F(SettingsFileTest, SaveNeverWritesAFileItCouldNotOpen) {
   EXPECT_EQ(gf_testReadAll(g_parametersFile), kUsersFile);
   EXPECT_FALSE(fs::exists(folder() / "parameters0.xml"));
   const Lines lines = log();
+  EXPECT_TRUE(
+      gf_testHasLine(lines, "===> " + g_parametersFile.string() +
+                                " could not be opened (Permission denied), MAX_LIVE not saved"));
   EXPECT_TRUE(gf_testHasLine(lines, "saving xml did not work?"));
   EXPECT_FALSE(gf_testHasLine(lines, "MAX_LIVE=12"));
 }
+
+// Root's file in a shared folder (sticky, as /tmp): the user reads it but may not replace it.
+TEST_F(SettingsFileTest, ASaveThatCannotReplaceTheFileIsReportedAsFailed) {
+  gf_testWriteFile(g_parametersFile, kUsersFile);
+  fs::permissions(folder(), fs::perms::all | fs::perms::sticky_bit);
+  const int result = runAsUser([] {
+    g_paramMaxLive.setValue(12);
+    gf_saveIntParameter(g_paramMaxLive);
+    return 0;
+  });
+  if (result == kNoRights) GTEST_SKIP() << "could not give up root's rights";
+  EXPECT_EQ(gf_testReadAll(g_parametersFile), kUsersFile);
+  EXPECT_FALSE(fs::exists(folder() / "parameters.xml.tmp"));
+  EXPECT_TRUE(gf_testHasLine(log(), "saving xml did not work?"));
+}
 #endif
+
+// A folder by the file's name: the parser calls it out of memory, the system says what it is.
+TEST_F(SettingsFileTest, AFolderByTheFilesNameIsMovedAsideWithItsCause) {
+#if !defined(_WIN32) && defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "to read a folder the parser asks for 2^63 bytes, which AddressSanitizer refuses";
+#endif
+  fs::create_directories(g_parametersFile / "notes");
+  load();
+  EXPECT_EQ(lf_entries(g_parametersFile), kDefaultFile);
+  EXPECT_TRUE(fs::is_directory(folder() / "parameters0.xml" / "notes"));
+  EXPECT_TRUE(gf_testHasLine(
+      log(), fmt::format("===> {} could not be opened (Is a directory), it is moved aside as {}",
+                         g_parametersFile.string(), (folder() / "parameters0.xml").string())));
+}
 
 TEST_F(SettingsFileTest, EntryWithoutValueIsLeftAndTheSaveReportedAsFailed) {
   const std::string file =

@@ -166,9 +166,17 @@ TEST_F(TextFileTest, MissingFileGivesCodeFiveAndFalse) {
   EXPECT_TRUE(lines.empty());
   TextFile record{"missing.cfg", {}};
   EXPECT_EQ(gf_readTextFile(record, 10), nullptr);
+  // Windows gives a folder the code of a locked file: the system's words tell them apart.
+  std::filesystem::create_directory("my_park_airports.txt");
+  EXPECT_EQ(gf_textFileEncoding("my_park_airports.txt"), kTextCannotOpen);
   gf_closeLog();
-  EXPECT_TRUE(gf_testHasLine(gf_testReadLines("Log.txt"),
-                             "cannot open file missing.cfg for character encoding, err: 2"));
+  const Lines log = gf_testReadLines("Log.txt");
+  EXPECT_TRUE(gf_testHasLine(
+      log,
+      "cannot open file missing.cfg for character encoding, err: 2 (No such file or directory)"));
+  EXPECT_TRUE(gf_testHasLine(
+      log,
+      "cannot open file my_park_airports.txt for character encoding, err: 5 (Is a directory)"));
 }
 
 TEST_F(TextFileTest, ExceptionWhileReadingIsAFailureAndKeepsTheLinesRead) {

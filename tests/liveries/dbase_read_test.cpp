@@ -5,9 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "fixtures/ai_package_writer.h"
 #include "fixtures/dbase_builder.h"
@@ -261,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(Items, DbaseBroken, ::testing::ValuesIn(kBrokenCases),
 
 TEST_F(DbaseRead, MalformedOrMissingArchive) {
   EXPECT_EQ(thrownText<std::runtime_error>([] { gf_readDbase(); }),
-            "data base could not be read from on-line?");
+            "data base could not be read from on-line?: downloading dbase.zip failed: HTTP status "
+            "404");
   EXPECT_TRUE(g_dbaseTypes.empty());
 
   fixtures::writeZip(server_.folder() / "dbase.zip", "dbase.xml", "<aircrafts><aircraft types=");
@@ -270,6 +277,38 @@ TEST_F(DbaseRead, MalformedOrMissingArchive) {
   EXPECT_TRUE(text.starts_with("60: \"" + database + "\" not read because of ")) << text;
   EXPECT_TRUE(fs::exists("input/temp2.xml"));
 }
+
+#ifndef _WIN32
+// The run ends with the file that did not fit and the system's cause, not only a guess: first
+// the archive's partial file refuses its bytes (/dev/full), then a file size limit stops the
+// database text as a full disk would.
+TEST_F(DbaseRead, AFullDiskIsNamedWithTheFileThatDidNotFit) {
+  constexpr rlim_t kDatabaseBytes = 65536;  // the text; its archive stays small
+  fixtures::DbaseContent c = testWorld();
+  c.rawItems["fixes"] = {"<pad text=\"" + std::string(kDatabaseBytes, 'x') + "\"/>"};
+  serve(c);
+  fs::create_symlink("/dev/full", "dbase.zip.part");
+  EXPECT_EQ(thrownText<std::runtime_error>([] { gf_readDbase(); }),
+            "data base could not be read from on-line?: downloading dbase.zip failed: "
+            "dbase.zip.part could not be written: No space left on device");
+
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit limited{kDatabaseBytes / 2, saved.rlim_max};
+  const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);  // a refused write, not a killed test
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  const std::string text = thrownText<std::runtime_error>([] { gf_readDbase(); });
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, savedSignal);
+  const std::string cause =
+      "could not write input/temp2.xml: " + std::generic_category().message(EFBIG);
+  EXPECT_EQ(text,
+            "data base could not be read from on-line?: unzipping dbase.zip failed: " + cause);
+  EXPECT_TRUE(contains(env_.log(), "===> " + cause + "\n"));
+  EXPECT_FALSE(fs::exists("input/temp2.xml"));
+  EXPECT_FALSE(fs::exists("dbase.zip.part"));
+}
+#endif
 
 TEST_F(DbaseRead, DemoDatabaseReadsCompletely) {
   const fixtures::DbaseContent demo = fixtures::demoDbase();
