@@ -9,7 +9,17 @@ using namespace motiontest;
 
 namespace {
 
-class StreamTest : public MotionTest {};
+// The tests that list airports of their own give the list back, even when one stops early.
+class StreamTest : public MotionTest {
+ protected:
+  void TearDown() override {
+    g_airports = m_airports;
+    MotionTest::TearDown();
+  }
+
+ private:
+  std::vector<AirportEntry> m_airports = g_airports;
+};
 
 std::int64_t dueIn(const PositionReport& r) { return r.dueTime - kNow; }
 
@@ -154,12 +164,12 @@ TEST_F(StreamTest, WaitingOnTheTaxiway) {
   }
 }
 
-// Away from every airport of the list (3 nm) a taxiing aircraft whose reports stop does not
-// wait: it stands through the 8 predicted reports one in the air flies through and is given up.
+// Farther from every airport of the list than the intake keeps ground traffic (5 nm) a taxiing
+// aircraft whose reports stop does not wait: it stands through the 8 predicted reports one in the
+// air flies through and is given up. At 3.8 nm (a hub's runway end) it waits.
 TEST_F(StreamTest, StandingOutInTheOpen) {
   g_paramLog.setValue(true);
-  const std::vector<AirportEntry> saved = g_airports;
-  for (const double airportNm : {2.9, 3.1}) {
+  for (const double airportNm : {2.9, 3.8, 5.1}) {
     g_liveAc.clear();
     const LatLon airport = gf_destination(gf_at(0, 0), 0.0, airportNm * kFeetPerNm);
     g_airports = {{"ZZZZ", "", airport.lat, airport.lon, 0.0}};
@@ -169,11 +179,10 @@ TEST_F(StreamTest, StandingOutInTheOpen) {
       g_tickCount = static_cast<std::uint32_t>(a.stream.front().dueTime);
       nextPosMain(a);
     }
-    const bool open = airportNm > 3.0;
+    const bool open = airportNm > kParkGroundRadiusNm;
     EXPECT_EQ(a.holding, !open) << airportNm;
     EXPECT_EQ(legs, open ? 9 : 1) << airportNm;
   }
-  g_airports = saved;
   EXPECT_TRUE(logged("TST1     given up: no more reports, on the ground away from any airport"));
 }
 

@@ -31,7 +31,6 @@ constexpr std::int32_t kPredictedParkedReports = 1;
 constexpr double kUserNotPlacedLat = 0.0009;  // the user aircraft still at 0,0: not placed yet
 constexpr double kUserNotPlacedLon = 0.05;
 constexpr double kRadiusMarginNm = 0.5;
-constexpr double kNearAirportNm = 3.0;  // farther from every airport an aircraft is out in the open
 constexpr double kNmPerDegreeLat = 60.0;
 constexpr char kInTheOpen[] = "no more reports, on the ground away from any airport";
 constexpr std::int32_t kGroundLookAheadS = 3;  // seconds between predicted reports
@@ -82,13 +81,15 @@ bool lf_taxiNeighbourTooClose(const AiAircraft& a) {
   });
 }
 
-// On the ground, away from every airport of the list: nothing to wait for there (a helicopter's
-// field landing, reports that jumped). A list that was never read tells nothing.
+// Away from every airport of the list, beyond the reach in which the intake keeps ground traffic
+// (a large airport's runway ends lie well off its reference point): nothing to wait for there (a
+// helicopter's field landing, reports that jumped). A list that was never read tells nothing.
 bool lf_farFromAirports(const LatLon& at) {
   if (g_airports.empty()) return false;
-  const double band = kNearAirportNm / kNmPerDegreeLat;
+  const double band = kParkGroundRadiusNm / kNmPerDegreeLat;
   return std::none_of(g_airports.begin(), g_airports.end(), [&at, band](const AirportEntry& e) {
-    return std::fabs(e.lat - at.lat) <= band && gf_distanceNm(at, {e.lat, e.lon}) <= kNearAirportNm;
+    return std::fabs(e.lat - at.lat) <= band &&
+           gf_distanceNm(at, {e.lat, e.lon}) <= kParkGroundRadiusNm;
   });
 }
 
