@@ -92,23 +92,36 @@ TEST_F(StreamTest, StandstillReports) {
   EXPECT_EQ(a.stream.front().lat, gf_at(0, 2000).lat);
 }
 
+// An approach whose predicted descent (80 ft a report) would take the aircraft into its flare
+// away from every airport is given up before: at 300 ft above the ground, after 3 reports. One
+// that descends towards an airport flies them all.
 TEST_F(StreamTest, AirborneStreamEnd) {
   struct Case {
     bool approach;
     double userNm;  // from the aircraft
     std::vector<double> speeds;  // of the predicted reports; empty: removed at once
+    double heightFt = 1500.0;
+    double airportNm = 0.0;  // the one airport listed, this far ahead (behind when negative)
   };
   const Case cases[] = {
       {false, 5.0, {190, 180.5, 171.475, 162.90125, 154.7561875, 147.018378, 139.667459, 132.684086}},
       {true, 5.0, {180, 162, 145.8, 131.22, 118.098, 118.098, 118.098, 118.098}},
-      {false, 39.6, {}}};
+      {false, 39.6, {}},
+      {true, 5.0, {180, 162, 145.8}, 300.0, -20.0},
+      {true, 5.0, {180, 162, 145.8, 131.22, 118.098, 118.098, 118.098, 118.098}, 300.0, 2.0}};
+  g_paramLog.setValue(true);
   for (const Case& c : cases) {
     g_liveAc.clear();
+    g_airports.clear();
+    if (c.airportNm != 0.0) {
+      const LatLon at = gf_destination(gf_at(0, 0), kPi / 2.0, c.airportNm * kFeetPerNm);
+      g_airports = {{"ZZZZ", "", at.lat, at.lon, 0.0}};
+    }
     g_userAcSnapshot.latitude = gf_destination(gf_at(0, 0), kPi, c.userNm * kFeetPerNm).lat;
     // Descending low enough that the approach stays: the low configuration.
     AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, 200, 0, 3000, -700)}, 90.0);
     a.approach = c.approach;
-    a.heightAboveGround = 1500.0;
+    a.heightAboveGround = c.heightFt;
     std::vector<double> speeds;
     for (int due = 0; due < 12 && a.st == kStActive; ++due) {
       g_tickCount = static_cast<std::uint32_t>(a.stream.front().dueTime);
@@ -120,6 +133,7 @@ TEST_F(StreamTest, AirborneStreamEnd) {
     EXPECT_EQ(a.st, static_cast<std::uint32_t>(kStRemovingFromSim));
     EXPECT_EQ(a.predictedReports, c.speeds.empty() ? 0 : -1);
   }
+  EXPECT_TRUE(logged("TST1     given up: no more reports, descending to the ground away from any"));
 }
 
 TEST_F(StreamTest, ParkedStreamEndReleasesTheStand) {

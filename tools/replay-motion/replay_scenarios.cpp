@@ -289,7 +289,7 @@ std::vector<TrackAircraft> lf_groundJumps() {
 
 // k): a helicopter lands in a field 6 nm from any airport, taxies off the pad and stands. The
 // traffic reader drops its reports on the ground (beyond 5 nm of the park airport): its reports
-// stop in the air, low on its approach, and the predicted descent sets it down there.
+// stop in the air, low on its approach, and the predicted descent would set it down there.
 TrackAircraft lf_outlandingHelicopter() {
   TrackAircraft a = lf_aircraft(4000051, "HELI51", "EC35", "D-HOUT");
   a.category = "A7";
@@ -410,7 +410,7 @@ Scenario lf_named(const std::string& name) {
   } else if (name == "k") {
     s.aircraft = {lf_outlandingHelicopter()};
     s.durationS = 300.0;
-    s.removalAfterLastReportS = 64.0;  // set down, then 8 predicted standstill reports
+    s.removalAfterLastReportS = 39.0;  // given up low in the air, before it would touch down
   } else if (name == "l") {
     // Four come in; nearer ones take the places of farther ones, each once that one has left.
     s.aircraft = lf_crowd(s.user);
