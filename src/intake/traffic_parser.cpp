@@ -19,7 +19,6 @@ constexpr std::uint32_t kLowestLiveKey = 10001;  // keys up to 10000 belong to s
 constexpr std::size_t kMaxRegistrationLength = 12;
 constexpr double kNearZeroLatitude = 0.0009;  // degrees: the box at 0,0 holds no real traffic
 constexpr double kNearZeroLongitude = 0.05;
-constexpr double kParkGroundRadiusNm = 5.0;  // ground traffic counts only this near the park
 constexpr double kNoAirspeed = -1.0;
 // Altitudes no aircraft reports (feet): below the deepest land, above any airliner's ceiling.
 constexpr double kLowestAltitudeFt = -2000.0;

@@ -36,6 +36,9 @@ enum TrafficField : std::size_t {
 };
 // Seconds a report waits before the engine stands at its position (the intake's report delay).
 inline constexpr double kReportDelaySec = 30.0;
+// Ground traffic is kept only this near the park airport (nm). The engine uses the same reach:
+// an aircraft on the ground farther than this from every airport is out in the open.
+inline constexpr double kParkGroundRadiusNm = 5.0;
 // A record with fewer fields than this is malformed.
 inline constexpr std::size_t kTrafficFieldsRead = kFieldCategory + 1;
 

@@ -98,7 +98,7 @@ TEST_F(UpdateTest, StandLimits) {
 // A report far from the aircraft's last one on the ground. A taxiing aircraft that held at the
 // end of its reports taxies on to where it went meanwhile; one that held after its pushback, or
 // that could not have got there by taxiing or rolling, is given up; a jump into the air from a
-// take-off run is flown.
+// take-off run is flown, and a helicopter's from wherever it stood unless faster than it flies.
 TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
   g_paramLog.setValue(true);
   const struct {
@@ -113,6 +113,8 @@ TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
       {"A320", kFsPushedBack, 0, 400, 0, 20, 4100, true},   // beyond HOLDING_THRESHOLD_METERS
       {"C172", kFsTaxi, 12, 7223, 150, 68, 4100, true},     // 3.9 nm in 41 s: 342 kt
       {"A320", kFsTaxi, 120, 2778, 500, 160, 3000, false},  // lifting off at 180 kt
+      {"EC35", kFsTaxi, 0, 1296, 500, 80, 4000, false},     // lifts off: 63 kt, flies at 80
+      {"EC35", kFsTaxi, 8, 6852, 800, 70, 3500, true},      // 3.7 nm in 35 s, flies at 70
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.northM);

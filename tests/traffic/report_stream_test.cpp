@@ -9,7 +9,17 @@ using namespace motiontest;
 
 namespace {
 
-class StreamTest : public MotionTest {};
+// The tests that list airports of their own give the list back, even when one stops early.
+class StreamTest : public MotionTest {
+ protected:
+  void TearDown() override {
+    g_airports = m_airports;
+    MotionTest::TearDown();
+  }
+
+ private:
+  std::vector<AirportEntry> m_airports = g_airports;
+};
 
 std::int64_t dueIn(const PositionReport& r) { return r.dueTime - kNow; }
 
@@ -82,23 +92,36 @@ TEST_F(StreamTest, StandstillReports) {
   EXPECT_EQ(a.stream.front().lat, gf_at(0, 2000).lat);
 }
 
+// An approach whose predicted descent (80 ft a report) would take the aircraft into its flare
+// away from every airport is given up before: at 300 ft above the ground, after 3 reports. One
+// that descends towards an airport flies them all.
 TEST_F(StreamTest, AirborneStreamEnd) {
   struct Case {
     bool approach;
     double userNm;  // from the aircraft
     std::vector<double> speeds;  // of the predicted reports; empty: removed at once
+    double heightFt = 1500.0;
+    double airportNm = 0.0;  // the one airport listed, this far ahead (behind when negative)
   };
   const Case cases[] = {
       {false, 5.0, {190, 180.5, 171.475, 162.90125, 154.7561875, 147.018378, 139.667459, 132.684086}},
       {true, 5.0, {180, 162, 145.8, 131.22, 118.098, 118.098, 118.098, 118.098}},
-      {false, 39.6, {}}};
+      {false, 39.6, {}},
+      {true, 5.0, {180, 162, 145.8}, 300.0, -20.0},
+      {true, 5.0, {180, 162, 145.8, 131.22, 118.098, 118.098, 118.098, 118.098}, 300.0, 2.0}};
+  g_paramLog.setValue(true);
   for (const Case& c : cases) {
     g_liveAc.clear();
+    g_airports.clear();
+    if (c.airportNm != 0.0) {
+      const LatLon at = gf_destination(gf_at(0, 0), kPi / 2.0, c.airportNm * kFeetPerNm);
+      g_airports = {{"ZZZZ", "", at.lat, at.lon, 0.0}};
+    }
     g_userAcSnapshot.latitude = gf_destination(gf_at(0, 0), kPi, c.userNm * kFeetPerNm).lat;
     // Descending low enough that the approach stays: the low configuration.
     AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, 200, 0, 3000, -700)}, 90.0);
     a.approach = c.approach;
-    a.heightAboveGround = 1500.0;
+    a.heightAboveGround = c.heightFt;
     std::vector<double> speeds;
     for (int due = 0; due < 12 && a.st == kStActive; ++due) {
       g_tickCount = static_cast<std::uint32_t>(a.stream.front().dueTime);
@@ -110,6 +133,7 @@ TEST_F(StreamTest, AirborneStreamEnd) {
     EXPECT_EQ(a.st, static_cast<std::uint32_t>(kStRemovingFromSim));
     EXPECT_EQ(a.predictedReports, c.speeds.empty() ? 0 : -1);
   }
+  EXPECT_TRUE(logged("TST1     given up: no more reports, descending to the ground away from any"));
 }
 
 TEST_F(StreamTest, ParkedStreamEndReleasesTheStand) {
@@ -154,12 +178,12 @@ TEST_F(StreamTest, WaitingOnTheTaxiway) {
   }
 }
 
-// Away from every airport of the list (3 nm) a taxiing aircraft whose reports stop does not
-// wait: it stands through the 8 predicted reports one in the air flies through and is given up.
+// Farther from every airport of the list than the intake keeps ground traffic (5 nm) a taxiing
+// aircraft whose reports stop does not wait: it stands through the 8 predicted reports one in the
+// air flies through and is given up. At 3.8 nm (a hub's runway end) it waits.
 TEST_F(StreamTest, StandingOutInTheOpen) {
   g_paramLog.setValue(true);
-  const std::vector<AirportEntry> saved = g_airports;
-  for (const double airportNm : {2.9, 3.1}) {
+  for (const double airportNm : {2.9, 3.8, 5.1}) {
     g_liveAc.clear();
     const LatLon airport = gf_destination(gf_at(0, 0), 0.0, airportNm * kFeetPerNm);
     g_airports = {{"ZZZZ", "", airport.lat, airport.lon, 0.0}};
@@ -169,11 +193,10 @@ TEST_F(StreamTest, StandingOutInTheOpen) {
       g_tickCount = static_cast<std::uint32_t>(a.stream.front().dueTime);
       nextPosMain(a);
     }
-    const bool open = airportNm > 3.0;
+    const bool open = airportNm > kParkGroundRadiusNm;
     EXPECT_EQ(a.holding, !open) << airportNm;
     EXPECT_EQ(legs, open ? 9 : 1) << airportNm;
   }
-  g_airports = saved;
   EXPECT_TRUE(logged("TST1     given up: no more reports, on the ground away from any airport"));
 }
 

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "intake/traffic_parser.h"
 #include "replay.h"
 #include "traffic/motion/motion_internal.h"
 
@@ -72,7 +73,8 @@ std::string lf_at(const SentPosition& p) { return fmt::format("key {} step {}", 
 void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
   Checker finite("no NaN or infinity"), moves("per-step movement"), turns("heading change"),
       pitch("pitch"), bank("bank"), pushback("straight pushback"), parked("parked on the stand"),
-      ground("on the ground no faster than it taxies or rolls");
+      ground("on the ground no faster than it taxies or rolls"),
+      field("on the ground only near the airport");
   for (const auto& [object, track] : lf_byObject(run)) {
     const std::uint32_t key = object.first;
     const double maxBank = std::max(g_catMaxBank.at(run.category.at(key)),
@@ -82,6 +84,9 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
     for (std::size_t i = 0; i < track.size(); ++i) {
       const SentPosition& p = *track[i];
       const AcPositionUpdate& q = p.pose;
+      field.expect(!p.onGround ||
+                       gf_distanceNm(kFieldPos, {q.latitude, q.longitude}) <= kParkGroundRadiusNm,
+                   lf_at(p));
       finite.expect(std::isfinite(q.latitude) && std::isfinite(q.longitude) &&
                         std::isfinite(q.pitch) && std::isfinite(q.bank) &&
                         std::isfinite(q.heading) && std::isfinite(q.altitude) &&
@@ -125,7 +130,8 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
       }
     }
   }
-  for (Checker* c : {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked, &ground}) {
+  for (Checker* c :
+       {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked, &ground, &field}) {
     out.push_back(c->check);
   }
 }

@@ -287,17 +287,18 @@ std::vector<TrackAircraft> lf_groundJumps() {
   return {c172, away, heli, flown};
 }
 
-// k): a helicopter lands 4 nm from any airport (the traffic reader passes ground reports within
-// 5 nm of the park airport), taxies off the pad and its reports stop.
+// k): a helicopter lands in a field 6 nm from any airport, taxies off the pad and stands. The
+// traffic reader drops its reports on the ground (beyond 5 nm of the park airport): its reports
+// stop in the air, low on its approach, and the predicted descent would set it down there.
 TrackAircraft lf_outlandingHelicopter() {
   TrackAircraft a = lf_aircraft(4000051, "HELI51", "EC35", "D-HOUT");
   a.category = "A7";
-  a.position = gf_destination(kFieldPos, 0.5 * kPi, 5.0 * kFeetPerNm);
+  a.position = gf_destination(kFieldPos, 0.5 * kPi, 7.0 * kFeetPerNm);
   a.altitudeFt = kFieldElevationFt + 600.0;
   a.headingDeg = 270.0;
   a.speedKt = 60.0;
   a.onGround = false;
-  const LatLon pad = gf_destination(kFieldPos, 0.5 * kPi, 4.0 * kFeetPerNm);
+  const LatLon pad = gf_destination(kFieldPos, 0.5 * kPi, 6.0 * kFeetPerNm);
   TrackLeg descend = fixtures::approachLeg(pad, kFieldElevationFt, 40.0, 6.0);
   descend.accelKtPerS = 1.0;
   TrackLeg landed = lf_onGround(fixtures::holdLeg(10.0), true);
@@ -409,7 +410,7 @@ Scenario lf_named(const std::string& name) {
   } else if (name == "k") {
     s.aircraft = {lf_outlandingHelicopter()};
     s.durationS = 300.0;
-    s.removalAfterLastReportS = 51.0;  // 8 predicted standstill reports, as in the air
+    s.removalAfterLastReportS = 39.0;  // given up low in the air, before it would touch down
   } else if (name == "l") {
     // Four come in; nearer ones take the places of farther ones, each once that one has left.
     s.aircraft = lf_crowd(s.user);

@@ -225,8 +225,10 @@ bool lf_leftItsHold(AiAircraft& a, const PositionReport& r) {
 // A report an aircraft on the ground could not have reached by taxiing or rolling since the last
 // one: the reports jumped (another transponder; a take-off while none came). Unless it lifts off
 // from a take-off run, which the ground motion flies, the aircraft is given up, and the reports
-// to come create it again where they are. (A parked aircraft's reports are judged by its stand's
-// limits; a pushing one's are not taken.) The merge has stamped the aircraft with r's time.
+// to come create it again where they are. A helicopter lifts off without a run: reported in the
+// air, it may have flown there as fast as it reports. (A parked aircraft's reports are judged by
+// its stand's limits; a pushing one's are not taken.) The merge has stamped the aircraft with
+// r's time.
 bool lf_jumpedAway(AiAircraft& a, const PositionReport& r) {
   const PositionReport& last = a.lastMerged;
   const double seconds = a.lastReportTime - a.lastMergedTime;
@@ -234,7 +236,9 @@ bool lf_jumpedAway(AiAircraft& a, const PositionReport& r) {
   if (a.st != kStActive || !a.onGround || !moving || !(seconds > 0.0)) return false;
   const double nm = gf_distanceNm(lf_pos(last), lf_pos(r));
   const double kt = nm * kSecondsPerHour / seconds;
-  if (kt <= lf_groundSpeedLimitKt(a, last, r)) return false;
+  double limitKt = lf_groundSpeedLimitKt(a, last, r);
+  if (r.airborne && a.category == kCatRotorcraft) limitKt = std::max(limitKt, r.groundSpeed);
+  if (kt <= limitKt) return false;
   if (r.airborne && last.groundSpeed >= kTakeOffRunKt) return false;
   lf_logGivenUp(a, fmt::format("reported {:.1f} nm away {:.0f} s later, {:.0f} kt on the ground",
                                nm, seconds, kt));

@@ -64,6 +64,8 @@ void lf_insertMidpoint(AiAircraft& a);
 // The midpoint, when the leg changes speed by more than 5 kt over at least 100 m.
 void lf_splitAtSpeedChange(AiAircraft& a);
 void lf_takeOffStep(AiAircraft& a);
+// Feet above its static CG height from which the flare takes a landing aircraft to the ground.
+inline constexpr double kFlareStartCgMarginFt = 30.0;
 void lf_flareStep(AiAircraft& a);
 
 // ---- Ground motion (ground_motion.cpp) ---------------------------------------------------------
@@ -89,5 +91,7 @@ void lf_pushbackWithTurn(AiAircraft& a);
 std::int64_t lf_taxiSteps(const AiAircraft& a, double distNm);
 // Fewer than two reports left: true when the stream was extended.
 bool lf_streamEnd(AiAircraft& a);
-void lf_predictedReport(AiAircraft& a, std::int32_t counter);
+// Appends a predicted report; false, appending none, when its descent would set the aircraft
+// down out in the open: it is given up instead.
+bool lf_predictedReport(AiAircraft& a, std::int32_t counter);
 void lf_arriveAtStand(AiAircraft& a);

@@ -31,9 +31,9 @@ constexpr std::int32_t kPredictedParkedReports = 1;
 constexpr double kUserNotPlacedLat = 0.0009;  // the user aircraft still at 0,0: not placed yet
 constexpr double kUserNotPlacedLon = 0.05;
 constexpr double kRadiusMarginNm = 0.5;
-constexpr double kNearAirportNm = 3.0;  // farther from every airport an aircraft is out in the open
 constexpr double kNmPerDegreeLat = 60.0;
 constexpr char kInTheOpen[] = "no more reports, on the ground away from any airport";
+constexpr char kDownInTheOpen[] = "no more reports, descending to the ground away from any airport";
 constexpr std::int32_t kGroundLookAheadS = 3;  // seconds between predicted reports
 constexpr std::int32_t kAirLookAheadS = 8;
 constexpr std::int32_t kStepsPerSecond = 100;
@@ -82,14 +82,25 @@ bool lf_taxiNeighbourTooClose(const AiAircraft& a) {
   });
 }
 
-// On the ground, away from every airport of the list: nothing to wait for there (a helicopter's
-// field landing, reports that jumped). A list that was never read tells nothing.
+// Away from every airport of the list, beyond the reach in which the intake keeps ground traffic
+// (a large airport's runway ends lie well off its reference point): nothing to wait for there (a
+// helicopter's field landing, reports that jumped). A list that was never read tells nothing.
 bool lf_farFromAirports(const LatLon& at) {
   if (g_airports.empty()) return false;
-  const double band = kNearAirportNm / kNmPerDegreeLat;
+  const double band = kParkGroundRadiusNm / kNmPerDegreeLat;
   return std::none_of(g_airports.begin(), g_airports.end(), [&at, band](const AirportEntry& e) {
-    return std::fabs(e.lat - at.lat) <= band && gf_distanceNm(at, {e.lat, e.lon}) <= kNearAirportNm;
+    return std::fabs(e.lat - at.lat) <= band &&
+           gf_distanceNm(at, {e.lat, e.lon}) <= kParkGroundRadiusNm;
   });
+}
+
+// The predicted descent of an approach brings the aircraft at r so low that the flare would set
+// it down, out in the open: its reports stopped short of every airport (a helicopter low over the
+// fields). The height is measured as the flare measures it.
+bool lf_setsDownInTheOpen(const AiAircraft& a, const PositionReport& r) {
+  double height = a.heightAboveGround - (a.altitude - r.altitude);
+  if (!g_parkAirportIcao.empty()) height = std::min(height, r.altitude - g_parkAirportElev);
+  return height <= a.staticCgHeight + kFlareStartCgMarginFt && lf_farFromAirports(lf_pos(r));
 }
 
 // An aircraft standing on the ground with nothing more reported: it waits, or is given up.
@@ -284,8 +295,7 @@ bool lf_streamEnd(AiAircraft& a) {
     return false;
   }
   if (c > 1) {
-    lf_predictedReport(a, c - 1);
-    return true;
+    return lf_predictedReport(a, c - 1);
   }
   if (c == 1) {
     a.predictedReports = -1;
@@ -296,20 +306,19 @@ bool lf_streamEnd(AiAircraft& a) {
     return false;
   }
   if (a.onGround && !inTheOpen) {
-    lf_predictedReport(a, a.fs == kFsParked ? kPredictedParkedReports : kPredictedGroundReports);
-    return true;
+    return lf_predictedReport(
+        a, a.fs == kFsParked ? kPredictedParkedReports : kPredictedGroundReports);
   }
   if (lf_userNotPlaced() ||
       gf_distanceNm({g_userAcSnapshot.latitude, g_userAcSnapshot.longitude}, lf_pos(a)) <
           g_trafficRadiusNm.load() - kRadiusMarginNm) {
-    lf_predictedReport(a, kPredictedAirReports);
-    return true;
+    return lf_predictedReport(a, kPredictedAirReports);
   }
   if (inTheOpen) lf_logGivenUp(a, kInTheOpen);
   return false;
 }
 
-void lf_predictedReport(AiAircraft& a, std::int32_t counter) {
+bool lf_predictedReport(AiAircraft& a, std::int32_t counter) {
   a.predictedReports = counter;
   const PositionReport& f = a.stream.at(0);
   PositionReport r = f;
@@ -326,7 +335,8 @@ void lf_predictedReport(AiAircraft& a, std::int32_t counter) {
     r.lon = to.lon;
     r.samePosition = to.lat == f.lat && to.lon == f.lon;
     if (!a.onGround) {
-      if (a.approach && a.approachHold == 0) {
+      const bool descends = a.approach && a.approachHold == 0;
+      if (descends) {
         r.verticalSpeed = kPredictedDescentFpm;
         r.altitude -= lookAheadS * kPredictedDescentFtPerS;
       } else if (a.fs == kFsTakeOff) {
@@ -335,6 +345,11 @@ void lf_predictedReport(AiAircraft& a, std::int32_t counter) {
       }
       r.airborne = r.altitude > 0.0;
       r.altitude = std::max(r.altitude, 0.0);
+      if (descends && lf_setsDownInTheOpen(a, r)) {
+        a.predictedReports = -1;
+        lf_logGivenUp(a, kDownInTheOpen);
+        return false;
+      }
     }
   } else {
     r.samePosition = true;
@@ -349,6 +364,7 @@ void lf_predictedReport(AiAircraft& a, std::int32_t counter) {
     }
   }
   a.stream.push_back(r);
+  return true;
 }
 
 void lf_arriveAtStand(AiAircraft& a) {

@@ -31,7 +31,7 @@ struct FlareStage {
   double altitudeChange;  // feet per step
   double verticalSpeedFpm;
 };
-constexpr FlareStage kFlareStages[] = {{30.0, -0.1, -601.0},
+constexpr FlareStage kFlareStages[] = {{kFlareStartCgMarginFt, -0.1, -601.0},
                                        {20.0, -0.07500000000000001, -450.0},
                                        {10.0, -0.05, -300.0},
                                        {3.0, -0.025, -150.0}};
