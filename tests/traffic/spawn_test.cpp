@@ -141,8 +141,8 @@ TEST_F(EngineTest, HeldBackFromAnAirborneUsersPath) {
 
 // MAX_LIVE 10 with 9 active and one being created (its request already with the simulator link):
 // a newcomer 20 nm away takes the place of the one 30 nm away, once that one has left the
-// simulator; one 29.95 nm away is dropped. A registration in the database gives the airline (its
-// operator first) and the type.
+// simulator; one 29.95 nm away is dropped, and so is one with no livery. A registration in the
+// database gives the airline (its operator first) and the type.
 TEST_F(EngineTest, MaxLiveAndDatabaseIdentity) {
   constexpr double kNmM = 1852.0;
   for (int k = 0; k < 9; ++k) {
@@ -164,4 +164,8 @@ TEST_F(EngineTest, MaxLiveAndDatabaseIdentity) {
   EXPECT_TRUE(in.airline == "KLC" && in.type == "B744" && in.cargo);
   AiAircraft& far = lf_waiting("NEW2", lf_flying(0, 29.95 * kNmM, 5000));
   EXPECT_EQ(lf_decide(far), Outcome::kDrop);
+  // One without a livery is dropped without taking the place of one 12 nm away.
+  AiAircraft& bare = lf_waiting("NOL2", lf_flying(0, 10 * kNmM, 5000), "C56X");
+  EXPECT_EQ(lf_decide(bare), Outcome::kDrop);
+  EXPECT_EQ(g_removeWait.size(), 1u);
 }

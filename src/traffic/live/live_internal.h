@@ -62,6 +62,9 @@ void gf_allLightsToggle(SimObjectNotice& entry);
 
 void lf_spawnDecision(AiAircraft& aircraft);
 void spawnLiveAc(AiAircraft& aircraft);
+// The livery of an aircraft being born: kept, remembered for its key, or matched anew. False
+// when none is found (the aircraft is dropped).
+bool lf_chooseLivery(AiAircraft& aircraft);
 void updateLiveAc(AiAircraft& aircraft);
 void decodeExisting(AiAircraft& aircraft, PositionReport& report);
 // The identity-change handling before a report is merged; false drops the report.

@@ -31,7 +31,8 @@ constexpr double kMaxClimbFpm = 2400.0;
 constexpr double kMaxDescentFpm = -3000.0;
 constexpr char kGhostMark = '_';
 
-// The livery: kept, remembered for the key, or matched anew. False drops the aircraft.
+}  // namespace
+
 bool lf_chooseLivery(AiAircraft& a) {
   if (a.livery.empty()) {
     if (const auto known = g_liveryById.find(a.key); known != g_liveryById.end()) {
@@ -50,6 +51,8 @@ bool lf_chooseLivery(AiAircraft& a) {
   if (!a.registration.empty()) g_noMatches.insert(gf_identPath(a));
   return false;
 }
+
+namespace {
 
 void lf_bornParked(AiAircraft& a, ParkPos& stand) {
   PositionReport& front = a.stream.front();

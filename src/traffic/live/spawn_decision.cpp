@@ -140,7 +140,9 @@ Decision lf_decide(AiAircraft& a) {
   if (!a.callsign.empty() && a.callsign.back() == kGhostMark && lf_isUnderscoreCopy(a.callsign)) {
     return Decision::kDrop;
   }
-  // MAX_LIVE last: an aircraft that is dropped anyway must not take another one's place.
+  // MAX_LIVE last: an aircraft that is dropped anyway (one without a livery too) must not take
+  // another one's place.
+  if (a.fs == kFsBirth && !lf_chooseLivery(a)) return Decision::kDrop;
   return lf_maxLive(a);
 }
 
