@@ -101,6 +101,14 @@ TEST_F(EngineTest, SpawnDecisions) {
        }, Outcome::kSpawnBirth},
       {"no livery", []() -> AiAircraft& { return lf_waiting("NOL1", lf_taxiing(3000, 0), "C56X"); }, Outcome::kDrop},
       {"no livery remembered", []() -> AiAircraft& { return lf_waiting("NOL1", lf_taxiing(3000, 0), "C56X"); }, Outcome::kDrop},
+      {"eleven creations waiting, its next report not due", []() -> AiAircraft& {
+         g_liveCreateWait.resize(1);
+         g_liveToCreate.assign(10, 0);  // those still to be built count too
+         return lf_waiting("BKL1", lf_taxiing(3000, 0));
+       }, Outcome::kWait},
+      {"eleven creations waiting, its next report nearly due", []() -> AiAircraft& {
+         return lf_waiting("BKL2", {lf_rep(gf_at(0, 3000), 15, 0), lf_rep(gf_at(0, 3200), 15, 300)});
+       }, Outcome::kSkip},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

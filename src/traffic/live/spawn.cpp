@@ -147,6 +147,16 @@ double lf_orZero(double v) { return std::isfinite(v) ? v : 0.0; }
 // The first pose from the front report; the key goes to the create requests.
 void lf_handOver(AiAircraft& a) {
   g_newLiveIds.push_back(a.key);
+  lf_firstPose(a);
+  gf_setState(a, kStAdding2Sim);
+  a.heldBack = false;
+  g_liveToCreate.push_back(a.key);
+  if (a.callsign.empty() || a.callsign.back() != kGhostMark) lf_ghostCheck(a.callsign);
+}
+
+}  // namespace
+
+void lf_firstPose(AiAircraft& a) {
   const PositionReport& front = a.stream.front();
   a.lat = front.lat;
   a.lon = front.lon;
@@ -156,13 +166,7 @@ void lf_handOver(AiAircraft& a) {
   a.bank = front.rollPresent ? front.roll : 0.0;
   a.pitch = lf_firstPitch(front);
   a.heading = lf_firstHeading(a);
-  gf_setState(a, kStAdding2Sim);
-  a.heldBack = false;
-  g_liveToCreate.push_back(a.key);
-  if (a.callsign.empty() || a.callsign.back() != kGhostMark) lf_ghostCheck(a.callsign);
 }
-
-}  // namespace
 
 void spawnLiveAc(AiAircraft& a) {
   if (a.stream.size() < 2) {
