@@ -231,8 +231,9 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   std::vector<std::uint32_t> refusedTags;
   for (const SimObjectNotice& n : seen) {
     if (n.kind == kNoticeCreateFailed) refusedTags.push_back(n.tag);
+    if (n.kind == kNoticeCallsignRefused) refusedTags.push_back(n.tag + 100);  // its own kind
   }
-  EXPECT_EQ(refusedTags, (std::vector<std::uint32_t>{10002, 10003, 10004}));
+  EXPECT_EQ(refusedTags, (std::vector<std::uint32_t>{10002, 10003, 10104}));
   EXPECT_FALSE(g_stopRequested.load() || g_simRequestError.load());
   EXPECT_EQ(logLines("! Simcon call to create ac in sim failed, hexid:1000").size(), 2u);
 

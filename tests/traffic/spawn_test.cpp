@@ -77,6 +77,10 @@ TEST_F(EngineTest, SpawnDecisions) {
          return lf_waiting("BLK123", lf_taxiing(3000, 0));
        }, Outcome::kDrop},
       {"a longer callsign than the blocked one", []() -> AiAircraft& { return lf_waiting("BLK1234", lf_taxiing(3000, 0)); }, Outcome::kSpawn},
+      {"a callsign the link could not send this run", []() -> AiAircraft& {
+         g_refusedCallsigns = {"KLM1234567890"};
+         return lf_waiting("KLM1234567890", lf_taxiing(3000, 0));
+       }, Outcome::kDrop},
       {"removed ghost", []() -> AiAircraft& {
          g_ghostTexts.push_back("GHO1_");
          return lf_waiting("GHO1_", lf_taxiing(3000, 0));

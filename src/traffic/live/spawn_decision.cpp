@@ -143,7 +143,8 @@ Decision lf_decide(AiAircraft& a) {
   const std::string blocked = g_paramBlockCallsign.value();
   if (!blocked.empty() && a.callsign == blocked) return Decision::kDrop;
   lf_identityFromDatabase(a);
-  if (!gf_hasCallsign(a)) return Decision::kDrop;
+  // No callsign, or one the link could not send this run (too long for a tail number).
+  if (!gf_hasCallsign(a) || g_refusedCallsigns.contains(a.callsign)) return Decision::kDrop;
   if (a.airline.empty() && !setAirlFromCallsign(a)) a.airline = kPrivateAirline;
   if (g_noMatches.contains(gf_identPath(a))) return Decision::kDrop;
   if (!a.callsign.empty() && a.callsign.back() == kGhostMark && lf_isUnderscoreCopy(a.callsign)) {

@@ -92,6 +92,9 @@ extern std::vector<SimObjectNotice> g_lightToggles;
 // Live callsigns with a trailing '_' whose aircraft the ghost check removed; never spawned again
 // in this run.
 extern std::vector<std::string> g_ghostTexts;
+// Callsigns whose creation the simulator link could not send (too long for a tail number);
+// blocked for the rest of the run.
+extern std::set<std::string> g_refusedCallsigns;
 // The parked live aircraft, sorted by ascending minutes on the stand (lf_listParkedLive).
 extern std::vector<ParkedLive> g_parkAdjustBuffer;
 // Static aircraft kept by the parking adjustments.
