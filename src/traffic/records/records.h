@@ -83,8 +83,8 @@ struct StaticRemoval {
   std::uint32_t standId = 0;
 };
 
-// Keys of spawned live aircraft whose create request is still to be built; the last is built
-// first, one per engine step.
+// Keys of spawned live aircraft whose create request is still to be built; the nearest to the
+// user is built first (of equally near ones the last), one per engine step.
 extern std::vector<std::uint32_t> g_liveToCreate;
 // Identified objects waiting for their activation (copies of the link's notices); counter =
 // engine steps since identification, -1 when done.
