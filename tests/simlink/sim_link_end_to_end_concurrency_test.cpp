@@ -420,8 +420,9 @@ TEST_F(LinkEndToEnd, CreationsPendingTogetherGetTheirOwnObjects) {
     return objectOf.size() == 4;
   }));
   for (const p3d::SimObject& o : standin->aiObjects()) {
-    const auto c = std::find_if(std::begin(creations), std::end(creations),
-                                [&](const CreateAcRequest& r) { return objectOf.at(r.tag) == o.id; });
+    const auto c = std::find_if(std::begin(creations), std::end(creations), [&](auto& r) {
+      return objectOf.at(r.tag) == o.id;
+    });
     ASSERT_NE(c, std::end(creations)) << "object " << o.id << " is no aircraft's";
     EXPECT_TRUE(o.lat == c->latitude && o.lon == c->longitude) << c->tag << " took " << o.id;
   }

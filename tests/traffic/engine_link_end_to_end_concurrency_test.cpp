@@ -123,8 +123,8 @@ TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
 }
 
 // A livery title too long for the create packet (a user's aircraft.cfg) drops its aircraft and
-// bars the title; a callsign too long for a tail number drops its aircraft and bars the
-// callsign, not the title; the run goes on. An aircraft whose creation went out just before the radius
+// bars the title; a callsign too long for a tail number drops its aircraft and bars the callsign,
+// not the title; the run goes on. An aircraft whose creation went out just before the radius
 // shrank below its distance leaves adding2sim all the same and becomes active.
 TEST_F(EngineLinkTest, LongTitleAndCreationBeyondTheRadius) {
   standin = simtest::gf_startStandin(linktest::gf_parkedScenario());

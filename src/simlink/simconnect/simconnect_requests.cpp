@@ -314,7 +314,8 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE h, LPCSTR szContainerTitle,
                                           SIMCONNECT_DATA_INITPOSITION InitPos,
                                           SIMCONNECT_DATA_REQUEST_ID RequestID) {
   return lf_request(h, 344, kAiCreateNonAtc, [&](Packet& p) {
-    if (!p.text(szContainerTitle, kNameField) || !p.text(szTailNumber, kSimConnectTailNumberField)) {
+    if (!p.text(szContainerTitle, kNameField) ||
+        !p.text(szTailNumber, kSimConnectTailNumberField)) {
       return false;
     }
     p.f64(InitPos.Latitude);
