@@ -53,3 +53,7 @@ std::size_t gf_appendTrafficReport(const TrafficReport& report);
 // Worker: moves every waiting report into `taken` (emptied first), oldest first. The buffer
 // starts afresh, so the memory of a flood goes with the taken reports.
 void gf_takeTrafficReports(std::deque<TrafficReport>& taken);
+// Worker: puts taken reports that are to wait another step back in front of those that came
+// meanwhile, oldest first; beyond kLiveTrafficBufferCap the oldest are dropped. `waiting` is
+// left empty. Returns the number dropped.
+std::size_t gf_returnTrafficReports(std::deque<TrafficReport>& waiting);

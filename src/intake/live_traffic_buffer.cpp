@@ -1,5 +1,9 @@
 // The live-traffic buffer between the traffic reader thread, which appends, and the engine step
-// on the worker, which takes every waiting report. Both hold g_trafficMutex only to move reports.
+// on the worker, which takes every waiting report and gives back those that are to wait another
+// step. Both hold g_trafficMutex only to move reports.
+#include <algorithm>
+#include <iterator>
+
 #include "intake/intake.h"
 
 std::deque<TrafficReport> g_liveTrafficBuffer;
@@ -29,4 +33,16 @@ void gf_takeTrafficReports(std::deque<TrafficReport>& taken) {
   std::lock_guard lock(g_trafficMutex);
   // A swap, not a move of the elements: the blocks the buffer grew to leave with `taken`.
   if (!g_liveTrafficBuffer.empty()) taken.swap(g_liveTrafficBuffer);
+}
+
+std::size_t gf_returnTrafficReports(std::deque<TrafficReport>& waiting) {
+  std::lock_guard lock(g_trafficMutex);
+  std::move(g_liveTrafficBuffer.begin(), g_liveTrafficBuffer.end(), std::back_inserter(waiting));
+  waiting.swap(g_liveTrafficBuffer);
+  waiting.clear();
+  std::size_t dropped = 0;
+  for (; g_liveTrafficBuffer.size() > kLiveTrafficBufferCap; ++dropped) {
+    g_liveTrafficBuffer.pop_front();
+  }
+  return dropped;
 }

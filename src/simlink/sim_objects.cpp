@@ -59,18 +59,25 @@ void lf_ownObjectIdentified(std::uint32_t objectId, std::uint32_t tag, double al
   }
 }
 
-// An object ObjectAdded announced: ours when a pending creation has its callsign.
-void lf_justAdded(std::uint32_t objectId, const AcInRangeRecord& r, const std::string& atcId) {
+// An object ObjectAdded announced: ours when a pending creation has its callsign. False when
+// more than one has it: the reply cannot tell them apart, and the object waits to be named by
+// the simulator's answer to its creation.
+bool lf_justAdded(std::uint32_t objectId, const AcInRangeRecord& r, const std::string& atcId) {
   const auto sameCallsign = [&atcId](const PendingCreate& p) { return p.callsign == atcId; };
+  if (!atcId.empty() &&
+      std::count_if(g_pendingCreates.begin(), g_pendingCreates.end(), sameCallsign) > 1) {
+    return false;
+  }
   const std::uint32_t tag = atcId.empty() ? 0 : lf_takePendingTag(sameCallsign);
   if (tag == 0) {
     gf_log(fmt::format(
         "just spawned, but not by {}, oid: {}, callsign \"{}\", "
         "altaboveGnd:{:.0f} ft, onground:{}, gnd_alt:{:.0f} ft ",
         "Zendrik_P3D", objectId, atcId, r.altitudeAboveGround, r.onGround, r.groundAltitude));
-    return;
+    return true;
   }
   lf_ownObjectIdentified(objectId, tag, r.altitudeAboveGround);
+  return true;
 }
 
 }  // namespace
@@ -92,8 +99,8 @@ void lf_handleAcInRange(const ObjectData& data) {
   AcInRangeRecord r;
   std::memcpy(&r, data.record, sizeof r);
   const std::string atcId = lf_fieldText(r.atcId, sizeof r.atcId);
-  if (g_addedObjectIds.erase(objectId) != 0) {
-    lf_justAdded(objectId, r, atcId);
+  if (g_addedObjectIds.contains(objectId)) {
+    if (lf_justAdded(objectId, r, atcId)) g_addedObjectIds.erase(objectId);
     return;
   }
   if (r.altitudeAboveGround <= kNearGroundFt && !atcId.empty() &&

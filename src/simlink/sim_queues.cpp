@@ -142,8 +142,20 @@ void lf_resetQueues() {
   g_eventQueue.clear();
 }
 
+namespace {
+
+// A creation that did not fit its packet: a callsign too long for a tail number is the aircraft's
+// own fault; otherwise the title did not fit, which is the livery's, as a refusal of the title by
+// the simulator is.
+SimObjectNotice lf_refusalNotice(const CreateAcRequest& request) {
+  const bool callsign = request.callsign.size() >= kSimConnectTailNumberField;
+  return {0, request.tag, 0, callsign ? kNoticeCallsignRefused : kNoticeCreateFailed, 0.0, 0.0};
+}
+
+}  // namespace
+
 void lf_processSimQueues() {
-  std::vector<std::uint32_t> refusedTags;
+  std::vector<SimObjectNotice> refusals;
   {
     std::unique_lock lock(g_simMutex, std::try_to_lock);
     if (!lock.owns_lock()) return;  // another thread is queueing: this frame sends nothing
@@ -159,14 +171,14 @@ void lf_processSimQueues() {
     lf_sendPositions(h);
     lf_sendClientEvents(h);
     for (const CreateAcRequest& request : g_createQueue) {
-      if (!lf_createAcInSim(request) && request.tag != 0) refusedTags.push_back(request.tag);
+      if (!lf_createAcInSim(request) && request.tag != 0) {
+        refusals.push_back(lf_refusalNotice(request));
+      }
     }
     g_createQueue.clear();
     lf_sendRemovals(h);
   }
   // As the simulator's own refusal (exception 22) would be; posted without g_simMutex, which is
   // taken after the notices' mutex.
-  for (const std::uint32_t tag : refusedTags) {
-    gf_postSimObjectNotice({0, tag, 0, kNoticeCreateFailed, 0.0, 0.0});
-  }
+  for (const SimObjectNotice& refusal : refusals) gf_postSimObjectNotice(refusal);
 }

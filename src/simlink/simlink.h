@@ -174,7 +174,9 @@ enum SimNoticeKind : std::uint32_t {
   kNoticeStaticCg = 4,          // reply 102: value1 static CG height (ft), value2 pitch (rad)
   kNoticeBlocked = 5,           // the engine's own use
   kNoticeCreateFailed = 6,      // the creation with this tag was refused (exception 22), or its
-                                // title or tail number did not fit the create packet
+                                // title did not fit the create packet
+  kNoticeCallsignRefused = 7,   // the creation with this tag was not sent: its callsign is too
+                                // long for a tail number
 };
 
 // The user aircraft's size as the engine uses it.

@@ -134,9 +134,16 @@ TEST_F(IntakeTest, FloodStopsAtTheBuffersCap) {
   EXPECT_EQ(taken.front().key, kFirstKey + 5);
   EXPECT_EQ(taken.back().key, kFirstKey + flood - 1);
   EXPECT_EQ(bufferSize(), 0u);
+  // Reports given back wait in front of those that came meanwhile, still within the cap.
   feed(Record().text());
+  EXPECT_EQ(gf_returnTrafficReports(taken), 1u);
+  EXPECT_TRUE(taken.empty());
   gf_takeTrafficReports(taken);
-  EXPECT_EQ(taken.size(), 1u);
+  ASSERT_EQ(taken.size(), kLiveTrafficBufferCap);
+  EXPECT_EQ(taken.front().key, kFirstKey + 6);
+  EXPECT_EQ(taken[kLiveTrafficBufferCap - 2].key, kFirstKey + flood - 1);
+  gf_takeTrafficReports(taken);
+  EXPECT_TRUE(taken.empty());
 }
 
 TEST_F(IntakeTest, VehiclesAreIgnored) {

@@ -231,8 +231,9 @@ TEST_F(LinkEndToEnd, AiObjectsFromCreationToRemoval) {
   std::vector<std::uint32_t> refusedTags;
   for (const SimObjectNotice& n : seen) {
     if (n.kind == kNoticeCreateFailed) refusedTags.push_back(n.tag);
+    if (n.kind == kNoticeCallsignRefused) refusedTags.push_back(n.tag + 100);  // its own kind
   }
-  EXPECT_EQ(refusedTags, (std::vector<std::uint32_t>{10002, 10003, 10004}));
+  EXPECT_EQ(refusedTags, (std::vector<std::uint32_t>{10002, 10003, 10104}));
   EXPECT_FALSE(g_stopRequested.load() || g_simRequestError.load());
   EXPECT_EQ(logLines("! Simcon call to create ac in sim failed, hexid:1000").size(), 2u);
 
@@ -386,6 +387,47 @@ TEST_F(LinkEndToEnd, RequestFailingWithTheLostConnectionLeavesTheStopToTheLink) 
   EXPECT_TRUE(g_simRequestError.load());
   EXPECT_FALSE(g_stopRequested.load());
   SimConnect_Close(h);
+}
+
+// Four creations pending at once, the objects named by a range reply before the simulator answers
+// the creations, last first; one lies beyond the radius the reply is asked within, and two share a
+// callsign (two aircraft may fly as one), which the reply cannot tell apart. Each aircraft gets the
+// object created for it, each object one aircraft.
+TEST_F(LinkEndToEnd, CreationsPendingTogetherGetTheirOwnObjects) {
+  nlohmann::json scenario = gf_parkedScenario();
+  scenario["faults"] = {{"late_answers", true}};
+  startStandin(scenario);
+  worker.start();
+  ASSERT_TRUE(worker.startFlight());
+  const double north = 52.3086 + 20.0 / 60.0;  // 20 nm from the user; the reply asks within 10 nm
+  const CreateAcRequest creations[] = {
+      {north, 4.7639, 3000, 0, 0, 180, 0, 250, "KLM10", "Stand-in A320", 10010},
+      {52.3090, 4.7650, 0, 0, 0, 90, 1, 0, "KLM11", "Stand-in A320", 10011},
+      {52.3090, 4.7660, 0, 0, 0, 90, 1, 0, "KLM77", "Stand-in A320", 10012},
+      {52.3090, 4.7670, 0, 0, 0, 90, 1, 0, "KLM77", "Stand-in A320", 10013}};
+  for (const CreateAcRequest& c : creations) gf_queueCreateAc(c);
+  ASSERT_TRUE(gf_waitUntil([&] { return standin->aiObjects().size() == 4; }));
+  {
+    std::lock_guard lock(g_simMutex);
+    SimConnect_RequestDataOnSimObjectType(g_hSimConnect.load(), kRequestAcInRange, kDefAcInRange,
+                                          18520, SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+  }
+  std::map<std::uint32_t, std::uint32_t> objectOf;  // tag -> object id
+  ASSERT_TRUE(gf_waitUntil([&] {
+    for (const SimObjectNotice& n : takeNotices()) {
+      if (n.kind == kNoticeLiveIdentified) EXPECT_TRUE(objectOf.emplace(n.tag, n.objectId).second);
+    }
+    return objectOf.size() == 4;
+  }));
+  for (const p3d::SimObject& o : standin->aiObjects()) {
+    const auto c = std::find_if(std::begin(creations), std::end(creations), [&](auto& r) {
+      return objectOf.at(r.tag) == o.id;
+    });
+    ASSERT_NE(c, std::end(creations)) << "object " << o.id << " is no aircraft's";
+    EXPECT_TRUE(o.lat == c->latitude && o.lon == c->longitude) << c->tag << " took " << o.id;
+  }
+  worker.stop();
+  EXPECT_TRUE(g_pendingCreates.empty() && g_addedObjectIds.empty());
 }
 
 }  // namespace

@@ -123,7 +123,8 @@ TEST_F(EngineLinkTest, CreateParkAndRemoveTwice) {
 }
 
 // A livery title too long for the create packet (a user's aircraft.cfg) drops its aircraft and
-// bars the title, and the run goes on. An aircraft whose creation went out just before the radius
+// bars the title; a callsign too long for a tail number drops its aircraft and bars the callsign,
+// not the title; the run goes on. An aircraft whose creation went out just before the radius
 // shrank below its distance leaves adding2sim all the same and becomes active.
 TEST_F(EngineLinkTest, LongTitleAndCreationBeyondTheRadius) {
   standin = simtest::gf_startStandin(linktest::gf_parkedScenario());
@@ -139,7 +140,14 @@ TEST_F(EngineLinkTest, LongTitleAndCreationBeyondTheRadius) {
   const std::uint32_t refusedKey = refused.key;
   const std::uint32_t key =
       enginetest::gf_live("A320", "KLM301", far, kStAdding2Sim, kFsFlying, 3000.0).key;
+  // 12 characters: one more than a tail number takes.
+  AiAircraft& tooLong =
+      enginetest::gf_live("A320", "KLM302-TAIL1", {52.3095, 4.7645}, kStAdding2Sim, kFsTaxi);
+  tooLong.livery = "Stand-in A320 KLM";
+  const std::uint32_t tooLongKey = tooLong.key;
   gf_queueCreateAc({52.309, 4.7645, 0, 0, 0, 90, 1, 0, "KLM300", kLongTitle, refusedKey});
+  gf_queueCreateAc(
+      {52.3095, 4.7645, 0, 0, 0, 90, 1, 0, "KLM302-TAIL1", "Stand-in A320 KLM", tooLongKey});
   gf_queueCreateAc({far.lat, far.lon, 3000, 0, 0, 180, 0, 250, "KLM301", "Stand-in A320", key});
   ASSERT_TRUE(linktest::gf_waitUntil([&] {
     {  // the range asked within 10 nm, as the engine asks it
@@ -153,6 +161,9 @@ TEST_F(EngineLinkTest, LongTitleAndCreationBeyondTheRadius) {
   }));
   EXPECT_EQ(gf_liveByKey(refusedKey), nullptr);
   EXPECT_TRUE(gf_isFailedLivery(kLongTitle));
+  EXPECT_EQ(gf_liveByKey(tooLongKey), nullptr);
+  EXPECT_FALSE(gf_isFailedLivery("Stand-in A320 KLM")) << "the callsign is to blame, not the title";
+  EXPECT_EQ(g_failedLiveries.size(), 1u);
   EXPECT_FALSE(g_stopRequested.load() || g_simRequestError.load());
   g_failedLiveries.clear();
 }

@@ -77,6 +77,10 @@ TEST_F(EngineTest, SpawnDecisions) {
          return lf_waiting("BLK123", lf_taxiing(3000, 0));
        }, Outcome::kDrop},
       {"a longer callsign than the blocked one", []() -> AiAircraft& { return lf_waiting("BLK1234", lf_taxiing(3000, 0)); }, Outcome::kSpawn},
+      {"a callsign the link could not send this run", []() -> AiAircraft& {
+         g_refusedCallsigns = {"KLM1234567890"};
+         return lf_waiting("KLM1234567890", lf_taxiing(3000, 0));
+       }, Outcome::kDrop},
       {"removed ghost", []() -> AiAircraft& {
          g_ghostTexts.push_back("GHO1_");
          return lf_waiting("GHO1_", lf_taxiing(3000, 0));
@@ -101,6 +105,14 @@ TEST_F(EngineTest, SpawnDecisions) {
        }, Outcome::kSpawnBirth},
       {"no livery", []() -> AiAircraft& { return lf_waiting("NOL1", lf_taxiing(3000, 0), "C56X"); }, Outcome::kDrop},
       {"no livery remembered", []() -> AiAircraft& { return lf_waiting("NOL1", lf_taxiing(3000, 0), "C56X"); }, Outcome::kDrop},
+      {"eleven creations waiting, its next report not due", []() -> AiAircraft& {
+         g_liveCreateWait.resize(1);
+         g_liveToCreate.assign(10, 0);  // those still to be built count too
+         return lf_waiting("BKL1", lf_taxiing(3000, 0));
+       }, Outcome::kWait},
+      {"eleven creations waiting, its next report nearly due", []() -> AiAircraft& {
+         return lf_waiting("BKL2", {lf_rep(gf_at(0, 3000), 15, 0), lf_rep(gf_at(0, 3200), 15, 300)});
+       }, Outcome::kSkip},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -141,8 +153,8 @@ TEST_F(EngineTest, HeldBackFromAnAirborneUsersPath) {
 
 // MAX_LIVE 10 with 9 active and one being created (its request already with the simulator link):
 // a newcomer 20 nm away takes the place of the one 30 nm away, once that one has left the
-// simulator; one 29.95 nm away is dropped. A registration in the database gives the airline (its
-// operator first) and the type.
+// simulator; one 29.95 nm away is dropped, and so is one with no livery. A registration in the
+// database gives the airline (its operator first) and the type.
 TEST_F(EngineTest, MaxLiveAndDatabaseIdentity) {
   constexpr double kNmM = 1852.0;
   for (int k = 0; k < 9; ++k) {
@@ -164,4 +176,8 @@ TEST_F(EngineTest, MaxLiveAndDatabaseIdentity) {
   EXPECT_TRUE(in.airline == "KLC" && in.type == "B744" && in.cargo);
   AiAircraft& far = lf_waiting("NEW2", lf_flying(0, 29.95 * kNmM, 5000));
   EXPECT_EQ(lf_decide(far), Outcome::kDrop);
+  // One without a livery is dropped without taking the place of one 12 nm away.
+  AiAircraft& bare = lf_waiting("NOL2", lf_flying(0, 10 * kNmM, 5000), "C56X");
+  EXPECT_EQ(lf_decide(bare), Outcome::kDrop);
+  EXPECT_EQ(g_removeWait.size(), 1u);
 }

@@ -103,6 +103,7 @@ void lf_readFaults(const nlohmann::json& f, Faults& out) {
   }
   out.oversizeAt = lf_number(f, "oversize_at", -1);
   out.oversizeBytes = f.value("oversize_bytes", std::uint32_t{0});
+  out.lateAnswers = f.value("late_answers", false);
 }
 
 }  // namespace

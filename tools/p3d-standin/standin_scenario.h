@@ -59,6 +59,9 @@ struct Faults {
   std::vector<StallWindow> stalls;  // no Frame events and periodic data during these
   double oversizeAt = -1;      // send one oversize message at this time after Open
   std::uint32_t oversizeBytes = 0;
+  // Hold the answer to each creation (its object id) until after the next reply to a request
+  // for the aircraft in range, then send the held ones last first.
+  bool lateAnswers = false;
 };
 
 struct Scenario {

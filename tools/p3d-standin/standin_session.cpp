@@ -371,7 +371,13 @@ void Session::onCreate(const Request& r, P3dStandin::Outbox& out) {
   m_server.log(fmt::format("client {} created object {} \"{}\" ({})", m_id, o.id, o.title,
                            o.atcId));
   m_server.traceCreated(m_id, o);
-  send(MessageWriter(kRecvAssignedObjectId).u32(r.u[2]).u32(o.id).finish(), out);
+  std::vector<std::uint8_t> answer =
+      MessageWriter(kRecvAssignedObjectId).u32(r.u[2]).u32(o.id).finish();
+  if (faults.lateAnswers) {
+    m_heldAnswers.push_back(std::move(answer));
+  } else {
+    send(std::move(answer), out);
+  }
   for (const auto& s : m_server.liveSessionsLocked()) {
     if (const std::uint32_t ev = s->subscription("objectadded")) {
       s->send(MessageWriter(kRecvObjectAddRemove).u32(kSystemEventGroup).u32(ev).u32(o.id)
@@ -440,14 +446,16 @@ void Session::answer(const DataRequest& q, P3dStandin::Outbox& out) {
     return;
   }
   const std::vector<std::uint32_t> ids = world.objectsWithin(q.radiusMetres, q.objectType);
-  if (ids.empty()) {
-    answerObject(q, kRecvSimObjectDataByType, 0, 0, 0, out);
-    return;
-  }
+  if (ids.empty()) answerObject(q, kRecvSimObjectDataByType, 0, 0, 0, out);
   const auto n = static_cast<std::uint32_t>(ids.size());
   for (std::uint32_t i = 0; i < n; ++i) {
     answerObject(q, kRecvSimObjectDataByType, ids[i], i + 1, n, out);
   }
+  // The answers to creations held back (late_answers) follow the reply, last first.
+  for (auto held = m_heldAnswers.rbegin(); held != m_heldAnswers.rend(); ++held) {
+    send(std::move(*held), out);
+  }
+  m_heldAnswers.clear();
 }
 
 void Session::answerObject(const DataRequest& q, std::uint32_t recvId, std::uint32_t objectId,

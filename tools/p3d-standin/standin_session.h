@@ -89,6 +89,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<std::uint32_t, std::uint32_t> m_groupPriority;
   std::map<std::uint32_t, std::vector<std::uint32_t>> m_groups;
   std::vector<DataRequest> m_periodic;
+  std::vector<std::vector<std::uint8_t>> m_heldAnswers;  // to creations, with late_answers
   std::size_t m_nextEvent = 0;
   bool m_dropped = false;
   bool m_oversizeSent = false;

@@ -55,8 +55,11 @@ struct Scenario {
   double shrinkRadiusToNm = 0.0;
   // The expected life of each callsign (spawn, drop, respawn, removal ...); empty: not checked.
   std::map<std::string, std::vector<std::string>> lives;
+  // > 0: the records come in groups that share one time stamp, this many seconds apart, as
+  // RealTraffic sends them; each aircraft must be taken at once and created nearest first.
+  double groupEveryS = 0.0;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "m"
+std::vector<std::string> scenarioNames();  // "a" .. "n"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
@@ -117,6 +120,21 @@ struct ReplayRun {
   std::size_t mostLiveObjects = 0;
   std::int64_t stepsAboveMaxLive = 0;
   std::int64_t firstCreationStep = -1;  // the step after which the simulator got a creation
+  // Per key, the step its first report was fed and where, and the first step the engine held a
+  // record of it.
+  struct FirstReport {
+    std::int64_t step = 0;
+    LatLon at;
+  };
+  std::map<std::uint32_t, FirstReport> firstReports;
+  std::map<std::uint32_t, std::int64_t> firstRecordStep;
+  // With the fake simulator: each creation it got, in order, with the step and where.
+  struct Creation {
+    std::int64_t step = 0;
+    std::uint32_t key = 0;
+    LatLon at;
+  };
+  std::vector<Creation> creationsSent;
 };
 
 ReplayRun gf_replay(const Scenario& scenario, const ReplayOptions& options);

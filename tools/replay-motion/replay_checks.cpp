@@ -221,6 +221,38 @@ void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& o
   for (Checker* c : {&once, &removal, &milestones, &descent, &errors}) out.push_back(c->check);
 }
 
+// Traffic in groups: each aircraft has its record within a second of its first report, and all
+// are created nearest to the user (at their first reports) first, one every 50 steps as the
+// engine paces creations.
+void lf_checkGroups(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  constexpr std::int64_t kStepsPerSecond = 100;
+  constexpr std::int64_t kCreationEverySteps = 50;
+  Checker taken("every aircraft taken with its first report"), nearest("nearest created first"),
+      paced("one creation every 50 steps");
+  for (const auto& [key, first] : run.firstReports) {
+    const auto held = run.firstRecordStep.find(key);
+    const std::int64_t after = held == run.firstRecordStep.end() ? -1 : held->second - first.step;
+    taken.expect(after >= 0 && after < kStepsPerSecond,
+                 fmt::format("key {}: a record {} steps after its first report", key, after));
+  }
+  paced.expect(run.creationsSent.size() == s.aircraft.size(),
+               fmt::format("{} of {} created", run.creationsSent.size(), s.aircraft.size()));
+  const auto firstNm = [&](std::uint32_t key) {
+    const auto first = run.firstReports.find(key);
+    return first == run.firstReports.end() ? 0.0 : gf_distanceNm(s.user, first->second.at);
+  };
+  for (std::size_t i = 1; i < run.creationsSent.size(); ++i) {
+    const ReplayRun::Creation& a = run.creationsSent[i - 1];
+    const ReplayRun::Creation& b = run.creationsSent[i];
+    nearest.expect(firstNm(b.key) >= firstNm(a.key),
+                   fmt::format("key {} at {:.2f} nm after key {} at {:.2f} nm", b.key,
+                               firstNm(b.key), a.key, firstNm(a.key)));
+    paced.expect(b.step - a.step == kCreationEverySteps,
+                 fmt::format("key {} {} steps after key {}", b.key, b.step - a.step, a.key));
+  }
+  for (Checker* c : {&taken, &nearest, &paced}) out.push_back(c->check);
+}
+
 }  // namespace
 
 std::vector<std::string> gf_milestones(const ReplayRun& run) {
@@ -265,6 +297,7 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
   if (scenario.noseAlongMotion) lf_checkNose(run, checks);
   lf_checkLife(scenario, run, checks);
+  if (scenario.groupEveryS > 0.0) lf_checkGroups(scenario, run, checks);
   Checker records("every object created and removed once, no record stuck, no stand lost");
   for (const std::string& p : run.problems) records.expect(false, p);
   checks.push_back(records.check);

@@ -62,7 +62,12 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
     const fixtures::FlownTrack flown = fixtures::flyTrack(a);
     const bool noisy = std::find(s.noisy.begin(), s.noisy.end(), a.id) != s.noisy.end();
     std::size_t count = 0;
+    double group = s.startS;
     for (fixtures::TrackState state : fixtures::sampleReports(a, flown, s.startS, s.durationS)) {
+      if (s.groupEveryS > 0.0) {  // the aircraft's n-th report in the n-th group
+        state.t = group;
+        group += s.groupEveryS;
+      }
       const fixtures::TrackAircraft reported = lf_reported(s, a, state.t);
       records.push_back({state.t, fixtures::rttfcRecord(reported, state, kRecordingEpochS)});
       run.topSpeedKt[a.id] = std::max(run.topSpeedKt[a.id], state.speedKt);
@@ -143,7 +148,7 @@ class Driver {
     bool closed = false;
     for (std::int64_t step = 0;; ++step) {
       const double now = m_scenario.startS + static_cast<double>(step) / kStepsPerSecond;
-      for (; next < records.size() && records[next].t <= now; ++next) feed(records[next]);
+      for (; next < records.size() && records[next].t <= now; ++next) feed(records[next], step);
       if (!closed && now > lastS + kCloseAfterS) {
         lf_closeRun();
         closed = true;
@@ -165,7 +170,7 @@ class Driver {
 
  private:
   // What the traffic reader does with a datagram.
-  void feed(const Record& record) {
+  void feed(const Record& record, std::int64_t step) {
     std::vector<std::string_view> fields;
     gf_splitTrafficFields(record.line, fields);
     TrafficFilterContext context;
@@ -180,6 +185,8 @@ class Driver {
     TrafficReport& r = parsed.report;
     r.position.dueTime = static_cast<std::int32_t>(g_tickCount.load() + kReportDelaySteps);
     m_run.lastReportS[r.key] = record.t;
+    m_run.firstReports.try_emplace(r.key,
+                                   ReplayRun::FirstReport{step, {r.position.lat, r.position.lon}});
     if (r.position.rollPresent) {
       m_run.maxRollRad[r.key] = std::max(m_run.maxRollRad[r.key], std::fabs(r.position.roll));
     }
@@ -201,6 +208,7 @@ class Driver {
     std::map<std::uint32_t, std::uint32_t> states;
     for (const AiAircraft& a : g_liveAc) {
       states[a.key] = a.st;
+      m_run.firstRecordStep.try_emplace(a.key, step);
       m_callsigns[a.key] = a.callsign;
       if (a.objectId != 0) m_run.objectIds[a.key] = a.objectId;
       if (a.st == kStActive && a.objectId != 0) {

@@ -84,7 +84,10 @@ class FakeSim : public SimSide {
       if (it != m_objects.end()) run.events.push_back({it->second.key, e.eventId, e.data});
     }
     if (!creates.empty() && run.firstCreationStep < 0) run.firstCreationStep = n;
-    for (const CreateAcRequest& c : creates) create(c, run);
+    for (const CreateAcRequest& c : creates) {
+      run.creationsSent.push_back({n, c.tag, {c.latitude, c.longitude}});
+      create(c, run);
+    }
     for (const std::uint32_t id : removes) remove(id, run);
     countLiveObjects(run);
     if (n % (fastRange ? kFastRangeEvery : kRangeEvery) == 0) reportHeights();

@@ -361,6 +361,30 @@ std::vector<TrackAircraft> lf_crowd(const LatLon& user) {
   return crowd;
 }
 
+// n): forty airliners 3 to 8 nm around the user, in no order of distance, each reported every
+// 10 s in groups that share one time stamp; each flies at right angles to its line to the user.
+std::vector<TrackAircraft> lf_groupedTraffic(const LatLon& user) {
+  constexpr std::uint32_t kCount = 40;
+  std::vector<TrackAircraft> group;
+  for (std::uint32_t k = 0; k < kCount; ++k) {
+    const std::uint32_t rank = k * 17 % kCount;  // the order of distance differs from the records'
+    TrackAircraft a = lf_aircraft(4000081 + k, "", "A320", "");
+    a.callsign = fmt::format("GRP{:02}", k);
+    a.registration = fmt::format("D-AG{:02}", k);
+    a.seed = 81 + k;
+    const double bearing = 2.0 * kPi * k / kCount;
+    a.position = gf_destination(user, bearing, (3.0 + 5.0 * rank / (kCount - 1)) * kFeetPerNm);
+    a.altitudeFt = 6000.0 + 100.0 * k;
+    a.headingDeg = std::fmod(bearing * kRadToDeg + 90.0, 360.0);
+    a.speedKt = 220.0;
+    a.onGround = false;
+    a.minIntervalS = a.maxIntervalS = 10.0;
+    a.legs = {lf_leg(70.0)};
+    group.push_back(a);
+  }
+  return group;
+}
+
 Scenario lf_named(const std::string& name) {
   Scenario s;
   s.name = name;
@@ -423,6 +447,10 @@ Scenario lf_named(const std::string& name) {
     s.durationS = 120.0;
     s.shrinkRadiusToNm = 10.0;
     s.lives = {{"SHR71", {"spawn", "removal", "gone"}}};
+  } else if (name == "n") {
+    s.aircraft = lf_groupedTraffic(s.user);
+    s.durationS = 60.0;
+    s.groupEveryS = 10.0;
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -437,7 +465,7 @@ Scenario lf_named(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> scenarioNames() {
-  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m"};
+  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n"};
 }
 
 std::vector<Livery> gf_replayLiveries() {

@@ -4,6 +4,7 @@
 // received messages wait in the connection's queue until SimConnect_CallDispatch delivers them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/win32.h"
@@ -12,6 +13,8 @@
 constexpr HRESULT kSimConnectInvalidArg = static_cast<HRESULT>(0x80070057);      // E_INVALIDARG
 constexpr HRESULT kSimConnectStringTooLong = static_cast<HRESULT>(0x8007007A);  // text does not fit
 constexpr HRESULT kSimConnectBadMessage = static_cast<HRESULT>(0x8007000D);      // framing error
+// Bytes of a creation's tail number, with its terminating zero.
+constexpr std::size_t kSimConnectTailNumberField = 12;
 
 constexpr DWORD SIMCONNECT_UNUSED = 0xFFFFFFFFu;
 constexpr DWORD SIMCONNECT_OBJECT_ID_USER = 0;

@@ -68,7 +68,6 @@ enum : std::uint32_t {
 };
 
 constexpr std::size_t kNameField = 256;        // application, event, datum and units names
-constexpr std::size_t kTailNumberField = 12;
 constexpr std::size_t kFlightPlanPathField = 260;
 
 // A packet under construction: a cursor over the reserved bytes of the send buffer.
@@ -315,7 +314,8 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE h, LPCSTR szContainerTitle,
                                           SIMCONNECT_DATA_INITPOSITION InitPos,
                                           SIMCONNECT_DATA_REQUEST_ID RequestID) {
   return lf_request(h, 344, kAiCreateNonAtc, [&](Packet& p) {
-    if (!p.text(szContainerTitle, kNameField) || !p.text(szTailNumber, kTailNumberField)) {
+    if (!p.text(szContainerTitle, kNameField) ||
+        !p.text(szTailNumber, kSimConnectTailNumberField)) {
       return false;
     }
     p.f64(InitPos.Latitude);

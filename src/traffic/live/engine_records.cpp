@@ -97,6 +97,7 @@ void gf_resetTraffic() {
   }
   g_lightToggles.clear();
   g_ghostTexts.clear();
+  g_refusedCallsigns.clear();
   g_staticCandidates.clear();
   g_liveToCreate.clear();
   g_staticAc.clear();

@@ -2,7 +2,9 @@
 // and the pace at which removals, creations, new reports, the range request and the user
 // position go out. Also MAX_LIVE and the reservation of the engine's containers. Worker thread.
 #include <algorithm>
+#include <deque>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -13,6 +15,7 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "traffic/live/live_internal.h"
+#include "traffic/motion/motion.h"
 #include "traffic/records/records.h"
 
 namespace {
@@ -61,13 +64,60 @@ void lf_backToSpawnDecision(std::uint32_t key) {
   if (a != nullptr && a->st == kStAdding2Sim) gf_setState(*a, kStBuffer);
 }
 
+CreateAcRequest lf_liveCreateRequest(const AiAircraft& a) {
+  const bool onGround = !a.stream.empty() && !a.stream.back().airborne;
+  return {a.lat, a.lon, a.altitude, a.pitch * kRadToDeg, a.bank * kRadToDeg, a.heading * kRadToDeg,
+          onGround ? 1u : 0u, 0, a.callsign, a.livery, a.key};
+}
+
+// A request that waited while its aircraft's reports went on (a group is created one every 50
+// steps): the aircraft appears at the report due now, not where its turn was taken, or it would
+// race through the reports it missed to catch up with them.
+void lf_catchUp(CreateAcRequest& request) {
+  AiAircraft* a = gf_liveByKey(request.tag);
+  if (a == nullptr || a->st != kStAdding2Sim) return;
+  const std::int64_t now = g_tickCount.load();
+  std::deque<PositionReport>& stream = a->stream;
+  bool moved = false;
+  while (stream.size() > 2 && stream[1].airborne == stream[0].airborne &&
+         stream[1].dueTime - kSpawnLeadSteps <= now) {
+    stream.pop_front();
+    moved = true;
+  }
+  if (!moved) return;
+  lf_firstPose(*a);
+  request = lf_liveCreateRequest(*a);
+}
+
+// The aircraft whose request is built next: the nearest to the user of those waiting (of equally
+// near ones the last spawned), so that a group that spawned in one step is created nearest first.
+std::uint32_t lf_takeNearestToCreate() {
+  auto nearest = g_liveToCreate.begin();
+  if (!lf_userNotPlaced()) {
+    const LatLon user{g_userAcSnapshot.latitude, g_userAcSnapshot.longitude};
+    double nearestNm = std::numeric_limits<double>::infinity();
+    for (auto it = g_liveToCreate.begin(); it != g_liveToCreate.end(); ++it) {
+      const AiAircraft* a = gf_liveByKey(*it);
+      const double nm = a == nullptr ? 0.0 : gf_distanceNm(user, {a->lat, a->lon});
+      if (nm <= nearestNm) {
+        nearest = it;
+        nearestNm = nm;
+      }
+    }
+  }
+  const std::uint32_t key = *nearest;
+  g_liveToCreate.erase(nearest);
+  return key;
+}
+
 // One creation, a live one first; a static one only when no live one waits, and with it the
 // next static candidate is taken. Without a waiting static request the next candidate is taken
 // at once, so that the static parking starts and goes on after a dropped candidate.
 void lf_handOverCreation() {
   if (!g_liveCreateWait.empty()) {
-    const CreateAcRequest request = std::move(g_liveCreateWait.front());
+    CreateAcRequest request = std::move(g_liveCreateWait.front());
     g_liveCreateWait.pop_front();
+    lf_catchUp(request);
     if (lf_beyondTrafficRadius({request.latitude, request.longitude})) {
       lf_backToSpawnDecision(request.tag);
       return;
@@ -115,11 +165,7 @@ void gf_liveTrafficStep() {
     if (n % kCreationEvery == 0) lf_handOverCreation();
   }
   lf_takeNewAc();
-  if (!g_liveToCreate.empty()) {
-    const std::uint32_t key = g_liveToCreate.back();
-    g_liveToCreate.pop_back();
-    lf_queueLiveCreate(key);
-  }
+  if (!g_liveToCreate.empty()) lf_queueLiveCreate(lf_takeNearestToCreate());
   if (n % (g_fastRangeRequest ? kFastRangeEvery : kRangeEvery) == 0) lf_requestAircraftInRange();
   if (n % kUserPositionEvery == 0) {
     gf_sendUserPosition();
@@ -167,10 +213,7 @@ void lf_queueLiveCreate(std::uint32_t key) {
     a->eraseMe = true;
     return;
   }
-  const bool onGround = !a->stream.empty() && !a->stream.back().airborne;
-  g_liveCreateWait.push_back({a->lat, a->lon, a->altitude, a->pitch * kRadToDeg,
-                              a->bank * kRadToDeg, a->heading * kRadToDeg, onGround ? 1u : 0u, 0,
-                              a->callsign, a->livery, a->key});
+  g_liveCreateWait.push_back(lf_liveCreateRequest(*a));
 }
 
 void gf_enforceMaxLive() {

@@ -12,6 +12,9 @@
 // ---- Constants ----------------------------------------------------------------------------------
 
 inline constexpr std::uint32_t kFirstLiveKey = kLastStaticTag + 1;
+// An aircraft is decided this many steps before its front report is due (a moving ground
+// aircraft earlier).
+inline constexpr std::int64_t kSpawnLeadSteps = 100;
 
 // An angle brought into (-pi, pi].
 double lf_signedAngle(double radians);
@@ -34,8 +37,9 @@ enum class ReportFate {
   kBadNumbers,
 };
 // Takes every report waiting in g_liveTrafficBuffer and hands each to lf_takeReport, oldest
-// first, starting at most two new aircraft (the reports of further unknown aircraft are
-// dropped); returns how many reports there were.
+// first, starting at most two new aircraft, the nearest to the user first; the reports of
+// further unknown aircraft wait for a later step (of a flood, those of the farthest are
+// dropped). Returns how many reports were taken.
 std::size_t lf_takeNewAc();
 // Merges the report into the live aircraft with its key, or starts a new aircraft with it.
 ReportFate lf_takeReport(TrafficReport& report);
@@ -62,6 +66,11 @@ void gf_allLightsToggle(SimObjectNotice& entry);
 
 void lf_spawnDecision(AiAircraft& aircraft);
 void spawnLiveAc(AiAircraft& aircraft);
+// The livery of an aircraft being born: kept, remembered for its key, or matched anew. False
+// when none is found (the aircraft is dropped).
+bool lf_chooseLivery(AiAircraft& aircraft);
+// The aircraft's pose from its front report (position, attitude, heading), as it is created.
+void lf_firstPose(AiAircraft& aircraft);
 void updateLiveAc(AiAircraft& aircraft);
 void decodeExisting(AiAircraft& aircraft, PositionReport& report);
 // The identity-change handling before a report is merged; false drops the report.

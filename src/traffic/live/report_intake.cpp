@@ -6,6 +6,9 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -36,6 +39,10 @@ constexpr double kParkGroundBandFt = 120.0;
 constexpr double kNoParkElevationFt = -1000.0;
 // New aircraft started a step: the spawn pacing and its creation backlog expect no more.
 constexpr std::size_t kNewAircraftPerStep = 2;
+// Reports of aircraft without a record that wait for their turn: groups as RealTraffic sends
+// them (a few hundred records share a time stamp) wait whole; of a flood, the farthest aircraft
+// are dropped, so that a step stays short and the next aircraft near the user is not held up.
+constexpr std::size_t kNewReportsWaiting = 1000;
 
 double lf_trackDiffDeg(double a, double b) {
   const double d = std::fmod(std::fabs(a - b), 360.0);
@@ -136,6 +143,72 @@ bool lf_finite(const TrafficReport& r) {
          !std::isinf(p.altitude) && !std::isinf(p.groundSpeed);
 }
 
+// Takes one report; a failure drops it (logged where it arose) and the run goes on.
+void lf_takeOrDrop(TrafficReport& report) {
+  try {
+    lf_takeReport(report);
+  } catch (const qvb::UserErrorException&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+// An aircraft without a record among the taken reports: its distance from the user at its first
+// report there, and its reports' places among the taken ones (in `places`, from begin to end).
+struct Newcomer {
+  double nm = 0.0;
+  std::size_t first = 0;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+// The aircraft without a record, nearest to the user first (in the order they came while the
+// user aircraft is not placed). `places` holds (key, place) of their reports; it is sorted so
+// that each aircraft's reports lie together in the order they came.
+std::vector<Newcomer> lf_newcomersNearestFirst(
+    const std::deque<TrafficReport>& taken,
+    std::vector<std::pair<std::uint32_t, std::size_t>>& places) {
+  std::sort(places.begin(), places.end());
+  const bool placed = !lf_userNotPlaced();
+  const LatLon user{g_userAcSnapshot.latitude, g_userAcSnapshot.longitude};
+  std::vector<Newcomer> newcomers;
+  for (std::size_t begin = 0, end = 0; begin < places.size(); begin = end) {
+    while (end < places.size() && places[end].first == places[begin].first) ++end;
+    const std::size_t first = places[begin].second;
+    const double nm = placed ? gf_distanceNm(user, lf_pos(taken[first].position)) : 0.0;
+    newcomers.push_back({nm, first, begin, end});
+  }
+  std::sort(newcomers.begin(), newcomers.end(), [](const Newcomer& a, const Newcomer& b) {
+    return std::tie(a.nm, a.first) < std::tie(b.nm, b.first);
+  });
+  return newcomers;
+}
+
+// New aircraft keep the engine's pace, nearest first: beyond it a group of unknown aircraft
+// would fill the records and the creation backlog at once. The others' reports wait for a later
+// step, those of the farthest beyond kNewReportsWaiting dropped.
+void lf_startNewcomers(std::deque<TrafficReport>& taken,
+                       std::vector<std::pair<std::uint32_t, std::size_t>>& places) {
+  std::vector<bool> waits(taken.size(), false);
+  std::size_t started = 0;
+  std::size_t waiting = 0;
+  for (const Newcomer& n : lf_newcomersNearestFirst(taken, places)) {
+    if (started < kNewAircraftPerStep) {
+      for (std::size_t k = n.begin; k < n.end; ++k) lf_takeOrDrop(taken[places[k].second]);
+      if (gf_liveByKey(places[n.begin].first) != nullptr) ++started;
+    } else if (waiting < kNewReportsWaiting) {
+      for (std::size_t k = n.begin; k < n.end; ++k) waits[places[k].second] = true;
+      waiting += n.end - n.begin;
+    }
+  }
+  if (waiting == 0) return;
+  std::deque<TrafficReport> back;
+  for (std::size_t i = 0; i < taken.size(); ++i) {
+    if (waits[i]) back.push_back(std::move(taken[i]));
+  }
+  gf_returnTrafficReports(back);
+}
+
 }  // namespace
 
 bool lf_categoryAllowed(std::uint32_t category) {
@@ -167,18 +240,15 @@ std::size_t lf_takeNewAc() {
   // merges run without it (they queue client events under g_simMutex).
   std::deque<TrafficReport> taken;
   gf_takeTrafficReports(taken);
-  std::size_t started = 0;
-  for (TrafficReport& report : taken) {
-    // New aircraft keep the engine's pace: beyond it a flood of unknown aircraft would fill the
-    // records and the creation backlog. Such an aircraft comes in with a later report.
-    if (started == kNewAircraftPerStep && gf_liveByKey(report.key) == nullptr) continue;
-    try {
-      if (lf_takeReport(report) == ReportFate::kNewAircraft) ++started;
-    } catch (const qvb::UserErrorException&) {
-      throw;
-    } catch (const std::exception&) {
-      // Logged where it arose; one bad report is dropped and the run goes on.
+  std::vector<std::pair<std::uint32_t, std::size_t>> places;  // of aircraft without a record
+  for (std::size_t i = 0; i < taken.size(); ++i) {
+    TrafficReport& r = taken[i];
+    if (gf_liveByKey(r.key) == nullptr && lf_finite(r) && r.key >= kFirstLiveKey) {
+      places.emplace_back(r.key, i);
+    } else {
+      lf_takeOrDrop(r);
     }
   }
+  if (!places.empty()) lf_startNewcomers(taken, places);
   return taken.size();
 }

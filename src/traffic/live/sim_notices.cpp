@@ -151,6 +151,22 @@ void lf_createFailed(std::uint32_t key) {
   gf_liveryNotCreated(refused);
 }
 
+// The link could not send the creation: its callsign is too long for a tail number. The record
+// leaves and the callsign is blocked for the run; the livery is not to blame.
+void lf_callsignRefused(std::uint32_t key) {
+  if (key <= kLastStaticTag) {
+    if (StaticAircraft* s = gf_staticByKey(key)) lf_eraseStatic(*s);
+    return;
+  }
+  AiAircraft* a = gf_liveByKey(key);
+  if (a == nullptr) return;
+  gf_log(fmt::format("{} blocked for this run: its callsign is too long for a tail number",
+                     gf_acDescription(*a)));
+  g_refusedCallsigns.insert(a->callsign);
+  lf_releaseStand(*a);
+  lf_eraseLive(*a);
+}
+
 void lf_handleNotice(const SimObjectNotice& n) {
   switch (n.kind) {
     case kNoticeLiveIdentified:
@@ -175,6 +191,9 @@ void lf_handleNotice(const SimObjectNotice& n) {
       break;
     case kNoticeCreateFailed:
       lf_createFailed(n.tag);
+      break;
+    case kNoticeCallsignRefused:
+      lf_callsignRefused(n.tag);
       break;
     default:
       break;

@@ -31,7 +31,8 @@ constexpr double kMaxClimbFpm = 2400.0;
 constexpr double kMaxDescentFpm = -3000.0;
 constexpr char kGhostMark = '_';
 
-// The livery: kept, remembered for the key, or matched anew. False drops the aircraft.
+}  // namespace
+
 bool lf_chooseLivery(AiAircraft& a) {
   if (a.livery.empty()) {
     if (const auto known = g_liveryById.find(a.key); known != g_liveryById.end()) {
@@ -50,6 +51,8 @@ bool lf_chooseLivery(AiAircraft& a) {
   if (!a.registration.empty()) g_noMatches.insert(gf_identPath(a));
   return false;
 }
+
+namespace {
 
 void lf_bornParked(AiAircraft& a, ParkPos& stand) {
   PositionReport& front = a.stream.front();
@@ -144,6 +147,16 @@ double lf_orZero(double v) { return std::isfinite(v) ? v : 0.0; }
 // The first pose from the front report; the key goes to the create requests.
 void lf_handOver(AiAircraft& a) {
   g_newLiveIds.push_back(a.key);
+  lf_firstPose(a);
+  gf_setState(a, kStAdding2Sim);
+  a.heldBack = false;
+  g_liveToCreate.push_back(a.key);
+  if (a.callsign.empty() || a.callsign.back() != kGhostMark) lf_ghostCheck(a.callsign);
+}
+
+}  // namespace
+
+void lf_firstPose(AiAircraft& a) {
   const PositionReport& front = a.stream.front();
   a.lat = front.lat;
   a.lon = front.lon;
@@ -153,13 +166,7 @@ void lf_handOver(AiAircraft& a) {
   a.bank = front.rollPresent ? front.roll : 0.0;
   a.pitch = lf_firstPitch(front);
   a.heading = lf_firstHeading(a);
-  gf_setState(a, kStAdding2Sim);
-  a.heldBack = false;
-  g_liveToCreate.push_back(a.key);
-  if (a.callsign.empty() || a.callsign.back() != kGhostMark) lf_ghostCheck(a.callsign);
 }
-
-}  // namespace
 
 void spawnLiveAc(AiAircraft& a) {
   if (a.stream.size() < 2) {

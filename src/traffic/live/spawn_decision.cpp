@@ -17,7 +17,6 @@
 namespace {
 
 constexpr std::int64_t kGroundLeadSteps = 300;  // a moving ground aircraft is decided earlier
-constexpr std::int64_t kLeadSteps = 100;
 constexpr std::size_t kMaxCreateBacklog = 10;
 constexpr double kAirUserNm = 1.5;         // ground aircraft near an airborne user
 constexpr double kAirUserAglFt = 1000.0;
@@ -77,6 +76,11 @@ Decision lf_holdBack(AiAircraft& a) {
   return Decision::kSkip;
 }
 
+// More than 10 creations wait: requests to be handed to the link, and those still to be built.
+bool lf_createBacklogFull() {
+  return g_liveCreateWait.size() + g_liveToCreate.size() > kMaxCreateBacklog;
+}
+
 bool lf_mixedStream(const AiAircraft& a) {
   const auto airborne = [](const PositionReport& r) { return r.airborne; };
   return std::any_of(a.stream.begin(), a.stream.end(), airborne) &&
@@ -124,23 +128,31 @@ Decision lf_decide(AiAircraft& a) {
   if (a.stream.empty()) return Decision::kDrop;
   const PositionReport& front = a.stream.front();
   const bool movingOnGround = !front.airborne && front.groundSpeed != 0.0;
-  const std::int64_t lead = movingOnGround ? kGroundLeadSteps : kLeadSteps;
-  if (static_cast<std::int64_t>(g_tickCount.load()) < front.dueTime - lead) return Decision::kWait;
+  const std::int64_t lead = movingOnGround ? kGroundLeadSteps : kSpawnLeadSteps;
+  const auto now = static_cast<std::int64_t>(g_tickCount.load());
+  if (now < front.dueTime - lead) return Decision::kWait;
   if (a.stream.size() == 1 || lf_isGhostText(a.callsign)) return Decision::kDrop;
   if (lf_beyondTrafficRadius(lf_pos(front))) return Decision::kSkip;
   if (lf_mixedStream(a)) return Decision::kSkip;
   if (const Decision held = lf_holdBack(a); held != Decision::kGoOn) return held;
-  if (g_liveCreateWait.size() > kMaxCreateBacklog && a.fs == kFsBirth) return Decision::kSkip;
+  if (a.fs == kFsBirth && lf_createBacklogFull()) {
+    // Its turn comes as the creations go out (a group that came at once is created one by one):
+    // it waits with its reports, dropping only a front report whose successor is nearly due.
+    return now < a.stream[1].dueTime - lead ? Decision::kWait : Decision::kSkip;
+  }
   const std::string blocked = g_paramBlockCallsign.value();
   if (!blocked.empty() && a.callsign == blocked) return Decision::kDrop;
   lf_identityFromDatabase(a);
-  if (!gf_hasCallsign(a)) return Decision::kDrop;
+  // No callsign, or one the link could not send this run (too long for a tail number).
+  if (!gf_hasCallsign(a) || g_refusedCallsigns.contains(a.callsign)) return Decision::kDrop;
   if (a.airline.empty() && !setAirlFromCallsign(a)) a.airline = kPrivateAirline;
   if (g_noMatches.contains(gf_identPath(a))) return Decision::kDrop;
   if (!a.callsign.empty() && a.callsign.back() == kGhostMark && lf_isUnderscoreCopy(a.callsign)) {
     return Decision::kDrop;
   }
-  // MAX_LIVE last: an aircraft that is dropped anyway must not take another one's place.
+  // MAX_LIVE last: an aircraft that is dropped anyway (one without a livery too) must not take
+  // another one's place.
+  if (a.fs == kFsBirth && !lf_chooseLivery(a)) return Decision::kDrop;
   return lf_maxLive(a);
 }
 

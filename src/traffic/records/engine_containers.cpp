@@ -17,6 +17,7 @@ bool g_fastRangeRequest = false;
 std::vector<std::uint32_t> g_liveToCreate;
 std::vector<SimObjectNotice> g_lightToggles;
 std::vector<std::string> g_ghostTexts;
+std::set<std::string> g_refusedCallsigns;
 std::vector<ParkedLive> g_parkAdjustBuffer;
 std::vector<KeptStatic> g_parkOptionCandidates;
 std::vector<StaticRemoval> g_staticRemovals;

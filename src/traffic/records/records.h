@@ -83,8 +83,8 @@ struct StaticRemoval {
   std::uint32_t standId = 0;
 };
 
-// Keys of spawned live aircraft whose create request is still to be built; the last is built
-// first, one per engine step.
+// Keys of spawned live aircraft whose create request is still to be built; the nearest to the
+// user is built first (of equally near ones the last), one per engine step.
 extern std::vector<std::uint32_t> g_liveToCreate;
 // Identified objects waiting for their activation (copies of the link's notices); counter =
 // engine steps since identification, -1 when done.
@@ -92,6 +92,9 @@ extern std::vector<SimObjectNotice> g_lightToggles;
 // Live callsigns with a trailing '_' whose aircraft the ghost check removed; never spawned again
 // in this run.
 extern std::vector<std::string> g_ghostTexts;
+// Callsigns whose creation the simulator link could not send (too long for a tail number);
+// blocked for the rest of the run.
+extern std::set<std::string> g_refusedCallsigns;
 // The parked live aircraft, sorted by ascending minutes on the stand (lf_listParkedLive).
 extern std::vector<ParkedLive> g_parkAdjustBuffer;
 // Static aircraft kept by the parking adjustments.
