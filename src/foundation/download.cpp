@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "foundation/file_helpers.h"
 #include "foundation/log.h"
 #include "foundation/run_state.h"
 #include "foundation/text_file.h"
@@ -39,11 +40,6 @@ long lf_envSeconds(const char* name, long fallback) {
   const auto [end, ec] = std::from_chars(view.data(), view.data() + view.size(), value);
   if (ec != std::errc() || end != view.data() + view.size() || value <= 0) return fallback;
   return value;
-}
-
-// The system's words for an errno.
-std::string lf_errnoText(int error) {
-  return error != 0 ? std::generic_category().message(error) : "reason unknown";
 }
 
 // Where one transfer writes, and how much it may write.
@@ -96,7 +92,7 @@ std::string lf_failureReason(CURL* curl, CURLcode code, const WriteTarget& out,
   if (out.overLimit) return fmt::format("larger than {} bytes", out.limit);
   if (out.writeError != 0)
     return fmt::format("{} could not be written: {}", gf_pathToUtf8(out.path),
-                       lf_errnoText(out.writeError));
+                       gf_errnoText(out.writeError, "reason unknown"));
   if (code == CURLE_HTTP_RETURNED_ERROR) return fmt::format("HTTP status {}", lf_httpStatus(curl));
   if (code != CURLE_OK) return curl_easy_strerror(code);
   if (badStatus) return fmt::format("HTTP status {}", *badStatus);
@@ -209,8 +205,9 @@ bool gf_download(curlHolder& holder, const std::string& url, const fs::path& fil
     out.limit = maxBytes;
     if (out.file == nullptr) {
       const int error = errno;
-      const std::string failure = fmt::format("could not open output file: {}: {}",
-                                              gf_pathToUtf8(file), lf_errnoText(error));
+      const std::string failure =
+          fmt::format("could not open output file: {}: {}", gf_pathToUtf8(file),
+                      gf_errnoText(error, "reason unknown"));
       gf_log(failure);
       return lf_failed(why, failure);
     }

@@ -48,10 +48,14 @@ std::string gf_folderWriteError(const fs::path& folder) {
   if (out) out.close();
   const int error = errno;
   std::string why;
-  if (!out) why = error != 0 ? std::generic_category().message(error) : "the write failed";
+  if (!out) why = gf_errnoText(error, "the write failed");
   std::error_code ignored;
   fs::remove(probe, ignored);
   return why;
+}
+
+std::string gf_errnoText(int error, const char* unknown) {
+  return error != 0 ? std::generic_category().message(error) : unknown;
 }
 
 std::size_t gf_countFiles(const fs::path& folder) {
@@ -167,5 +171,5 @@ std::string gf_fileReadError(const fs::path& file) {
   errno = 0;
   std::ifstream in(file, std::ios::binary);
   const int reason = errno;
-  return in || reason == 0 ? std::string() : std::generic_category().message(reason);
+  return in ? std::string() : gf_errnoText(reason, "");
 }

@@ -22,6 +22,8 @@ bool gf_copyFileOver(const std::filesystem::path& from, const std::filesystem::p
 // Why nothing can be written in the folder (read-only, full, missing), or "" when it can: a few
 // bytes go to g_writeCheckFileName there, flushed, and the file is removed again.
 std::string gf_folderWriteError(const std::filesystem::path& folder);
+// The system's words for an errno a failed call left; `unknown` when it left none.
+std::string gf_errnoText(int error, const char* unknown);
 // Regular files directly in the folder; 0 when the folder does not exist.
 std::size_t gf_countFiles(const std::filesystem::path& folder);
 // Deletes the regular files directly in the folder; folders in it stay (a user's own park

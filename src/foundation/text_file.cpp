@@ -158,11 +158,6 @@ fs::path lf_tempPathFor(const fs::path& file) {
   return temp;
 }
 
-// The system's words for the errno a failed stream left.
-std::string lf_streamError(int error) {
-  return error != 0 ? std::generic_category().message(error) : "the write failed";
-}
-
 // Writes through a temporary file that is renamed over the target once it is complete. "" when
 // written, else the system's words for the failure (a full disk may show only in the flush).
 template <typename Writer>
@@ -172,10 +167,10 @@ std::string lf_replaceFile(const fs::path& file, Writer&& write) {
   {
     errno = 0;
     std::ofstream out(temp, std::ios::out | std::ios::trunc);
-    if (!out) return lf_streamError(errno);
+    if (!out) return gf_errnoText(errno, "the write failed");
     write(out);
     out.flush();
-    if (!out.good()) why = lf_streamError(errno);
+    if (!out.good()) why = gf_errnoText(errno, "the write failed");
   }
   std::error_code ec;
   if (why.empty()) {
