@@ -1,5 +1,6 @@
 // The airports scan driver (worker thread, at start-up when SCAN_AIRPORTS is on): folders,
-// the BGL scan into new stand files that replace the previous ones once it completes,
+// the BGL scan into new stand files that replace the previous ones once it completes (those of
+// airports behind a folder it passed over are kept),
 // AirportsScanLog.txt, and the stand files to be learned off line (TBLO).
 #include <fmt/format.h>
 
@@ -17,6 +18,7 @@
 #include "foundation/meta_block.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
+#include "foundation/strings.h"
 #include "foundation/text_file.h"
 #include "platform/paths.h"
 #include "platform/win32.h"
@@ -129,6 +131,7 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
   }
   // Each scan reports its own result, not one of an earlier scan of this process.
   g_scanFoundAirports.store(false);
+  g_scanPassedOver = {};
   {
     std::lock_guard lock(g_scanLogMutex);
     g_scanLogLines.reserve(kScanLogReserve);
@@ -142,7 +145,9 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
         "scan runs again at the next start");
     return AirportsScanEnd::kPreviousKept;
   }
-  if (!newFiles.swapIn()) {
+  // Passed over, a folder's airports are not found: their previous files are kept.
+  const bool partial = g_scanPassedOver.count > 0;
+  if ((partial && !newFiles.keepAirportsNotFound()) || !newFiles.swapIn()) {
     return AirportsScanEnd::kPreviousKept;
   }
   g_tbloCount = 0;  // TBLO held the previous scan's copies until now
@@ -183,7 +188,11 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
     }
   }
   const bool found = g_scanFoundAirports.load();
-  if (found) {
+  if (partial) {
+    gf_log(fmt::format("Airports scan partial: {} folder{} passed over, the first {}",
+                       g_scanPassedOver.count, gf_plural(g_scanPassedOver.count),
+                       g_scanPassedOver.first));
+  } else if (found) {
     gf_log("Airports scan successful");
   }
   return found ? AirportsScanEnd::kFound : AirportsScanEnd::kNothingFound;

@@ -3,11 +3,13 @@
 // only once the scan has completed. A scan cut short by a close, or one that fails, leaves the
 // previous files as they were; a swap that a kill ends half way is finished or undone at the
 // next start.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "airports/scan.h"
 #include "foundation/file_names.h"
 #include "foundation/log.h"
+#include "foundation/strings.h"
 #include "platform/paths.h"
 
 namespace {
@@ -76,6 +79,26 @@ void lf_moveFile(const fs::path& from, const fs::path& to) {
   fs::rename(from, to);
 }
 
+// The regular files of a folder; none when it does not exist.
+std::vector<fs::path> lf_regularFiles(const fs::path& folder) {
+  std::vector<fs::path> files;
+  if (fs::is_directory(folder)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      if (entry.is_regular_file()) {
+        files.push_back(entry.path());
+      }
+    }
+  }
+  return files;
+}
+
+// The airport a stand or link file belongs to, in capitals: "KLAX" of KLAX.xml and KLAX.txt.
+std::string lf_airportOf(const fs::path& file) {
+  std::string airport = gf_pathToUtf8(file.stem());
+  std::transform(airport.begin(), airport.end(), airport.begin(), gf_asciiUpper);
+  return airport;
+}
+
 // Moves the regular files of one folder into another (made when missing); folders in it stay
 // (a user's own park airport folders in my_thirdparty). Throws at the first move that fails.
 // `swap`: the swap's own moves, which its test seam counts.
@@ -83,12 +106,7 @@ void lf_moveFiles(const fs::path& from, const fs::path& to, Moves& done, bool sw
   if (!fs::is_directory(from)) {
     return;
   }
-  std::vector<fs::path> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
-    if (entry.is_regular_file()) {
-      files.push_back(entry.path());
-    }
-  }
+  const std::vector<fs::path> files = lf_regularFiles(from);
   fs::create_directories(to);
   for (const fs::path& file : files) {
     const fs::path target = to / file.filename();
@@ -230,6 +248,35 @@ bool NewStandFiles::swapIn() {
     return false;
   }
   lf_removeOldRoot();
+  return true;
+}
+
+bool NewStandFiles::keepAirportsNotFound() {
+  std::size_t kept = 0;
+  try {
+    std::set<std::string> found;
+    for (const FolderTrio& trio : lf_folders()) {
+      for (const fs::path& file : lf_regularFiles(trio.fresh)) {
+        found.insert(lf_airportOf(file));
+      }
+    }
+    for (const FolderTrio& trio : lf_folders()) {
+      for (const fs::path& file : lf_regularFiles(trio.live)) {
+        if (!found.contains(lf_airportOf(file))) {
+          fs::create_directories(trio.fresh);
+          fs::copy_file(file, trio.fresh / file.filename());
+          ++kept;
+        }
+      }
+    }
+  } catch (const std::exception& e) {
+    gf_logError(fmt::format("the stand files of the airports this scan did not find could not "
+                            "be kept ({}): the previous ones are kept",
+                            e.what()));
+    return false;
+  }
+  gf_log(fmt::format("{} stand file{} of airports this scan did not find kept", kept,
+                     gf_plural(kept)));
   return true;
 }
 

@@ -40,6 +40,10 @@ class NewStandFiles {
   // Replaces the regular files of my_ORBX and my_thirdparty (their folders stay) with this
   // scan's. False when a move fails: every file is then moved back and the failure logged.
   bool swapIn();
+  // Copies the previous files of every airport that has no file in this scan's folders into
+  // them, so that the swap keeps them: a scan that passed over a folder has not seen the
+  // airports behind it. False, logged, when a file cannot be copied.
+  bool keepAirportsNotFound();
 };
 // Finishes or undoes a swap of stand files that a kill ended half way, with one log line: forward
 // when every previous file had been moved out, else back. Called at start before any stand file

@@ -4,6 +4,7 @@
 std::vector<std::string> g_scanLogLines;
 std::mutex g_scanLogMutex;
 std::atomic<bool> g_scanFoundAirports{false};
+PassedOverFolders g_scanPassedOver;
 
 void lf_scanLog(std::string line) {
   std::lock_guard lock(g_scanLogMutex);

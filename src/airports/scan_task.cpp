@@ -90,8 +90,8 @@ std::error_code lf_folderOpenError(const fs::path& folder) {
   return error;
 }
 
-// False, with a scan-log line, for a folder the walk may not enter. Throws when the folder cannot
-// be opened for another reason: the walk cannot go on.
+// False, with a scan-log line, for a folder the walk may not enter; the scan counts it. Throws
+// when the folder cannot be opened for another reason: the walk cannot go on.
 bool lf_canEnter(const fs::path& folder) {
   const std::error_code error = lf_folderOpenError(folder);
   if (!error) {
@@ -100,8 +100,12 @@ bool lf_canEnter(const fs::path& folder) {
   if (!lf_mayNotEnter(error)) {
     throw fs::filesystem_error("directory iterator cannot open directory", folder, error);
   }
-  lf_scanLog(fmt::format("{} airports search cannot enter folder {}, skipped: {}", "===> ",
-                         gf_pathToUtf8(folder), error.message()));
+  const std::string folderText = gf_pathToUtf8(folder);
+  lf_scanLog(fmt::format("===> airports search cannot enter folder {}, skipped: {}", folderText,
+                         error.message()));
+  if (g_scanPassedOver.count++ == 0) {
+    g_scanPassedOver.first = folderText + ": " + error.message();
+  }
   return false;
 }
 

@@ -603,9 +603,10 @@ Files lf_standFiles(const fs::path& airports) {
   return files;
 }
 
-// A scan over a folder the walk cannot enter passes it over and completes. A kill after any move
-// of the swap that puts a scan's stand files in place: the next start finds them whole, the
-// previous ones byte for byte or the new set, and its scan is not refused (it reaches the swap).
+// A scan that passes over a folder the walk cannot enter keeps the stand files of the airports
+// behind it byte for byte and gives the others their new ones. A kill after any move of the swap
+// that puts a scan's stand files in place: the next start finds them whole, the previous ones
+// byte for byte or the new set, and its scan is not refused (it reaches the swap).
 TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   processes_.start({"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
                     world_["download_folder"].get<std::string>(), "0"},
@@ -616,25 +617,33 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   env_.set("ZENDRIK_WEATHER_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
   env_.set("ZENDRIK_TRAFFIC_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
   setSetting("PORT_NUMBER", std::to_string(lf_freePort(SOCK_STREAM)));
-  // Two packs beside KLAX's scenery; the walk cannot enter the one it meets first.
+  // Two packs beside KLAX's scenery; the walk may not enter the one it meets first, and the
+  // other gains a stand, in the scans that pass over.
   const fs::path packs =
       fs::path(world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>()) / "Packs";
-  for (const std::string icao : {"ZZPA", "ZZPB"}) {
-    fixtures::bglWriteFile(
-        packs / icao / (icao + ".bgl"),
-        fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(icao, true, 3, 34.1, -118.1)));
-  }
+  const auto writePack = [&](const std::string& icao, int stands) {
+    fixtures::bglWriteFile(packs / icao / (icao + ".bgl"),
+                           fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
+                               icao, true, stands, 34.1, -118.1)));
+  };
+  writePack("ZZPA", 3);
+  writePack("ZZPB", 3);
   const std::string locked = fs::directory_iterator(packs)->path().filename().string();
-  env_.set("ZENDRIK_SCAN_NO_ENTRY", locked);
+  const std::string other = locked == "ZZPA" ? "ZZPB" : "ZZPA";
   const fs::path addOns = fs::path(world_["environment"]["ZENDRIK_DRIVE_C"].get<std::string>()) /
                           "ProgramData/Lockheed Martin/Prepar3D v5/scenery_add-ons.xml";
-  const auto setScenery = [&](bool withPacks) {
-    std::ofstream(addOns, std::ios::trunc)
-        << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n"
-        << (withPacks ? "<Path>D:\\Packs</Path>\n" : "");
+  std::ofstream(addOns, std::ios::trunc)
+      << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n<Path>D:\\Packs</Path>\n";
+  const auto prepare = [&](bool passOver) {
+    writePack(other, passOver ? 4 : 3);
+    if (passOver) {
+      env_.set("ZENDRIK_SCAN_NO_ENTRY", locked);
+    } else {
+      env_.unset("ZENDRIK_SCAN_NO_ENTRY");
+    }
   };
-  const auto scanWhole = [&](bool withPacks) {
-    setScenery(withPacks);
+  const auto scanWhole = [&](bool passOver) {
+    prepare(passOver);
     const pid_t pid = startProgramAlone();
     EXPECT_TRUE(lf_waitFor(
         [&] { return lf_read(log()).find("airports scan ends") != std::string::npos; }, 120s))
@@ -653,24 +662,31 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
     env_.unset("ZENDRIK_SWAP_END_AFTER");
     return status;
   };
-  const Files plain = scanWhole(false);
-  const Files withPacks = scanWhole(true);
-  const std::string other = locked == "ZZPA" ? "ZZPB" : "ZZPA";
-  ASSERT_TRUE(withPacks.contains("my_thirdparty/" + other + ".xml"))
-      << lf_changedFiles(plain, withPacks);
-  EXPECT_FALSE(withPacks.contains("my_thirdparty/" + locked + ".xml"));
+  const Files entered = scanWhole(false);
+  const Files passedOver = scanWhole(true);
+  const std::string lockedFile = "my_thirdparty/" + locked + ".xml";
+  const std::string otherFile = "my_thirdparty/" + other + ".xml";
+  ASSERT_TRUE(entered.contains(lockedFile) && entered.contains(otherFile));
+  ASSERT_TRUE(passedOver.contains(lockedFile) && passedOver.contains(otherFile))
+      << lf_changedFiles(entered, passedOver);
+  EXPECT_EQ(passedOver.at(lockedFile), entered.at(lockedFile));
+  EXPECT_NE(passedOver.at(otherFile), entered.at(otherFile));
   EXPECT_NE(lf_read(program_ / "output/info/AirportsScanLog.txt").find("cannot enter folder"),
             std::string::npos);
+  EXPECT_NE(lf_read(log()).find("Airports scan partial: 1 folder passed over, the first "),
+            std::string::npos)
+      << lf_read(log());
+  EXPECT_NE(lf_read(log()).find(locked + ": Permission denied"), std::string::npos);
 
-  const int moves = static_cast<int>(plain.size() + withPacks.size());
+  const int moves = static_cast<int>(entered.size() + passedOver.size());
   for (int move = 0; move <= moves; ++move) {
     const Files before = lf_standFiles(program_ / "airports");
-    const bool packsLive = before == withPacks;
-    setScenery(!packsLive);
+    const bool passedOverLive = before == passedOver;
+    prepare(!passedOverLive);
     ASSERT_EQ(startEndingAfterMove(move), 137) << "move " << move << "\n" << lf_read(log());
     ASSERT_EQ(startEndingAfterMove(0), 137) << "after move " << move << "\n" << lf_read(log());
     const Files after = lf_standFiles(program_ / "airports");
-    EXPECT_TRUE(after == before || after == (packsLive ? plain : withPacks))
+    EXPECT_TRUE(after == before || after == (passedOverLive ? entered : passedOver))
         << "after move " << move << ":\n"
         << lf_changedFiles(before, after);
     EXPECT_EQ(lf_count(lf_read(log()), "interrupted swap of the airports scan's stand files was "),
