@@ -44,14 +44,26 @@ TEST_F(AirTest, PitchFollowsTheVerticalSpeed) {
   }
 }
 
+// A level pair of reports on the approach with the runway report ahead descends by QNH, at most
+// 100 ft below the pair; without a landing ahead it is level flight, flown as reported.
 TEST_F(AirTest, QnhDescentOnTheApproach) {
   g_qnh = 1023;
-  AiAircraft& a = flying("A320", 700, -700, 3000, -700);
-  a.approach = true;
-  lf_airLegSetup(a);
-  EXPECT_EQ(a.climbRate, -760.0);
-  EXPECT_EQ(a.stream[1].verticalSpeed, -760.0);
-  EXPECT_NEAR(a.altitudeChange, -760.0 / 6000.0, 1e-15);
+  struct Case {
+    bool runwayAhead;
+    std::int64_t dueIn;
+    double altitudeChange;  // feet per step
+  };
+  for (const Case c : {Case{true, 500, -760.0 / 6000.0}, Case{true, 1000, -100.0 / 1000.0},
+                       Case{false, 500, 0.0}}) {
+    g_liveAc.clear();
+    AiAircraft& a = flying("A320", 700, -700, 3000, -700, c.dueIn);
+    if (c.runwayAhead) a.stream.push_back(gf_rep(0, 6000, 130, c.dueIn + 3000));
+    a.approach = true;
+    lf_airLegSetup(a);
+    EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-15) << c.runwayAhead << " " << c.dueIn;
+    EXPECT_EQ(a.climbRate, c.runwayAhead ? -760.0 : -700.0);
+    EXPECT_EQ(a.stream[1].verticalSpeed, a.climbRate);
+  }
 }
 
 TEST_F(AirTest, LightsAtTenThousandFeet) {
@@ -184,18 +196,28 @@ TEST_F(AirTest, ShortenedStream) {
 // for level and climbing legs only.
 TEST_F(AirTest, ClimbFloorOnlyWhenNotDescending) {
   struct Case {
-    double heightFt, secondAlt;
+    double heightFt, secondAlt, secondVs;
     double altitudeChange;  // feet per step, over 1000 steps from 1200 ft
   };
-  // Below 1000 ft a climb goes on at 0.2 ft a step at least; a level or descending pair of
-  // reports (25-ft steps make level pairs on every final) never climbs.
-  for (const Case c : {Case{800, 1100, -0.1}, Case{800, 1200, 0.0}, Case{800, 1210, 0.2},
-                       Case{800, 1600, 0.4}, Case{1500, 1210, 0.01}}) {
+  // Below 1000 ft a climb goes on at up to 0.2 ft a step, no more than 400 ft/min above the
+  // rate reported or needed; a level or descending pair of reports (25-ft steps make level pairs
+  // on every final) never climbs.
+  for (const Case c : {Case{800, 1100, -480, -0.1}, Case{800, 1200, -480, 0.0},
+                       Case{800, 1210, 2000, 0.2}, Case{800, 1210, 300, 0.7 / 6.0},
+                       Case{800, 1210, -480, 0.46 / 6.0}, Case{800, 1600, -480, 0.4},
+                       Case{1500, 1210, -480, 0.01}}) {
     g_liveAc.clear();
-    AiAircraft& a = flying("C172", c.heightFt, -480, c.secondAlt, -480, 1000, 1200);
+    AiAircraft& a = flying("C172", c.heightFt, -480, c.secondAlt, c.secondVs, 1000, 1200);
     lf_airLegSetup(a);
     EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-12) << c.heightFt << " " << c.secondAlt;
   }
+  // Hurried on, the climb levels off at the report instead of going on past it.
+  g_liveAc.clear();
+  AiAircraft& hurried = flying("C172", 800, -480, 1210, 2000, 1000, 1200);
+  lf_airLegSetup(hurried);
+  hurried.stream.pop_front();
+  for (int step = 0; step < 1000; ++step) lf_stepMotion(hurried);
+  EXPECT_NEAR(hurried.altitude, 1210.0, 1e-9);
   // The altitude summed over the last leg ends a hair below the level pair it reached.
   g_liveAc.clear();
   AiAircraft& a = flying("C172", 800, -480, 1200, -480, 1000, 1200);

@@ -63,6 +63,11 @@ TEST_F(StepTest, Flare) {
   a.approach = true;
   a.throttleStep = 1;
   a.pitch = -0.03;
+  // No flare while every report ahead is in the air: they are no landing.
+  a.heightAboveGround = 20.0;
+  lf_stepMotion(a);
+  EXPECT_EQ(a.flareStage, 0);
+  a.stream.push_back(gf_rep(1000, 0, 130, 2000));  // the touchdown report
   struct Case {
     double heightFt;  // static CG height 8 ft
     std::int32_t stage;
@@ -83,7 +88,8 @@ TEST_F(StepTest, Flare) {
 }
 
 TEST_F(StepTest, HeavyTakeOff) {
-  AiAircraft& a = gf_ac("B744", {gf_rep(0, 0, 150, 0), gf_rep(0, 900, 160, 500, 50, 1500)}, 0.0);
+  AiAircraft& a = gf_ac("B744", {gf_rep(0, 0, 150, 0), gf_rep(0, 900, 160, 5000, 2000, 1500)}, 0.0);
+  a.stream.pop_front();  // taken up: the leg goes to the report in the air
   a.takeOffRun = true;
   a.altitudeChange = 1.0;
   a.heightAboveGround = 900.0;
@@ -107,6 +113,8 @@ TEST_F(StepTest, HeavyTakeOff) {
   }
   for (; step < 800 && a.fs == kFsTakeOff; ++step) lf_stepMotion(a);
   EXPECT_EQ(a.fs, kFsFlying);
+  // The take-off's climb ends with it: the rest of the leg meets the report.
+  EXPECT_NEAR(a.altitudeChange, (2000.0 - a.altitude) / 5000.0, 1e-12);
   EXPECT_EQ(gf_eventData(gf_events(), kEventThrottleSet), 11468);
   EXPECT_NEAR(a.pitch, a.climbPitch, std::fabs(a.climbPitch - a.rotationPitch) / 400.0);
   EXPECT_EQ(a.takeOffStep, 1);
@@ -149,6 +157,18 @@ TEST_F(StepTest, Touchdown) {
     }
   }
   EXPECT_TRUE(logged("===> TST1 ! onGround slots 0.0"));
+  // Set down on the way to a report 2000 m ahead due in 24 s (162 kt), an aircraft rolls the rest
+  // of the leg no faster than it can: a helicopter at its 60 kt, an airliner's roll goes on.
+  for (const auto& [type, kt] : {std::pair{"EC35", 60.0}, std::pair{"A320", 162.0}}) {
+    g_liveAc.clear();
+    AiAircraft& a = gf_ac(type, {gf_rep(0, 0, 150, 0, 300), gf_rep(0, 2000, 150, 2400, 300)});
+    a.stream.pop_front();
+    a.latStep = (a.stream.front().lat - a.lat) / 2400.0;
+    lf_touchdown(a);
+    EXPECT_NEAR(a.latStep * 60.0 * kStepsPerHour, kt, 0.1) << type;
+    EXPECT_NEAR(static_cast<double>(a.stream.front().dueTime - kNow) * a.latStep,
+                a.stream.front().lat - a.lat, 1e-12);
+  }
 }
 
 // Curves and midpoints take the short way across the antimeridian.

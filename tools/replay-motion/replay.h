@@ -50,6 +50,7 @@ struct Scenario {
   bool guidChanges = true;              // GUID_CHANGES
   std::string reservedStand;            // the park airport's stand kept for the user
   bool noseAlongMotion = false;         // check that the nose points where a flying aircraft goes
+  bool airborneOnly = false;            // every report in the air: never on the ground
   // > 0: the traffic radius starts at 40 nm and shrinks to this half a second after the
   // simulator was first asked to create an object.
   double shrinkRadiusToNm = 0.0;
@@ -59,7 +60,7 @@ struct Scenario {
   // RealTraffic sends them; each aircraft must be taken at once and created nearest first.
   double groupEveryS = 0.0;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "n"
+std::vector<std::string> scenarioNames();  // "a" .. "o"
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
@@ -79,6 +80,17 @@ struct SentPosition {
   double groundSpeed = 0.0;  // knots, of the report the aircraft flies to
   bool onGround = false;
   bool rolling = false;  // on a take-off run or landing roll
+  // The leg flown: the report left and the one flown to, as the engine holds them.
+  struct LegEnd {
+    double altitudeFt = 0.0;
+    double verticalFpm = 0.0;
+    std::int64_t due = 0;
+  };
+  LegEnd from, to;
+  // Flying between two reports in the air: not on the ground, taking off, flaring or on
+  // predicted reports.
+  bool betweenAirborne = false;
+  bool landingAhead = false;  // a ground report ahead in its stream, or predicted reports
 };
 struct SentEvent {
   std::uint32_t key = 0;

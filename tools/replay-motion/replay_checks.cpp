@@ -27,6 +27,9 @@ constexpr double kRemovalToleranceS = 10.0;
 constexpr double kClimbOnFinalFt = 20.0;
 constexpr std::size_t kNoseWindowSteps = 100;   // the motion's direction over one second
 constexpr double kNoseOffMotionRad = 30.0 * kDegToRad;
+constexpr double kBandFt = 110.0;         // above and below the reports of the leg flown
+constexpr double kRateMarginFpm = 500.0;  // above the faster of their rates
+constexpr double kFpmPerFtPerStep = 6000.0;
 
 // Collects the first failure of a check.
 struct Checker {
@@ -134,6 +137,45 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
        {&finite, &moves, &turns, &pitch, &bank, &pushback, &parked, &ground, &field}) {
     out.push_back(c->check);
   }
+}
+
+// Between two reports in the air the aircraft keeps within about 100 ft of their band, and its
+// vertical rate within about 500 ft/min of the fastest of theirs and the rate between them. It
+// is set down only with a ground report or predicted reports ahead.
+void lf_checkHeights(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  Checker band("within 100 ft of the band of its reports"), rate("vertical rate as its reports"),
+      setDown("set down only with a ground report or predictions ahead"),
+      air("never on the ground");
+  const auto sameLeg = [](const SentPosition& p, const SentPosition& b) {
+    return p.from.due == b.from.due && p.to.due == b.to.due &&
+           p.from.altitudeFt == b.from.altitudeFt && p.to.altitudeFt == b.to.altitudeFt;
+  };
+  for (const auto& [object, track] : lf_byObject(run)) {
+    for (std::size_t i = 0; i < track.size(); ++i) {
+      const SentPosition& p = *track[i];
+      air.expect(!s.airborneOnly || !p.onGround, lf_at(p));
+      const double low = std::min(p.from.altitudeFt, p.to.altitudeFt) - kBandFt;
+      const double high = std::max(p.from.altitudeFt, p.to.altitudeFt) + kBandFt;
+      band.expect(!p.betweenAirborne || (p.pose.altitude >= low && p.pose.altitude <= high),
+                  fmt::format("{}: {:.0f} ft between reports at {:.0f} and {:.0f} ft", lf_at(p),
+                              p.pose.altitude, p.from.altitudeFt, p.to.altitudeFt));
+      if (i == 0) continue;
+      const SentPosition& b = *track[i - 1];
+      setDown.expect(!p.onGround || b.onGround || p.landingAhead || b.landingAhead, lf_at(p));
+      if (!p.betweenAirborne || !b.betweenAirborne || p.step != b.step + 1 || !sameLeg(p, b)) {
+        continue;
+      }
+      const double span = std::max<double>(static_cast<double>(p.to.due - p.from.due),
+                                           static_cast<double>(kMinLegSteps));
+      const double between = (p.to.altitudeFt - p.from.altitudeFt) / span * kFpmPerFtPerStep;
+      const double fastest = std::max({std::fabs(p.from.verticalFpm),
+                                       std::fabs(p.to.verticalFpm), std::fabs(between)});
+      const double fpm = (p.pose.altitude - b.pose.altitude) * kFpmPerFtPerStep;
+      rate.expect(std::fabs(fpm) <= fastest + kRateMarginFpm,
+                  fmt::format("{}: {:.0f} ft/min, reports {:.0f} ft/min", lf_at(p), fpm, fastest));
+    }
+  }
+  for (Checker* c : {&band, &rate, &setDown, &air}) out.push_back(c->check);
 }
 
 // A flying aircraft's nose points where it goes: never sideways along its reports.
@@ -294,6 +336,7 @@ std::vector<std::string> gf_milestones(const ReplayRun& run) {
 std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   std::vector<Check> checks;
   lf_checkPoses(run, checks);
+  lf_checkHeights(scenario, run, checks);
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
   if (scenario.noseAlongMotion) lf_checkNose(run, checks);
   lf_checkLife(scenario, run, checks);

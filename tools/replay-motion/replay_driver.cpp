@@ -22,7 +22,7 @@
 #include "liveries/match_summary.h"
 #include "replay_sim.h"
 #include "traffic/live/live.h"
-#include "traffic/motion/motion.h"
+#include "traffic/motion/motion_internal.h"
 #include "traffic/parking/parking.h"
 #include "traffic/records/engine_index.h"
 
@@ -217,7 +217,9 @@ class Driver {
                                  a.objectId};
         const double gs = a.stream.empty() ? 0.0 : a.stream.front().groundSpeed;
         m_run.positions.push_back({step, a.key, p, a.fs, !std::isnan(a.curve.p1East), gs,
-                                   a.onGround, a.takeOffRun || a.landingRoll});
+                                   a.onGround, a.takeOffRun || a.landingRoll, {}, {}, false,
+                                   false});
+        observeLeg(a, m_run.positions.back());
         if (a.fs == kFsParked) m_run.parkedOn[a.key] = a.standPlace;
       }
       const std::uint32_t before = m_states.contains(a.key) ? m_states[a.key] : std::uint32_t{kStBuffer};
@@ -230,6 +232,24 @@ class Driver {
     }
     m_states = std::move(states);
     checkInvariants(step);
+  }
+
+  // The leg the aircraft flies: a new report in front means it left the one in front before.
+  void observeLeg(const AiAircraft& a, SentPosition& p) {
+    if (a.stream.empty()) return;
+    const PositionReport& s = a.stream.front();
+    Leg& l = m_legs.try_emplace(a.key, Leg{s, s, false}).first->second;
+    const bool next = s.lat != l.to.lat || s.lon != l.to.lon || s.altitude != l.to.altitude ||
+                      s.airborne != l.to.airborne;
+    if (next) l = {l.to, s, true};
+    const auto end = [](const PositionReport& r) {
+      return SentPosition::LegEnd{r.altitude, r.verticalSpeed, r.dueTime};
+    };
+    p.from = end(l.from);
+    p.to = end(s);
+    p.betweenAirborne = l.known && l.from.airborne && s.airborne && !a.onGround &&
+                        a.fs == kFsFlying && a.flareStage == 0 && a.predictedReports == 0;
+    p.landingAhead = lf_landingAhead(a);
   }
 
   void lifeEvent(std::int64_t step, const AiAircraft& a, std::uint32_t st) {
@@ -283,6 +303,11 @@ class Driver {
   ReplayRun m_run;
   std::map<std::uint32_t, std::uint32_t> m_states;  // key -> st after the previous step
   std::map<std::uint32_t, std::string> m_callsigns;
+  struct Leg {
+    PositionReport from, to;
+    bool known;  // from is the report the aircraft left, not its first report
+  };
+  std::map<std::uint32_t, Leg> m_legs;  // key -> the reports of the leg it flies
   std::set<std::string> m_problemKinds;
 };
 

@@ -307,6 +307,29 @@ TrackAircraft lf_outlandingHelicopter() {
   return a;
 }
 
+// o): a helicopter low over the fields beside the park airport: it descends to 150 ft above the
+// field, flies level there for four minutes, climbs to 300 ft and flies on until it is beyond the
+// airport's reach; every report is in the air.
+TrackAircraft lf_lowHelicopter() {
+  TrackAircraft a = lf_aircraft(4000091, "HELI91", "EC35", "D-HLOW");
+  a.category = "A7";
+  a.position = lf_at(-2.5 * kMetresPerNm, -7.0 * kMetresPerNm);
+  a.altitudeFt = kFieldElevationFt + 700.0;
+  a.headingDeg = 0.0;
+  a.speedKt = 80.0;
+  a.onGround = false;
+  a.minIntervalS = 10.0;
+  a.maxIntervalS = 20.0;
+  TrackLeg down;
+  down.altitudeFt = kFieldElevationFt + 150.0;
+  down.verticalFpm = 500.0;
+  TrackLeg up;
+  up.altitudeFt = kFieldElevationFt + 300.0;
+  up.verticalFpm = 300.0;
+  a.legs = {down, lf_leg(240.0), up, lf_leg(240.0)};
+  return a;
+}
+
 // f): the traffic rules at work around the arrival and the departure of b and c.
 Scenario lf_trafficRules(Scenario s) {
   s.aircraft = {lf_arrival(false), lf_departure()};
@@ -451,6 +474,11 @@ Scenario lf_named(const std::string& name) {
     s.aircraft = lf_groupedTraffic(s.user);
     s.durationS = 60.0;
     s.groupEveryS = 10.0;
+  } else if (name == "o") {
+    s.aircraft = {lf_lowHelicopter()};
+    s.durationS = 600.0;
+    s.airborneOnly = true;
+    s.lives = {{"HELI91", {"spawn", "removal", "gone"}}};
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -465,7 +493,7 @@ Scenario lf_named(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> scenarioNames() {
-  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n"};
+  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o"};
 }
 
 std::vector<Livery> gf_replayLiveries() {

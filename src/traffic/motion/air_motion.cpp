@@ -16,6 +16,8 @@ namespace {
 constexpr double kTenThousandFt = 10000.0;
 constexpr double kLowFt = 1000.0;            // below this height above ground the climb floor holds
 constexpr double kMinClimbStepFt = 0.2;      // feet per step
+constexpr double kHurryFpm = 400.0;          // the climb floor's most above the reports' rate
+constexpr double kBelowReportsFt = 100.0;    // an approach's most below a level pair
 constexpr double kLevelVerticalSum = 100.0;  // feet per minute: two reports' sum that counts as level
 constexpr double kTouchdownFpm = -601.0;
 constexpr double kMinLiftFpm = 601.0;
@@ -52,11 +54,14 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
   const PositionReport& f = a.stream.at(0);
   PositionReport& s = a.stream.at(1);
   if (a.approach) {
+    // Level reports on the approach: the aircraft goes on down towards the runway ahead, at most
+    // 100 ft below them. Without a landing ahead they are level flight, flown as reported.
     if (f.altitude == s.altitude && a.heightAboveGround <= kLowFt &&
-        f.verticalSpeed + s.verticalSpeed <= kLevelVerticalSum) {
+        f.verticalSpeed + s.verticalSpeed <= kLevelVerticalSum && lf_landingAhead(a)) {
       const double v = lf_qnhDescentRate(a);
       s.verticalSpeed = a.climbRate = v;
-      a.altitudeChange = v / kFpmPerFtPerStep;
+      const double lowest = s.altitude - kBelowReportsFt;
+      a.altitudeChange = std::max(v / kFpmPerFtPerStep, (lowest - a.altitude) / dt);
     } else {
       a.altitudeChange = (s.altitude - a.altitude) / dt;
     }
@@ -70,7 +75,11 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
   if (a.heightAboveGround > kLowFt || !climbs) {
     a.altitudeChange = std::min(c, a.climbStep);
   } else {
-    a.altitudeChange = std::min(a.climbStep, std::max(c, kMinClimbStepFt));
+    // No more than 400 ft/min above the rate reported or needed; the per-step mover levels the
+    // climb off at the report.
+    const double hurried = (std::max(s.verticalSpeed, c * kFpmPerFtPerStep) + kHurryFpm) /
+                           kFpmPerFtPerStep;
+    a.altitudeChange = std::min(a.climbStep, std::max(c, std::min(kMinClimbStepFt, hurried)));
   }
 }
 
@@ -254,6 +263,14 @@ void lf_airLegSetup(AiAircraft& a) {
     lf_bankFromTurn(a, turn, static_cast<std::int64_t>(dt));
   }
   lf_configuration(a);
+}
+
+void lf_climbRestOfLeg(AiAircraft& a) {
+  a.altitudeChange = 0.0;
+  if (a.stream.empty() || !a.stream.front().airborne) return;
+  const PositionReport& s = a.stream.front();
+  const double dt = static_cast<double>(lf_stepsUntil(s.dueTime));
+  a.altitudeChange = std::min((s.altitude - a.altitude) / dt, a.climbStep);
 }
 
 double lf_qnhDescentRate(const AiAircraft& a) {

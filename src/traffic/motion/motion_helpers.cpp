@@ -69,6 +69,12 @@ void lf_clearCurve(AiAircraft& a) {
   a.curve.t = 0.0;
 }
 
+bool lf_landingAhead(const AiAircraft& a) {
+  return a.predictedReports != 0 ||
+         std::any_of(a.stream.begin(), a.stream.end(),
+                     [](const PositionReport& r) { return !r.airborne; });
+}
+
 void lf_decayLimits(AiAircraft& a) {
   for (std::int32_t* limit : {&a.advanceLimit, &a.delayLimit}) {
     if (*limit > kBaseLimitSteps) {

@@ -40,6 +40,9 @@ double lf_lonDelta(double a, double b);
 double lf_wrapLongitude(double lon);  // into [-180, 180]
 bool lf_curveUnderWay(const AiAircraft& a);
 void lf_clearCurve(AiAircraft& a);
+// Whether the aircraft may be set down: a ground report lies ahead in its stream, or it flies on
+// predicted reports (which give it up in the air rather than set it down away from airports).
+bool lf_landingAhead(const AiAircraft& a);
 // Each retiming limit above 1000 falls by 100, not below 1000.
 void lf_decayLimits(AiAircraft& a);
 // A report at the position for the ground motion's own legs: no roll, no heading, on the ground.
@@ -77,6 +80,9 @@ void lf_landingRollStep(AiAircraft& a);
 // ---- Air motion (air_motion.cpp) ---------------------------------------------------------------
 
 void lf_airLegSetup(AiAircraft& a);
+// The rest of the leg once the take-off is over: towards the report ahead at the rate that meets
+// it, no faster than the aircraft climbs; level when that report is on the ground.
+void lf_climbRestOfLeg(AiAircraft& a);
 double lf_qnhDescentRate(const AiAircraft& a);  // feet per minute
 void lf_bankFromTurn(AiAircraft& a, double turn, std::int64_t dt);
 // Drops the reports between the front and the k-th (the front counts as the first) so that the
@@ -89,6 +95,9 @@ void lf_pullOut(AiAircraft& a);
 void lf_pushbackWithTurn(AiAircraft& a);
 // Steps to cover distNm at the taxi speed.
 std::int64_t lf_taxiSteps(const AiAircraft& a, double distNm);
+// After a touchdown on the way to the front report: the rest of the leg goes no faster than the
+// aircraft rolls (a helicopter taxies), the report falling due later when it must.
+void lf_rollRestOfLeg(AiAircraft& a);
 // Fewer than two reports left: true when the stream was extended.
 bool lf_streamEnd(AiAircraft& a);
 // Appends a predicted report; false, appending none, when its descent would set the aircraft

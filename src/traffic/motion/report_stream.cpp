@@ -176,16 +176,30 @@ double lf_legAheadNm(const AiAircraft& a) {
   return metres / kMetresPerNm;
 }
 
+// The report falls due late enough that the aircraft, aheadNm from it, gets there no faster than
+// limitKt; true when it had to.
+bool lf_noFasterThan(PositionReport& s, double aheadNm, double limitKt) {
+  const auto least = static_cast<std::int64_t>(std::ceil(aheadNm * kStepsPerHour / limitKt));
+  if (lf_stepsUntil(s.dueTime) >= least) return false;
+  s.dueTime = lf_dueTime(lf_stepNow() + least);
+  return true;
+}
+
 // A leg on the ground never goes faster than the aircraft can taxi or roll. Once the aircraft
 // lags its reports by more than the delay limit (after holding for a late report, say), the
 // retiming leaves the leg 25 steps; it gets the time it needs at that speed instead and catches
 // up over the next legs. (A report it could not have reached at all gives it up when merged.)
 void lf_keepToGroundSpeed(AiAircraft& a) {
   PositionReport& s = a.stream.at(1);
-  const double limitKt = lf_groundSpeedLimitKt(a, a.stream.at(0), s);
-  const auto least =
-      static_cast<std::int64_t>(std::ceil(lf_legAheadNm(a) * kStepsPerHour / limitKt));
-  if (lf_stepsUntil(s.dueTime) < least) s.dueTime = lf_dueTime(lf_stepNow() + least);
+  lf_noFasterThan(s, lf_legAheadNm(a), lf_groundSpeedLimitKt(a, a.stream.at(0), s));
+}
+
+// The per-step velocity that brings the aircraft from where it is to the report when it is due,
+// not from the report before, so that it meets the report.
+void lf_velocityTowards(AiAircraft& a, const PositionReport& s) {
+  const double dt = static_cast<double>(lf_stepsUntil(s.dueTime));
+  a.latStep = (s.lat - a.lat) / dt;
+  a.lonStep = lf_lonDelta(a.lon, s.lon) / dt;
 }
 
 }  // namespace
@@ -260,10 +274,7 @@ void nextPos(AiAircraft& a) {
     }
   } else {
     if (a.onGround && a.fs != kFsTakeOff) lf_keepToGroundSpeed(a);
-    const double dt = static_cast<double>(lf_stepsUntil(s.dueTime));
-    // From where the aircraft is, not from the front report, so that it meets the report.
-    a.latStep = (s.lat - a.lat) / dt;
-    a.lonStep = lf_lonDelta(a.lon, s.lon) / dt;
+    lf_velocityTowards(a, s);
     if (a.onGround) {
       lf_groundLegSetup(a);
     } else {
@@ -278,6 +289,14 @@ void nextPos(AiAircraft& a) {
     throw std::runtime_error(fmt::format("{} {} fs:{}, st:{} stream at the end is empty?",
                                          "nextPos", gf_acDescription(a), gf_phaseName(a.fs),
                                          gf_stateName(a.st)));
+  }
+}
+
+void lf_rollRestOfLeg(AiAircraft& a) {
+  if (a.stream.empty() || a.stream.front().samePosition) return;
+  PositionReport& s = a.stream.front();
+  if (lf_noFasterThan(s, gf_distanceNm(lf_pos(a), lf_pos(s)), g_catMaxRollKt.at(a.category))) {
+    lf_velocityTowards(a, s);
   }
 }
 

@@ -56,12 +56,21 @@ void lf_turnTowards(AiAircraft& a, double target) {
   a.heading = lf_wrapHeading(a.heading + (diff > 0.0 ? step : -step));
 }
 
+// A climb levels off at the report it flies to: the climb floor may bring it there early.
+void lf_levelOffAtReport(AiAircraft& a) {
+  if (a.altitudeChange <= 0.0 || a.stream.empty()) return;
+  const PositionReport& s = a.stream.front();
+  if (s.airborne && a.altitude > s.altitude) a.altitude = s.altitude;
+}
+
 void lf_attitude(AiAircraft& a) {
   if (a.fs == kFsTakeOff) {
     lf_takeOffStep(a);
     return;
   }
-  if (a.heightAboveGround <= kHeightForFlareFt && a.approach && !a.onGround) {
+  // The flare sets the aircraft down: only with a landing ahead, never on reports in the air.
+  if (a.heightAboveGround <= kHeightForFlareFt && a.approach && !a.onGround &&
+      (a.flareStage > 0 || lf_landingAhead(a))) {
     lf_flareStep(a);
   }
   if (a.noseLowering) {
@@ -87,6 +96,7 @@ void lf_attitude(AiAircraft& a) {
   }
   a.bank += a.bankChange;
   a.altitude += a.altitudeChange;
+  lf_levelOffAtReport(a);
 }
 
 }  // namespace
@@ -218,6 +228,7 @@ void lf_takeOffStep(AiAircraft& a) {
         lf_setThrottle(a, a.category == kCatRotorcraft ? 4 : 3);
         lf_setPhase(a, kFsFlying);
         a.takeOffStep = 1;
+        lf_climbRestOfLeg(a);  // the take-off's climb ends with it
       }
     }
   }

@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "foundation/log.h"
-#include "traffic/motion/motion.h"
+#include "traffic/motion/motion_internal.h"
 #include "traffic/records/records.h"
 
 void lf_touchdown(AiAircraft& a) {
@@ -36,4 +36,5 @@ void lf_touchdown(AiAircraft& a) {
   a.onGround = true;
   a.climbRate = 0.0;
   a.takeOffStep = 1;
+  lf_rollRestOfLeg(a);  // the leg's velocity was set in the air
 }
