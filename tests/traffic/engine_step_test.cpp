@@ -319,6 +319,7 @@ TEST_F(EngineStepTest, ResetForARestart) {
   g_removeWait = {1};
   g_liveToCreate = {1};
   g_ghostTexts = {"G_"};
+  g_refusedCallsigns = {"KLM1234567890"};
   g_lightToggles.push_back({});
   g_fastRangeRequest = g_parkCalcPending = g_learnSoftAllowed = true;
   g_busy = true;
@@ -334,6 +335,7 @@ TEST_F(EngineStepTest, ResetForARestart) {
   EXPECT_TRUE(g_liveAc.empty() && g_staticAc.empty() && g_parkStands.empty() && g_removeWait.empty() &&
               g_liveToCreate.empty() && g_ghostTexts.empty() && g_lightToggles.empty() &&
               g_parkAirports.empty() && g_newLiveIds.empty() && g_parkAirportIcao.empty());
+  EXPECT_TRUE(g_refusedCallsigns.empty());  // blocked for one run only
   EXPECT_FALSE(g_fastRangeRequest || g_parkCalcPending || g_learnSoftAllowed || g_busy.load());
   EXPECT_EQ(g_qnh.load(), 1013);
   EXPECT_EQ(g_parkApfHeader.altitude, -1);
