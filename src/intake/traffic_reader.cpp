@@ -75,6 +75,7 @@ void TrafficReader::resetIntake() {
   clearLiveCallsigns();
   implausibleLogged_ = 0;
   droppedReports_ = 0;
+  capDropLogged_ = false;
 }
 
 static_assert(static_cast<unsigned>(TrafficVerdict::kVehicle) < 64, "one bit per verdict");
@@ -89,7 +90,8 @@ void TrafficReader::logImplausible(TrafficVerdict verdict) {
 
 void TrafficReader::append(const TrafficReport& report) {
   if (gf_appendTrafficReport(report) == 0) return;
-  if (droppedReports_.fetch_add(1) == 0) {
+  droppedReports_.fetch_add(1);
+  if (!capDropLogged_.exchange(true)) {
     gf_log(
         fmt::format("Live-traffic buffer full at {} reports: the oldest are dropped (later ones "
                     "without a line)",

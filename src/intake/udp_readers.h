@@ -120,8 +120,11 @@ class TrafficReader final : public UdpReader {
   void processLine();
   // Reader thread: what became of the last record (tests and counters).
   TrafficVerdict lastVerdict() const { return lastVerdict_.load(); }
-  // Reports dropped at the live-traffic buffer's cap in this run.
+  // Reports dropped in this run: at the live-traffic buffer's cap, and by the engine step
+  // (reports of new aircraft beyond those that may wait, and beyond the cap when given back).
   std::size_t droppedReports() const { return droppedReports_.load(); }
+  // Worker: counts reports the engine step dropped from the buffer (no line is logged).
+  void countDropped(std::size_t n) { droppedReports_.fetch_add(n); }
   void resetIntake();
 
  protected:
@@ -144,6 +147,7 @@ class TrafficReader final : public UdpReader {
   // The reader's clock (seconds since 1970) when a stamp last became the traffic time.
   std::atomic<std::int64_t> stampTakenAtSec_{0};
   std::atomic<std::size_t> droppedReports_{0};
+  std::atomic<bool> capDropLogged_{false};  // the first drop at the cap in this run is logged
   void logImplausible(TrafficVerdict verdict);
   // Appends to the live-traffic buffer; the first report dropped at its cap gets a log line.
   void append(const TrafficReport& report);

@@ -89,7 +89,9 @@ std::string lf_pathElement(const std::string& line) {
 void lf_addPathValue(const std::string& line, std::vector<std::string>& packageFolders) {
   std::string value;
   if (!lf_containsAny(line, kPathWords) || !lf_lineValue(line, value)) return;
-  gf_log(fmt::format("path found:{}", value));
+  // The value is in add-ons.cfg's own code page: logged in UTF-8 as the path it names (read in
+  // the ANSI code page on Windows; elsewhere a name is its bytes, and one no UTF-8 shows as '?').
+  gf_log(fmt::format("path found:{}", gf_displayableUtf8(gf_pathToUtf8(gf_pathFromUtf8(value)))));
   packageFolders.push_back(gf_trim(value));
 }
 

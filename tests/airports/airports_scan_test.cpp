@@ -350,7 +350,8 @@ TEST_F(AirportsScanTest, AScanCutShortKeepsThePreviousStandFiles) {
 }
 
 // A new file that cannot take its place (a folder of its name is in the way) after others did:
-// every move is taken back, the earlier files stay and the scan is asked for again.
+// every move is taken back, the earlier files stay and the scan is asked for again. No move of
+// a swap, nor of its recovery, overwrites a file.
 TEST_F(AirportsScanTest, ASwapThatFailsHalfWayKeepsThePreviousStandFiles) {
   writeEarlierStandFiles();
   fs::create_directories(g_myThirdpartyDir / "EDDN.xml");
@@ -371,4 +372,15 @@ TEST_F(AirportsScanTest, ASwapThatFailsHalfWayKeepsThePreviousStandFiles) {
                       "the previous scan ("));
   EXPECT_FALSE(fs::exists(g_airportsDir / "scan_new"));
   EXPECT_FALSE(fs::exists(g_airportsDir / "scan_old"));
+
+  // A swap a kill left half way, and a file of a previous one's name put back meanwhile: the
+  // undo overwrites neither and leaves both for the user.
+  const fs::path old = g_airportsDir / "scan_old" / "my_thirdparty" / "EDDM.xml";
+  fs::create_directories(old.parent_path());
+  fs::rename(g_myThirdpartyDir / "EDDM.xml", old);
+  writeBytes(g_myThirdpartyDir / "EDDM.xml", "put back");
+  EXPECT_FALSE(gf_recoverStandFileSwap());
+  EXPECT_EQ(readText(g_myThirdpartyDir / "EDDM.xml"), "put back");
+  EXPECT_EQ(readText(old), "<parkpositions>earlier EDDM</parkpositions>");
+  EXPECT_TRUE(m_folder.logHas("stand files could not be undone: "));
 }

@@ -42,7 +42,9 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
                            " [Package.2] \n"
                            "PATH=D:\\AI\\Real Packages\n"
                            "TITLE=no value here\n"
-                           "path without equals\n");
+                           "path without equals\n"
+                           "[Package.3]\n"
+                           "PATH=D:\\AI\\Jos\xE9\n");  // Windows-1252
   fixtures::writeFileBytes(
       env_.path() / "d" / "AI" / "MyPack" / "add-on.xml",
       "<AddOn.Component>\n<Category>SimObjects</Category>\n"
@@ -64,9 +66,11 @@ TEST_F(AddonDiscovery, PackagesOfAddOnsCfgAndTheirAddOnXml) {
                 "D:\\AI\\MyPack\\SimObjects\\Airplanes", "D:\\AI\\MyPack\\Relative\\SimObjects",
                 "D:\\AI\\Lower\\SimObjects", "D:\\AI\\Real Packages\\SimObjects"}));
   const std::string log = env_.log();
+  // Log.txt stays UTF-8: a name is its bytes here, and the one no UTF-8 byte is shown as '?'.
   EXPECT_EQ(logLinesWith(log, "path found:"),
             (std::vector<std::string>{"path found:D:\\AI\\MyPack  ", "path found:D:\\AI\\Lower",
-                                      "path found:D:\\AI\\Real Packages"}));
+                                      "path found:D:\\AI\\Real Packages",
+                                      "path found:D:\\AI\\Jos?"}));
   EXPECT_EQ(logLinesWith(log, "Simobjects found:").size(), 4u);
   EXPECT_EQ(logLinesWith(log, "   exploring ").size(), 3u);
   EXPECT_EQ(logLinesWith(log, "add-on packages found"),

@@ -1,5 +1,6 @@
 // An AI package whose add-ons.cfg and aircraft.cfg are saved in the user's code page: its folder
-// and its liveries are found on Windows, where such a text names what the narrow calls name.
+// and its liveries are found on Windows, where such a text names what the narrow calls name, and
+// logged in UTF-8.
 // Elsewhere a name is its bytes (PathText.CodePageText).
 
 #include <gtest/gtest.h>
@@ -77,9 +78,11 @@ TEST(CodePagePackage, AddOnsCfgAndAircraftCfgInWindows1252) {
   std::vector<std::string> folders;
   lf_readP3DAddOnsAircraft(folders);
   ASSERT_EQ(folders.size(), 1u);
-  // The two files' texts joined in one encoding.
+  // The two files' texts joined in one encoding, and Log.txt in UTF-8.
   EXPECT_EQ(folders.front(),
             "C:\\Users\\Jos\xC3\xA9\\Documents\\AI Pack\\SimObjects\\Flugz\xC3\xBCge");
+  EXPECT_TRUE(liveries_test::contains(env.log(),
+                                      "path found:C:\\Users\\Jos\xC3\xA9\\Documents\\AI Pack"));
   lf_searchLiveriesInFolder(1, gf_winPath(folders.front()));
   EXPECT_TRUE(g_incompleteSections.empty()) << g_incompleteSections.front();
   ASSERT_EQ(g_liveries.size(), 1u);

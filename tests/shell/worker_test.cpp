@@ -1,7 +1,9 @@
-// The worker: the start-up's order and its restart differences, the program-folder check, the
-// controls it enables, and the closing sequence for every exit reason with its mended cases.
+// The worker: the start-up's order and its restart differences (a stand-file swap a kill left
+// half way is recovered first), the program-folder check, the controls it enables, and the
+// closing sequence for every exit reason with its mended cases.
 #include <gtest/gtest.h>
 
+#include "foundation/file_names.h"
 #include "foundation/main_window_state.h"
 #include "foundation/run_state.h"
 #include "foundation/settings_file.h"
@@ -38,10 +40,22 @@ TEST_F(WorkerTest, StartUpRunsInOrderAndARestartSkipsUpdateAndDatabase) {
   g_paramScanAirports.setValue(false);
   gf_saveBoolParameter(g_paramScanAirports);
   g_paramScanAirports.setValue(true);  // the file says off: the restart must read it again
+  // A kill ended a swap of stand files half way: the restart, which does not scan, puts the
+  // previous files back before anything reads them.
+  const std::filesystem::path old = "airports/scan_old/my_ORBX/LOWI.xml";
+  std::filesystem::create_directories(old.parent_path());
+  gf_testWriteFile(old, "earlier LOWI");
+  std::string atRead;
+  g_workerSeams.readAirports = [&] {
+    calls_.push_back("readAirports");
+    atRead = gf_testReadAll(g_myORBXDir / "LOWI.xml");
+  };
   g_restarting = true;
   runWorker();
   EXPECT_EQ(calls_, (Calls{"detectP3D", "readAirports", "liveriesScan", "readMyParkAirports",
                            "run"}));
+  EXPECT_EQ(atRead, "earlier LOWI");
+  EXPECT_FALSE(std::filesystem::exists("airports/scan_old"));
   EXPECT_TRUE(g_rtOnThisPc.load());
   g_rtOnThisPc = false;
 }

@@ -203,7 +203,9 @@ TEST_F(EngineStepTest, NewAircraftFilters) {
 
 // A step takes every waiting report: a burst leaves no backlog to starve later traffic. Known
 // aircraft take all theirs; new aircraft come in two a step, as the spawn pacing expects, the
-// nearest first, and the reports of the others wait for the next steps: none is lost.
+// nearest first (one of a type without livery, dropped, takes no turn), and the reports of the
+// others wait for the next steps: none is lost. Of a flood, 1,000 reports wait, the rest of the
+// farthest are dropped and counted with the buffer's drops.
 TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
   constexpr std::uint32_t kKnown = 100;
   constexpr std::uint32_t kUnknown = 50;
@@ -226,6 +228,8 @@ TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
                                                 gf_at(0, -10000 + 100.0 * k), 3000, 250, 90, 1.0));
       }
     }
+    g_liveTrafficBuffer.push_back(
+        gf_report(39999, "U1", "XXXX", gf_at(0, -100), 3000, 250, 90, 1.0));  // nearest
   }
   gf_liveTrafficStep();
   EXPECT_EQ(g_liveTrafficBuffer.size(), kUnknown - 2);
@@ -235,6 +239,21 @@ TEST_F(EngineStepTest, EveryWaitingReportTakenInOneStep) {
   for (std::uint32_t step = 1; step < kUnknown / 2; ++step) gf_liveTrafficStep();
   EXPECT_TRUE(g_liveTrafficBuffer.empty());
   EXPECT_EQ(g_liveAc.size(), kKnown + kUnknown);
+
+  constexpr std::uint32_t kFlood = 1010;
+  const std::size_t droppedBefore = g_trafficReader.droppedReports();
+  {
+    std::lock_guard lock(g_trafficMutex);
+    for (std::uint32_t k = 0; k < kFlood; ++k) {
+      g_liveTrafficBuffer.push_back(gf_report(40000 + k, fmt::format("F{}", k), "A320",
+                                              gf_at(0, 20000 + 10.0 * k), 3000, 250, 90, 1.0));
+    }
+  }
+  gf_liveTrafficStep();
+  EXPECT_TRUE(gf_liveByKey(40000) && gf_liveByKey(40001));
+  ASSERT_EQ(g_liveTrafficBuffer.size(), 1000u);
+  EXPECT_EQ(g_liveTrafficBuffer.back().key, 40000 + kFlood - 9);
+  EXPECT_EQ(g_trafficReader.droppedReports() - droppedBefore, 8u);
 }
 
 // MAX_LIVE 3 of 5 active aircraft removes the two farthest; -1 removes nothing; a farther
@@ -300,6 +319,7 @@ TEST_F(EngineStepTest, ResetForARestart) {
   g_removeWait = {1};
   g_liveToCreate = {1};
   g_ghostTexts = {"G_"};
+  g_refusedCallsigns = {"KLM1234567890"};
   g_lightToggles.push_back({});
   g_fastRangeRequest = g_parkCalcPending = g_learnSoftAllowed = true;
   g_busy = true;
@@ -315,6 +335,7 @@ TEST_F(EngineStepTest, ResetForARestart) {
   EXPECT_TRUE(g_liveAc.empty() && g_staticAc.empty() && g_parkStands.empty() && g_removeWait.empty() &&
               g_liveToCreate.empty() && g_ghostTexts.empty() && g_lightToggles.empty() &&
               g_parkAirports.empty() && g_newLiveIds.empty() && g_parkAirportIcao.empty());
+  EXPECT_TRUE(g_refusedCallsigns.empty());  // blocked for one run only
   EXPECT_FALSE(g_fastRangeRequest || g_parkCalcPending || g_learnSoftAllowed || g_busy.load());
   EXPECT_EQ(g_qnh.load(), 1013);
   EXPECT_EQ(g_parkApfHeader.altitude, -1);

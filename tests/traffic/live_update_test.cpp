@@ -98,7 +98,8 @@ TEST_F(UpdateTest, StandLimits) {
 // A report far from the aircraft's last one on the ground. A taxiing aircraft that held at the
 // end of its reports taxies on to where it went meanwhile; one that held after its pushback, or
 // that could not have got there by taxiing or rolling, is given up; a jump into the air from a
-// take-off run is flown, and a helicopter's from wherever it stood unless faster than it flies.
+// take-off run is flown, and a helicopter's from wherever it stood unless faster than it flies;
+// reported on the ground, a helicopter is held to its taxi limit, whatever speed it reports.
 TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
   g_paramLog.setValue(true);
   const struct {
@@ -115,9 +116,10 @@ TEST_F(UpdateTest, ReportedFarFromTheLastOne) {
       {"A320", kFsTaxi, 120, 2778, 500, 160, 3000, false},  // lifting off at 180 kt
       {"EC35", kFsTaxi, 0, 1296, 500, 80, 4000, false},     // lifts off: 63 kt, flies at 80
       {"EC35", kFsTaxi, 8, 6852, 800, 70, 3500, true},      // 3.7 nm in 35 s, flies at 70
+      {"EC35", kFsTaxi, 8, 1296, 0, 80, 4000, true},        // 63 kt and still on the ground
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.northM);
+    SCOPED_TRACE(::testing::Message() << c.type << " " << c.northM << " m " << c.altFt << " ft");
     gf_resetTraffic();
     AiAircraft& a = gf_live(c.type, "FAR1", gf_at(0, 0), kStActive, c.fs);
     a.lastMerged.groundSpeed = a.stream.back().groundSpeed = c.lastKt;

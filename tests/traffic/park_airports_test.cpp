@@ -137,6 +137,17 @@ TEST_F(ParkAirportsTest, OnTheGroundAtAnAirportWithAndWithoutAStandFile) {
   EXPECT_EQ(g_mainWindowState.text(&MainWindowState::parkAirportText), "EHAM (AMS)");
 }
 
+// A damaged stand file is not read again in this run, and every later check on the ground names
+// it as damaged, not as missing.
+TEST_F(ParkAirportsTest, ADamagedStandFileIsNamedAtEveryCheck) {
+  gf_testWriteFile(g_myThirdpartyDir / "EHAM.xml", "<parkpositions><parkpos");
+  gf_userAt(kEham, true);
+  for (int check = 0; check < 3; ++check) gf_handleParkAirport(false);  // chosen, read, checked
+  EXPECT_TRUE(logged("User aircraft on the ground at EHAM, airports/my_thirdparty/EHAM.xml could "
+                     "not be loaded, it is damaged: "));
+  EXPECT_FALSE(logged("no airport file found"));
+}
+
 // The stand file of an airport coming in sight lies on a server that answers only when the test
 // lets it: the step asks and goes on, and a later step reads the stands.
 TEST_F(ParkAirportsTest, TheStepNeverWaitsForAStandFileOnTheServer) {

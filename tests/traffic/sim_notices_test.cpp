@@ -140,8 +140,9 @@ TEST_F(NoticesTest, RemovalsAndGroundContact) {
   EXPECT_DOUBLE_EQ(landing.altitude, 408.0);
 }
 
-// Blocks, refused creations (a born-parked aircraft gives its stand back; the 20th refused
-// title ends the run) and a removal asked during the creation, carried out at the activation.
+// Blocks, refused creations (a born-parked aircraft gives its stand back; a refused callsign is
+// blocked; the 20th refused title ends the run) and a removal asked during the creation, carried
+// out at the activation.
 TEST_F(NoticesTest, BlocksRefusalsAndPendingRemovals) {
   AiAircraft& waiting = gf_live("A320", "BLK1", gf_at(0, 0), kStBuffer, kFsBirth);
   AiAircraft& flying = gf_live("A320", "BLK2", gf_at(0, 0), kStActive, kFsFlying, 3000);
@@ -159,6 +160,12 @@ TEST_F(NoticesTest, BlocksRefusalsAndPendingRemovals) {
   post({0, born.key, 0, kNoticeCreateFailed, 0, 0});
   EXPECT_FALSE(stand.liveOccupied);
   EXPECT_EQ(gf_liveByKey(10003), nullptr);
+  // A callsign too long for a tail number: the aircraft leaves and its callsign stays blocked.
+  const std::uint32_t tooLong =
+      gf_live("A320", "KLM1234567890", gf_at(0, 0), kStAdding2Sim, kFsTaxi).key;
+  post({0, tooLong, 0, kNoticeCallsignRefused, 0, 0});
+  EXPECT_EQ(gf_liveByKey(tooLong), nullptr);
+  EXPECT_EQ(g_refusedCallsigns, std::set<std::string>{"KLM1234567890"});
 
   AiAircraft& pending = gf_live("A320", "PND", gf_at(0, 0), kStAdding2Sim, kFsTaxi);
   pending.removalPending = true;

@@ -184,6 +184,15 @@ std::vector<Newcomer> lf_newcomersNearestFirst(
   return newcomers;
 }
 
+// Gives the taken reports marked to wait back to the buffer; returns those dropped at its cap.
+std::size_t lf_returnWaiting(std::deque<TrafficReport>& taken, const std::vector<bool>& waits) {
+  std::deque<TrafficReport> back;
+  for (std::size_t i = 0; i < taken.size(); ++i) {
+    if (waits[i]) back.push_back(std::move(taken[i]));
+  }
+  return gf_returnTrafficReports(back);
+}
+
 // New aircraft keep the engine's pace, nearest first: beyond it a group of unknown aircraft
 // would fill the records and the creation backlog at once. The others' reports wait for a later
 // step, those of the farthest beyond kNewReportsWaiting dropped.
@@ -192,6 +201,7 @@ void lf_startNewcomers(std::deque<TrafficReport>& taken,
   std::vector<bool> waits(taken.size(), false);
   std::size_t started = 0;
   std::size_t waiting = 0;
+  std::size_t dropped = 0;
   for (const Newcomer& n : lf_newcomersNearestFirst(taken, places)) {
     if (started < kNewAircraftPerStep) {
       for (std::size_t k = n.begin; k < n.end; ++k) lf_takeOrDrop(taken[places[k].second]);
@@ -199,14 +209,13 @@ void lf_startNewcomers(std::deque<TrafficReport>& taken,
     } else if (waiting < kNewReportsWaiting) {
       for (std::size_t k = n.begin; k < n.end; ++k) waits[places[k].second] = true;
       waiting += n.end - n.begin;
+    } else {
+      dropped += n.end - n.begin;
     }
   }
-  if (waiting == 0) return;
-  std::deque<TrafficReport> back;
-  for (std::size_t i = 0; i < taken.size(); ++i) {
-    if (waits[i]) back.push_back(std::move(taken[i]));
-  }
-  gf_returnTrafficReports(back);
+  if (waiting > 0) dropped += lf_returnWaiting(taken, waits);
+  // Counted with the drops at the buffer's cap, so that a flood's losses show in one figure.
+  if (dropped > 0) g_trafficReader.countDropped(dropped);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <future>
 #include <map>
 #include <optional>
-#include <set>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -26,8 +25,9 @@ namespace {
 // The stand files found in this run: code -> where (path "" = none). A file on the server is
 // downloaded once, by the fetch, and read from its copy; the local folders are asked each time.
 std::map<std::string, ApfSource> g_standFileKnown;
-// Airports whose stand file could not be read: not chosen again in this run.
-std::set<std::string> g_standFileUnusable;
+// Airports whose stand file could not be read, with the message that said why: not chosen again
+// in this run.
+std::map<std::string, std::string> g_standFileUnusable;
 // The one fetch under way (code and its answer to come). Worker only.
 struct StandFileCheck {
   std::string icao;
@@ -108,9 +108,11 @@ void lf_chooseOnGround(const LatLon& user, bool showMessage) {
     return;  // asked; the next step goes on
   }
   if (source->path.empty()) {
-    gf_showMessage(fmt::format("User aircraft on the ground at {}, no airport file found",
-                               closest->code),
-                   true);
+    // A file that could not be read is named with its fault at every check, not as missing.
+    const auto unusable = g_standFileUnusable.find(closest->code);
+    const std::string why =
+        unusable != g_standFileUnusable.end() ? unusable->second : "no airport file found";
+    gf_showMessage(fmt::format("User aircraft on the ground at {}, {}", closest->code, why), true);
     return;
   }
   gf_log(fmt::format("User aircraft on the ground at {}", closest->code));
@@ -169,7 +171,9 @@ void gf_clearCurrentParkAirport() {
   g_mainWindowState.storeText(&MainWindowState::reservedStandText, "", kParkArea);
 }
 
-void gf_noteStandFileUnusable(const std::string& icao) { g_standFileUnusable.insert(icao); }
+void gf_noteStandFileUnusable(const std::string& icao, const std::string& why) {
+  g_standFileUnusable[icao] = why;
+}
 
 void lf_refreshParkDistances(const LatLon& user) {
   if (g_parkAirports.empty()) {

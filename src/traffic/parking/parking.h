@@ -219,8 +219,9 @@ void lf_checkParkAirportSight(const LatLon& user);
 const ApfSource* lf_standFileSource(const std::string& icao);
 // The same, waiting for a fetch under way (never on the tick: the park step fetches first).
 const ApfSource& lf_standFileSourceWaiting(const std::string& icao);
-// The stand file of this airport could not be read: it is not chosen again in this run.
-void gf_noteStandFileUnusable(const std::string& icao);
+// The stand file of this airport could not be read (`why`, the message shown): it is not chosen
+// again in this run, and a later check on the ground names it with `why`.
+void gf_noteStandFileUnusable(const std::string& icao, const std::string& why);
 // After a stand-file read: the stand under the user aircraft becomes the current airport's
 // reserved stand, and the current airport goes to the front of the list (behind a destination).
 void lf_noteUserStand(const std::string& userStand);

@@ -90,7 +90,7 @@ void gf_handleParkAirport(bool showMessage) {
     lf_readParkedFile(message);
     if (!message.empty()) {
       gf_showMessage(message, true);
-      gf_noteStandFileUnusable(g_parkAirportIcao);
+      gf_noteStandFileUnusable(g_parkAirportIcao, message);
       lf_closeParkAirport();
     } else {
       lf_calcStaticParking();
