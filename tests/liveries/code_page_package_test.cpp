@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The outermost folder of the path that does not exist yet; empty when the path exists.
-fs::path lf_firstMissing(fs::path path) {
+[[maybe_unused]] fs::path lf_firstMissing(fs::path path) {  // Windows only
   fs::path missing;
   while (path.has_relative_path() && !fs::exists(path)) {
     missing = path;
