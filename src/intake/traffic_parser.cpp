@@ -8,6 +8,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "foundation/aircraft_defs.h"
 #include "foundation/geometry.h"
 #include "liveries/database_queries.h"
 
@@ -41,6 +42,10 @@ struct GroundBand {
   double maxSpeedKt;
 };
 constexpr std::array<GroundBand, 3> kGroundBands{{{45.0, 120.0}, {90.0, 80.0}, {120.0, 43.0}}};
+// A helicopter on the ground: hover-taxiing at most this fast, this far above or below the park
+// airport's elevation. Faster, or higher, it flies (low over the fields, circling slowly).
+constexpr GroundBand kHelicopterGround{100.0, 30.0};
+constexpr std::string_view kRotorcraftEmitter = "A7";
 
 struct AirspeedBand {
   double maxAltitudeFt;
@@ -201,11 +206,16 @@ double gf_airspeedForAltitude(double altitudeFt) {
 }
 
 double gf_groundRuleAltitude(double altitudeFt, double groundSpeedKt,
-                             std::optional<double> parkElevationFt) {
+                             std::optional<double> parkElevationFt, bool helicopter) {
   double alt = altitudeFt;
-  if (alt <= 0.0) {
-    alt = 0.0;
-  } else if (alt < kGroundRuleCeilingFt) {
+  if (alt <= 0.0) return 0.0;
+  if (helicopter) {
+    const double d = alt - parkElevationFt.value_or(kNoParkReferenceFt);
+    const bool onGround = std::fabs(d) <= kHelicopterGround.maxHeightFt &&
+                          groundSpeedKt <= kHelicopterGround.maxSpeedKt;
+    return onGround ? 0.0 : alt;
+  }
+  if (alt < kGroundRuleCeilingFt) {
     const double d = alt - parkElevationFt.value_or(kNoParkReferenceFt);
     bool onGround = d <= 0.0;
     for (const auto& band : kGroundBands)
@@ -297,7 +307,9 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
   // Before the ground rule: a negative speed would put a flying aircraft on the ground.
   if (p.groundSpeed < 0.0 || p.groundSpeed > kMaxSpeedKt)
     return TrafficVerdict::kGroundSpeedOutOfRange;
-  p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt);
+  const bool helicopter =
+      f[kFieldCategory] == kRotorcraftEmitter || gf_typeCategory(id.type) == kCatRotorcraft;
+  p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt, helicopter);
   p.airborne = p.altitude > 0.0;
 
   std::string_view callsign = lf_text(callsignField);

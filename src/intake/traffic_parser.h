@@ -130,6 +130,8 @@ void gf_splitTrafficFields(std::string_view datagram, std::vector<std::string_vi
 
 // True airspeed in knots for a record without one, by the altitude band.
 double gf_airspeedForAltitude(double altitudeFt);
-// The ground rule: the altitude after it (0 = on the ground).
+// The ground rule: the altitude after it (0 = on the ground). A helicopter (emitter category
+// A7, or a type of the Rotorcraft category) flies low and slow where no aeroplane could: it is on
+// the ground only when slow and near the park airport's elevation.
 double gf_groundRuleAltitude(double altitudeFt, double groundSpeedKt,
-                             std::optional<double> parkElevationFt);
+                             std::optional<double> parkElevationFt, bool helicopter = false);

@@ -44,24 +44,37 @@ TEST_F(AirTest, PitchFollowsTheVerticalSpeed) {
   }
 }
 
-// A level pair of reports on the approach with the runway report ahead descends by QNH, at most
-// 100 ft below the pair; without a landing ahead it is level flight, flown as reported.
+// A level pair of reports on the approach descends by QNH: an aeroplane's reports on the runway
+// may read high and stay in the air. A helicopter only with a landing ahead (a ground report, or
+// predicted reports), at most 100 ft below the pair; without one it flies low as reported.
 TEST_F(AirTest, QnhDescentOnTheApproach) {
   g_qnh = 1023;
+  enum Ahead { kNothing, kRunway, kPredicted };
   struct Case {
-    bool runwayAhead;
+    const char* type;
+    Ahead ahead;
     std::int64_t dueIn;
+    double altitude;        // the aircraft's; the pair lies at 3000 ft
     double altitudeChange;  // feet per step
   };
-  for (const Case c : {Case{true, 500, -760.0 / 6000.0}, Case{true, 1000, -100.0 / 1000.0},
-                       Case{false, 500, 0.0}}) {
+  for (const Case c : {Case{"A320", kNothing, 500, 3000, -760.0 / 6000.0},
+                       Case{"A320", kRunway, 1000, 3000, -760.0 / 6000.0},
+                       Case{"EC35", kRunway, 500, 3000, -760.0 / 6000.0},
+                       Case{"EC35", kPredicted, 500, 3000, -760.0 / 6000.0},
+                       Case{"EC35", kRunway, 1000, 3000, -100.0 / 1000.0},
+                       Case{"EC35", kRunway, 1000, 2950, -50.0 / 1000.0},
+                       Case{"EC35", kNothing, 500, 3000, 0.0}}) {
     g_liveAc.clear();
-    AiAircraft& a = flying("A320", 700, -700, 3000, -700, c.dueIn);
-    if (c.runwayAhead) a.stream.push_back(gf_rep(0, 6000, 130, c.dueIn + 3000));
+    AiAircraft& a = flying(c.type, 700, -700, 3000, -700, c.dueIn);
+    a.altitude = c.altitude;
+    if (c.ahead == kRunway) a.stream.push_back(gf_rep(0, 6000, 130, c.dueIn + 3000));
+    if (c.ahead == kPredicted) a.predictedReports = 3;
     a.approach = true;
     lf_airLegSetup(a);
-    EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-15) << c.runwayAhead << " " << c.dueIn;
-    EXPECT_EQ(a.climbRate, c.runwayAhead ? -760.0 : -700.0);
+    const bool descends = c.altitudeChange != 0.0;
+    EXPECT_NEAR(a.altitudeChange, c.altitudeChange, 1e-15) << c.type << " " << c.ahead << " "
+                                                           << c.dueIn << " " << c.altitude;
+    EXPECT_EQ(a.climbRate, descends ? -760.0 : -700.0);
     EXPECT_EQ(a.stream[1].verticalSpeed, a.climbRate);
   }
 }

@@ -1,6 +1,7 @@
 // The replay scenarios: each one's reports through the parser and the motion, every check on
 // what the simulator was sent; b from 4 nm out, e and m also through SimClient and the stand-in,
-// and a cruise reported beyond a shrunk traffic radius.
+// a cruise reported beyond a shrunk traffic radius, and a helicopter set down at its pad.
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -108,4 +109,18 @@ TEST_F(ReplayTest, ReportsTakenBeyondAShrunkRadius) {
     expectPassed(replay::gf_checkRun(scenario, run));
     expectPassed(replay::gf_checkStandinTrace(run, options.standinTrace));
   }
+}
+
+// A helicopter that comes down to a pad at the field and hovers to a stop is set down there, at
+// its first ground report (slower than 30 kt within 100 ft of the field: short of the pad).
+TEST_F(ReplayTest, AHelicopterHoveringToAStopIsSetDownAtItsPad) {
+  constexpr std::uint32_t kLanding = 4000095;
+  const replay::ReplayRun run = replay::gf_replay(replay::gf_scenario("r"), {});
+  const LatLon pad = gf_destination(replay::kFieldPos, 0.0, 400.0 * kFeetPerNm / kMetresPerNm);
+  const auto down = std::find_if(run.positions.begin(), run.positions.end(),
+                                 [](const replay::SentPosition& p) {
+                                   return p.key == kLanding && p.onGround;
+                                 });
+  ASSERT_NE(down, run.positions.end());
+  EXPECT_LE(gf_distanceNm(pad, {down->pose.latitude, down->pose.longitude}) * kMetresPerNm, 400.0);
 }

@@ -59,14 +59,28 @@ TEST_F(StepTest, HeadingTurnsTowardsTheCurve) {
 }
 
 TEST_F(StepTest, Flare) {
+  // With every report ahead in the air, an aeroplane flares (its reports on the runway may read
+  // high); a helicopter does not: they are no landing. Once it flares, it flares on.
+  for (const auto& [type, flares] : {std::pair{"A320", true}, std::pair{"EC35", false}}) {
+    g_liveAc.clear();
+    AiAircraft& b = gf_ac(type, {gf_rep(0, 0, 60, 1000, 500, -700)}, 90.0);
+    b.approach = true;
+    b.heightAboveGround = 30.0;
+    lf_stepMotion(b);
+    EXPECT_EQ(b.flareStage, flares ? 1 : 0) << type;
+    b.stream.push_back(gf_rep(1000, 0, 50, 2000));
+    lf_stepMotion(b);
+    b.stream.pop_back();
+    b.heightAboveGround = 25.0;
+    lf_stepMotion(b);
+    EXPECT_EQ(b.flareStage, 2) << type;
+  }
+  gf_events();
+  g_liveAc.clear();
   AiAircraft& a = gf_ac("A320", {gf_rep(0, 0, 140, 1000, 500, -700)}, 90.0);
   a.approach = true;
   a.throttleStep = 1;
   a.pitch = -0.03;
-  // No flare while every report ahead is in the air: they are no landing.
-  a.heightAboveGround = 20.0;
-  lf_stepMotion(a);
-  EXPECT_EQ(a.flareStage, 0);
   a.stream.push_back(gf_rep(1000, 0, 130, 2000));  // the touchdown report
   struct Case {
     double heightFt;  // static CG height 8 ft
@@ -118,6 +132,18 @@ TEST_F(StepTest, HeavyTakeOff) {
   EXPECT_EQ(gf_eventData(gf_events(), kEventThrottleSet), 11468);
   EXPECT_NEAR(a.pitch, a.climbPitch, std::fabs(a.climbPitch - a.rotationPitch) / 400.0);
   EXPECT_EQ(a.takeOffStep, 1);
+  // With a ground report ahead (reports that came down again), the climb ends there.
+  g_liveAc.clear();
+  AiAircraft& b = gf_ac("B744", {gf_rep(0, 0, 160, 0, 1300), gf_rep(0, 900, 160, 5000)}, 0.0);
+  b.stream.pop_front();
+  b.fs = kFsTakeOff;
+  b.takeOffStep = -400;
+  b.pitch = b.climbPitch;
+  b.heightAboveGround = 900.0;
+  b.altitudeChange = 1.0;
+  lf_stepMotion(b);
+  EXPECT_EQ(b.fs, kFsFlying);
+  EXPECT_EQ(b.altitudeChange, 0.0);
 }
 
 TEST_F(StepTest, Touchdown) {

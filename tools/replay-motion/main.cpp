@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include "foundation/aircraft_defs.h"
 #include "foundation/log.h"
 #include "replay.h"
 
@@ -66,6 +67,13 @@ int main(int argc, char** argv) {
     }
     for (const auto& [callsign, life] : run.lives) {
       std::printf("life %-9s %s\n", callsign.c_str(), fmt::format("{}", fmt::join(life, ", ")).c_str());
+    }
+    for (const auto& [key, count] : run.creations) {
+      const replay::LandingFigures f = replay::gf_landingFigures(run, key);
+      if (!f.touchedDown || run.category.at(key) == kCatRotorcraft) continue;
+      std::printf("landing %u: %.0f m past the reported touchdown, %.0f m level over the runway, "
+                  "%.0f ft/min steepest below 200 ft\n",
+                  key, f.touchdownPastM, f.levelOverRunwayM, f.steepestLowDescentFpm);
     }
     std::ofstream out(trackFile);
     replay::gf_writeTrack(run, out);

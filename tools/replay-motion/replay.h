@@ -59,13 +59,18 @@ struct Scenario {
   // > 0: the records come in groups that share one time stamp, this many seconds apart, as
   // RealTraffic sends them; each aircraft must be taken at once and created nearest first.
   double groupEveryS = 0.0;
+  // Aeroplanes' arrivals: the touchdown at most this far past the reported one (metres; 0: not
+  // checked). None flies level over the runway for more than 50 m, nor descends faster than
+  // 1,500 ft/min below 200 ft above the field.
+  double touchdownPastAtMostM = 0.0;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "o"
+std::vector<std::string> scenarioNames();  // "a" .. "o", then the "p" arrivals
 Scenario gf_scenario(const std::string& name);
 
 // The test park airport: its code, reference point, elevation and stands.
 inline constexpr double kFieldElevationFt = 400.0;
 extern const LatLon kFieldPos;
+extern const LatLon kReportedTouchdown;  // where the arrivals' reports meet runway 09
 void gf_setUpTestAirport();
 // The liveries installed for the replays.
 std::vector<Livery> gf_replayLiveries();
@@ -80,7 +85,8 @@ struct SentPosition {
   double groundSpeed = 0.0;  // knots, of the report the aircraft flies to
   bool onGround = false;
   bool rolling = false;  // on a take-off run or landing roll
-  // The leg flown: the report left and the one flown to, as the engine holds them.
+  // The leg flown: the report left and the one flown to, as the engine holds them (a report on
+  // the ground at the field's elevation).
   struct LegEnd {
     double altitudeFt = 0.0;
     double verticalFpm = 0.0;
@@ -88,9 +94,10 @@ struct SentPosition {
   };
   LegEnd from, to;
   // Flying between two reports in the air: not on the ground, taking off, flaring or on
-  // predicted reports.
+  // predicted reports. A helicopter also from a report on the ground, once it lifted off.
   bool betweenAirborne = false;
   bool landingAhead = false;  // a ground report ahead in its stream, or predicted reports
+  bool approach = false;
 };
 struct SentEvent {
   std::uint32_t key = 0;
@@ -162,6 +169,17 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run);
 std::vector<Check> gf_checkStandinTrace(const ReplayRun& run, const std::filesystem::path& trace);
 // The milestones of a run's events, in order ("approach", "touchdown", ...).
 std::vector<std::string> gf_milestones(const ReplayRun& run);
+// How an arrival landed: metres of runway 09 from its reported touchdown (negative: before it)
+// to where it touched down, metres flown level (within 100 ft/min) over the runway before that,
+// and its steepest descent below 200 ft above the field, ft/min (positive).
+struct LandingFigures {
+  bool touchedDown = false;
+  double touchdownPastM = 0.0;
+  double levelOverRunwayM = 0.0;
+  double steepestLowDescentFpm = 0.0;
+};
+LandingFigures gf_landingFigures(const ReplayRun& run, std::uint32_t key);
+
 // The sent track, one JSON object per line.
 void gf_writeTrack(const ReplayRun& run, std::ostream& out);
 

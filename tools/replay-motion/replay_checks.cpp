@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <set>
 
 #include <fmt/format.h>
@@ -30,6 +31,11 @@ constexpr double kNoseOffMotionRad = 30.0 * kDegToRad;
 constexpr double kBandFt = 110.0;         // above and below the reports of the leg flown
 constexpr double kRateMarginFpm = 500.0;  // above the faster of their rates
 constexpr double kFpmPerFtPerStep = 6000.0;
+constexpr std::size_t kSecondSteps = 100;
+constexpr double kLowFt = 200.0;            // above the field: the last of an approach
+constexpr double kSteepestLowFpm = 1500.0;  // the steepest descent there
+constexpr double kLevelFpm = 100.0;         // slower than this counts as level
+constexpr double kLevelOverRunwayM = 50.0;  // the most an arrival flies level over the runway
 
 // Collects the first failure of a check.
 struct Checker {
@@ -139,29 +145,35 @@ void lf_checkPoses(const ReplayRun& run, std::vector<Check>& out) {
   }
 }
 
-// Between two reports in the air the aircraft keeps within about 100 ft of their band, and its
-// vertical rate within about 500 ft/min of the fastest of theirs and the rate between them. It
-// is set down only with a ground report or predicted reports ahead.
+// Between two reports in the air the aircraft keeps within about 100 ft of their band (an
+// aeroplane on its approach may go below level reports by QNH), and its vertical rate within
+// about 500 ft/min of the fastest of theirs and the rate between them. A helicopter is set down
+// only with a ground report or predicted reports ahead.
 void lf_checkHeights(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
   Checker band("within 100 ft of the band of its reports"), rate("vertical rate as its reports"),
-      setDown("set down only with a ground report or predictions ahead"),
+      setDown("a helicopter set down only with a ground report or predictions ahead"),
       air("never on the ground");
   const auto sameLeg = [](const SentPosition& p, const SentPosition& b) {
     return p.from.due == b.from.due && p.to.due == b.to.due &&
            p.from.altitudeFt == b.from.altitudeFt && p.to.altitudeFt == b.to.altitudeFt;
   };
   for (const auto& [object, track] : lf_byObject(run)) {
+    const bool helicopter = run.category.at(object.first) == kCatRotorcraft;
     for (std::size_t i = 0; i < track.size(); ++i) {
       const SentPosition& p = *track[i];
       air.expect(!s.airborneOnly || !p.onGround, lf_at(p));
-      const double low = std::min(p.from.altitudeFt, p.to.altitudeFt) - kBandFt;
+      const double low = p.approach && !helicopter
+                             ? -std::numeric_limits<double>::infinity()
+                             : std::min(p.from.altitudeFt, p.to.altitudeFt) - kBandFt;
       const double high = std::max(p.from.altitudeFt, p.to.altitudeFt) + kBandFt;
       band.expect(!p.betweenAirborne || (p.pose.altitude >= low && p.pose.altitude <= high),
                   fmt::format("{}: {:.0f} ft between reports at {:.0f} and {:.0f} ft", lf_at(p),
                               p.pose.altitude, p.from.altitudeFt, p.to.altitudeFt));
       if (i == 0) continue;
       const SentPosition& b = *track[i - 1];
-      setDown.expect(!p.onGround || b.onGround || p.landingAhead || b.landingAhead, lf_at(p));
+      setDown.expect(!helicopter || !p.onGround || b.onGround || p.landingAhead ||
+                         b.landingAhead,
+                     lf_at(p));
       if (!p.betweenAirborne || !b.betweenAirborne || p.step != b.step + 1 || !sameLeg(p, b)) {
         continue;
       }
@@ -263,6 +275,24 @@ void lf_checkLife(const Scenario& s, const ReplayRun& run, std::vector<Check>& o
   for (Checker* c : {&once, &removal, &milestones, &descent, &errors}) out.push_back(c->check);
 }
 
+// How each arrival landed against the scenario's limits: no later than it should, not long level
+// over the runway, not steeply down near the ground.
+void lf_checkLandings(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  Checker late("touchdown no later than it should"), level("not long level over the runway"),
+      steep("no steep descent below 200 ft");
+  for (const auto& [key, count] : run.creations) {
+    const LandingFigures f = gf_landingFigures(run, key);
+    if (!f.touchedDown || run.category.at(key) == kCatRotorcraft) continue;  // runway figures
+    late.expect(s.touchdownPastAtMostM == 0.0 || f.touchdownPastM <= s.touchdownPastAtMostM,
+                fmt::format("key {}: {:.0f} m past the reported touchdown", key, f.touchdownPastM));
+    level.expect(f.levelOverRunwayM <= kLevelOverRunwayM,
+                 fmt::format("key {}: level for {:.0f} m", key, f.levelOverRunwayM));
+    steep.expect(f.steepestLowDescentFpm <= kSteepestLowFpm,
+                 fmt::format("key {}: {:.0f} ft/min", key, f.steepestLowDescentFpm));
+  }
+  for (Checker* c : {&late, &level, &steep}) out.push_back(c->check);
+}
+
 // Traffic in groups: each aircraft has its record within a second of its first report, and all
 // are created nearest to the user (at their first reports) first, one every 50 steps as the
 // engine paces creations.
@@ -333,10 +363,46 @@ std::vector<std::string> gf_milestones(const ReplayRun& run) {
   return seen;
 }
 
+LandingFigures gf_landingFigures(const ReplayRun& run, std::uint32_t key) {
+  std::vector<const SentPosition*> track;
+  for (const SentPosition& p : run.positions) {
+    if (p.key == key) track.push_back(&p);
+  }
+  // Metres along runway 09 from the reported touchdown.
+  const auto along = [](const AcPositionUpdate& q) {
+    const double m = gf_distanceNm(kReportedTouchdown, {q.latitude, q.longitude}) * kMetresPerNm;
+    return q.longitude >= kReportedTouchdown.lon ? m : -m;
+  };
+  LandingFigures f;
+  for (std::size_t i = 1; i < track.size(); ++i) {
+    const SentPosition& p = *track[i];
+    const SentPosition& b = *track[i - 1];
+    if (p.onGround && !b.onGround) {
+      f.touchedDown = true;
+      f.touchdownPastM = along(p.pose);
+      return f;
+    }
+    if (p.onGround || i < kSecondSteps) continue;
+    const SentPosition& second = *track[i - kSecondSteps];
+    if (p.step - second.step != static_cast<std::int64_t>(kSecondSteps)) continue;
+    const double fpm = (p.pose.altitude - second.pose.altitude) * 60.0;
+    if (p.pose.altitude - kFieldElevationFt < kLowFt) {
+      f.steepestLowDescentFpm = std::max(f.steepestLowDescentFpm, -fpm);
+    }
+    if (along(p.pose) >= 0.0 && std::fabs(fpm) < kLevelFpm) {
+      f.levelOverRunwayM += gf_distanceNm({b.pose.latitude, b.pose.longitude},
+                                          {p.pose.latitude, p.pose.longitude}) *
+                            kMetresPerNm;
+    }
+  }
+  return f;
+}
+
 std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   std::vector<Check> checks;
   lf_checkPoses(run, checks);
   lf_checkHeights(scenario, run, checks);
+  lf_checkLandings(scenario, run, checks);
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
   if (scenario.noseAlongMotion) lf_checkNose(run, checks);
   lf_checkLife(scenario, run, checks);

@@ -243,13 +243,18 @@ class Driver {
                       s.airborne != l.to.airborne;
     if (next) l = {l.to, s, true};
     const auto end = [](const PositionReport& r) {
-      return SentPosition::LegEnd{r.altitude, r.verticalSpeed, r.dueTime};
+      return SentPosition::LegEnd{r.airborne ? r.altitude : kFieldElevationFt, r.verticalSpeed,
+                                  r.dueTime};
     };
     p.from = end(l.from);
     p.to = end(s);
-    p.betweenAirborne = l.known && l.from.airborne && s.airborne && !a.onGround &&
-                        a.fs == kFsFlying && a.flareStage == 0 && a.predictedReports == 0;
+    // A helicopter has no take-off sequence to skip: it climbs along its reports from the start.
+    const bool helicopter = a.category == kCatRotorcraft;
+    const bool flying = a.fs == kFsFlying || (helicopter && a.fs == kFsTakeOff);
+    p.betweenAirborne = l.known && (l.from.airborne || helicopter) && s.airborne &&
+                        !a.onGround && flying && a.flareStage == 0 && a.predictedReports == 0;
     p.landingAhead = lf_landingAhead(a);
+    p.approach = a.approach;
   }
 
   void lifeEvent(std::int64_t step, const AiAircraft& a, std::uint32_t st) {

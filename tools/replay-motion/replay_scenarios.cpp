@@ -76,17 +76,21 @@ TrackAircraft lf_cruise(const LatLon& start) {
 
 // b): a 3-degree approach from 15 nm, the roll-out, a turn-off and a taxi with two turns to 2 m
 // short of stand A1, reached at an angle. With d's extra legs it leaves again, straight back.
-TrackAircraft lf_arrival(bool leavesAgain) {
+// Its reports may all read highFt higher than the field (pressure altitudes on a low-QNH day),
+// and its roll-out slow by rollOutKtPerS.
+TrackAircraft lf_arrival(bool leavesAgain, double highFt = 0.0, double rollOutKtPerS = 3.0) {
   TrackAircraft a = lf_aircraft(4000002, "KLM1234", "A320", "PH-EZA");
   const double startNm = 15.0;
+  const double reportedFieldFt = kFieldElevationFt + highFt;
+  a.groundElevationFt = reportedFieldFt;
   a.position = gf_destination(kTouchdown, 1.5 * kPi, startNm * kFeetPerNm);
-  a.altitudeFt = kFieldElevationFt + startNm * kFeetPerNm * std::tan(kGlideDeg * kDegToRad);
+  a.altitudeFt = reportedFieldFt + startNm * kFeetPerNm * std::tan(kGlideDeg * kDegToRad);
   a.headingDeg = 90.0;
   a.speedKt = 140.0;
   a.onGround = false;
   TrackLeg rollOut = lf_onGround(fixtures::taxiLeg(kRunwayExit, 20.0), true);
-  rollOut.accelKtPerS = 3.0;
-  a.legs = {fixtures::approachLeg(kTouchdown, kFieldElevationFt, 140.0, kGlideDeg),
+  rollOut.accelKtPerS = rollOutKtPerS;
+  a.legs = {fixtures::approachLeg(kTouchdown, reportedFieldFt, 140.0, kGlideDeg),
             rollOut,
             fixtures::taxiLeg(lf_at(600.0, -150.0), 15.0),
             fixtures::taxiLeg(lf_at(900.0, -150.0), 15.0),
@@ -330,6 +334,81 @@ TrackAircraft lf_lowHelicopter() {
   return a;
 }
 
+// q): helicopters in the air near the park airport, every report in the air: one level 75 ft
+// above the field at 72 kt, one circling slowly 1,000 ft above it 2 nm north, and one
+// descending towards the field at 300 ft/min whose reports stop about 500 ft above it 4 nm out.
+std::vector<TrackAircraft> lf_helicoptersAloft() {
+  TrackAircraft low = lf_lowHelicopter();
+  low.id = 4000092;
+  low.callsign = "HELI92";
+  low.registration = "D-HLOX";
+  low.seed = 92;
+  low.speedKt = 72.0;
+  low.legs.front().altitudeFt = kFieldElevationFt + 75.0;
+
+  TrackAircraft circling = lf_aircraft(4000093, "HELI93", "EC35", "D-HCIR");
+  circling.category = "A7";
+  circling.position = gf_destination(kFieldPos, 0.0, 2.0 * kFeetPerNm);
+  circling.altitudeFt = kFieldElevationFt + 1000.0;
+  circling.headingDeg = 90.0;
+  circling.speedKt = 25.0;
+  circling.onGround = false;
+  TrackLeg orbit = lf_leg(360.0);
+  orbit.turnDegPerS = 3.0;
+  circling.legs = {orbit};
+
+  TrackAircraft inbound = lf_aircraft(4000094, "HELI94", "EC35", "D-HINB");
+  inbound.category = "A7";
+  inbound.position = gf_destination(kFieldPos, 0.5 * kPi, 6.0 * kFeetPerNm);
+  inbound.altitudeFt = kFieldElevationFt + 1000.0;
+  inbound.headingDeg = 270.0;
+  inbound.speedKt = 70.0;
+  inbound.onGround = false;
+  TrackLeg descend = lf_leg(0.0);
+  descend.point = gf_destination(kFieldPos, 0.5 * kPi, 4.0 * kFeetPerNm);
+  descend.verticalFpm = -300.0;
+  inbound.legs = {descend};
+  return {low, circling, inbound};
+}
+
+// r): helicopters at the field. One comes down from 1,000 ft to a pad north of the runway and
+// hovers to a stop there; another hover-taxies along the north side and lifts off, climbing at
+// 500 ft/min to 300 ft above the field and flying on.
+std::vector<TrackAircraft> lf_helicoptersAtTheField() {
+  TrackAircraft in = lf_aircraft(4000095, "HELI95", "EC35", "D-HPAD");
+  in.category = "A7";
+  const LatLon pad = lf_at(0.0, 400.0);
+  const double startFt = 1000.0;
+  const double pathDeg = 6.0;
+  in.position = gf_destination(pad, 1.5 * kPi, startFt / std::tan(pathDeg * kDegToRad));
+  in.altitudeFt = kFieldElevationFt + startFt;
+  in.headingDeg = 90.0;
+  in.speedKt = 60.0;
+  in.onGround = false;
+  TrackLeg approach = fixtures::approachLeg(gf_destination(pad, 1.5 * kPi, 100.0 * kMetresToFeet),
+                                            kFieldElevationFt + 20.0, 15.0, pathDeg);
+  approach.accelKtPerS = 0.4;
+  TrackLeg hover = fixtures::taxiLeg(pad, 0.0);
+  hover.accelKtPerS = 0.3;
+  hover.altitudeFt = kFieldElevationFt + 5.0;
+  hover.verticalFpm = 100.0;
+  in.legs = {approach, hover, lf_onGround(fixtures::holdLeg(30.0), true)};
+
+  TrackAircraft out = lf_aircraft(4000096, "HELI96", "EC35", "D-HLFT");
+  out.category = "A7";
+  out.startTime = 60.0;
+  out.position = lf_at(-1500.0, 600.0);
+  out.headingDeg = 90.0;
+  out.speedKt = 10.0;
+  TrackLeg lift = lf_onGround(lf_leg(0.0), false);
+  lift.speedKt = 60.0;
+  lift.accelKtPerS = 1.5;
+  lift.altitudeFt = kFieldElevationFt + 300.0;
+  lift.verticalFpm = 500.0;
+  out.legs = {fixtures::taxiLeg(lf_at(-1000.0, 600.0), 10.0), lift, lf_leg(120.0)};
+  return {in, out};
+}
+
 // f): the traffic rules at work around the arrival and the departure of b and c.
 Scenario lf_trafficRules(Scenario s) {
   s.aircraft = {lf_arrival(false), lf_departure()};
@@ -408,6 +487,35 @@ std::vector<TrackAircraft> lf_groupedTraffic(const LatLon& user) {
   return group;
 }
 
+// p): b's A320 arrival with every report reading high by highFt (pressure altitudes on a low-QNH
+// day, the approach and the roll-out alike) and a roll-out slowing by rollOutKtPerS. The reports
+// on the runway stay in the air by the intake's ground rule until the roll-out is slow, so the
+// first ground report comes late; the arrival lands as it did before an approach waited for one.
+struct HighArrival {
+  const char* name;
+  double highFt;
+  double rollOutKtPerS;
+  double touchdownPastAtMostM;  // where it touched down before an approach waited, and 50 m
+};
+constexpr HighArrival kHighArrivals[] = {
+    {"p0-3", 0.0, 3.0, 184.0},       {"p100-3", 100.0, 3.0, 1005.0},
+    {"p150-3", 150.0, 3.0, 1219.0},  {"p250-3", 250.0, 3.0, 1539.0},
+    {"p0-1.5", 0.0, 1.5, 184.0},     {"p100-1.5", 100.0, 1.5, 1111.0},
+    {"p150-1.5", 150.0, 1.5, 1399.0}, {"p250-1.5", 250.0, 1.5, 1903.0}};
+
+bool lf_highArrival(const std::string& name, Scenario& s) {
+  for (const HighArrival& h : kHighArrivals) {
+    if (name != h.name) continue;
+    s.aircraft = {lf_arrival(false, h.highFt, h.rollOutKtPerS)};
+    s.durationS = 840.0;
+    s.milestones = {"lights at 10000 ft", "approach", "flare",  "touchdown",
+                    "roll-out",           "turn-off", "arrival"};
+    s.touchdownPastAtMostM = h.touchdownPastAtMostM;
+    return true;
+  }
+  return false;
+}
+
 Scenario lf_named(const std::string& name) {
   Scenario s;
   s.name = name;
@@ -479,12 +587,23 @@ Scenario lf_named(const std::string& name) {
     s.durationS = 600.0;
     s.airborneOnly = true;
     s.lives = {{"HELI91", {"spawn", "removal", "gone"}}};
+  } else if (name == "q") {
+    s.aircraft = lf_helicoptersAloft();
+    s.durationS = 600.0;
+    s.airborneOnly = true;
+    s.lives = {{"HELI92", {"spawn", "removal", "gone"}},
+               {"HELI93", {"spawn", "removal", "gone"}},
+               {"HELI94", {"spawn", "removal", "gone"}}};
+  } else if (name == "r") {
+    s.aircraft = lf_helicoptersAtTheField();
+    s.durationS = 600.0;
+    s.lives = {{"HELI95", {"spawn", "removal", "gone"}}, {"HELI96", {"spawn", "removal", "gone"}}};
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
     s.durationS = 900.0;
     s.milestones = {"run", "gear up", "climb power", "lights at 10000 ft"};
-  } else {
+  } else if (!lf_highArrival(name, s)) {
     throw std::invalid_argument("unknown scenario " + name);
   }
   return s;
@@ -492,8 +611,13 @@ Scenario lf_named(const std::string& name) {
 
 }  // namespace
 
+const LatLon kReportedTouchdown = kTouchdown;
+
 std::vector<std::string> scenarioNames() {
-  return {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o"};
+  std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h", "i",
+                                 "j", "k", "l", "m", "n", "o", "q", "r"};
+  for (const HighArrival& h : kHighArrivals) names.emplace_back(h.name);
+  return names;
 }
 
 std::vector<Livery> gf_replayLiveries() {

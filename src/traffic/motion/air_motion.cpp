@@ -17,7 +17,7 @@ constexpr double kTenThousandFt = 10000.0;
 constexpr double kLowFt = 1000.0;            // below this height above ground the climb floor holds
 constexpr double kMinClimbStepFt = 0.2;      // feet per step
 constexpr double kHurryFpm = 400.0;          // the climb floor's most above the reports' rate
-constexpr double kBelowReportsFt = 100.0;    // an approach's most below a level pair
+constexpr double kBelowReportsFt = 100.0;    // a helicopter's approach: most below a level pair
 constexpr double kLevelVerticalSum = 100.0;  // feet per minute: two reports' sum that counts as level
 constexpr double kTouchdownFpm = -601.0;
 constexpr double kMinLiftFpm = 601.0;
@@ -54,14 +54,20 @@ void lf_altitudeBetweenAirborne(AiAircraft& a, double dt) {
   const PositionReport& f = a.stream.at(0);
   PositionReport& s = a.stream.at(1);
   if (a.approach) {
-    // Level reports on the approach: the aircraft goes on down towards the runway ahead, at most
-    // 100 ft below them. Without a landing ahead they are level flight, flown as reported.
+    // Level reports on the approach: the aircraft goes on down towards the runway by QNH (its
+    // reports may read high). A helicopter only with a landing ahead and at most 100 ft below
+    // them: without one, it flies low over the fields as reported.
+    const bool helicopter = a.category == kCatRotorcraft;
     if (f.altitude == s.altitude && a.heightAboveGround <= kLowFt &&
-        f.verticalSpeed + s.verticalSpeed <= kLevelVerticalSum && lf_landingAhead(a)) {
+        f.verticalSpeed + s.verticalSpeed <= kLevelVerticalSum &&
+        (!helicopter || lf_landingAhead(a))) {
       const double v = lf_qnhDescentRate(a);
       s.verticalSpeed = a.climbRate = v;
-      const double lowest = s.altitude - kBelowReportsFt;
-      a.altitudeChange = std::max(v / kFpmPerFtPerStep, (lowest - a.altitude) / dt);
+      a.altitudeChange = v / kFpmPerFtPerStep;
+      if (helicopter) {
+        const double lowest = s.altitude - kBelowReportsFt;
+        a.altitudeChange = std::max(a.altitudeChange, (lowest - a.altitude) / dt);
+      }
     } else {
       a.altitudeChange = (s.altitude - a.altitude) / dt;
     }

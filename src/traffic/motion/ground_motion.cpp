@@ -140,12 +140,27 @@ void lf_arrivalCheck(AiAircraft& a) {
   }
 }
 
+// A helicopter needs no run: it lifts off once the report ahead is in the air, at once (no
+// rotation on the ground) and at the rate that meets that report, not at the climb step of an
+// aeroplane's take-off.
+void lf_helicopterLiftOff(AiAircraft& a) {
+  const PositionReport& s = a.stream.at(1);
+  if (!s.airborne) return;
+  a.altitudeChange = std::max(s.altitude - a.altitude, kMinClimbFt) /
+                     static_cast<double>(lf_stepsUntil(s.dueTime));
+  lf_takeOffStart(a);
+  a.takeOffStep = 1;
+}
+
 // Starts the take-off when the reports show the aircraft lifting off.
 void lf_checkTakeOff(AiAircraft& a) {
   const PositionReport& f = a.stream.at(0);
-  if (!a.takeOffRun || a.fs == kFsTakeOff || !(f.groundSpeed >= kTakeOffCheckKt)) {
+  if (!a.takeOffRun || a.fs == kFsTakeOff) return;
+  if (a.category == kCatRotorcraft) {
+    lf_helicopterLiftOff(a);
     return;
   }
+  if (!(f.groundSpeed >= kTakeOffCheckKt)) return;
   const auto ahead = a.stream.begin() + 1;
   const bool allAirborne =
       std::all_of(ahead, a.stream.end(), [](const PositionReport& r) { return r.airborne; });

@@ -34,6 +34,9 @@ constexpr double kRadiusMarginNm = 0.5;
 constexpr double kNmPerDegreeLat = 60.0;
 constexpr char kInTheOpen[] = "no more reports, on the ground away from any airport";
 constexpr char kDownInTheOpen[] = "no more reports, descending to the ground away from any airport";
+constexpr char kHelicopterDownAway[] =
+    "no more reports, descending to the ground away from the park airport";
+constexpr double kParkOwnGroundNm = 1.0;  // a helicopter may be set down this near the park airport
 constexpr std::int32_t kGroundLookAheadS = 3;  // seconds between predicted reports
 constexpr std::int32_t kAirLookAheadS = 8;
 constexpr std::int32_t kStepsPerSecond = 100;
@@ -95,12 +98,16 @@ bool lf_farFromAirports(const LatLon& at) {
 }
 
 // The predicted descent of an approach brings the aircraft at r so low that the flare would set
-// it down, out in the open: its reports stopped short of every airport (a helicopter low over the
-// fields). The height is measured as the flare measures it.
+// it down, out in the open: its reports stopped short of every airport. A helicopter comes down
+// anywhere (low over the fields, on a roof): only the park airport's own ground, where its ground
+// reports would come from, takes it. The height is measured as the flare measures it.
 bool lf_setsDownInTheOpen(const AiAircraft& a, const PositionReport& r) {
   double height = a.heightAboveGround - (a.altitude - r.altitude);
   if (!g_parkAirportIcao.empty()) height = std::min(height, r.altitude - g_parkAirportElev);
-  return height <= a.staticCgHeight + kFlareStartCgMarginFt && lf_farFromAirports(lf_pos(r));
+  if (height > a.staticCgHeight + kFlareStartCgMarginFt) return false;
+  if (a.category != kCatRotorcraft) return lf_farFromAirports(lf_pos(r));
+  return g_parkAirportIcao.empty() ||
+         gf_distanceNm(lf_pos(r), g_parkAirportPos) > kParkOwnGroundNm;
 }
 
 // An aircraft standing on the ground with nothing more reported: it waits, or is given up.
@@ -366,7 +373,7 @@ bool lf_predictedReport(AiAircraft& a, std::int32_t counter) {
       r.altitude = std::max(r.altitude, 0.0);
       if (descends && lf_setsDownInTheOpen(a, r)) {
         a.predictedReports = -1;
-        lf_logGivenUp(a, kDownInTheOpen);
+        lf_logGivenUp(a, a.category == kCatRotorcraft ? kHelicopterDownAway : kDownInTheOpen);
         return false;
       }
     }

@@ -23,6 +23,7 @@ constexpr double kHeightForFlareFt = 400.0;
 constexpr double kHeightForFlyingFt = 800.0;
 constexpr std::int32_t kGearUpStep = -300;
 constexpr std::int32_t kClimbPhaseSteps = 100;  // a tenth, a fifth, then half of the climb rate
+constexpr double kHelicopterClearFt = 50.0;      // a helicopter lifting off flies from here on
 
 // One stage of the flare: below static CG height + cgMarginFt the descent per step becomes
 // altitudeChange and the front report shows the vertical speed.
@@ -63,14 +64,32 @@ void lf_levelOffAtReport(AiAircraft& a) {
   if (s.airborne && a.altitude > s.altitude) a.altitude = s.altitude;
 }
 
+// A helicopter's take-off: it climbs along its reports from the first step, no higher than the
+// one it flies to, and flies once clear of the ground or there. (It has no climb-out to fly, and
+// the simulator may still see it on the ground: until then, the take-off holds.)
+void lf_helicopterClimbStep(AiAircraft& a) {
+  a.onGround = false;
+  a.altitude += a.altitudeChange;
+  lf_levelOffAtReport(a);
+  const bool atReport = !a.stream.empty() && a.stream.front().airborne &&
+                        a.altitude >= a.stream.front().altitude;
+  if (a.heightAboveGround >= kHelicopterClearFt || atReport) {
+    lf_setThrottle(a, 4);
+    lf_setPhase(a, kFsFlying);
+    a.takeOffStep = 1;
+    a.pitchChange = 0.0;
+  }
+}
+
 void lf_attitude(AiAircraft& a) {
   if (a.fs == kFsTakeOff) {
     lf_takeOffStep(a);
     return;
   }
-  // The flare sets the aircraft down: only with a landing ahead, never on reports in the air.
+  // The flare sets the aircraft down. A helicopter only with a landing ahead, never on reports in
+  // the air; an aeroplane's reports on the runway may read high and stay in the air.
   if (a.heightAboveGround <= kHeightForFlareFt && a.approach && !a.onGround &&
-      (a.flareStage > 0 || lf_landingAhead(a))) {
+      (a.flareStage > 0 || a.category != kCatRotorcraft || lf_landingAhead(a))) {
     lf_flareStep(a);
   }
   if (a.noseLowering) {
@@ -208,6 +227,10 @@ void lf_takeOffStep(AiAircraft& a) {
   if (a.pitch > a.climbPitch) {
     a.pitch += (a.climbPitch - a.rotationPitch) /
                static_cast<double>(std::max<std::uint32_t>(a.pitchTransitionSteps, 1));
+  }
+  if (a.category == kCatRotorcraft) {
+    lf_helicopterClimbStep(a);
+    return;
   }
   if (c > -kClimbPhaseSteps) {
     if (c < 0) {
