@@ -1,6 +1,6 @@
 // The airports scan driver (worker thread, at start-up when SCAN_AIRPORTS is on): folders,
 // the BGL scan into new stand files that replace the previous ones once it completes (those of
-// airports behind a folder it passed over are kept),
+// airports behind a folder or file it passed over are kept),
 // AirportsScanLog.txt, and the stand files to be learned off line (TBLO).
 #include <fmt/format.h>
 
@@ -74,14 +74,43 @@ void lf_askForLearningFiles() {
                           gf_pathToUtf8(g_tbloFolder), kSupportAddress));
 }
 
-// Scans the folders in list order; false when a stop or exit request cut the scan short.
-bool lf_scanFolders(const std::vector<std::string>& folders) {
+// Scans the folders in list order, noting those walked; false when a stop or exit request cut
+// the scan short.
+bool lf_scanFolders(const std::vector<std::string>& folders, std::vector<std::string>& walked) {
   for (const std::string& folder : folders) {
-    if (g_stopRequested.load() || g_exitRequested.load() || !lf_scanFolder(folder)) {
+    if (g_stopRequested.load() || g_exitRequested.load() || !lf_scanFolder(folder, walked)) {
       return false;
     }
   }
   return true;
+}
+
+// The state of a listed folder. Test seam: a folder below one that ZENDRIK_SCAN_NO_ENTRY names
+// cannot be looked at, as the system answers for a folder inside one that may not be entered.
+fs::file_status lf_listedFolderStatus(const fs::path& path, std::error_code& error) {
+  for (fs::path above = path.parent_path(); above.has_relative_path();
+       above = above.parent_path()) {
+    if (lf_namedNoEntry(above)) {
+      error = std::make_error_code(std::errc::permission_denied);
+      return fs::file_status(fs::file_type::none);
+    }
+  }
+  return fs::status(path, error);
+}
+
+// The result line of a scan that passed places over, the first named in it, then the others (the
+// first kPlacesLogged; the scan log names them all).
+void lf_logPassedOver(const std::vector<PassedOverPlace>& places) {
+  constexpr std::size_t kPlacesLogged = 20;
+  gf_log(fmt::format("Airports scan partial: {} passed over, the first {}: {}",
+                     lf_passedOverCount(places), places.front().path, places.front().cause));
+  for (std::size_t k = 1; k < places.size() && k < kPlacesLogged; ++k) {
+    gf_logIndented(fmt::format("also passed over {}: {}", places[k].path, places[k].cause));
+  }
+  if (places.size() > kPlacesLogged) {
+    gf_logIndented(fmt::format("and {} more, named in {}", places.size() - kPlacesLogged,
+                               gf_pathToUtf8(g_airportsScanLogFile)));
+  }
 }
 
 void lf_writeScanLog() {
@@ -99,20 +128,32 @@ void lf_writeScanLog() {
 
 }  // namespace
 
-bool lf_scanFolder(const std::string& folder) {
+std::string lf_passedOverCount(const std::vector<PassedOverPlace>& places) {
+  const auto files = static_cast<std::size_t>(
+      std::count_if(places.begin(), places.end(), [](const PassedOverPlace& p) { return p.file; }));
+  const std::size_t folders = places.size() - files;
+  const std::string folderText = fmt::format("{} folder{}", folders, gf_plural(folders));
+  const std::string fileText = fmt::format("{} file{}", files, gf_plural(files));
+  return files == 0 ? folderText : folders == 0 ? fileText : folderText + " and " + fileText;
+}
+
+bool lf_scanFolder(const std::string& folder, std::vector<std::string>& walked) {
   if (folder.empty()) {
     return true;
   }
   const fs::path path = gf_winPath(folder);
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  const fs::file_status status = lf_listedFolderStatus(path, error);
   if (error && error != std::errc::no_such_file_or_directory) {
-    throw fs::filesystem_error("status", path, error);
+    // Not looked at, as a folder the walk may not enter: every start would find it so.
+    lf_scanPassOver("reach folder", {gf_pathToUtf8(path), error.message(), false});
+    return true;
   }
   if (!fs::exists(status)) {
     gf_showMessage(folder + " does not exist, skipped!", true);
   } else if (fs::is_directory(status)) {
     if (!lf_inSimScenery(gf_pathToUtf8(path))) {
+      walked.push_back(gf_pathToUtf8(path));
       return lf_scanBglFolder(path);
     }
   } else {
@@ -131,13 +172,14 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
   }
   // Each scan reports its own result, not one of an earlier scan of this process.
   g_scanFoundAirports.store(false);
-  g_scanPassedOver = {};
+  g_scanPassedOver.clear();
   {
     std::lock_guard lock(g_scanLogMutex);
     g_scanLogLines.reserve(kScanLogReserve);
   }
   g_simulatorName = "P3D";
-  const bool complete = lf_scanFolders(folders);
+  ScanReach reach;
+  const bool complete = lf_scanFolders(folders, reach.walked);
   lf_writeScanLog();
   if (!complete) {
     gf_logError(
@@ -145,9 +187,10 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
         "scan runs again at the next start");
     return AirportsScanEnd::kPreviousKept;
   }
-  // Passed over, a folder's airports are not found: their previous files are kept.
-  const bool partial = g_scanPassedOver.count > 0;
-  if ((partial && !newFiles.keepAirportsNotFound()) || !newFiles.swapIn()) {
+  // Passed over, a place's airports are not found: their previous files are kept.
+  reach.passedOver = g_scanPassedOver.all();
+  const bool partial = !reach.passedOver.empty();
+  if ((partial && !newFiles.keepAirportsNotFound(reach)) || !newFiles.swapIn()) {
     return AirportsScanEnd::kPreviousKept;
   }
   g_tbloCount = 0;  // TBLO held the previous scan's copies until now
@@ -189,13 +232,13 @@ AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStan
   }
   const bool found = g_scanFoundAirports.load();
   if (partial) {
-    gf_log(fmt::format("Airports scan partial: {} folder{} passed over, the first {}",
-                       g_scanPassedOver.count, gf_plural(g_scanPassedOver.count),
-                       g_scanPassedOver.first));
+    lf_logPassedOver(reach.passedOver);
   } else if (found) {
     gf_log("Airports scan successful");
   }
-  return found ? AirportsScanEnd::kFound : AirportsScanEnd::kNothingFound;
+  return found     ? AirportsScanEnd::kFound
+         : partial ? AirportsScanEnd::kNothingFoundPassedOver
+                   : AirportsScanEnd::kNothingFound;
 }
 
 void gf_scanAirports() {
@@ -224,6 +267,11 @@ void gf_scanAirports() {
   }
   if (end == AirportsScanEnd::kNothingFound) {
     gf_showMessage("Warning: Scan has not found any add-on airports", true);
+  } else if (end == AirportsScanEnd::kNothingFoundPassedOver) {
+    gf_showMessage(fmt::format("Warning: Scan has found no add-on airports, but it passed over "
+                               "{} it could not read (see Log.txt)",
+                               lf_passedOverCount(g_scanPassedOver.all())),
+                   true);
   }
   g_paramScanAirports.setValue(false);
   gf_saveBoolParameter(g_paramScanAirports);

@@ -2,6 +2,7 @@
 #include "airports/bgl_airport.h"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <stdexcept>
@@ -75,9 +76,18 @@ bool lf_hasAirportSection(const std::filesystem::path& path) {
   return file && lf_hasAirportSection(file);
 }
 
-bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words) {
+bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words,
+                            std::error_code& error) {
+  errno = 0;
   std::ifstream file(path, std::ios::binary);
-  return file && lf_hasAirportSection(file) && gf_readBglWords(file, words);
+  const bool read = file && lf_hasAirportSection(file) && gf_readBglWords(file, words);
+  // A read past the end only fails the stream; one the system refused leaves it bad.
+  if (!file.is_open() || file.bad()) {
+    error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    return false;
+  }
+  error.clear();
+  return read;
 }
 
 bool lf_hasAirportSection(std::ifstream& file) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -49,8 +50,11 @@ struct BglAirportState {
 bool lf_hasAirportSection(const std::filesystem::path& path);
 bool lf_hasAirportSection(std::ifstream& file);
 // The file's words when its header lists an airport section, with one opening of the file (the
-// scan task's read); false when it lists none or cannot be read.
-bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words);
+// scan task's read); false when it lists none or cannot be read. `error` names an open or read
+// that failed (the system's errno, else an I/O error); a file that is merely short or lists no
+// airport section leaves it clear.
+bool lf_readAirportBglWords(const std::filesystem::path& path, BglWords& words,
+                            std::error_code& error);
 
 // Identifier packed in base 38 into the upper 27 bits; valid when it has exactly four
 // characters none of which is a blank.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -97,6 +98,45 @@ std::string lf_airportOf(const fs::path& file) {
   std::string airport = gf_pathToUtf8(file.stem());
   std::transform(airport.begin(), airport.end(), airport.begin(), gf_asciiUpper);
   return airport;
+}
+
+// Files by the airport they belong to.
+std::map<std::string, std::vector<fs::path>> lf_airportFiles(const std::vector<fs::path>& files) {
+  std::map<std::string, std::vector<fs::path>> byAirport;
+  for (const fs::path& file : files) {
+    byAirport[lf_airportOf(file)].push_back(file);
+  }
+  for (auto& [airport, itsFiles] : byAirport) {
+    std::sort(itsFiles.begin(), itsFiles.end());
+  }
+  return byAirport;
+}
+
+// Whether an airport's stand file records a BGL file that is certainly gone from where the scan
+// looked: the airport is then dropped, its link file with it, as a whole scan drops it.
+bool lf_bglGone(const std::vector<fs::path>& airportFiles, const ScanReach& reach) {
+  return std::any_of(airportFiles.begin(), airportFiles.end(), [&](const fs::path& file) {
+    std::string extension = gf_pathToUtf8(file.extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(), gf_asciiUpper);
+    const std::string bglPath = extension == ".XML" ? lf_recordedBglPath(file) : "";
+    return !bglPath.empty() && lf_bglGoneFromReach(bglPath, reach);
+  });
+}
+
+// ": a, b, c" of at most kNamesLogged names, with how many more; "" for none.
+std::string lf_namesText(const std::vector<std::string>& names) {
+  constexpr std::size_t kNamesLogged = 20;
+  if (names.empty()) {
+    return {};
+  }
+  std::string text = ": ";
+  for (std::size_t k = 0; k < names.size() && k < kNamesLogged; ++k) {
+    text += (k > 0 ? ", " : "") + names[k];
+  }
+  if (names.size() > kNamesLogged) {
+    text += fmt::format(" and {} more", names.size() - kNamesLogged);
+  }
+  return text;
 }
 
 // Moves the regular files of one folder into another (made when missing); folders in it stay
@@ -251,21 +291,22 @@ bool NewStandFiles::swapIn() {
   return true;
 }
 
-bool NewStandFiles::keepAirportsNotFound() {
-  std::size_t kept = 0;
+bool NewStandFiles::keepAirportsNotFound(const ScanReach& reach) {
+  std::vector<std::string> kept;  // "my_ORBX/EGLL.txt"
   try {
-    std::set<std::string> found;
     for (const FolderTrio& trio : lf_folders()) {
+      std::set<std::string> found;
       for (const fs::path& file : lf_regularFiles(trio.fresh)) {
         found.insert(lf_airportOf(file));
       }
-    }
-    for (const FolderTrio& trio : lf_folders()) {
-      for (const fs::path& file : lf_regularFiles(trio.live)) {
-        if (!found.contains(lf_airportOf(file))) {
-          fs::create_directories(trio.fresh);
+      for (const auto& [airport, files] : lf_airportFiles(lf_regularFiles(trio.live))) {
+        if (found.contains(airport) || lf_bglGone(files, reach)) {
+          continue;
+        }
+        fs::create_directories(trio.fresh);
+        for (const fs::path& file : files) {
           fs::copy_file(file, trio.fresh / file.filename());
-          ++kept;
+          kept.push_back(gf_pathToUtf8(trio.live.filename() / file.filename()));
         }
       }
     }
@@ -275,8 +316,8 @@ bool NewStandFiles::keepAirportsNotFound() {
                             e.what()));
     return false;
   }
-  gf_log(fmt::format("{} stand file{} of airports this scan did not find kept", kept,
-                     gf_plural(kept)));
+  gf_log(fmt::format("{} stand file{} of airports this scan did not find kept{}", kept.size(),
+                     gf_plural(kept.size()), lf_namesText(kept)));
   return true;
 }
 

@@ -3,7 +3,8 @@
 // folder walk run on the worker thread; the file tasks on the folder scan's pool of scan threads,
 // at most g_maxThreads at once over all scans (foundation/scan_task_pool.h).
 //
-// Lock order: g_linkMutex, then g_scanLogMutex, then the log mutex.
+// Lock order: g_linkMutex, then g_scanLogMutex, then the log mutex. The mutex of
+// g_scanPassedOver (scan_log.h) is taken alone.
 #pragma once
 
 #include <array>
@@ -17,6 +18,7 @@
 
 #include "airports/bgl_airport.h"
 #include "airports/airport_file.h"
+#include "airports/scan_log.h"
 #include "foundation/parameters.h"
 
 // Serialises every link step of the scan tasks (publisher, link file, its scan-log lines).
@@ -25,6 +27,24 @@ extern std::mutex g_linkMutex;
 // ---- driver and discovery (worker thread) ----
 extern const std::filesystem::path g_tbloFolder;  // "TBLO": stand files for off-line learning
 extern std::atomic<std::uint32_t> g_tbloCount;     // files copied there by the last scan (GUI reads)
+
+// Where a scan looked: the listed folders it walked (as it walked them, gf_pathToUtf8 of
+// gf_winPath) and the places it passed over.
+struct ScanReach {
+  std::vector<std::string> walked;
+  std::vector<PassedOverPlace> passedOver;
+};
+// Whether a BGL file a previous stand file recorded is certainly gone from where the scan looked:
+// it lies below a walked folder and below no place passed over, and it does not exist (an
+// answer without an error). Paths compare as lf_pathIsBelow does.
+bool lf_bglGoneFromReach(const std::string& bglPath, const ScanReach& reach);
+// Whether the path is the folder or lies below it, by their texts' elements ("." and ".."
+// resolved) with ASCII letters in either case alike: the program's path texts are Windows
+// texts, and gf_winPath takes names that differ only in case for one. False for an empty folder.
+bool lf_pathIsBelow(const std::string& path, const std::string& folder);
+// The BGL file a stand file records (BGLpath, written for publisher "unknown" only); empty when
+// it records none or cannot be read.
+std::string lf_recordedBglPath(const std::filesystem::path& standFile);
 
 // The stand files of a scan in the making: while an object lives, the scan tasks write link and
 // stand files beside my_ORBX and my_thirdparty; swapIn moves them in place of the previous
@@ -40,10 +60,13 @@ class NewStandFiles {
   // Replaces the regular files of my_ORBX and my_thirdparty (their folders stay) with this
   // scan's. False when a move fails: every file is then moved back and the failure logged.
   bool swapIn();
-  // Copies the previous files of every airport that has no file in this scan's folders into
-  // them, so that the swap keeps them: a scan that passed over a folder has not seen the
-  // airports behind it. False, logged, when a file cannot be copied.
-  bool keepAirportsNotFound();
+  // Copies into this scan's my_ORBX and my_thirdparty the previous files of every airport that
+  // has none in that folder's new set, so that the swap keeps them: a scan that passed places
+  // over has not seen the airports behind them. Each folder is decided alone. An airport whose
+  // previous stand file records a BGL file the scan would have seen (lf_bglGoneFromReach) is
+  // dropped as a whole scan drops it, its link file with it. Logs the files kept. False, logged,
+  // when a file cannot be copied.
+  bool keepAirportsNotFound(const ScanReach& reach);
 };
 // Finishes or undoes a swap of stand files that a kill ended half way, with one log line: forward
 // when every previous file had been moved out, else back. Called at start before any stand file
@@ -56,17 +79,21 @@ std::filesystem::path lf_scanOutputDir(bool simaddon);
 
 // How a scan ended, for the driver.
 enum class AirportsScanEnd {
-  kFound,         // its stand files are in place
-  kNothingFound,  // in place as well: the folders are empty
-  kPreviousKept,  // cut short or not swapped in: the previous scan's files are kept
+  kFound,                   // its stand files are in place
+  kNothingFound,            // in place as well: the folders are empty
+  kNothingFoundPassedOver,  // in place as well: nothing found, but places were passed over
+  kPreviousKept,            // cut short or not swapped in: the previous scan's files are kept
 };
 
 // The whole scan at start-up; throws UserErrorException 42 and 49. A scan cut short (a stop or
 // exit request, a failed walk) keeps the previous stand files and leaves SCAN_AIRPORTS on.
 void gf_scanAirports();
 AirportsScanEnd lf_scanAirports(const std::vector<std::string>& folders, NewStandFiles& newFiles);
-// False when the folder's scan was cut short (lf_scanBglFolder).
-bool lf_scanFolder(const std::string& folder);
+// False when the folder's scan was cut short (lf_scanBglFolder). A listed folder whose state
+// cannot be read is passed over. Appends the folder's path to `walked` when it was walked.
+bool lf_scanFolder(const std::string& folder, std::vector<std::string>& walked);
+// "1 folder", "2 files", "1 folder and 2 files": how many places were passed over.
+std::string lf_passedOverCount(const std::vector<PassedOverPlace>& places);
 
 void lf_readSceneryCfg(std::vector<std::string>& folders);
 void lf_readSceneryAddOnsXml(std::vector<std::string>& folders);
@@ -86,8 +113,14 @@ bool lf_inSimScenery(const std::string& pathText);
 // The simulator's Scenery folder (SIM_INSTALL_PATH joined with "Scenery") as a path text of this
 // system; empty when the install path is not known.
 std::string gf_simSceneryDirText();
-// The body of one task: reads the file and links or generates the stand file of each airport.
+// The body of one task: reads the file and links or generates the stand file of each airport. A
+// file that cannot be opened or read is passed over.
 void lf_toParkingPositions(const std::filesystem::path& bglPath);
+// Test seam: whether ZENDRIK_SCAN_NO_ENTRY names (several: '|' between them) the path's last
+// element. The walk may not enter a folder so named, a task may not open a file so named, and a
+// listed folder below a folder so named cannot have its state read: what a test run as root
+// cannot make otherwise.
+bool lf_namedNoEntry(const std::filesystem::path& path);
 void lf_toAirport(const BglWords& words, const BglAirportRecord& record, const std::string& bglPath);
 
 // ---- links and generated files (scan tasks) ----

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,14 +16,33 @@ extern std::mutex g_scanLogMutex;
 // generated one; the scan's result, read by the worker after its folder loop.
 extern std::atomic<bool> g_scanFoundAirports;
 
-// The folders the walk could not enter and passed over, this scan: how many, and the first with
-// its cause ("<folder>: <cause>"). Kept by the folder walk and read by the driver after it, both
-// on the worker thread.
-struct PassedOverFolders {
-  std::size_t count = 0;
-  std::string first;
+// One place an airports scan passed over, with the system's words for why ("Permission denied").
+struct PassedOverPlace {
+  std::string path;  // as the scan walked it (gf_pathToUtf8)
+  std::string cause;
+  bool file = false;  // a BGL file a scan task could not open or read; else a folder
 };
-extern PassedOverFolders g_scanPassedOver;
+
+// The places one airports scan passed over, in the order they were met: folders the walk could
+// not enter, listed folders whose state could not be read, BGL files a task could not open or
+// read. Each scan's airports behind them are not seen, so their stand files are kept.
+class PassedOverPlaces {
+ public:
+  void add(PassedOverPlace place);
+  void clear();
+  std::vector<PassedOverPlace> all() const;
+
+ private:
+  mutable std::mutex m_mutex;  // a leaf lock: held only while a place is added or copied
+  std::vector<PassedOverPlace> m_places;
+};
+// This scan's places passed over. Added to by the walk and the driver (worker thread) and by the
+// scan tasks (pool threads); cleared at each scan's start and read by the driver once every task
+// has ended (worker thread). Guarded by its own mutex.
+extern PassedOverPlaces g_scanPassedOver;
 
 // Appends one line to the scan log; callable from any thread.
 void lf_scanLog(std::string line);
+// Adds a place to g_scanPassedOver with the scan-log line "===> airports search cannot <what>
+// <path>, skipped: <cause>" (what: "enter folder", "read file" ...); callable from any thread.
+void lf_scanPassOver(const std::string& what, PassedOverPlace place);

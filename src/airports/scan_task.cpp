@@ -1,6 +1,7 @@
 // The BGL folder walk (worker thread) and the task of one BGL file (on the folder scan's pool of
 // scan threads): each airport of the file is linked to the archive or gets a generated stand
 // file.
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <future>
@@ -14,6 +15,7 @@
 #include "foundation/run_state.h"
 #include "foundation/scan_task_pool.h"
 #include "foundation/scan_throttle.h"
+#include "foundation/strings.h"
 #include "platform/paths.h"
 
 namespace {
@@ -78,11 +80,9 @@ bool lf_mayNotEnter(const std::error_code& error) {
          error == std::errc::filename_too_long;
 }
 
-// The error of opening the folder. Test seam: ZENDRIK_SCAN_NO_ENTRY names folders the walk may
-// not enter, which a test run as root cannot make otherwise.
+// The error of opening the folder.
 std::error_code lf_folderOpenError(const fs::path& folder) {
-  const char* noEntry = std::getenv("ZENDRIK_SCAN_NO_ENTRY");
-  if (noEntry != nullptr && *noEntry != '\0' && gf_pathToUtf8(folder.filename()) == noEntry) {
+  if (lf_namedNoEntry(folder)) {
     return std::make_error_code(std::errc::permission_denied);
   }
   std::error_code error;
@@ -90,8 +90,8 @@ std::error_code lf_folderOpenError(const fs::path& folder) {
   return error;
 }
 
-// False, with a scan-log line, for a folder the walk may not enter; the scan counts it. Throws
-// when the folder cannot be opened for another reason: the walk cannot go on.
+// False, with a scan-log line, for a folder the walk may not enter; the scan counts it as passed
+// over. Throws when the folder cannot be opened for another reason: the walk cannot go on.
 bool lf_canEnter(const fs::path& folder) {
   const std::error_code error = lf_folderOpenError(folder);
   if (!error) {
@@ -100,12 +100,7 @@ bool lf_canEnter(const fs::path& folder) {
   if (!lf_mayNotEnter(error)) {
     throw fs::filesystem_error("directory iterator cannot open directory", folder, error);
   }
-  const std::string folderText = gf_pathToUtf8(folder);
-  lf_scanLog(fmt::format("===> airports search cannot enter folder {}, skipped: {}", folderText,
-                         error.message()));
-  if (g_scanPassedOver.count++ == 0) {
-    g_scanPassedOver.first = folderText + ": " + error.message();
-  }
+  lf_scanPassOver("enter folder", {gf_pathToUtf8(folder), error.message(), false});
   return false;
 }
 
@@ -193,12 +188,28 @@ bool lf_scanBglFolder(const fs::path& folder) {
   return whole;
 }
 
+bool lf_namedNoEntry(const fs::path& path) {
+  const char* names = std::getenv("ZENDRIK_SCAN_NO_ENTRY");
+  if (names == nullptr) {
+    return false;
+  }
+  const std::vector<std::string> named = gf_split(names, '|');
+  return std::find(named.begin(), named.end(), gf_pathToUtf8(path.filename())) != named.end();
+}
+
 void lf_toParkingPositions(const fs::path& bglPath) {
   try {
     BglWords words;
-    if (lf_readAirportBglWords(bglPath, words)) {
+    std::error_code error;
+    if (lf_namedNoEntry(bglPath)) {
+      error = std::make_error_code(std::errc::permission_denied);
+    } else if (lf_readAirportBglWords(bglPath, words, error)) {
       const std::string pathText = gf_pathToUtf8(bglPath);
       lf_walkBglAirports(words, [&](const BglAirportRecord& record) { lf_toAirport(words, record, pathText); });
+    }
+    // Not read, its airports are not seen: the scan passes the file over as it does a folder.
+    if (error) {
+      lf_scanPassOver("read file", {gf_pathToUtf8(bglPath), error.message(), true});
     }
   } catch (...) {
     gf_logError("Exception in lf_toParkingPositions: " + gf_pathToUtf8(bglPath));

@@ -22,6 +22,7 @@
 #include "foundation/scan_throttle.h"
 #include "foundation/settings_file.h"
 #include "liveries/aircraft_database.h"
+#include "platform/files_test_support.h"
 
 using airports_test::HttpServer;
 using airports_test::readText;
@@ -155,7 +156,9 @@ TEST_F(SceneryTest, UnknownSimulatorSceneryHoldsNoFolder) {
   lf_checkAfolder(g_paramAfolder, folders);
   EXPECT_THAT(folders, ElementsAre(addons.string()));
   g_maxThreads = 2;
-  lf_scanFolder(folders.front());
+  std::vector<std::string> walked;
+  lf_scanFolder(folders.front(), walked);
+  EXPECT_THAT(walked, ElementsAre(addons.string()));
   EXPECT_TRUE(fs::exists(g_myThirdpartyDir / "EDDM.xml"));
   takeScanLog();
 }
@@ -383,4 +386,70 @@ TEST_F(AirportsScanTest, ASwapThatFailsHalfWayKeepsThePreviousStandFiles) {
   EXPECT_EQ(readText(g_myThirdpartyDir / "EDDM.xml"), "put back");
   EXPECT_EQ(readText(old), "<parkpositions>earlier EDDM</parkpositions>");
   EXPECT_TRUE(m_folder.logHas("stand files could not be undone: "));
+}
+
+// A scan that passes places over (a folder the walk may not enter, listed folders whose state
+// cannot be read, a BGL file a task may not open) keeps byte for byte the stand files of the
+// airports behind them, deciding my_ORBX and my_thirdparty apart, and names them; an airport
+// whose BGL file is gone from a folder it walked loses its file. A scan that passes over every
+// folder says so. A file that cannot be kept stops the swap.
+TEST_F(AirportsScanTest, APartialScanKeepsTheStandFilesOfWhatItPassedOver) {
+  const fs::path addons = m_drive.path() / "Addons";
+  const auto writeBgl = [&](const std::string& folder, const std::string& icao, int stands) {
+    fixtures::bglWriteFile(
+        addons / folder / (icao + ".bgl"),
+        fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(icao, false, stands, 40.0, 10.0)));
+  };
+  writeBgl("ORBX/Locked", "EZZO", 3);
+  writeBgl("Third", "EZZO", 3);
+  writeBgl("Third", "EZZF", 3);
+  writeBgl("Third/Gone", "EZZG", 3);
+  writeBgl("Shut/Inner", "EZZS", 3);
+  writeBytes(configFolder() / "scenery_add-ons.xml",
+             utf16le("<Path>C:\\Addons\\ORBX</Path>\n<Path>C:\\Addons\\Third</Path>\n"
+                     "<Path>C:\\Addons\\Shut\\Inner</Path>\n<Path>C:\\Addons\\Loop\\In</Path>\n"));
+  gf_scanAirports();
+  const auto whole = standFolders();
+  ASSERT_EQ(whole.size(), 5u);  // EZZO in both folders, EZZF, EZZG, EZZS
+
+  writeBgl("ORBX/Locked", "EZZO", 4);  // changed behind the places passed over
+  writeBgl("Third", "EZZF", 4);
+  writeBgl("Shut/Inner", "EZZS", 4);
+  fs::remove(addons / "Third/Gone/EZZG.bgl");
+  fs::create_directory_symlink(addons / "Loop", addons / "Loop");
+  platform_test::EnvGuard env;
+  env.set("ZENDRIK_SCAN_NO_ENTRY", "Locked|EZZF.bgl|Shut");
+  gf_scanAirports();
+  auto partial = whole;
+  partial.erase(g_myThirdpartyDir.generic_string() + "/EZZG.xml");
+  EXPECT_EQ(standFolders(), partial);
+  EXPECT_TRUE(
+      m_folder.logHas("Airports scan partial: 3 folders and 1 file passed over, the first " +
+                      (addons / "ORBX/Locked").string() + ": Permission denied"));
+  EXPECT_TRUE(m_folder.logHas("Loop/In: Too many levels of symbolic links"));
+  EXPECT_TRUE(
+      m_folder.logHas("3 stand files of airports this scan did not find kept: "
+                      "my_ORBX/EZZO.xml, my_thirdparty/EZZF.xml, my_thirdparty/EZZS.xml"));
+
+  env.set("ZENDRIK_SCAN_NO_ENTRY", "ORBX|Third|Shut");
+  gf_scanAirports();
+  EXPECT_EQ(standFolders(), partial);
+  EXPECT_TRUE(
+      m_folder.logHas("Warning: Scan has found no add-on airports, but it passed over 4 "
+                      "folders it could not read (see Log.txt)"));
+  EXPECT_FALSE(m_folder.logHas("Warning: Scan has not found any add-on airports"));
+
+  env.set("ZENDRIK_SCAN_NO_ENTRY", "Locked");
+  fs::permissions(g_myORBXDir / "EZZO.xml", fs::perms::none);
+  g_paramScanAirports.setValue(true);
+  const int kept = airports_test::runAsUser([] {
+    gf_scanAirports();
+    return g_paramScanAirports.value() ? airports_test::kStepPassed : 1;
+  });
+  if (kept == airports_test::kNoUserRights) GTEST_SKIP() << "could not give up root's rights";
+  EXPECT_EQ(kept, airports_test::kStepPassed);
+  EXPECT_EQ(standFolders(), partial);
+  EXPECT_TRUE(
+      m_folder.logHas("stand files of the airports this scan did not find could not be "
+                      "kept (filesystem error: cannot copy file: Permission denied"));
 }

@@ -74,6 +74,7 @@ class BglScanTest : public ::testing::Test {
     g_stopRequested = false;
     g_exitRequested = false;
     g_scanFoundAirports = false;
+    g_scanPassedOver.clear();
     // As a user's setting holds it: the system's separators, one at the end.
     g_paramSimInstallPath.setValue((m_folder.path() / "scen" / "sim" / "").make_preferred().string());
     g_dbasePublishers = {{"Fly Tampa", "flytampa"}, {"Aerosoft"}};
@@ -218,10 +219,11 @@ TEST_F(BglScanTest, StopRequestStartsNoTask) {
 }
 
 #ifndef _WIN32
-// A folder the walk may not open is logged and passed over: the walk goes on to the files after
-// it and counts as whole, and no task it started writes a stand file or a scan-log line after the
-// folder scan has returned. Runs in a child process without root's rights, since root opens every
-// folder.
+// A folder the walk may not open, and a file a task may not open, are logged and passed over:
+// the walk goes on to the files after them and counts as whole, and no task it started writes a
+// stand file or a scan-log line after the folder scan has returned. A file too short to hold an
+// airport is read and skipped without a word. Runs in a child process without root's rights,
+// since root opens every folder and file.
 TEST_F(BglScanTest, AFolderTheWalkMayNotOpenIsPassedOver) {
   const auto scen = m_folder.path() / "scen";
   constexpr int kFiles = 30;
@@ -232,7 +234,10 @@ TEST_F(BglScanTest, AFolderTheWalkMayNotOpenIsPassedOver) {
     const std::string icao = fmt::format("EZ{}{}", static_cast<char>('A' + k / 10), static_cast<char>('A' + k % 10));
     bglWriteFile(scen / (icao + ".bgl"), bglFileBytes(bglSimpleAirportFile(icao, false, 400, 40.0 + k, 10.0)));
   }
+  bglWriteFile(scen / "EZLK.bgl", bglFileBytes(bglSimpleAirportFile("EZLK", false, 2, 39.0, 10.0)));
+  bglWriteFile(scen / "short.bgl", BglBytes{1, 2, 3});
   namespace fs = std::filesystem;
+  fs::permissions(scen / "EZLK.bgl", fs::perms::none);
   fs::permissions(scen / "locked", fs::perms::none);
   fs::permissions(m_folder.path(), fs::perms::all);  // the child writes its stand files here
 
@@ -253,9 +258,14 @@ TEST_F(BglScanTest, AFolderTheWalkMayNotOpenIsPassedOver) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const bool late = !takeScanLog().empty();
+    const auto places = g_scanPassedOver.all();
     const bool passedOver =
         whole && linesWith(log, "===> airports search cannot enter folder ").size() == 1 &&
-        linesWith(log, "iterator problem").empty() && g_scanPassedOver.count == 1;
+        linesWith(log, "===> airports search cannot read file " + (scen / "EZLK.bgl").string() +
+                           ", skipped: Permission denied")
+                .size() == 1 &&
+        linesWith(log, "iterator problem").empty() && places.size() == 2 &&
+        places[0].file != places[1].file;
     ::_exit(running != 0                                      ? kStillRunning
             : !passedOver                                     ? kNotPassedOver
             : generated.size() != kFiles || written != kFiles ? kFilesNotWritten

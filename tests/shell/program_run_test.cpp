@@ -603,10 +603,13 @@ Files lf_standFiles(const fs::path& airports) {
   return files;
 }
 
-// A scan that passes over a folder the walk cannot enter keeps the stand files of the airports
-// behind it byte for byte and gives the others their new ones. A kill after any move of the swap
-// that puts a scan's stand files in place: the next start finds them whole, the previous ones
-// byte for byte or the new set, and its scan is not refused (it reaches the swap).
+// A scan that passes places over (a folder the walk cannot enter, a BGL file it cannot open, a
+// listed folder inside one it cannot enter) keeps the stand files of the airports behind them
+// byte for byte, in my_thirdparty also when my_ORBX has a new file of the airport; it drops the
+// file of an airport whose BGL file is gone from a folder it entered, and gives the others their
+// new ones. A kill after any move of the swap that puts a scan's stand files in place: the next
+// start finds them whole, the previous ones byte for byte or the new set, and its scan is not
+// refused (it reaches the swap).
 TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   processes_.start({"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
                     world_["download_folder"].get<std::string>(), "0"},
@@ -617,27 +620,33 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   env_.set("ZENDRIK_WEATHER_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
   env_.set("ZENDRIK_TRAFFIC_PORT", std::to_string(lf_freePort(SOCK_DGRAM)));
   setSetting("PORT_NUMBER", std::to_string(lf_freePort(SOCK_STREAM)));
-  // Two packs beside KLAX's scenery; the walk may not enter the one it meets first, and the
-  // other gains a stand, in the scans that pass over.
-  const fs::path packs =
-      fs::path(world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>()) / "Packs";
-  const auto writePack = [&](const std::string& icao, int stands) {
-    fixtures::bglWriteFile(packs / icao / (icao + ".bgl"),
-                           fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(
-                               icao, true, stands, 34.1, -118.1)));
+  // Two packs beside KLAX's scenery; in the scans that pass over, the walk may not enter the one
+  // it meets first (an ORBX folder has the same airport), the other gains a stand, ZZPC.bgl
+  // (changed) may not be opened, ZZPD.bgl is gone and the folder above Inner may not be entered.
+  const fs::path driveD = world_["environment"]["ZENDRIK_DRIVE_D"].get<std::string>();
+  const auto writePack = [&](const fs::path& folder, const std::string& icao, int stands) {
+    fixtures::bglWriteFile(
+        driveD / folder / (icao + ".bgl"),
+        fixtures::bglFileBytes(fixtures::bglSimpleAirportFile(icao, true, stands, 34.1, -118.1)));
   };
-  writePack("ZZPA", 3);
-  writePack("ZZPB", 3);
-  const std::string locked = fs::directory_iterator(packs)->path().filename().string();
+  writePack("Packs/ZZPA", "ZZPA", 3);
+  writePack("Packs/ZZPB", "ZZPB", 3);
+  writePack("Shut/Inner", "ZZPS", 3);
+  const std::string locked = fs::directory_iterator(driveD / "Packs")->path().filename().string();
   const std::string other = locked == "ZZPA" ? "ZZPB" : "ZZPA";
+  writePack("ORBX", locked, 3);
   const fs::path addOns = fs::path(world_["environment"]["ZENDRIK_DRIVE_C"].get<std::string>()) /
                           "ProgramData/Lockheed Martin/Prepar3D v5/scenery_add-ons.xml";
   std::ofstream(addOns, std::ios::trunc)
-      << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n<Path>D:\\Packs</Path>\n";
+      << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n<Path>D:\\Packs</Path>\n"
+      << "<Path>D:\\ORBX</Path>\n<Path>D:\\More</Path>\n<Path>D:\\Shut\\Inner</Path>\n";
   const auto prepare = [&](bool passOver) {
-    writePack(other, passOver ? 4 : 3);
+    writePack("Packs/" + other, other, passOver ? 4 : 3);
+    writePack("More", "ZZPC", passOver ? 4 : 3);
+    writePack("More", "ZZPD", 3);
     if (passOver) {
-      env_.set("ZENDRIK_SCAN_NO_ENTRY", locked);
+      fs::remove(driveD / "More/ZZPD.bgl");
+      env_.set("ZENDRIK_SCAN_NO_ENTRY", locked + "|ZZPC.bgl|Shut");
     } else {
       env_.unset("ZENDRIK_SCAN_NO_ENTRY");
     }
@@ -664,19 +673,25 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   };
   const Files entered = scanWhole(false);
   const Files passedOver = scanWhole(true);
-  const std::string lockedFile = "my_thirdparty/" + locked + ".xml";
   const std::string otherFile = "my_thirdparty/" + other + ".xml";
-  ASSERT_TRUE(entered.contains(lockedFile) && entered.contains(otherFile));
-  ASSERT_TRUE(passedOver.contains(lockedFile) && passedOver.contains(otherFile))
-      << lf_changedFiles(entered, passedOver);
-  EXPECT_EQ(passedOver.at(lockedFile), entered.at(lockedFile));
-  EXPECT_NE(passedOver.at(otherFile), entered.at(otherFile));
+  for (const std::string& file :
+       std::vector<std::string>{"my_ORBX/" + locked + ".xml", "my_thirdparty/" + locked + ".xml",
+                                otherFile, "my_thirdparty/ZZPC.xml", "my_thirdparty/ZZPS.xml"}) {
+    ASSERT_TRUE(entered.contains(file)) << file;
+  }
+  EXPECT_EQ(lf_changedFiles(entered, passedOver),
+            "changed: " + otherFile + "\ngone: my_thirdparty/ZZPD.xml\n");
   EXPECT_NE(lf_read(program_ / "output/info/AirportsScanLog.txt").find("cannot enter folder"),
             std::string::npos);
-  EXPECT_NE(lf_read(log()).find("Airports scan partial: 1 folder passed over, the first "),
+  const std::string passedOverLog = lf_read(log());
+  EXPECT_NE(passedOverLog.find("Airports scan partial: 2 folders and 1 file passed over, the "
+                               "first "),
             std::string::npos)
-      << lf_read(log());
-  EXPECT_NE(lf_read(log()).find(locked + ": Permission denied"), std::string::npos);
+      << passedOverLog;
+  for (const std::string& place : std::vector<std::string>{locked, "ZZPC.bgl", "Inner"}) {
+    EXPECT_NE(passedOverLog.find(place + ": Permission denied"), std::string::npos) << place;
+  }
+  EXPECT_EQ(passedOverLog.find("SYSTEM ERROR"), std::string::npos);
 
   const int moves = static_cast<int>(entered.size() + passedOver.size());
   for (int move = 0; move <= moves; ++move) {
