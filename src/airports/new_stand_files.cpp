@@ -116,9 +116,8 @@ std::map<std::string, std::vector<fs::path>> lf_airportFiles(const std::vector<f
 // looked: the airport is then dropped, its link file with it, as a whole scan drops it.
 bool lf_bglGone(const std::vector<fs::path>& airportFiles, const ScanReach& reach) {
   return std::any_of(airportFiles.begin(), airportFiles.end(), [&](const fs::path& file) {
-    std::string extension = gf_pathToUtf8(file.extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(), gf_asciiUpper);
-    const std::string bglPath = extension == ".XML" ? lf_recordedBglPath(file) : "";
+    const bool standFile = gf_equalsUpper(".XML", gf_pathToUtf8(file.extension()));
+    const std::string bglPath = standFile ? lf_recordedBglPath(file) : "";
     return !bglPath.empty() && lf_bglGoneFromReach(bglPath, reach);
   });
 }

@@ -60,6 +60,20 @@ TrackAircraft lf_aircraft(std::uint32_t id, const char* callsign, const char* ty
   return a;
 }
 
+// A helicopter (emitter category A7) in the air at a height above the field.
+TrackAircraft lf_helicopterAloft(std::uint32_t id, const char* callsign, const char* registration,
+                                 const LatLon& position, double heightFt, double headingDeg,
+                                 double speedKt) {
+  TrackAircraft a = lf_aircraft(id, callsign, "EC35", registration);
+  a.category = "A7";
+  a.position = position;
+  a.altitudeFt = kFieldElevationFt + heightFt;
+  a.headingDeg = headingDeg;
+  a.speedKt = speedKt;
+  a.onGround = false;
+  return a;
+}
+
 // a) and e): a cruise with three turns, then the reports stop.
 TrackAircraft lf_cruise(const LatLon& start) {
   TrackAircraft a = lf_aircraft(4000001, "DLH4CR", "A320", "D-AIZA");
@@ -295,13 +309,9 @@ std::vector<TrackAircraft> lf_groundJumps() {
 // traffic reader drops its reports on the ground (beyond 5 nm of the park airport): its reports
 // stop in the air, low on its approach, and the predicted descent would set it down there.
 TrackAircraft lf_outlandingHelicopter() {
-  TrackAircraft a = lf_aircraft(4000051, "HELI51", "EC35", "D-HOUT");
-  a.category = "A7";
-  a.position = gf_destination(kFieldPos, 0.5 * kPi, 7.0 * kFeetPerNm);
-  a.altitudeFt = kFieldElevationFt + 600.0;
-  a.headingDeg = 270.0;
-  a.speedKt = 60.0;
-  a.onGround = false;
+  TrackAircraft a = lf_helicopterAloft(4000051, "HELI51", "D-HOUT",
+                                       gf_destination(kFieldPos, 0.5 * kPi, 7.0 * kFeetPerNm),
+                                       600.0, 270.0, 60.0);
   const LatLon pad = gf_destination(kFieldPos, 0.5 * kPi, 6.0 * kFeetPerNm);
   TrackLeg descend = fixtures::approachLeg(pad, kFieldElevationFt, 40.0, 6.0);
   descend.accelKtPerS = 1.0;
@@ -315,13 +325,9 @@ TrackAircraft lf_outlandingHelicopter() {
 // field, flies level there for four minutes, climbs to 300 ft and flies on until it is beyond the
 // airport's reach; every report is in the air.
 TrackAircraft lf_lowHelicopter() {
-  TrackAircraft a = lf_aircraft(4000091, "HELI91", "EC35", "D-HLOW");
-  a.category = "A7";
-  a.position = lf_at(-2.5 * kMetresPerNm, -7.0 * kMetresPerNm);
-  a.altitudeFt = kFieldElevationFt + 700.0;
-  a.headingDeg = 0.0;
-  a.speedKt = 80.0;
-  a.onGround = false;
+  TrackAircraft a = lf_helicopterAloft(4000091, "HELI91", "D-HLOW",
+                                       lf_at(-2.5 * kMetresPerNm, -7.0 * kMetresPerNm), 700.0,
+                                       0.0, 80.0);
   a.minIntervalS = 10.0;
   a.maxIntervalS = 20.0;
   TrackLeg down;
@@ -346,24 +352,16 @@ std::vector<TrackAircraft> lf_helicoptersAloft() {
   low.speedKt = 72.0;
   low.legs.front().altitudeFt = kFieldElevationFt + 75.0;
 
-  TrackAircraft circling = lf_aircraft(4000093, "HELI93", "EC35", "D-HCIR");
-  circling.category = "A7";
-  circling.position = gf_destination(kFieldPos, 0.0, 2.0 * kFeetPerNm);
-  circling.altitudeFt = kFieldElevationFt + 1000.0;
-  circling.headingDeg = 90.0;
-  circling.speedKt = 25.0;
-  circling.onGround = false;
+  TrackAircraft circling = lf_helicopterAloft(
+      4000093, "HELI93", "D-HCIR", gf_destination(kFieldPos, 0.0, 2.0 * kFeetPerNm), 1000.0,
+      90.0, 25.0);
   TrackLeg orbit = lf_leg(360.0);
   orbit.turnDegPerS = 3.0;
   circling.legs = {orbit};
 
-  TrackAircraft inbound = lf_aircraft(4000094, "HELI94", "EC35", "D-HINB");
-  inbound.category = "A7";
-  inbound.position = gf_destination(kFieldPos, 0.5 * kPi, 6.0 * kFeetPerNm);
-  inbound.altitudeFt = kFieldElevationFt + 1000.0;
-  inbound.headingDeg = 270.0;
-  inbound.speedKt = 70.0;
-  inbound.onGround = false;
+  TrackAircraft inbound = lf_helicopterAloft(
+      4000094, "HELI94", "D-HINB", gf_destination(kFieldPos, 0.5 * kPi, 6.0 * kFeetPerNm),
+      1000.0, 270.0, 70.0);
   TrackLeg descend = lf_leg(0.0);
   descend.point = gf_destination(kFieldPos, 0.5 * kPi, 4.0 * kFeetPerNm);
   descend.verticalFpm = -300.0;
@@ -375,16 +373,13 @@ std::vector<TrackAircraft> lf_helicoptersAloft() {
 // hovers to a stop there; another hover-taxies along the north side and lifts off, climbing at
 // 500 ft/min to 300 ft above the field and flying on.
 std::vector<TrackAircraft> lf_helicoptersAtTheField() {
-  TrackAircraft in = lf_aircraft(4000095, "HELI95", "EC35", "D-HPAD");
-  in.category = "A7";
   const LatLon pad = lf_at(0.0, 400.0);
   const double startFt = 1000.0;
   const double pathDeg = 6.0;
-  in.position = gf_destination(pad, 1.5 * kPi, startFt / std::tan(pathDeg * kDegToRad));
-  in.altitudeFt = kFieldElevationFt + startFt;
-  in.headingDeg = 90.0;
-  in.speedKt = 60.0;
-  in.onGround = false;
+  TrackAircraft in = lf_helicopterAloft(
+      4000095, "HELI95", "D-HPAD",
+      gf_destination(pad, 1.5 * kPi, startFt / std::tan(pathDeg * kDegToRad)), startFt, 90.0,
+      60.0);
   TrackLeg approach = fixtures::approachLeg(gf_destination(pad, 1.5 * kPi, 100.0 * kMetresToFeet),
                                             kFieldElevationFt + 20.0, 15.0, pathDeg);
   approach.accelKtPerS = 0.4;
