@@ -42,10 +42,14 @@ struct GroundBand {
   double maxSpeedKt;
 };
 constexpr std::array<GroundBand, 3> kGroundBands{{{45.0, 120.0}, {90.0, 80.0}, {120.0, 43.0}}};
-// A helicopter on the ground: hover-taxiing at most this fast, this far above or below the park
-// airport's elevation. Faster, or higher, it flies (low over the fields, circling slowly).
+// A helicopter on the ground: hover-taxiing at most this fast, this far above or below where a
+// report from the park airport's ground reads on the day. Faster, or higher, it flies (low over
+// the fields, circling slowly).
 constexpr GroundBand kHelicopterGround{100.0, 30.0};
-constexpr std::string_view kRotorcraftEmitter = "A7";
+// Reported altitudes are pressure altitudes: on a day whose QNH lies below standard pressure
+// they read higher than the true altitude, about 27 ft per hPa.
+constexpr double kStandardPressureHpa = 1013.25;
+constexpr double kFeetPerHpa = 27.0;
 
 struct AirspeedBand {
   double maxAltitudeFt;
@@ -206,11 +210,15 @@ double gf_airspeedForAltitude(double altitudeFt) {
 }
 
 double gf_groundRuleAltitude(double altitudeFt, double groundSpeedKt,
-                             std::optional<double> parkElevationFt, bool helicopter) {
+                             std::optional<double> parkElevationFt, bool helicopter,
+                             std::int32_t qnhHpa) {
   double alt = altitudeFt;
   if (alt <= 0.0) return 0.0;
   if (helicopter) {
-    const double d = alt - parkElevationFt.value_or(kNoParkReferenceFt);
+    const double parkReadsFt =
+        parkElevationFt ? *parkElevationFt + (kStandardPressureHpa - qnhHpa) * kFeetPerHpa
+                        : kNoParkReferenceFt;
+    const double d = alt - parkReadsFt;
     const bool onGround = std::fabs(d) <= kHelicopterGround.maxHeightFt &&
                           groundSpeedKt <= kHelicopterGround.maxSpeedKt;
     return onGround ? 0.0 : alt;
@@ -307,9 +315,10 @@ TrafficVerdict gf_parseTrafficRecord(std::span<const std::string_view> f,
   // Before the ground rule: a negative speed would put a flying aircraft on the ground.
   if (p.groundSpeed < 0.0 || p.groundSpeed > kMaxSpeedKt)
     return TrafficVerdict::kGroundSpeedOutOfRange;
-  const bool helicopter =
-      f[kFieldCategory] == kRotorcraftEmitter || gf_typeCategory(id.type) == kCatRotorcraft;
-  p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt, helicopter);
+  // By the type alone, as the motion decides it: an emitter category may be wrong.
+  const bool helicopter = gf_typeCategory(id.type) == kCatRotorcraft;
+  p.altitude = gf_groundRuleAltitude(altitude, p.groundSpeed, context.parkElevationFt, helicopter,
+                                     context.qnhHpa);
   p.airborne = p.altitude > 0.0;
 
   std::string_view callsign = lf_text(callsignField);

@@ -90,6 +90,7 @@ struct TrafficFilterContext {
   std::string parkIcao;                   // empty: no park airport
   double parkLatitude = 0.0;
   double parkLongitude = 0.0;
+  std::int32_t qnhHpa = 1013;  // the QNH the engine holds (g_qnh)
   // The reader's clock, seconds since 1970 UTC: a record stamped more than the report delay
   // after it is refused. Unset: no record is too new.
   std::optional<std::int64_t> clockSec{};
@@ -130,8 +131,10 @@ void gf_splitTrafficFields(std::string_view datagram, std::vector<std::string_vi
 
 // True airspeed in knots for a record without one, by the altitude band.
 double gf_airspeedForAltitude(double altitudeFt);
-// The ground rule: the altitude after it (0 = on the ground). A helicopter (emitter category
-// A7, or a type of the Rotorcraft category) flies low and slow where no aeroplane could: it is on
-// the ground only when slow and near the park airport's elevation.
+// The ground rule: the altitude after it (0 = on the ground). A helicopter (a type of the
+// Rotorcraft category, as the motion takes it) flies low and slow where no aeroplane could: it
+// is on the ground only when slow and near where a report from the park airport's ground reads
+// at this QNH (hPa).
 double gf_groundRuleAltitude(double altitudeFt, double groundSpeedKt,
-                             std::optional<double> parkElevationFt, bool helicopter = false);
+                             std::optional<double> parkElevationFt, bool helicopter = false,
+                             std::int32_t qnhHpa = 1013);

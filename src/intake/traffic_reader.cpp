@@ -49,6 +49,7 @@ TrafficFilterContext TrafficReader::filterContext() const {
     context = context_;
   }
   context.radiusNm = g_trafficRadiusNm.load();
+  context.qnhHpa = g_qnh.load();
   context.clockSec = gf_wallClockNow();
   const double trafficTime = g_trafficTimeSec.load();
   if (trafficTime > 0.0 && *context.clockSec - stampTakenAtSec_.load() < kFeedMovedAfterSec)

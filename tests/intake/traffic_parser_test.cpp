@@ -282,25 +282,33 @@ TEST(TrafficParser, GroundRuleAndParkAirport) {
   EXPECT_DOUBLE_EQ(gf_groundRuleAltitude(220.0, 44.0, 100.0), 220.0);
   EXPECT_DOUBLE_EQ(gf_groundRuleAltitude(20000.0, 35.0, std::nullopt), 0.0);
   EXPECT_DOUBLE_EQ(gf_groundRuleAltitude(500.0, 36.0, std::nullopt), 500.0);
-  // A helicopter, by its emitter category or its type, is on the ground only at 30 kt or less
-  // within 100 ft of the park airport: low and fast, or slow and high, it flies.
+  // A helicopter (by its type: the emitter category decides nothing) is on the ground only at
+  // 30 kt or less within 100 ft of where the park airport's ground reads at the day's QNH:
+  // low and fast, or slow and high, it flies.
   park.parkLatitude = 51.1;
   g_dbaseRotorcraft = {"EC35"};
   struct Heli {
     const char* emitter;
     const char* type;
-    const char* altitudeFt;  // the park airport lies at 100 ft
+    const char* altitudeFt;  // the park airport lies at 100 ft, unless the row says otherwise
     const char* speedKt;
+    std::int32_t qnhHpa;
     bool airborne;
+    double parkFt = 100.0;
   };
   for (const Heli h :
-       {Heli{"A7", "B738", "175", "72", true}, Heli{"A7", "B738", "1100", "25", true},
-        Heli{"", "EC35", "1100", "25", true}, Heli{"A7", "B738", "200", "30", false},
-        Heli{"A7", "B738", "201", "30", true}, Heli{"", "EC35", "1", "31", true},
-        Heli{"", "EC35", "-20", "40", false}, Heli{"A3", "B738", "1100", "25", false}}) {
+       {Heli{"A7", "EC35", "175", "72", 1013, true}, Heli{"A7", "EC35", "1100", "25", 1013, true},
+        Heli{"", "EC35", "1100", "25", 1013, true}, Heli{"", "EC35", "206", "30", 1013, false},
+        Heli{"A7", "EC35", "207", "30", 1013, true}, Heli{"", "EC35", "1", "31", 1013, true},
+        Heli{"", "EC35", "-20", "40", 1013, false}, Heli{"A7", "EC35", "375", "0", 1003, false},
+        Heli{"A7", "EC35", "375", "0", 1013, true}, Heli{"A7", "EC35", "550", "0", 1030, false, 1000.0},
+        Heli{"A7", "EC35", "950", "0", 1030, true, 1000.0}, Heli{"A7", "B738", "175", "72", 1013, false},
+        Heli{"A7", "B738", "1100", "25", 1013, false}, Heli{"A3", "B738", "1100", "25", 1013, false}}) {
+    park.qnhHpa = h.qnhHpa;
+    park.parkElevationFt = h.parkFt;
     const Record record =
         Record().set(28, h.emitter).set(10, h.type).set(4, h.altitudeFt).set(8, h.speedKt);
-    EXPECT_EQ(lf_parsed(record, park).report.position.airborne, h.airborne) << record.text();
+    EXPECT_EQ(lf_parsed(record, park).report.position.airborne, h.airborne) << record.text() << " QNH " << h.qnhHpa;
   }
   g_dbaseRotorcraft.clear();
 }

@@ -9,6 +9,7 @@
 #include "foundation/run_state.h"
 #include "intake/intake.h"
 #include "intake/traffic_record_helpers.h"
+#include "liveries/aircraft_database.h"
 
 using intake_test::Record;
 
@@ -182,6 +183,15 @@ TEST_F(IntakeTest, ParkAirportAndElevationReachTheFilter) {
   feed(Record().set(4, "180").set(8, "70").set(1, "20001").text());
   ASSERT_EQ(reader.lastVerdict(), TrafficVerdict::kReady);
   EXPECT_FALSE(lastAirborne());
+  // The day's QNH, from a weather datagram, moves where a standing helicopter's reports read.
+  g_dbaseRotorcraft = {"EC35"};
+  Record standing = Record().set(10, "EC35").set(4, "375").set(8, "0");
+  feed(standing.set(1, "20003").text());
+  EXPECT_TRUE(lastAirborne());
+  weatherFeed(R"({"QNH":1003})");
+  feed(standing.set(1, "20004").text());
+  EXPECT_FALSE(lastAirborne());
+  g_dbaseRotorcraft.clear();
   reader.setParkAirport("", 0.0, 0.0);
   feed(Record().set(4, "180").set(8, "70").set(1, "20002").text());
   EXPECT_EQ(reader.lastVerdict(), TrafficVerdict::kGroundAwayFromPark);
