@@ -105,7 +105,8 @@ std::string lf_simConfigFolderText();
 
 // ---- folder walk and tasks ----
 // False when the walk was cut short: a stop or exit request, or an error that ended it (a folder
-// it may not enter is logged and passed over, the walk goes on). No task is left running.
+// it may not enter, and an entry whose state it cannot read, are logged and passed over, the
+// walk goes on). No task is left running.
 bool lf_scanBglFolder(const std::filesystem::path& folder);
 bool lf_isBglFile(const std::string& extension);
 // Whether a path lies in the simulator's own Scenery folder (no path, when that is unknown).

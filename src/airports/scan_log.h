@@ -20,12 +20,14 @@ extern std::atomic<bool> g_scanFoundAirports;
 struct PassedOverPlace {
   std::string path;  // as the scan walked it (gf_pathToUtf8)
   std::string cause;
-  bool file = false;  // a BGL file a scan task could not open or read; else a folder
+  // A BGL file a scan task could not open or read, or an entry of a BGL file's name whose state
+  // the walk could not read; else a folder.
+  bool file = false;
 };
 
 // The places one airports scan passed over, in the order they were met: folders the walk could
-// not enter, listed folders whose state could not be read, BGL files a task could not open or
-// read. Each scan's airports behind them are not seen, so their stand files are kept.
+// not enter, listed folders and entries whose state could not be read, BGL files a task could
+// not open or read. Each scan's airports behind them are not seen, so their stand files are kept.
 class PassedOverPlaces {
  public:
   void add(PassedOverPlace place);

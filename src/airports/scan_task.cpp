@@ -30,6 +30,12 @@ bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
   return !scenery.empty() && pathText.find(scenery) != std::string::npos;
 }
 
+// Whether the entry is a link (its target may be what cannot be found).
+bool lf_isLink(const fs::path& path) {
+  std::error_code error;
+  return fs::is_symlink(fs::symlink_status(path, error));
+}
+
 // Handles one entry of the walk; true when the walk is to end (stop or exit requested). The
 // simulator's Scenery folder text is worked out once per folder scan: finding its letter case
 // on disk for every entry cost more than the entry.
@@ -43,8 +49,13 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simSc
   }
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
-  if (error && error != std::errc::no_such_file_or_directory) {
-    throw fs::filesystem_error("status", path, error);
+  // What the entry is cannot be told (a link to itself, to a drive or share that is not there):
+  // passed over as a BGL file or a folder that cannot be opened, so that the airports behind it
+  // keep their stand files. An entry gone since it was listed is simply not there.
+  if (error && (error != std::errc::no_such_file_or_directory || lf_isLink(path))) {
+    const bool bglFile = lf_isBglFile(gf_pathToUtf8(path.extension()));
+    lf_scanPassOver("read the state of", {text, error.message(), bglFile});
+    return false;
   }
   // The header's look for an airport section is the task's, on the file it reads: the walk
   // opens no file.
@@ -111,7 +122,7 @@ bool lf_descends(const fs::recursive_directory_iterator& it) {
 }
 
 // Walks the folder tree, a task for each candidate; false when a stop or exit request ended the
-// walk. Throws when the walk cannot go on.
+// walk. Throws when the walk cannot go on (the tasks it started are left to the caller).
 bool lf_walkFolder(const fs::path& folder, ScanTaskPool& pool, PendingTasks& pending) {
   if (!lf_canEnter(folder)) {
     return true;
@@ -120,14 +131,7 @@ bool lf_walkFolder(const fs::path& folder, ScanTaskPool& pool, PendingTasks& pen
   // ++ throws when the walk cannot go on
   for (fs::recursive_directory_iterator it(folder); it != fs::recursive_directory_iterator();
        ++it) {
-    bool stopped = false;
-    try {
-      stopped = lf_scanEntry(it, simScenery, pool, pending);
-    } catch (const std::exception& e) {
-      lf_scanLog(fmt::format("{} airports search in folder {} aborted, cause: {}", "===> ",
-                             gf_pathToUtf8(folder), e.what()));
-    }
-    if (stopped) {
+    if (lf_scanEntry(it, simScenery, pool, pending)) {
       return false;
     }
     if (lf_descends(it) && !lf_canEnter(it->path())) {

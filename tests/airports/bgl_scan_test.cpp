@@ -284,6 +284,29 @@ TEST_F(BglScanTest, AFolderTheWalkMayNotOpenIsPassedOver) {
   EXPECT_EQ(outcome, kOk)
       << "1 tasks still running, 2 not passed over, 3 files missing, 4 late lines";
 }
+
+// An entry whose state cannot be read (a link to itself, a link to a drive that is not there) is
+// passed over, as a file by a BGL file's name, else as a folder; the walk goes on and counts as
+// whole.
+TEST_F(BglScanTest, AnEntryWhoseStateCannotBeReadIsPassedOver) {
+  namespace fs = std::filesystem;
+  const auto scen = m_folder.path() / "scen";
+  bglWriteFile(scen / "EZAA.bgl", bglFileBytes(bglSimpleAirportFile("EZAA", false, 2, 40.0, 10.0)));
+  fs::create_symlink("EZLP.bgl", scen / "EZLP.bgl");
+  fs::create_symlink(m_folder.path() / "offline" / "EZDG.bgl", scen / "EZDG.bgl");
+  fs::create_directory_symlink(m_folder.path() / "offline", scen / "Addons");
+  EXPECT_TRUE(lf_scanBglFolder(scen));
+  const auto log = takeScanLog();
+  EXPECT_EQ(linesWith(log, "Generated EZAA.xml").size(), 1u);
+  EXPECT_EQ(linesWith(log, "===> airports search cannot read the state of " + (scen / "EZLP.bgl").string() +
+                               ", skipped: Too many levels of symbolic links")
+                .size(),
+            1u);
+  EXPECT_TRUE(linesWith(log, "aborted").empty());
+  std::map<std::string, bool> places;  // by name: passed over as a file
+  for (const PassedOverPlace& p : g_scanPassedOver.all()) places[fs::path(p.path).filename().string()] = p.file;
+  EXPECT_EQ(places, (std::map<std::string, bool>{{"Addons", false}, {"EZDG.bgl", true}, {"EZLP.bgl", true}}));
+}
 #endif
 
 // A link or stand file that cannot be written is reported, and counts neither as linked nor as

@@ -603,9 +603,9 @@ Files lf_standFiles(const fs::path& airports) {
   return files;
 }
 
-// A scan that passes places over (a folder the walk cannot enter, a BGL file it cannot open, a
-// listed folder inside one it cannot enter) keeps the stand files of the airports behind them
-// byte for byte, in my_thirdparty also when my_ORBX has a new file of the airport; it drops the
+// A scan that passes places over (a folder the walk cannot enter, a BGL file it cannot open, one
+// that is a link to itself, a listed folder inside one it cannot enter) keeps the stand files of
+// the airports behind them byte for byte, also when the link is all it passes over, in my_thirdparty also when my_ORBX has a new file of the airport; it drops the
 // file of an airport whose BGL file is gone from a folder it entered, and gives the others their
 // new ones. A kill after any move of the swap that puts a scan's stand files in place: the next
 // start finds them whole, the previous ones byte for byte or the new set, and its scan is not
@@ -640,10 +640,16 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   std::ofstream(addOns, std::ios::trunc)
       << "<Path>D:\\Addons\\Runway Crafters KLAX\\Scenery</Path>\n<Path>D:\\Packs</Path>\n"
       << "<Path>D:\\ORBX</Path>\n<Path>D:\\More</Path>\n<Path>D:\\Shut\\Inner</Path>\n";
-  const auto prepare = [&](bool passOver) {
+  const auto prepare = [&](bool passOver, bool loop = false) {
     writePack("Packs/" + other, other, passOver ? 4 : 3);
     writePack("More", "ZZPC", passOver ? 4 : 3);
     writePack("More", "ZZPD", 3);
+    fs::remove(driveD / "More/ZZPE.bgl");
+    if (passOver || loop) {
+      fs::create_symlink("ZZPE.bgl", driveD / "More/ZZPE.bgl");
+    } else {
+      writePack("More", "ZZPE", 3);
+    }
     if (passOver) {
       fs::remove(driveD / "More/ZZPD.bgl");
       env_.set("ZENDRIK_SCAN_NO_ENTRY", locked + "|ZZPC.bgl|Shut");
@@ -651,8 +657,8 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
       env_.unset("ZENDRIK_SCAN_NO_ENTRY");
     }
   };
-  const auto scanWhole = [&](bool passOver) {
-    prepare(passOver);
+  const auto scanWhole = [&](bool passOver, bool loop = false) {
+    prepare(passOver, loop);
     const pid_t pid = startProgramAlone();
     EXPECT_TRUE(lf_waitFor(
         [&] { return lf_read(log()).find("airports scan ends") != std::string::npos; }, 120s))
@@ -672,11 +678,18 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
     return status;
   };
   const Files entered = scanWhole(false);
+  EXPECT_EQ(lf_changedFiles(entered, scanWhole(false, true)), "");
+  EXPECT_NE(lf_read(log()).find("Airports scan partial: 1 file passed over, the first " +
+                                (driveD / "More/ZZPE.bgl").string() +
+                                ": Too many levels of symbolic links"),
+            std::string::npos)
+      << lf_read(log());
   const Files passedOver = scanWhole(true);
   const std::string otherFile = "my_thirdparty/" + other + ".xml";
   for (const std::string& file :
        std::vector<std::string>{"my_ORBX/" + locked + ".xml", "my_thirdparty/" + locked + ".xml",
-                                otherFile, "my_thirdparty/ZZPC.xml", "my_thirdparty/ZZPS.xml"}) {
+                                otherFile, "my_thirdparty/ZZPC.xml", "my_thirdparty/ZZPE.xml",
+                                "my_thirdparty/ZZPS.xml"}) {
     ASSERT_TRUE(entered.contains(file)) << file;
   }
   EXPECT_EQ(lf_changedFiles(entered, passedOver),
@@ -684,7 +697,7 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   EXPECT_NE(lf_read(program_ / "output/info/AirportsScanLog.txt").find("cannot enter folder"),
             std::string::npos);
   const std::string passedOverLog = lf_read(log());
-  EXPECT_NE(passedOverLog.find("Airports scan partial: 2 folders and 1 file passed over, the "
+  EXPECT_NE(passedOverLog.find("Airports scan partial: 2 folders and 2 files passed over, the "
                                "first "),
             std::string::npos)
       << passedOverLog;
