@@ -1,6 +1,7 @@
 // The replay scenarios: each one's reports through the parser and the motion, every check on
 // what the simulator was sent; b from 4 nm out, e and m also through SimClient and the stand-in,
-// a cruise reported beyond a shrunk traffic radius, and a helicopter set down at its pad.
+// a cruise reported beyond a shrunk traffic radius, a helicopter set down at its pad, and the
+// emitter category making no helicopter.
 #include <algorithm>
 #include <sstream>
 #include <string>
@@ -123,4 +124,21 @@ TEST_F(ReplayTest, AHelicopterHoveringToAStopIsSetDownAtItsPad) {
                                  });
   ASSERT_NE(down, run.positions.end());
   EXPECT_LE(gf_distanceNm(pad, {down->pose.latitude, down->pose.longitude}) * kMetresPerNm, 400.0);
+}
+
+// Whether an aircraft is a helicopter goes by its type alone, in the intake as in the motion: b's
+// A320 reporting emitter category A7 flies as it does with A3, and the helicopters of r, landing
+// and lifting off at the field, fly as they do without a category.
+TEST_F(ReplayTest, TheEmitterCategoryMakesNoHelicopter) {
+  for (const auto& [name, category] : {std::pair<std::string, std::string>{"p0-3", "A7"}, {"r", ""}}) {
+    std::string tracks[2];
+    replay::Scenario scenario = replay::gf_scenario(name);
+    for (std::string& track : tracks) {
+      std::ostringstream out;
+      replay::gf_writeTrack(replay::gf_replay(scenario, {}), out);
+      track = out.str();
+      for (fixtures::TrackAircraft& a : scenario.aircraft) a.category = category;
+    }
+    EXPECT_TRUE(tracks[0] == tracks[1]) << name << " with emitter category \"" << category << "\"";
+  }
 }

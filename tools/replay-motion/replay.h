@@ -21,6 +21,8 @@
 
 namespace replay {
 
+inline constexpr double kFieldElevationFt = 400.0;  // the test park airport's, as a rule
+
 // From a recording second on, an aircraft reports another identity (empty: unchanged).
 struct IdentityChange {
   std::uint32_t id = 0;
@@ -59,19 +61,24 @@ struct Scenario {
   // > 0: the records come in groups that share one time stamp, this many seconds apart, as
   // RealTraffic sends them; each aircraft must be taken at once and created nearest first.
   double groupEveryS = 0.0;
+  // Aircraft that stay parked on the ground (true) or in the air (false) throughout, by key.
+  std::map<std::uint32_t, bool> parkedThroughout;
+  // The QNH the engine holds (hPa) and the park airport's elevation (feet).
+  std::int32_t qnhHpa = 1013;
+  double fieldElevationFt = kFieldElevationFt;
   // Aeroplanes' arrivals: the touchdown at most this far past the reported one (metres; 0: not
   // checked). None flies level over the runway for more than 50 m, nor descends faster than
   // 1,500 ft/min below 200 ft above the field.
   double touchdownPastAtMostM = 0.0;
 };
-std::vector<std::string> scenarioNames();  // "a" .. "o", then the "p" arrivals
+std::vector<std::string> scenarioNames();  // "a" .. "u", then the "p" arrivals
 Scenario gf_scenario(const std::string& name);
 
-// The test park airport: its code, reference point, elevation and stands.
-inline constexpr double kFieldElevationFt = 400.0;
+// The test park airport: its code, reference point, elevation (unless a scenario says otherwise)
+// and stands.
 extern const LatLon kFieldPos;
 extern const LatLon kReportedTouchdown;  // where the arrivals' reports meet runway 09
-void gf_setUpTestAirport();
+void gf_setUpTestAirport(double elevationFt);
 // The liveries installed for the replays.
 std::vector<Livery> gf_replayLiveries();
 
@@ -134,6 +141,7 @@ struct ReplayRun {
   // buffer, removal, drop (never created), gone (removed by the simulator), erased.
   std::map<std::string, std::vector<std::string>> lives;
   std::vector<std::string> problems;  // broken invariants, each kind once
+  double fieldElevationFt = kFieldElevationFt;  // the scenario's
   // With the fake simulator: the most live objects it held at once, and for how many steps it
   // held more than MAX_LIVE.
   std::size_t mostLiveObjects = 0;

@@ -190,6 +190,21 @@ void lf_checkHeights(const Scenario& s, const ReplayRun& run, std::vector<Check>
   for (Checker* c : {&band, &rate, &setDown, &air}) out.push_back(c->check);
 }
 
+// Aircraft that stay parked on the ground, or in the air, from their creation to their removal.
+void lf_checkThroughout(const Scenario& s, const ReplayRun& run, std::vector<Check>& out) {
+  Checker where("parked throughout, or in the air throughout");
+  for (const auto& expected : s.parkedThroughout) {
+    where.expect(run.creations.contains(expected.first),
+                 fmt::format("key {} not created", expected.first));
+  }
+  for (const SentPosition& p : run.positions) {
+    const auto parked = s.parkedThroughout.find(p.key);
+    if (parked == s.parkedThroughout.end()) continue;
+    where.expect(parked->second ? p.onGround && p.fs == kFsParked : !p.onGround, lf_at(p));
+  }
+  out.push_back(where.check);
+}
+
 // A flying aircraft's nose points where it goes: never sideways along its reports.
 void lf_checkNose(const ReplayRun& run, std::vector<Check>& out) {
   Checker nose("nose along the motion");
@@ -386,7 +401,7 @@ LandingFigures gf_landingFigures(const ReplayRun& run, std::uint32_t key) {
     const SentPosition& second = *track[i - kSecondSteps];
     if (p.step - second.step != static_cast<std::int64_t>(kSecondSteps)) continue;
     const double fpm = (p.pose.altitude - second.pose.altitude) * 60.0;
-    if (p.pose.altitude - kFieldElevationFt < kLowFt) {
+    if (p.pose.altitude - run.fieldElevationFt < kLowFt) {
       f.steepestLowDescentFpm = std::max(f.steepestLowDescentFpm, -fpm);
     }
     if (along(p.pose) >= 0.0 && std::fabs(fpm) < kLevelFpm) {
@@ -402,6 +417,7 @@ std::vector<Check> gf_checkRun(const Scenario& scenario, const ReplayRun& run) {
   std::vector<Check> checks;
   lf_checkPoses(run, checks);
   lf_checkHeights(scenario, run, checks);
+  if (!scenario.parkedThroughout.empty()) lf_checkThroughout(scenario, run, checks);
   lf_checkLandings(scenario, run, checks);
   if (scenario.straightCruiseLag) lf_checkLag(scenario, run, checks);
   if (scenario.noseAlongMotion) lf_checkNose(run, checks);

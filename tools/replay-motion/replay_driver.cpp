@@ -87,6 +87,7 @@ std::vector<Record> lf_records(const Scenario& s, ReplayRun& run) {
 void lf_resetWorld(const Scenario& s) {
   gf_resetSimLinkRun();  // a replay is a run of its own: nothing of the last one's link is left
   gf_resetTraffic();
+  g_qnh = s.qnhHpa;  // as a weather datagram sets it
   // What the program keeps for its whole life starts afresh too: titles the simulator refused.
   g_failedLiveries.clear();
   g_notCreated.clear();
@@ -106,7 +107,7 @@ void lf_resetWorld(const Scenario& s) {
   g_userAcSnapshot = {};
   g_userAcSnapshot.latitude = s.user.lat;
   g_userAcSnapshot.longitude = s.user.lon;
-  gf_setUpTestAirport();
+  gf_setUpTestAirport(s.fieldElevationFt);
   g_reservedStand = s.reservedStand;
   if (const StandIter stand = gf_findStandByName(s.reservedStand); stand != g_parkStands.end()) {
     stand->reserved = true;
@@ -142,6 +143,7 @@ class Driver {
     gf_markWorkerThread();
     lf_resetWorld(m_scenario);
     m_sim = m_options.standin ? gf_standinSim(m_scenario, m_options) : gf_fakeSim(m_scenario);
+    m_run.fieldElevationFt = m_scenario.fieldElevationFt;
     const std::vector<Record> records = lf_records(m_scenario, m_run);
     const double lastS = records.empty() ? m_scenario.startS : records.back().t;
     std::size_t next = 0;
@@ -177,6 +179,7 @@ class Driver {
     context.userLatitude = m_scenario.user.lat;
     context.userLongitude = m_scenario.user.lon;
     context.parkElevationFt = g_parkAirportElev;
+    context.qnhHpa = g_qnh.load();
     context.parkIcao = g_parkAirportIcao;
     context.parkLatitude = g_parkAirportPos.lat;
     context.parkLongitude = g_parkAirportPos.lon;
@@ -242,9 +245,9 @@ class Driver {
     const bool next = s.lat != l.to.lat || s.lon != l.to.lon || s.altitude != l.to.altitude ||
                       s.airborne != l.to.airborne;
     if (next) l = {l.to, s, true};
-    const auto end = [](const PositionReport& r) {
-      return SentPosition::LegEnd{r.airborne ? r.altitude : kFieldElevationFt, r.verticalSpeed,
-                                  r.dueTime};
+    const auto end = [this](const PositionReport& r) {
+      return SentPosition::LegEnd{r.airborne ? r.altitude : m_scenario.fieldElevationFt,
+                                  r.verticalSpeed, r.dueTime};
     };
     p.from = end(l.from);
     p.to = end(s);

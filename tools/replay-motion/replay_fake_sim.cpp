@@ -55,7 +55,7 @@ class FakeSim : public SimSide {
     g_userAc = {};  // the user aircraft stands where the scenario puts it
     g_userAc.latitude = s.user.lat;
     g_userAc.longitude = s.user.lon;
-    g_userAc.altitude = kFieldElevationFt;
+    g_userAc.altitude = s.fieldElevationFt;
   }
   ~FakeSim() override {
     if (HANDLE h = g_hSimConnect.exchange(nullptr); h != nullptr) SimConnect_Close(h);
@@ -140,10 +140,11 @@ class FakeSim : public SimSide {
   void reportHeights() {
     for (const auto& [id, o] : m_objects) {
       if (o.key <= kLastStaticTag) continue;
-      const double height = o.altitude - kFieldElevationFt;
+      const double field = m_scenario.fieldElevationFt;
+      const double height = o.altitude - field;
       if (height > kNoticeCeilingFt) continue;
       const std::uint32_t onGround = height <= kStaticCgFt + kOnGroundMarginFt ? 1 : 0;
-      gf_postSimObjectNotice({id, onGround, 0, kNoticeNearGround, kFieldElevationFt, height});
+      gf_postSimObjectNotice({id, onGround, 0, kNoticeNearGround, field, height});
     }
   }
 

@@ -1,7 +1,9 @@
-// The replay's scenarios and its test park airport: a runway 09 with a taxiway to three stands.
+// The replay's scenarios and its test park airport: a runway 09 with a taxiway to three stands,
+// and a helipad.
 // Every aircraft is a track of the fixtures' track writer, so its reports are deterministic.
 #include <cmath>
 #include <stdexcept>
+#include <tuple>
 
 #include <fmt/format.h>
 
@@ -34,6 +36,7 @@ const LatLon kRunwayExit = lf_at(600.0, 0.0);
 const LatLon kStandA1 = lf_at(960.0, -360.0);   // nose south
 const LatLon kStandB2 = lf_at(-300.0, -300.0);  // nose north
 const LatLon kStandC3 = lf_at(700.0, -360.0);   // nose south
+const LatLon kHelipadH4 = lf_at(1500.0, 400.0);  // away from every other aircraft's way
 
 TrackLeg lf_leg(double seconds) {
   TrackLeg leg;
@@ -404,6 +407,30 @@ std::vector<TrackAircraft> lf_helicoptersAtTheField() {
   return {in, out};
 }
 
+// s), t), u): a helicopter standing on helipad H4 for 300 s, its reports reading the field at the
+// day's QNH (pressure altitudes: readsFt) and every other one 0 ft, as helicopters without a
+// switch on their skids report while they stand. Reports every 10 s, each piece's 5 s after the
+// other's.
+std::vector<TrackAircraft> lf_standingHelicopter(double readsFt) {
+  TrackAircraft reading = lf_aircraft(4000097, "HELI97", "EC35", "D-HSTD");
+  reading.category = "A7";
+  reading.position = kHelipadH4;
+  reading.groundElevationFt = readsFt;
+  reading.minIntervalS = reading.maxIntervalS = 10.0;
+  reading.legs = {fixtures::holdLeg(300.0)};
+  TrackAircraft zero = reading;
+  zero.groundElevationFt = 0.0;
+  zero.startTime = 5.0;
+  zero.legs = {fixtures::holdLeg(295.0)};
+  return {reading, zero};
+}
+
+// What a report from the ground of a field of this elevation reads on a day of this QNH (the
+// track writer rounds it to 25 ft).
+double lf_fieldReadsFt(double elevationFt, double qnhHpa) {
+  return elevationFt + (1013.25 - qnhHpa) * 27.0;
+}
+
 // f): the traffic rules at work around the arrival and the departure of b and c.
 Scenario lf_trafficRules(Scenario s) {
   s.aircraft = {lf_arrival(false), lf_departure()};
@@ -593,6 +620,28 @@ Scenario lf_named(const std::string& name) {
     s.aircraft = lf_helicoptersAtTheField();
     s.durationS = 600.0;
     s.lives = {{"HELI95", {"spawn", "removal", "gone"}}, {"HELI96", {"spawn", "removal", "gone"}}};
+  } else if (name == "s" || name == "t") {
+    // The readings of QNH 1003: on the ground that day; 270 ft above the field on a day of 1013.
+    // s) also has a helicopter hovering 475 ft above the field at 8 kt 4 nm out.
+    s.aircraft = lf_standingHelicopter(lf_fieldReadsFt(kFieldElevationFt, 1003.0));
+    s.qnhHpa = name == "s" ? 1003 : 1013;
+    s.parkedThroughout = {{4000097, name == "s"}};
+    if (name == "s") {
+      TrackAircraft hover = lf_helicopterAloft(
+          4000098, "HELI98", "D-HHOV", gf_destination(kFieldPos, 0.0, 4.0 * kFeetPerNm), 475.0,
+          0.0, 8.0);
+      hover.legs = {lf_leg(300.0)};
+      s.aircraft.push_back(hover);
+      s.parkedThroughout[4000098] = false;
+    }
+    s.durationS = 300.0;
+  } else if (name == "u") {
+    // A park airport at 1,000 ft on a day of QNH 1030: its ground reads about 550 ft.
+    s.fieldElevationFt = 1000.0;
+    s.qnhHpa = 1030;
+    s.aircraft = lf_standingHelicopter(lf_fieldReadsFt(s.fieldElevationFt, 1030.0));
+    s.parkedThroughout = {{4000097, true}};
+    s.durationS = 300.0;
   } else if (name == "h") {
     s.aircraft = {lf_departureFromTheReservedStand()};
     s.reservedStand = "B2";
@@ -609,8 +658,8 @@ Scenario lf_named(const std::string& name) {
 const LatLon kReportedTouchdown = kTouchdown;
 
 std::vector<std::string> scenarioNames() {
-  std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h", "i",
-                                 "j", "k", "l", "m", "n", "o", "q", "r"};
+  std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k",
+                                 "l", "m", "n", "o", "q", "r", "s", "t", "u"};
   for (const HighArrival& h : kHighArrivals) names.emplace_back(h.name);
   return names;
 }
@@ -625,24 +674,24 @@ std::vector<Livery> gf_replayLiveries() {
 
 Scenario gf_scenario(const std::string& name) { return lf_named(name); }
 
-void gf_setUpTestAirport() {
+void gf_setUpTestAirport(double elevationFt) {
   g_dbaseTypes = {"A320", "B738", "C172", "EC35"};
   g_dbaseLarge = {"A320", "B738"};
   g_dbaseRotorcraft = {"EC35"};
   g_dbaseWingspans = {{"A320", 34.1}, {"B738", 35.8}, {"C172", 11.0}, {"EC35", 10.2}};
   g_maxHalfWingspanNm = 34.1 * 0.5 / kMetresPerNm;
-  g_airports = {{"ZRPL", "ZRP", kFieldPos.lat, kFieldPos.lon, kFieldElevationFt}};
+  g_airports = {{"ZRPL", "ZRP", kFieldPos.lat, kFieldPos.lon, elevationFt}};
   g_parkAirportIcao = "ZRPL";
   g_parkAirportPos = kFieldPos;
-  g_parkAirportElev = kFieldElevationFt;
+  g_parkAirportElev = elevationFt;
   g_parkStands.clear();
-  const std::pair<const char*, std::pair<LatLon, double>> stands[] = {
-      {"A1", {kStandA1, kPi}}, {"B2", {kStandB2, 0.0}}, {"C3", {kStandC3, kPi}}};
-  for (const auto& [name, place] : stands) {
+  const std::tuple<const char*, LatLon, double, int> stands[] = {
+      {"A1", kStandA1, kPi, 1}, {"B2", kStandB2, 0.0, 1}, {"C3", kStandC3, kPi, 1},
+      {"H4", kHelipadH4, 0.0, 0}};
+  for (const auto& [name, place, heading, notHeli] : stands) {
     ParkPos& p = g_parkStands.emplace_back(std::string(name), std::vector<ParkPosOption>{},
-                                           StandPlace{place.first.lat, place.first.lon,
-                                                      place.second},
-                                           25.0, 1, 1, 1);
+                                           StandPlace{place.lat, place.lon, heading}, 25.0, 1, 1,
+                                           notHeli);
     p.number = static_cast<std::uint32_t>(g_parkStands.size());
   }
   g_parkStandsReady = true;

@@ -148,9 +148,9 @@ nlohmann::json gf_standinScenario(const Scenario& s) {
           {"user",
            {{"object_id", kUserObjectId},
             {"path",
-             {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", kFieldElevationFt},
+             {{{"t", 0}, {"lat", s.user.lat}, {"lon", s.user.lon}, {"alt_ft", s.fieldElevationFt},
                {"heading_deg", 0}, {"gs_kt", 0}, {"on_ground", true}}}}}},
-          {"ground_elevation_ft", kFieldElevationFt},
+          {"ground_elevation_ft", s.fieldElevationFt},
           {"static_cg", {{"default", {{"height_ft", 8.0}, {"pitch_deg", 0.5}}}}}};
 }
 
