@@ -298,14 +298,17 @@ TEST_F(BglScanTest, AnEntryWhoseStateCannotBeReadIsPassedOver) {
   EXPECT_TRUE(lf_scanBglFolder(scen));
   const auto log = takeScanLog();
   EXPECT_EQ(linesWith(log, "Generated EZAA.xml").size(), 1u);
-  EXPECT_EQ(linesWith(log, "===> airports search cannot read the state of " + (scen / "EZLP.bgl").string() +
+  EXPECT_EQ(linesWith(log, "===> airports search cannot read the state of " +
+                               (scen / "EZLP.bgl").string() +
                                ", skipped: Too many levels of symbolic links")
                 .size(),
             1u);
   EXPECT_TRUE(linesWith(log, "aborted").empty());
   std::map<std::string, bool> places;  // by name: passed over as a file
-  for (const PassedOverPlace& p : g_scanPassedOver.all()) places[fs::path(p.path).filename().string()] = p.file;
-  EXPECT_EQ(places, (std::map<std::string, bool>{{"Addons", false}, {"EZDG.bgl", true}, {"EZLP.bgl", true}}));
+  for (const PassedOverPlace& p : g_scanPassedOver.all())
+    places[fs::path(p.path).filename().string()] = p.file;
+  EXPECT_EQ(places, (std::map<std::string, bool>{
+                        {"Addons", false}, {"EZDG.bgl", true}, {"EZLP.bgl", true}}));
 }
 #endif
 

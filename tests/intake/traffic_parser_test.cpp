@@ -301,14 +301,17 @@ TEST(TrafficParser, GroundRuleAndParkAirport) {
         Heli{"", "EC35", "1100", "25", 1013, true}, Heli{"", "EC35", "206", "30", 1013, false},
         Heli{"A7", "EC35", "207", "30", 1013, true}, Heli{"", "EC35", "1", "31", 1013, true},
         Heli{"", "EC35", "-20", "40", 1013, false}, Heli{"A7", "EC35", "375", "0", 1003, false},
-        Heli{"A7", "EC35", "375", "0", 1013, true}, Heli{"A7", "EC35", "550", "0", 1030, false, 1000.0},
-        Heli{"A7", "EC35", "950", "0", 1030, true, 1000.0}, Heli{"A7", "B738", "175", "72", 1013, false},
-        Heli{"A7", "B738", "1100", "25", 1013, false}, Heli{"A3", "B738", "1100", "25", 1013, false}}) {
+        Heli{"A7", "EC35", "375", "0", 1013, true},
+        Heli{"A7", "EC35", "550", "0", 1030, false, 1000.0},
+        Heli{"A7", "EC35", "950", "0", 1030, true, 1000.0},
+        Heli{"A7", "B738", "175", "72", 1013, false}, Heli{"A7", "B738", "1100", "25", 1013, false},
+        Heli{"A3", "B738", "1100", "25", 1013, false}}) {
     park.qnhHpa = h.qnhHpa;
     park.parkElevationFt = h.parkFt;
     const Record record =
         Record().set(28, h.emitter).set(10, h.type).set(4, h.altitudeFt).set(8, h.speedKt);
-    EXPECT_EQ(lf_parsed(record, park).report.position.airborne, h.airborne) << record.text() << " QNH " << h.qnhHpa;
+    EXPECT_EQ(lf_parsed(record, park).report.position.airborne, h.airborne)
+        << record.text() << " QNH " << h.qnhHpa;
   }
   g_dbaseRotorcraft.clear();
 }

@@ -605,11 +605,12 @@ Files lf_standFiles(const fs::path& airports) {
 
 // A scan that passes places over (a folder the walk cannot enter, a BGL file it cannot open, one
 // that is a link to itself, a listed folder inside one it cannot enter) keeps the stand files of
-// the airports behind them byte for byte, also when the link is all it passes over, in my_thirdparty also when my_ORBX has a new file of the airport; it drops the
-// file of an airport whose BGL file is gone from a folder it entered, and gives the others their
-// new ones. A kill after any move of the swap that puts a scan's stand files in place: the next
-// start finds them whole, the previous ones byte for byte or the new set, and its scan is not
-// refused (it reaches the swap).
+// the airports behind them byte for byte, also when the link is all it passes over, and in
+// my_thirdparty also when my_ORBX has a new file of the airport; it drops the file of an airport
+// whose BGL file is gone from a folder it entered, and gives the others their new ones. A kill
+// after any move of the swap that puts a scan's stand files in place: the next start finds them
+// whole, the previous ones byte for byte or the new set, and its scan is not refused (it reaches
+// the swap).
 TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
   processes_.start({"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
                     world_["download_folder"].get<std::string>(), "0"},
@@ -686,10 +687,9 @@ TEST_F(ProgramRunTest, AKillDuringTheStandFilesSwapLosesNoStandFile) {
       << lf_read(log());
   const Files passedOver = scanWhole(true);
   const std::string otherFile = "my_thirdparty/" + other + ".xml";
-  for (const std::string& file :
-       std::vector<std::string>{"my_ORBX/" + locked + ".xml", "my_thirdparty/" + locked + ".xml",
-                                otherFile, "my_thirdparty/ZZPC.xml", "my_thirdparty/ZZPE.xml",
-                                "my_thirdparty/ZZPS.xml"}) {
+  for (const std::string& file : std::vector<std::string>{
+           "my_ORBX/" + locked + ".xml", "my_thirdparty/" + locked + ".xml", otherFile,
+           "my_thirdparty/ZZPC.xml", "my_thirdparty/ZZPE.xml", "my_thirdparty/ZZPS.xml"}) {
     ASSERT_TRUE(entered.contains(file)) << file;
   }
   EXPECT_EQ(lf_changedFiles(entered, passedOver),

@@ -130,7 +130,8 @@ TEST_F(ReplayTest, AHelicopterHoveringToAStopIsSetDownAtItsPad) {
 // A320 reporting emitter category A7 flies as it does with A3, and the helicopters of r, landing
 // and lifting off at the field, fly as they do without a category.
 TEST_F(ReplayTest, TheEmitterCategoryMakesNoHelicopter) {
-  for (const auto& [name, category] : {std::pair<std::string, std::string>{"p0-3", "A7"}, {"r", ""}}) {
+  for (const auto& [name, category] :
+       {std::pair<std::string, std::string>{"p0-3", "A7"}, {"r", ""}}) {
     std::string tracks[2];
     replay::Scenario scenario = replay::gf_scenario(name);
     for (std::string& track : tracks) {

@@ -621,15 +621,16 @@ Scenario lf_named(const std::string& name) {
     s.durationS = 600.0;
     s.lives = {{"HELI95", {"spawn", "removal", "gone"}}, {"HELI96", {"spawn", "removal", "gone"}}};
   } else if (name == "s" || name == "t") {
-    // The readings of QNH 1003: on the ground that day; 270 ft above the field on a day of 1013.
+    // The readings of QNH 1003: on the ground that day; about 275 ft above the field on a day
+    // of 1013.
     // s) also has a helicopter hovering 475 ft above the field at 8 kt 4 nm out.
     s.aircraft = lf_standingHelicopter(lf_fieldReadsFt(kFieldElevationFt, 1003.0));
     s.qnhHpa = name == "s" ? 1003 : 1013;
     s.parkedThroughout = {{4000097, name == "s"}};
     if (name == "s") {
-      TrackAircraft hover = lf_helicopterAloft(
-          4000098, "HELI98", "D-HHOV", gf_destination(kFieldPos, 0.0, 4.0 * kFeetPerNm), 475.0,
-          0.0, 8.0);
+      TrackAircraft hover =
+          lf_helicopterAloft(4000098, "HELI98", "D-HHOV",
+                             gf_destination(kFieldPos, 0.0, 4.0 * kFeetPerNm), 475.0, 0.0, 8.0);
       hover.legs = {lf_leg(300.0)};
       s.aircraft.push_back(hover);
       s.parkedThroughout[4000098] = false;
@@ -658,8 +659,8 @@ Scenario lf_named(const std::string& name) {
 const LatLon kReportedTouchdown = kTouchdown;
 
 std::vector<std::string> scenarioNames() {
-  std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k",
-                                 "l", "m", "n", "o", "q", "r", "s", "t", "u"};
+  std::vector<std::string> names{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j",
+                                 "k", "l", "m", "n", "o", "q", "r", "s", "t", "u"};
   for (const HighArrival& h : kHighArrivals) names.emplace_back(h.name);
   return names;
 }
@@ -689,9 +690,9 @@ void gf_setUpTestAirport(double elevationFt) {
       {"A1", kStandA1, kPi, 1}, {"B2", kStandB2, 0.0, 1}, {"C3", kStandC3, kPi, 1},
       {"H4", kHelipadH4, 0.0, 0}};
   for (const auto& [name, place, heading, notHeli] : stands) {
-    ParkPos& p = g_parkStands.emplace_back(std::string(name), std::vector<ParkPosOption>{},
-                                           StandPlace{place.lat, place.lon, heading}, 25.0, 1, 1,
-                                           notHeli);
+    ParkPos& p =
+        g_parkStands.emplace_back(std::string(name), std::vector<ParkPosOption>{},
+                                  StandPlace{place.lat, place.lon, heading}, 25.0, 1, 1, notHeli);
     p.number = static_cast<std::uint32_t>(g_parkStands.size());
   }
   g_parkStandsReady = true;
