@@ -30,12 +30,6 @@ bool lf_inSceneryText(const std::string& pathText, const std::string& scenery) {
   return !scenery.empty() && pathText.find(scenery) != std::string::npos;
 }
 
-// Whether the entry is a link (its target may be what cannot be found).
-bool lf_isLink(const fs::path& path) {
-  std::error_code error;
-  return fs::is_symlink(fs::symlink_status(path, error));
-}
-
 // Handles one entry of the walk; true when the walk is to end (stop or exit requested). The
 // simulator's Scenery folder text is worked out once per folder scan: finding its letter case
 // on disk for every entry cost more than the entry.
@@ -49,10 +43,11 @@ bool lf_scanEntry(fs::recursive_directory_iterator& it, const std::string& simSc
   }
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
-  // What the entry is cannot be told (a link to itself, to a drive or share that is not there):
-  // passed over as a BGL file or a folder that cannot be opened, so that the airports behind it
-  // keep their stand files. An entry gone since it was listed is simply not there.
-  if (error && (error != std::errc::no_such_file_or_directory || lf_isLink(path))) {
+  // What the entry is cannot be told (a link to itself, to a drive or share that is not there;
+  // not every system tells such a link from an entry deleted since it was listed): passed over
+  // as a BGL file or a folder that cannot be opened, so that the airports behind it keep their
+  // stand files until a scan finds it readable or gone.
+  if (error) {
     const bool bglFile = lf_isBglFile(gf_pathToUtf8(path.extension()));
     lf_scanPassOver("read the state of", {text, error.message(), bglFile});
     return false;
